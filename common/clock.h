@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+
+// Local date and time as the platform reports it (the fields of SYSTEMTIME).
+struct TDateTime {
+  uint16_t Year = 0;
+  uint16_t Month = 1;      // 1..12
+  uint16_t DayOfWeek = 0;  // 0 = Sunday .. 6 = Saturday
+  uint16_t Day = 1;        // 1..31
+  uint16_t Hour = 0;
+  uint16_t Minute = 0;
+  uint16_t Second = 0;
+  uint16_t Milliseconds = 0;
+};
+
+// The local clock. Thread-safe: read from the tick and from the service handlers.
+class TClock {
+ public:
+  virtual ~TClock() = default;
+  virtual TDateTime LocalNow() = 0;
+};
+
+// GetLocalTime on Windows, the C library's local time natively.
+TClock& PlatformClock();

@@ -1,0 +1,19 @@
+#include "common/clock.h"
+#include "winsys/win32.h"
+
+namespace {
+class TWin32Clock : public TClock {
+ public:
+  TDateTime LocalNow() override {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return TDateTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay,
+                     st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+  }
+};
+}  // namespace
+
+TClock& PlatformClock() {
+  static TWin32Clock clock;
+  return clock;
+}

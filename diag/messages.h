@@ -1,0 +1,50 @@
+#pragma once
+// Every message the system writes to its diagnostic log, with the level at which
+// it is written. Texts are part of the log format: blanks and punctuation matter.
+// A value, where there is one, is appended directly to the text.
+
+// Level 3: service lifecycle.
+inline constexpr char kMsgServiceStarted[] = "Service started";
+inline constexpr char kMsgServiceStopped[] = "Service stopped";
+inline constexpr char kMsgServiceShutdown[] = "Service shutdown";
+inline constexpr char kMsgServiceDestroyed[] = "Service destroyed";
+
+// Enforcement pass: level 2 + user name; level 1.
+inline constexpr char kMsgFoundRestrictedUser[] = "FILTER: found user with time restrictions:";
+inline constexpr char kMsgUserLoggedIn[] = "FILTER: User logged in, invoking shutdown";
+
+// Rule evaluation, level 3: "Checking user:" + user, then the trace line
+// kMsgTimeCheckDay + day + kMsgTimeCheckPosition + slot + kMsgTimeCheckChar +
+// character + kMsgTimeCheckRule + rule.
+inline constexpr char kMsgCheckingUser[] = "Checking user:";
+inline constexpr char kMsgTimeCheckDay[] = "Time control check: day=";
+inline constexpr char kMsgTimeCheckPosition[] = " position[";
+inline constexpr char kMsgTimeCheckChar[] = "]=";
+inline constexpr char kMsgTimeCheckRule[] = " rule=";
+// Level 1: a rule that cannot answer for the current half hour (user, day, slot follow).
+inline constexpr char kMsgNoUsableRule[] = "ERROR:No time rule for user:";
+
+// Configuration. The main key path is appended to the first two.
+inline constexpr char kMainKeyPath[] = "\\SOFTWARE\\Vrem\\NortavelFree\\";
+inline constexpr char kRestrictionsKeyPath[] = "\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\";
+inline constexpr char kMsgNoDebugLevel[] = "ERROR:Unable to read debug level from ";       // always
+inline constexpr char kMsgNoApplicationPath[] = "ERROR:Unable to read application path from ";  // 1
+inline constexpr char kMsgReadingTimes[] = "Reading times for user: ";                     // 2
+inline constexpr char kMsgTimeValue[] = "Time ";              // 2: "Time " + n + " : " + rule
+inline constexpr char kMsgTimeValueSeparator[] = " : ";
+inline constexpr char kMsgNoRestrictedUsers[] = "ERROR:Not possible to read restricted users ";  // 2
+
+// Session detection: level 4, the last one level 2.
+inline constexpr char kMsgOpenProcessFailed[] = "ERROR:Not possible to open process";
+inline constexpr char kMsgProcessModulesFailed[] = "ERROR:Not possible to read process modules";
+inline constexpr char kMsgOpenTokenFailed[] = "ERROR:Not possible to open token";
+inline constexpr char kMsgTokenUserFailed[] = "ERROR:Not possible to read user account structure from token";
+inline constexpr char kMsgAccountNameFailed[] = "ERROR:Not possible to get account name";
+
+// Account lock-out (level 2, + user name) and power-off.
+inline constexpr char kMsgUserBlocked[] = "User account successfully blocked: ";
+inline constexpr char kMsgUserUnblocked[] = "User account successfully unblocked: ";
+inline constexpr char kMsgSetUserFailed[] = "ERROR: Not possible to set user settings ";
+inline constexpr char kMsgOpenOwnTokenFailed[] = "Unable to open process for shutdown";        // 3
+inline constexpr char kMsgAdjustPrivilegeFailed[] = "Unable to adjust token privilege for shutdown";  // 3
+inline constexpr char kMsgShuttingDown[] = "Shutting down computer";                         // 2

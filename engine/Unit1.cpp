@@ -1,0 +1,165 @@
+#include "engine/Unit1.h"
+
+#include <exception>
+
+#include "common/debug_level.h"
+#include "diag/messages.h"
+#include "engine/time_rules.h"
+#include "winsys/accounts.h"
+#include "winsys/configuration.h"
+#include "winsys/sessions.h"
+
+TNortavelFree* NortavelFree = nullptr;
+
+namespace {
+void NF_WINAPI ServiceControlEntry(uint32_t controlCode) {
+  if (NortavelFree != nullptr) NortavelFree->PostControlRequest(controlCode);
+}
+}  // namespace
+
+TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
+    : TService(platform.ServiceRuntime),
+      Timer1(platform.Timers),
+      Platform(platform),
+      DiagLog(*this, platform.LogFiles, platform.Clock) {
+  Name = "NortavelFree";
+  DisplayName = "Nortavel free";
+  AllowPause = false;
+  WaitHint = 2000;
+  OnCreate = [this](TComponent* sender) { ServiceCreate(sender); };
+  OnDestroy = [this](TComponent* sender) { ServiceDestroy(sender); };
+  OnStart = [this](TService* sender, bool& started) { ServiceStart(sender, started); };
+  OnExecute = [this](TService* sender) { ServiceExecute(sender); };
+  OnStop = [this](TService* sender, bool& stopped) { ServiceStop(sender, stopped); };
+  OnShutdown = [this](TService* sender) { ServiceShutdown(sender); };
+
+  Timer1.Name = "Timer1";
+  Timer1.SetEnabled(false);
+  Timer1.SetInterval(kTickInterval);
+  Timer1.SetOnTimer([this](TComponent* sender) { Timer1Timer(sender); });
+}
+
+TNortavelFree::~TNortavelFree() = default;
+
+TServiceControlEntry TNortavelFree::GetControlEntry() { return &ServiceControlEntry; }
+
+void TNortavelFree::ServiceCreate(TComponent*) {}
+
+void TNortavelFree::ServiceStart(TService*, bool&) {
+  std::lock_guard<std::mutex> guard(ModuleLock);
+  TickCount = 0;
+  LoadConfiguration();
+  if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStarted);
+}
+
+void TNortavelFree::ServiceExecute(TService*) {
+  // Not under the lock: disarming must never wait for a tick in progress, and
+  // the pump blocks.
+  Timer1.SetEnabled(true);
+  while (!StopRequested()) PumpControlRequests(true);
+  Timer1.SetEnabled(false);
+}
+
+void TNortavelFree::Timer1Timer(TComponent*) {
+  std::lock_guard<std::mutex> guard(ModuleLock);
+  if (Released) return;
+
+  // A failing step does not end the tick: the later steps, the flush and the
+  // counter keep the schedule, and the first error still reaches the timer's
+  // exception handling once the tick is complete.
+  std::exception_ptr firstError;
+  auto step = [&firstError](auto&& operation) {
+    try {
+      operation();
+    } catch (...) {
+      if (!firstError) firstError = std::current_exception();
+    }
+  };
+
+  step([this] { CollectSeenAccounts(); });
+  if (TickCount % kEnforceEvery == 0) step([this] { EnforceRestrictions(); });
+  if (TickCount % kReloadEvery == 0) {
+    step([this] { LoadConfiguration(); });
+    TickCount = 0;
+  }
+  step([this] { FlushLog(); });
+  ++TickCount;
+
+  if (firstError) std::rethrow_exception(firstError);
+}
+
+void TNortavelFree::ServiceStop(TService*, bool&) {
+  std::lock_guard<std::mutex> guard(ModuleLock);
+  if (Released) return;
+  if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStopped);
+  FlushAndTrim();
+  LogLines.Clear();  // lines a failed flush kept are dropped here
+}
+
+void TNortavelFree::ServiceShutdown(TService*) {
+  std::lock_guard<std::mutex> guard(ModuleLock);
+  if (Released) return;
+  if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceShutdown);
+  FlushAndTrim();
+  ReleaseLists();
+}
+
+void TNortavelFree::ServiceDestroy(TComponent*) {
+  std::lock_guard<std::mutex> guard(ModuleLock);
+  // After a shutdown the lists are gone and the log was already flushed and trimmed.
+  if (Released) return;
+  if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceDestroyed);
+  FlushAndTrim();
+  ReleaseLists();
+}
+
+void TNortavelFree::FlushAndTrim() {
+  FlushLog();
+  TrimLogFile();
+}
+
+void TNortavelFree::ReleaseLists() {
+  LogLines.Clear();
+  RestrictedUsers.Clear();
+  UserRules.clear();
+  SeenAccounts.Clear();
+  Released = true;
+}
+
+void TNortavelFree::EnforceRestrictions() {
+  // The count is read again before each user: the loop never caches it.
+  for (int i = 0; i < RestrictedUsers.Count(); ++i) {
+    const std::string user = RestrictedUsers[i];
+    const bool restricted = IsRestrictedNow(user);
+    bool seen = false;
+    if (restricted) {
+      if (LevelAdmits(DebugLevel, 2)) Log(kMsgFoundRestrictedUser + user);
+      if (SeenAccounts.IndexOf(user) >= 0) {
+        if (LevelAdmits(DebugLevel, 1)) Log(kMsgUserLoggedIn);
+        seen = true;
+      }
+    }
+    SetAccountLogonHours(user, restricted);
+    if (seen) ShutdownComputer();
+  }
+}
+
+bool TNortavelFree::LoadConfiguration() { return ::LoadConfiguration(*this, Platform.Registry, *this); }
+
+void TNortavelFree::CollectSeenAccounts() { ::CollectSeenAccounts(*this, Platform.Processes, *this); }
+
+bool TNortavelFree::IsRestrictedNow(const std::string& user) {
+  return ::IsRestrictedNow(*this, Platform.Clock, *this, user);
+}
+
+void TNortavelFree::SetAccountLogonHours(const std::string& user, bool block) {
+  ::SetAccountLogonHours(*this, Platform.Accounts, *this, user, block);
+}
+
+bool TNortavelFree::ShutdownComputer() { return ::ShutdownComputer(*this, Platform.Accounts, *this); }
+
+void TNortavelFree::Log(const std::string& message) { DiagLog.Log(message); }
+
+void TNortavelFree::FlushLog() { DiagLog.FlushLog(); }
+
+void TNortavelFree::TrimLogFile() { DiagLog.TrimLogFile(); }

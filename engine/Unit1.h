@@ -1,0 +1,85 @@
+#pragma once
+// TNortavelFree: the service module. It owns the engine's state and its timer,
+// receives every event of the service (start, execute, stop, shutdown, destroy)
+// and every tick, and drives the subsystems from the tick cycle.
+//
+// Threads: constructed and destroyed on the main thread, which also runs every
+// tick; ServiceStart/Execute/Stop/Shutdown run on the service thread. ModuleLock
+// serialises a tick against the stop, shutdown and destroy handlers; nothing
+// holds it while waiting for another thread.
+
+#include <mutex>
+#include <string>
+
+#include "common/clock.h"
+#include "common/log_sink.h"
+#include "diag/diagnostic_log.h"
+#include "engine/engine_state.h"
+#include "svcmgr/service.h"
+#include "svcmgr/timer.h"
+#include "winsys/account_api.h"
+#include "winsys/process_api.h"
+#include "winsys/registry_api.h"
+
+// Every platform facility the module reaches, one seam each.
+struct TNortavelFreePlatform {
+  TClock& Clock;
+  TLogPlatform& LogFiles;
+  TRegistryApi& Registry;
+  TProcessApi& Processes;
+  TAccountApi& Accounts;
+  TServiceRuntimeApi& ServiceRuntime;
+  TTimerApi& Timers;
+};
+
+class TNortavelFree : public TService, public TEngineState, public TLogSink {
+ public:
+  static constexpr uint32_t kTickInterval = 2000;  // ms
+  static constexpr int kEnforceEvery = 10;         // ticks
+  static constexpr int kReloadEvery = 60;          // ticks
+
+  explicit TNortavelFree(const TNortavelFreePlatform& platform);
+  ~TNortavelFree() override;
+
+  TTimer Timer1;
+
+  // Handlers bound to the service and the timer.
+  void ServiceCreate(TComponent* Sender);
+  void ServiceStart(TService* Sender, bool& Started);
+  void ServiceExecute(TService* Sender);
+  void Timer1Timer(TComponent* Sender);
+  void ServiceStop(TService* Sender, bool& Stopped);
+  void ServiceShutdown(TService* Sender);
+  void ServiceDestroy(TComponent* Sender);
+
+  TServiceControlEntry GetControlEntry() override;
+
+  // The subsystems' operations on this module's state. Virtual so that tests can
+  // count and order them; each runs under ModuleLock, taken by its caller.
+  virtual bool LoadConfiguration();
+  virtual void CollectSeenAccounts();
+  virtual void EnforceRestrictions();
+  virtual bool IsRestrictedNow(const std::string& user);
+  virtual void SetAccountLogonHours(const std::string& user, bool block);
+  virtual bool ShutdownComputer();
+  void Log(const std::string& message) override;
+  void FlushLog() override;
+  virtual void TrimLogFile();
+
+  // True once the shutdown or destroy handler has released the lists; a late
+  // tick and a later handler then leave them alone.
+  bool ListsReleased() const { return Released; }
+
+ protected:
+  TNortavelFreePlatform Platform;
+  TDiagnosticLog DiagLog;
+  std::mutex ModuleLock;
+
+ private:
+  void FlushAndTrim();
+  void ReleaseLists();
+  bool Released = false;
+};
+
+// The one module of the process, created by the program entry.
+extern TNortavelFree* NortavelFree;

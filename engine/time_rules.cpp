@@ -1,0 +1,43 @@
+#include "engine/time_rules.h"
+
+#include "common/debug_level.h"
+#include "diag/messages.h"
+
+int DayIndexOf(const TDateTime& time) {
+  // Weekdays counted 1 = Sunday .. 7 = Saturday, less 2, with Sunday wrapping to 6.
+  const int weekday = time.DayOfWeek + 1;
+  return weekday == 1 ? 6 : weekday - 2;
+}
+
+int SlotIndexOf(const TDateTime& time) { return time.Minute / 30 + time.Hour * 2; }
+
+std::string RuleOfTheDay(const TEngineState& state, const std::string& user, int dayIndex) {
+  const int position = state.RestrictedUsers.IndexOf(user);
+  if (position < 0 || position >= static_cast<int>(state.UserRules.size())) return {};
+  const TStringList& rules = state.UserRules[static_cast<size_t>(position)];
+  if (dayIndex >= rules.Count()) return {};
+  return rules[dayIndex];
+}
+
+bool IsRestrictedNow(const TEngineState& state, TClock& clock, TLogSink& log, const std::string& user) {
+  const TDateTime now = clock.LocalNow();
+  const int slot = SlotIndexOf(now);
+  const int day = DayIndexOf(now);
+  const std::string rule = RuleOfTheDay(state, user, day);
+  const bool answerable = slot < static_cast<int>(rule.size());
+  const std::string character = answerable ? std::string(1, rule[static_cast<size_t>(slot)]) : std::string();
+
+  if (LevelAdmits(state.DebugLevel, 3)) {
+    log.Log(kMsgCheckingUser + user);
+    log.Log(kMsgTimeCheckDay + std::to_string(day) + kMsgTimeCheckPosition + std::to_string(slot) +
+            kMsgTimeCheckChar + character + kMsgTimeCheckRule + rule);
+  }
+  if (!answerable) {
+    // No character for this half hour: leave the account usable rather than end
+    // the pass, and tell the administrator which rule is missing or too short.
+    if (LevelAdmits(state.DebugLevel, 1))
+      log.Log(kMsgNoUsableRule + user + " day=" + std::to_string(day) + " position=" + std::to_string(slot));
+    return false;
+  }
+  return character != "0";
+}

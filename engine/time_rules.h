@@ -1,0 +1,23 @@
+#pragma once
+// Evaluation of day rules: one character per half hour from 00:00, "0" allowed,
+// anything else restricted; Time1 (index 0) is Monday, Time7 (index 6) Sunday.
+
+#include <string>
+
+#include "common/clock.h"
+#include "common/log_sink.h"
+#include "engine/engine_state.h"
+
+// 0 = Monday .. 6 = Sunday.
+int DayIndexOf(const TDateTime& time);
+// hour * 2 + minute / 30: 0..47.
+int SlotIndexOf(const TDateTime& time);
+
+// The rule of the user's day: empty when the user is not listed or has no rule
+// for that day.
+std::string RuleOfTheDay(const TEngineState& state, const std::string& user, int dayIndex);
+
+// Whether the user is inside a restricted half hour now. Reads the clock once.
+// At level 3 and up logs "Checking user:" and the trace line. A rule too short
+// to answer (or missing) answers "not restricted" and logs that gap at level 1.
+bool IsRestrictedNow(const TEngineState& state, TClock& clock, TLogSink& log, const std::string& user);

@@ -1,0 +1,56 @@
+#!/bin/bash
+# Runs every test: native unit tests (plain, ASan+UBSan, TSan), the Windows tests
+# under Wine for the 32- and 64-bit builds, and the end-to-end scenarios.
+#   scripts/test.sh            everything
+#   scripts/test.sh native     only the named stages (native native-asan
+#                              native-tsan win32 win64 e2e)
+set -u
+cd "$(dirname "$0")/.."
+scripts/ensure-packages.sh || exit 1
+
+stages=("$@")
+[ ${#stages[@]} -eq 0 ] && stages=(native native-asan native-tsan win32 win64 e2e)
+mkdir -p build
+total=0; failed=0; failed_stages=()
+
+count_ctest() {  # adds the counts of a ctest summary line to the totals
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -1)
+  if [ -z "$line" ]; then failed=$((failed + 1)); total=$((total + 1)); return; fi
+  local f n
+  f=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+  n=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$line")
+  total=$((total + n)); failed=$((failed + f))
+}
+
+for stage in "${stages[@]}"; do
+  echo "=== $stage ==="
+  log=build/test-$stage.log
+  if [ "$stage" = e2e ]; then
+    if ! cmake --preset win32 >/dev/null || ! cmake --build --preset win32 -j"$(nproc)" >/dev/null; then
+      failed_stages+=("$stage"); failed=$((failed + 1)); total=$((total + 1)); continue
+    fi
+    tests/e2e/run.sh build/win32 2>&1 | tee "$log"
+    line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+    p=$(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"${line:-e2e: 0 passed}")
+    f=$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"${line:-x 1 failed}")
+    total=$((total + p + f)); failed=$((failed + f))
+    [ "$f" -eq 0 ] && [ -n "$line" ] || failed_stages+=("$stage")
+    continue
+  fi
+  if ! cmake --preset "$stage" >"build/configure-$stage.log" 2>&1; then
+    cat "build/configure-$stage.log"; failed_stages+=("$stage"); failed=$((failed + 1)); total=$((total + 1)); continue
+  fi
+  if ! cmake --build --preset "$stage" -j"$(nproc)" >"build/build-$stage.log" 2>&1; then
+    grep -E 'error|Error' "build/build-$stage.log" | head -40; failed_stages+=("$stage")
+    failed=$((failed + 1)); total=$((total + 1)); continue
+  fi
+  ctest --preset "$stage" 2>&1 | tee "$log" | grep -vE '^ +Start |Test +#[0-9]+: .* Passed' 
+  count_ctest "$log"
+  grep -q '100% tests passed' "$log" || failed_stages+=("$stage")
+done
+
+echo
+if [ ${#failed_stages[@]} -gt 0 ]; then echo "Failing stages: ${failed_stages[*]}"; fi
+echo "all: $((total - failed)) passed, $failed failed"
+[ $failed -eq 0 ]

@@ -1,0 +1,4 @@
+#pragma once
+#include "winsys/account_api.h"
+
+class TFakeAccounts : public TAccountApi {};

@@ -1,0 +1,35 @@
+#pragma once
+#include <mutex>
+
+#include "common/clock.h"
+
+// A clock that reads whatever the test set; thread-safe.
+class TFakeClock : public TClock {
+ public:
+  TDateTime LocalNow() override {
+    std::lock_guard<std::mutex> guard(Lock);
+    ++Reads;
+    return Now;
+  }
+  void Set(const TDateTime& time) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Now = time;
+  }
+  // dayOfWeek: 0 = Sunday .. 6 = Saturday, as the platform counts.
+  void Set(int dayOfWeek, int hour, int minute, int second = 0) {
+    TDateTime t;
+    t.Year = 2026;
+    t.Month = 12;
+    t.Day = static_cast<uint16_t>(6 + dayOfWeek);  // 6 December 2026 is a Sunday
+    t.DayOfWeek = static_cast<uint16_t>(dayOfWeek);
+    t.Hour = static_cast<uint16_t>(hour);
+    t.Minute = static_cast<uint16_t>(minute);
+    t.Second = static_cast<uint16_t>(second);
+    Set(t);
+  }
+  int Reads = 0;
+
+ private:
+  std::mutex Lock;
+  TDateTime Now;
+};

@@ -1,0 +1,4 @@
+#pragma once
+#include "diag/log_platform.h"
+
+class TFakeLogPlatform : public TLogPlatform {};

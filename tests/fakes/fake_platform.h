@@ -1,0 +1,25 @@
+#pragma once
+// Every fake the module needs, bundled, and a module built on them.
+
+#include "engine/Unit1.h"
+#include "tests/fakes/fake_accounts.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_log_platform.h"
+#include "tests/fakes/fake_processes.h"
+#include "tests/fakes/fake_registry.h"
+#include "tests/fakes/fake_service_runtime.h"
+#include "tests/fakes/fake_timer_api.h"
+
+struct TFakePlatform {
+  TFakeClock Clock;
+  TFakeLogPlatform LogFiles;
+  TFakeRegistry Registry;
+  TFakeProcesses Processes;
+  TFakeAccounts Accounts;
+  TFakeServiceRuntime ServiceRuntime;
+  TFakeTimerApi Timers;
+
+  TNortavelFreePlatform View() {
+    return TNortavelFreePlatform{Clock, LogFiles, Registry, Processes, Accounts, ServiceRuntime, Timers};
+  }
+};

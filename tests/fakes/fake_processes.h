@@ -1,0 +1,4 @@
+#pragma once
+#include "winsys/process_api.h"
+
+class TFakeProcesses : public TProcessApi {};

@@ -1,0 +1,4 @@
+#pragma once
+#include "winsys/registry_api.h"
+
+class TFakeRegistry : public TRegistryApi {};

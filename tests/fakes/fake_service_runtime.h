@@ -1,0 +1,4 @@
+#pragma once
+#include "svcmgr/service_api.h"
+
+class TFakeServiceRuntime : public TServiceRuntimeApi {};

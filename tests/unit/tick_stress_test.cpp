@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+// Ticks on one thread against the stop, shutdown and destroy handlers on another:
+// run under ThreadSanitizer this proves the module's lock covers the shared state.
+class TBusyModule : public TNortavelFree {
+ public:
+  explicit TBusyModule(TFakePlatform& platform) : TNortavelFree(platform.View()) {}
+  bool LoadConfiguration() override {
+    RestrictedUsers.Clear();
+    UserRules.clear();
+    RestrictedUsers.Add("anna");
+    UserRules.emplace_back();
+    UserRules.back().Add(std::string(48, '1'));
+    return true;
+  }
+  void CollectSeenAccounts() override {
+    if (SeenAccounts.IndexOf("anna") < 0) SeenAccounts.Add("anna");
+  }
+  void SetAccountLogonHours(const std::string&, bool) override { ++Locks; }
+  bool ShutdownComputer() override { return true; }
+  int Locks = 0;
+};
+
+TEST(TickStressTest, TicksRaceStopShutdownAndDestroyCleanly) {
+  constexpr int kRounds = 40;
+  constexpr int kTicksPerRound = 500;
+  for (int round = 0; round < kRounds; ++round) {
+    TFakePlatform platform;
+    TBusyModule module(platform);
+    module.DebugLevel = 4;
+    std::atomic<bool> go{false};
+    std::thread ticker([&] {
+      while (!go) std::this_thread::yield();
+      for (int i = 0; i < kTicksPerRound; ++i) module.Timer1Timer(&module.Timer1);
+    });
+    go = true;
+    bool flag = true;
+    module.ServiceStop(&module, flag);
+    if (round % 2 == 0) module.ServiceShutdown(&module);
+    ticker.join();
+    module.ServiceDestroy(&module);
+    EXPECT_TRUE(module.ListsReleased());
+    EXPECT_TRUE(module.LogLines.Empty());
+  }
+}
+
+}  // namespace

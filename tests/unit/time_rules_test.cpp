@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "diag/messages.h"
+#include "engine/time_rules.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/recording_log.h"
+
+namespace {
+
+enum Weekday { Sunday = 0, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday };
+
+class TimeRulesTest : public ::testing::Test {
+ protected:
+  void AddUser(const std::string& name, std::vector<std::string> rules) {
+    State.RestrictedUsers.Add(name);
+    TStringList list;
+    for (auto& rule : rules) list.Add(rule);
+    State.UserRules.push_back(list);
+  }
+  bool At(int day, int hour, int minute, const std::string& user = "anna") {
+    Clock.Set(day, hour, minute);
+    return IsRestrictedNow(State, Clock, Log, user);
+  }
+  TEngineState State;
+  TFakeClock Clock;
+  TRecordingLog Log;
+};
+
+TEST(DayAndSlotTest, DecodesWeekdaysFromMondayZeroToSundaySix) {
+  const int expected[7] = {6, 0, 1, 2, 3, 4, 5};  // indexed by the platform's 0 = Sunday
+  for (int dow = 0; dow < 7; ++dow) {
+    TDateTime t;
+    t.DayOfWeek = static_cast<uint16_t>(dow);
+    EXPECT_EQ(DayIndexOf(t), expected[dow]) << "weekday " << dow;
+  }
+}
+
+TEST(DayAndSlotTest, SlotsCoverHalfHours) {
+  const struct { int Hour, Minute, Slot; } cases[] = {
+      {0, 0, 0}, {0, 29, 0}, {0, 30, 1}, {7, 45, 15}, {12, 0, 24}, {19, 59, 39}, {20, 0, 40}, {23, 30, 47}, {23, 59, 47}};
+  for (const auto& c : cases) {
+    TDateTime t;
+    t.Hour = static_cast<uint16_t>(c.Hour);
+    t.Minute = static_cast<uint16_t>(c.Minute);
+    EXPECT_EQ(SlotIndexOf(t), c.Slot) << c.Hour << ":" << c.Minute;
+  }
+}
+
+TEST_F(TimeRulesTest, FortyAllowedThenEightRestricted) {
+  AddUser("anna", std::vector<std::string>(7, std::string(40, '0') + std::string(8, '1')));
+  const struct { int Hour, Minute; bool Restricted; } cases[] = {
+      {0, 0, false}, {0, 29, false}, {0, 30, false}, {12, 0, false}, {19, 59, false}, {20, 0, true}, {23, 59, true}};
+  for (const auto& c : cases) EXPECT_EQ(At(Wednesday, c.Hour, c.Minute), c.Restricted) << c.Hour << ":" << c.Minute;
+  EXPECT_TRUE(Log.Messages.empty()) << "level 2 traces nothing";
+}
+
+TEST_F(TimeRulesTest, MondayReadsTimeOneAndSundayTimeSeven) {
+  std::vector<std::string> rules(7, std::string(48, '0'));
+  rules[0][20] = '1';  // Monday 10:00
+  rules[6][20] = 'x';  // Sunday 10:00: any character but "0" restricts
+  rules[5][15] = ' ';  // Saturday 07:45
+  rules[6][47] = '1';  // Sunday 23:30
+  AddUser("anna", rules);
+  EXPECT_TRUE(At(Monday, 10, 0));
+  EXPECT_FALSE(At(Tuesday, 10, 0));
+  EXPECT_TRUE(At(Sunday, 10, 0));
+  EXPECT_TRUE(At(Saturday, 7, 45));
+  EXPECT_FALSE(At(Saturday, 8, 0));
+  EXPECT_TRUE(At(Sunday, 23, 30));
+  EXPECT_EQ(Clock.Reads, 6) << "one clock read per call";
+}
+
+TEST_F(TimeRulesTest, NamesMatchIgnoringCaseAndTheFirstEntryWins) {
+  AddUser("Anna", {std::string(48, '1')});
+  AddUser("ANNA", {std::string(48, '0')});
+  EXPECT_TRUE(At(Monday, 9, 0, "aNNa"));
+}
+
+TEST_F(TimeRulesTest, OnlyTheFirstFortyEightCharactersCount) {
+  AddUser("anna", {std::string(48, '0') + std::string(20, '1')});
+  for (int hour = 0; hour < 24; ++hour) EXPECT_FALSE(At(Monday, hour, 30));
+}
+
+TEST_F(TimeRulesTest, TraceLinesAtLevelThree) {
+  std::string rule(48, '0');
+  rule[42] = '1';
+  AddUser("anna", {rule, rule});
+  State.DebugLevel = 3;
+  EXPECT_TRUE(At(Tuesday, 21, 10));
+  EXPECT_EQ(Log.Messages, (std::vector<std::string>{
+                              "Checking user:anna",
+                              "Time control check: day=1 position[42]=1 rule=" + rule}));
+  Log.Messages.clear();
+  State.DebugLevel = -3;
+  EXPECT_FALSE(At(Tuesday, 0, 0));
+  ASSERT_EQ(Log.Messages.size(), 2u);
+  EXPECT_EQ(Log.Messages[1], "Time control check: day=1 position[0]=0 rule=" + rule);
+}
+
+struct UnusableCase {
+  const char* Why;
+  const char* User;
+  std::vector<std::string> Rules;
+};
+
+class UnusableRuleTest : public TimeRulesTest, public ::testing::WithParamInterface<UnusableCase> {};
+
+TEST_P(UnusableRuleTest, AnswersNotRestrictedAndNamesTheGap) {
+  AddUser("anna", GetParam().Rules);
+  State.DebugLevel = 1;
+  EXPECT_FALSE(At(Wednesday, 21, 10, GetParam().User));  // day 2, slot 42
+  EXPECT_EQ(Log.Messages,
+            (std::vector<std::string>{std::string(kMsgNoUsableRule) + GetParam().User + " day=2 position=42"}));
+  Log.Messages.clear();
+  State.DebugLevel = 0;
+  EXPECT_FALSE(At(Wednesday, 21, 10, GetParam().User));
+  EXPECT_TRUE(Log.Messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gaps, UnusableRuleTest,
+    ::testing::Values(UnusableCase{"unknown user", "bert", {std::string(48, '1')}},
+                      UnusableCase{"no rules at all", "anna", {}},
+                      UnusableCase{"no rule for Wednesday", "anna", {std::string(48, '1'), std::string(48, '1')}},
+                      UnusableCase{"rule ends before the slot", "anna",
+                                   {std::string(48, '1'), std::string(48, '1'), std::string(42, '1')}},
+                      UnusableCase{"empty rule", "anna", {"", "", ""}}));
+
+TEST_F(TimeRulesTest, UsersWithoutRuleListsDoNotReadPastUserRules) {
+  State.RestrictedUsers.Add("anna");  // UserRules left shorter, as after a failed load
+  State.DebugLevel = 3;
+  EXPECT_FALSE(At(Monday, 1, 0));
+  ASSERT_EQ(Log.Messages.size(), 3u);
+  EXPECT_EQ(Log.Messages[1], "Time control check: day=0 position[2]= rule=");
+}
+
+}  // namespace
