@@ -16,3 +16,4 @@ void TService::PumpControlRequests(bool) {}
 
 bool TService::StopRequested() const { return false; }
 void TService::PostControlRequest(uint32_t) {}
+void TService::RunService(uint32_t, char**) {}

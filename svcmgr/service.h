@@ -59,6 +59,10 @@ class TService : public TComponent {
   // The control entry the module supplies.
   virtual TServiceControlEntry GetControlEntry() = 0;
 
+  // The service's main entry, on the thread the control dispatcher starts for
+  // it: registers the control entry, runs the service thread, reports stopped.
+  virtual void RunService(uint32_t argCount, char** args);
+
   // Dispatcher thread: posts the control code to the service thread.
   void PostControlRequest(uint32_t controlCode);
 

@@ -1,0 +1,19 @@
+#pragma once
+// The event-log calls behind TEventLogger.
+
+#include <cstdint>
+#include <string>
+
+class TEventLogApi {
+ public:
+  virtual ~TEventLogApi() = default;
+  // RegisterEventSourceA(local computer, source); 0 on failure.
+  virtual uintptr_t RegisterEventSource(const std::string& sourceName) = 0;
+  // ReportEventA(source, type, category, id, no SID, 1 string, 0 bytes, &message, no data).
+  virtual bool ReportEvent(uintptr_t source, uint16_t eventType, uint16_t category, uint32_t eventId,
+                           const std::string& message) = 0;
+  virtual void DeregisterEventSource(uintptr_t source) = 0;
+};
+
+// The Windows implementation; not available natively.
+TEventLogApi& PlatformEventLog();
