@@ -4,16 +4,16 @@
 namespace {
 class TWin32EventLog : public TEventLogApi {
  public:
-  uintptr_t RegisterEventSource(const std::string& sourceName) override {
+  uintptr_t RegisterSource(const std::string& sourceName) override {
     return reinterpret_cast<uintptr_t>(RegisterEventSourceA(nullptr, sourceName.c_str()));
   }
-  bool ReportEvent(uintptr_t source, uint16_t eventType, uint16_t category, uint32_t eventId,
+  bool Report(uintptr_t source, uint16_t eventType, uint16_t category, uint32_t eventId,
                    const std::string& message) override {
     const char* strings[1] = {message.c_str()};
     return ReportEventA(reinterpret_cast<HANDLE>(source), eventType, category, eventId, nullptr, 1, 0, strings,
                         nullptr) != FALSE;
   }
-  void DeregisterEventSource(uintptr_t source) override {
+  void DeregisterSource(uintptr_t source) override {
     const DWORD lastError = GetLastError();
     ::DeregisterEventSource(reinterpret_cast<HANDLE>(source));
     SetLastError(lastError);
