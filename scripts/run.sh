@@ -1,18 +1,86 @@
 #!/bin/bash
-# The main job: builds the 32-bit service and runs it under Wine on the sample
-# configuration. The service host is still being built: for now this builds the
-# executable, starts it in a private Wine prefix and reports how it ended.
+# The main job: builds the 32-bit service, installs it in a private Wine prefix,
+# configures the account Wine runs as, starts the service and shows its log.
+#
+#   scripts/run.sh              the account is restricted during the current half
+#                               hour: the service locks it and powers "the computer"
+#                               (the Wine prefix) off
+#   scripts/run.sh --allowed    the current half hour is allowed: the service keeps
+#                               running and unlocks the account every 20 seconds
+#                               until you press Ctrl-C (or --seconds N passes)
 set -eu
 cd "$(dirname "$0")/.."
+mode=restricted; seconds=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --allowed) mode=allowed; [ "$seconds" -eq 0 ] && seconds=100000 ;;
+    --seconds) seconds=$2; shift ;;
+    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+[ "$mode" = restricted ] && [ "$seconds" -eq 0 ] && seconds=90
+
 scripts/ensure-packages.sh
+echo "Building the 32-bit service ..."
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j"$(nproc)" >/dev/null
+
 export BUILD_DIR=$PWD/build/win32 E2E_WORK=$PWD/build/run
 mkdir -p "$E2E_WORK"
 . tests/e2e/lib.sh
-trap e2e_cleanup EXIT
-echo "Making a private Wine prefix in $E2E_WORK ..."
+stop_and_clean() {
+  if [ -n "${WINEPREFIX:-}" ] && e2e_state_is RUNNING; then
+    echo; echo "Stopping the service ..."; wine net stop "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
+    sleep 1; show_new_lines
+  fi
+  e2e_cleanup
+}
+trap stop_and_clean EXIT
+trap 'exit 130' INT TERM
+
+echo "Making a private Wine prefix in $E2E_WORK/demo (takes a few seconds) ..."
 e2e_prefix demo
-(cd "$E2E_DIR" && wine nortavel_free_service.exe </dev/null >/dev/null 2>&1)
-echo "nortavel_free_service.exe ran under Wine and exited with code $?."
-echo "The service host (installation, service control, timer) is not built yet; nothing more to show."
+user=$(wine cmd /c 'echo %USERNAME%' </dev/null 2>/dev/null | tr -d '\r')
+echo "Installing: nortavel_free_service.exe /INSTALL /SILENT"
+e2e_exe /INSTALL /SILENT
+rule=$(e2e_rule "$mode")
+echo "Configuration (32-bit registry view): Debug = 3, Path = C:\\nortavel\\logs,"
+echo "  restricted user \"$user\" (the account Wine runs as), every day: $rule"
+echo "  (one character per half hour from 00:00; the current half hour is $mode)"
+e2e_configure 3
+e2e_restrict "$user" "$rule"
+
+netapi_log=$WINEPREFIX/drive_c/netapi32_calls.log
+shown=0; shown_netapi=0
+show_new_lines() {
+  local log; log=$(e2e_log_file)
+  if [ -f "$log" ]; then
+    local total; total=$(wc -l <"$log")
+    if [ "$total" -gt "$shown" ]; then tail -n +"$((shown + 1))" "$log" | tr -d '\r' | sed 's/^/  log | /'; shown=$total; fi
+  fi
+  if [ -f "$netapi_log" ]; then
+    local total; total=$(wc -l <"$netapi_log")
+    if [ "$total" -gt "$shown_netapi" ]; then
+      tail -n +"$((shown_netapi + 1))" "$netapi_log" | sed 's/^/  NetUserSetInfo | /'; shown_netapi=$total
+    fi
+  fi
+}
+
+echo "Starting: net start NortavelFree"
+wine net start "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
+echo "Service state: $(e2e_state)"
+echo "Log file C:\\nortavel\\logs\\debug_free.log as it grows (lock-outs recorded by the netapi32 double):"
+end=$(( $(date +%s) + seconds ))
+while [ "$(date +%s)" -lt "$end" ]; do
+  sleep 1
+  show_new_lines
+  if [ "$mode" = restricted ] && e2e_log_has "Shutting down computer" && ! e2e_service_process_alive; then
+    echo
+    echo "The service powered the computer off: every process of the Wine prefix has ended."
+    exit 0
+  fi
+done
+[ "$mode" = restricted ] && { echo "No power-off within $seconds seconds."; exit 1; }
+exit 0

@@ -37,3 +37,55 @@ e2e_wait_for() {
   for _ in $(seq "$limit"); do "$@" && return 0; sleep 0.5; done
   return 1
 }
+
+E2E_SERVICE=NortavelFree
+E2E_KEY='HKLM\SOFTWARE\Vrem\NortavelFree'
+
+# Runs the service executable with arguments, from its folder.
+e2e_exe() { (cd "$E2E_DIR" && wine nortavel_free_service.exe "$@" </dev/null >>"$WINEPREFIX.exe.log" 2>&1); }
+
+# Writes into the registry view the 32-bit service reads (Wow6432Node in a win64 prefix).
+e2e_reg() { wine reg "$@" /reg:32 </dev/null >>"$WINEPREFIX.reg.log" 2>&1; }
+
+# e2e_configure LEVEL: main key with Debug = LEVEL and Path = C:\nortavel\logs.
+e2e_configure() {
+  mkdir -p "$E2E_DIR/logs"
+  e2e_reg add "$E2E_KEY" /v Debug /t REG_DWORD /d "$1" /f
+  e2e_reg add "$E2E_KEY" /v Path /t REG_SZ /d 'C:\nortavel\logs' /f
+}
+
+# e2e_rule restricted|allowed: a day rule that restricts (or allows) the current
+# half hour and the next one, allowing (or restricting) every other.
+e2e_rule() {
+  local slot other mark rule="" i
+  slot=$(( 10#$(date +%H) * 2 + 10#$(date +%M) / 30 ))
+  if [ "$1" = restricted ]; then mark=1; other=0; else mark=0; other=1; fi
+  for i in $(seq 0 47); do
+    if [ "$i" -eq "$slot" ] || [ "$i" -eq $(( (slot + 1) % 48 )) ]; then rule+=$mark; else rule+=$other; fi
+  done
+  echo "$rule"
+}
+
+# e2e_restrict USER RULE: the same rule on all seven days.
+e2e_restrict() {
+  local n
+  for n in 1 2 3 4 5 6 7; do
+    e2e_reg add "$E2E_KEY\\Time_restrictions\\$1" /v "Time$n" /t REG_SZ /d "$2" /f
+  done
+}
+
+e2e_log_file() { echo "$E2E_DIR/logs/debug_free.log"; }
+e2e_log_has() { [ -f "$(e2e_log_file)" ] && grep -qF -- "$1" "$(e2e_log_file)"; }
+
+# The service's state word from sc (RUNNING, STOPPED, ...), or nothing.
+e2e_state() { wine sc query "$E2E_SERVICE" </dev/null 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $4}'; }
+e2e_state_is() { [ "$(e2e_state)" = "$1" ]; }
+
+# Sends a control code (or "query") through the control helper.
+e2e_control() { wine "$BUILD_DIR/control_service.exe" "$E2E_SERVICE" "$1" </dev/null 2>/dev/null | tr -d '\r'; }
+
+# Milliseconds since the epoch, for printed timings.
+e2e_now_ms() { date +%s%3N; }
+
+# Whether any process of the prefix other than Wine's own still runs.
+e2e_service_process_alive() { pgrep -f 'nortavel_free_service.exe' >/dev/null; }
