@@ -3,13 +3,13 @@
 # under Wine for the 32- and 64-bit builds, and the end-to-end scenarios.
 #   scripts/test.sh            everything
 #   scripts/test.sh native     only the named stages (native native-asan
-#                              native-tsan win32 win64 e2e)
+#                              native-tsan fuzz win32 win64 e2e)
 set -u
 cd "$(dirname "$0")/.."
 scripts/ensure-packages.sh || exit 1
 
 stages=("$@")
-[ ${#stages[@]} -eq 0 ] && stages=(native native-asan native-tsan win32 win64 e2e)
+[ ${#stages[@]} -eq 0 ] && stages=(native native-asan native-tsan fuzz win32 win64 e2e)
 mkdir -p build
 total=0; failed=0; failed_stages=()
 
