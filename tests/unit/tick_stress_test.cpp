@@ -28,9 +28,10 @@ class TBusyModule : public TNortavelFree {
   int Locks = 0;
 };
 
-TEST(TickStressTest, TicksRaceStopShutdownAndDestroyCleanly) {
+TEST(TickStressTest, HundredThousandTicksRaceStopShutdownAndDestroyCleanly) {
+  // 100,000 ticks in all, each round racing one handler against its ticks.
   constexpr int kRounds = 40;
-  constexpr int kTicksPerRound = 500;
+  constexpr int kTicksPerRound = 2500;
   for (int round = 0; round < kRounds; ++round) {
     TFakePlatform platform;
     TBusyModule module(platform);
@@ -43,7 +44,8 @@ TEST(TickStressTest, TicksRaceStopShutdownAndDestroyCleanly) {
     go = true;
     bool flag = true;
     module.ServiceStop(&module, flag);
-    if (round % 2 == 0) module.ServiceShutdown(&module);
+    if (round % 3 == 1) module.ServiceShutdown(&module);
+    if (round % 3 == 2) module.ServiceDestroy(&module);
     ticker.join();
     module.ServiceDestroy(&module);
     EXPECT_TRUE(module.ListsReleased());
