@@ -1,5 +1,76 @@
 #include "winsys/accounts.h"
 
-void SetAccountLogonHours(const TEngineState&, TAccountApi&, TLogSink&, const std::string&, bool) {}
+#include "common/debug_level.h"
+#include "diag/messages.h"
 
-bool ShutdownComputer(const TEngineState&, TAccountApi&, TLogSink&) { return false; }
+namespace {
+
+constexpr uint32_t kCodePageAnsi = 0;       // CP_ACP
+constexpr int32_t kWideNameRoom = 100;      // wide characters, terminator included
+constexpr uint32_t kLogonHoursLevel = 1020;
+constexpr uint32_t kHoursPerWeek = 168;
+constexpr size_t kLogonHoursBytes = kHoursPerWeek / 8;
+constexpr uint32_t kNerrSuccess = 0;
+
+constexpr uint32_t kTokenAdjustAndQuery = 0x0028;  // TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
+constexpr char kShutdownPrivilege[] = "SeShutdownPrivilege";
+constexpr uint32_t kPrivilegeEnabled = 2;          // SE_PRIVILEGE_ENABLED
+constexpr uint32_t kPowerOffForced = 8 | 4;        // EWX_POWEROFF | EWX_FORCE
+constexpr uint32_t kReasonPlanned = 0x80000000;    // SHTDN_REASON_FLAG_PLANNED
+
+// The account name as NetUserSetInfo wants it; false when it cannot name the
+// account whole.
+bool WideUserName(TAccountApi& accounts, const std::string& user, char16_t (&wide)[kWideNameRoom]) {
+  // Converting up to a zero character would name another account.
+  if (user.find('\0') != std::string::npos) return false;
+  return accounts.ToWide(kCodePageAnsi, 0, user.c_str(), -1, wide, kWideNameRoom) > 0;
+}
+
+}  // namespace
+
+void SetAccountLogonHours(const TEngineState& state, TAccountApi& accounts, TLogSink& log, const std::string& user,
+                          bool block) {
+  char16_t wideUser[kWideNameRoom] = {};
+  bool updated = false;
+  if (WideUserName(accounts, user, wideUser)) {
+    uint8_t logonHours[kLogonHoursBytes];
+    for (uint8_t& hours : logonHours) hours = block ? 0x00 : 0xFF;
+    TUserInfo1020 info{kHoursPerWeek, logonHours};
+    updated = accounts.SetUserInfo(nullptr, wideUser, kLogonHoursLevel, &info, nullptr) == kNerrSuccess;
+  }
+
+  if (!LevelAdmits(state.DebugLevel, 2)) return;
+  if (!updated)
+    log.Log(kMsgSetUserFailed + user);
+  else
+    log.Log((block ? kMsgUserBlocked : kMsgUserUnblocked) + user);
+}
+
+bool ShutdownComputer(const TEngineState& state, TAccountApi& accounts, TLogSink& log) {
+  uintptr_t tokenHandle = 0;
+  if (!accounts.OpenToken(accounts.CurrentProcess(), kTokenAdjustAndQuery, tokenHandle)) {
+    if (LevelAdmits(state.DebugLevel, 3)) log.Log(kMsgOpenOwnTokenFailed);
+    return false;
+  }
+  const TAccountHandle token(accounts, tokenHandle);
+
+  TOnePrivilege privilege{1, {0, 0}, kPrivilegeEnabled};
+  bool enabled = accounts.LookupPrivilege(nullptr, kShutdownPrivilege, privilege.Luid);
+  if (enabled) {
+    // The result alone does not say whether the privilege was granted: only the
+    // last error, read at once, does (ERROR_NOT_ALL_ASSIGNED). A failed call is
+    // taken as failed even if it left the error at 0.
+    const bool called = accounts.AdjustPrivileges(token.Get(), false, &privilege, 0, nullptr, nullptr);
+    enabled = accounts.LastError() == 0 && called;
+  }
+  if (!enabled) {
+    if (LevelAdmits(state.DebugLevel, 3)) log.Log(kMsgAdjustPrivilegeFailed);
+    return false;
+  }
+
+  if (LevelAdmits(state.DebugLevel, 2)) log.Log(kMsgShuttingDown);
+  // The power-off may end this process before the next tick: the lines of this
+  // pass must be in the file first.
+  log.FlushLog();
+  return accounts.ExitSystem(kPowerOffForced, kReasonPlanned);
+}

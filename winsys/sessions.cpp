@@ -1,8 +1,95 @@
 #include "winsys/sessions.h"
 
-void CollectSeenAccounts(TEngineState&, TProcessApi&, TLogSink&) {}
+#include <algorithm>
+#include <array>
+#include <cstring>
 
-bool GetProcessAccount(const TEngineState&, TProcessApi&, TLogSink&, uint32_t, std::string& accountName) {
-  accountName.clear();
+#include "common/debug_level.h"
+#include "diag/messages.h"
+
+namespace {
+
+constexpr uint32_t kMaxProcessIds = 1024;
+constexpr uint32_t kProcessQueryAndRead = 0x0410;  // PROCESS_QUERY_INFORMATION | PROCESS_VM_READ
+constexpr uint32_t kTokenQuery = 0x0008;           // TOKEN_QUERY
+constexpr uint32_t kTokenUser = 1;                 // TokenUser
+constexpr uint32_t kZeroInit = 0x0040;             // GMEM_ZEROINIT (fixed, zero-filled)
+constexpr uint32_t kErrorInsufficientBuffer = 122;
+constexpr uint32_t kLookupRoom = 128;   // characters, terminator included, name and domain alike
+constexpr size_t kAccountNameRoom = 100;  // what the caller's name holds, terminator included
+
+bool Failed(const TEngineState& state, TLogSink& log, int32_t level, const char* message) {
+  if (LevelAdmits(state.DebugLevel, level)) log.Log(message);
   return false;
+}
+
+}  // namespace
+
+void CollectSeenAccounts(TEngineState& state, TProcessApi& processes, TLogSink& log) {
+  std::array<uint32_t, kMaxProcessIds> ids{};
+  uint32_t bytesReturned = 0;
+  if (!processes.EnumProcessIds(ids.data(), sizeof ids, bytesReturned)) return;
+  // A byte count beyond the buffer would have us read past it: never more than
+  // the 1024 ids there is room for.
+  const uint32_t count = std::min(bytesReturned / 4, kMaxProcessIds);
+
+  std::string account;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (ids[i] == 0) continue;  // the idle process has no token
+    if (!GetProcessAccount(state, processes, log, ids[i], account)) continue;
+    if (state.SeenAccounts.IndexOf(account) < 0) state.SeenAccounts.Add(account);
+  }
+}
+
+bool GetProcessAccount(const TEngineState& state, TProcessApi& processes, TLogSink& log, uint32_t processId,
+                       std::string& accountName) {
+  accountName.clear();
+
+  // Declared in the order obtained, so they are released in reverse: block,
+  // token, process.
+  const TProcessHandle process(processes, processes.OpenProcessById(kProcessQueryAndRead, false, processId));
+  if (!process) return Failed(state, log, 4, kMsgOpenProcessFailed);
+
+  // Only a test that the process is readable with this access; the module itself
+  // is not used.
+  uintptr_t firstModule = 0;
+  uint32_t moduleBytesNeeded = 0;
+  if (!processes.EnumModules(process.Get(), &firstModule, sizeof firstModule, moduleBytesNeeded))
+    return Failed(state, log, 4, kMsgProcessModulesFailed);
+
+  uintptr_t tokenHandle = 0;
+  if (!processes.OpenToken(process.Get(), kTokenQuery, tokenHandle)) return Failed(state, log, 4, kMsgOpenTokenFailed);
+  const TProcessHandle token(processes, tokenHandle);
+
+  uint32_t length = 0;
+  if (!processes.QueryToken(token.Get(), kTokenUser, nullptr, 0, length) &&
+      processes.LastError() != kErrorInsufficientBuffer)
+    return false;
+
+  const TGlobalBlock block(processes, processes.AllocateBlock(kZeroInit, length));
+  void* const tokenUser = reinterpret_cast<void*>(block.Get());
+  uint32_t written = 0;
+  // The record starts with the SID's address: a block too short to hold it is as
+  // unusable as one that could not be read.
+  if (!block || !processes.QueryToken(token.Get(), kTokenUser, tokenUser, length, written) ||
+      length < sizeof(void*))
+    return Failed(state, log, 4, kMsgTokenUserFailed);
+  const void* sid = nullptr;
+  std::memcpy(&sid, tokenUser, sizeof sid);
+
+  char name[kLookupRoom] = {};
+  char domain[kLookupRoom] = {};
+  uint32_t nameLength = kLookupRoom;
+  uint32_t domainLength = kLookupRoom;
+  uint32_t sidType = 0;
+  if (!processes.LookupAccount(nullptr, sid, name, nameLength, domain, domainLength, sidType))
+    return Failed(state, log, 2, kMsgAccountNameFailed);
+  // A name the caller has no room for is not cut: a cut name could match another
+  // account, so it counts as a failed lookup. strnlen also stops an unterminated
+  // buffer from being read past.
+  const size_t nameChars = strnlen(name, sizeof name);
+  if (nameChars >= kAccountNameRoom) return Failed(state, log, 2, kMsgAccountNameFailed);
+
+  accountName.assign(name, nameChars);
+  return true;
 }

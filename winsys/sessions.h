@@ -1,4 +1,7 @@
 #pragma once
+// Session detection: which accounts have owned a running process since the
+// module was created. Runs on the tick thread; holds no state of its own.
+
 #include <cstdint>
 #include <string>
 
@@ -6,10 +9,14 @@
 #include "engine/engine_state.h"
 #include "winsys/process_api.h"
 
-// Appends to SeenAccounts the owner of every running process not met before.
+// Appends to SeenAccounts the owner of every running process not met before
+// (bare name, letter case of its first sighting). At most the first 1024 ids the
+// system lists are examined; a failed enumeration leaves the list unchanged.
+// Logs nothing of its own.
 void CollectSeenAccounts(TEngineState& state, TProcessApi& processes, TLogSink& log);
 
 // The bare account name owning one process; false (name empty, failure logged as
-// far as the level admits) when it cannot be found.
+// far as the level admits) when it cannot be found. Names of 100 characters or
+// more do not fit the caller's room and count as a failed lookup.
 bool GetProcessAccount(const TEngineState& state, TProcessApi& processes, TLogSink& log,
                        uint32_t processId, std::string& accountName);

@@ -1,7 +1,92 @@
-// Placeholder until the Windows forwarding class is written.
+// The account, privilege and power calls of lock-out and power-off, forwarded to
+// Windows.
+#include "winsys/win32.h"
+
+#include <lm.h>
+
+#include <cstddef>
+
 #include "winsys/account_api.h"
 
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 units");
+static_assert(sizeof(TUserInfo1020) == sizeof(USER_INFO_1020), "USER_INFO_1020 layout");
+static_assert(offsetof(TUserInfo1020, UnitsPerWeek) == offsetof(USER_INFO_1020, usri1020_units_per_week),
+              "USER_INFO_1020 layout");
+static_assert(offsetof(TUserInfo1020, LogonHours) == offsetof(USER_INFO_1020, usri1020_logon_hours),
+              "USER_INFO_1020 layout");
+static_assert(sizeof(TPrivilegeId) == sizeof(LUID), "LUID layout");
+static_assert(sizeof(TOnePrivilege) == sizeof(TOKEN_PRIVILEGES), "TOKEN_PRIVILEGES layout");
+static_assert(offsetof(TOnePrivilege, Luid) == offsetof(TOKEN_PRIVILEGES, Privileges[0].Luid),
+              "TOKEN_PRIVILEGES layout");
+static_assert(offsetof(TOnePrivilege, Attributes) == offsetof(TOKEN_PRIVILEGES, Privileges[0].Attributes),
+              "TOKEN_PRIVILEGES layout");
+
+HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+class TWin32Accounts : public TAccountApi {
+ public:
+  int32_t ToWide(uint32_t codePage, uint32_t flags, const char* text, int32_t textLength, char16_t* wide,
+                 int32_t wideRoom) override {
+    return ::MultiByteToWideChar(codePage, flags, text, textLength, reinterpret_cast<wchar_t*>(wide), wideRoom);
+  }
+
+  uint32_t SetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
+                       const TUserInfo1020* info, uint32_t* parmError) override {
+    DWORD error = 0;
+    const NET_API_STATUS status =
+        ::NetUserSetInfo(reinterpret_cast<LPCWSTR>(serverName), reinterpret_cast<LPCWSTR>(userName), level,
+                         reinterpret_cast<LPBYTE>(const_cast<TUserInfo1020*>(info)),
+                         parmError != nullptr ? &error : nullptr);
+    if (parmError != nullptr) *parmError = error;
+    return status;
+  }
+
+  uintptr_t CurrentProcess() override { return reinterpret_cast<uintptr_t>(::GetCurrentProcess()); }
+
+  bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) override {
+    HANDLE opened = nullptr;
+    if (!::OpenProcessToken(AsHandle(process), access, &opened)) return false;
+    token = reinterpret_cast<uintptr_t>(opened);
+    return true;
+  }
+
+  bool LookupPrivilege(const char* systemName, const char* privilegeName, TPrivilegeId& luid) override {
+    LUID value{};
+    if (!::LookupPrivilegeValueA(systemName, privilegeName, &value)) return false;
+    luid.LowPart = value.LowPart;
+    luid.HighPart = value.HighPart;
+    return true;
+  }
+
+  bool AdjustPrivileges(uintptr_t token, bool disableAll, const TOnePrivilege* newState,
+                        uint32_t previousStateLength, TOnePrivilege* previousState,
+                        uint32_t* returnLength) override {
+    DWORD returned = 0;
+    const BOOL ok = ::AdjustTokenPrivileges(
+        AsHandle(token), disableAll ? TRUE : FALSE,
+        reinterpret_cast<PTOKEN_PRIVILEGES>(const_cast<TOnePrivilege*>(newState)), previousStateLength,
+        reinterpret_cast<PTOKEN_PRIVILEGES>(previousState), returnLength != nullptr ? &returned : nullptr);
+    // Copying the length out must not disturb the error the caller reads next.
+    if (returnLength != nullptr) *returnLength = returned;
+    return ok != FALSE;
+  }
+
+  uint32_t LastError() override { return ::GetLastError(); }
+
+  bool ExitSystem(uint32_t flags, uint32_t reason) override { return ::ExitWindowsEx(flags, reason) != FALSE; }
+
+  void CloseObject(uintptr_t handle) override {
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(AsHandle(handle));
+    ::SetLastError(error);
+  }
+};
+
+}  // namespace
+
 TAccountApi& PlatformAccounts() {
-  static TAccountApi api;
+  static TWin32Accounts api;
   return api;
 }

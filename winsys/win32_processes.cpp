@@ -1,7 +1,89 @@
-// Placeholder until the Windows forwarding class is written.
+// The process and token calls of session detection, forwarded to Windows.
+#include "winsys/win32.h"
+
+#include <psapi.h>
+
 #include "winsys/process_api.h"
 
+namespace {
+
+static_assert(sizeof(DWORD) == sizeof(uint32_t), "process ids are 32-bit");
+static_assert(sizeof(HMODULE) == sizeof(uintptr_t), "the caller's module room is one HMODULE");
+
+HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+class TWin32Processes : public TProcessApi {
+ public:
+  bool EnumProcessIds(uint32_t* ids, uint32_t bufferBytes, uint32_t& bytesReturned) override {
+    DWORD returned = 0;
+    const BOOL ok = ::EnumProcesses(reinterpret_cast<DWORD*>(ids), bufferBytes, &returned);
+    bytesReturned = returned;
+    return ok != FALSE;
+  }
+
+  uintptr_t OpenProcessById(uint32_t access, bool inheritHandle, uint32_t processId) override {
+    return reinterpret_cast<uintptr_t>(::OpenProcess(access, inheritHandle ? TRUE : FALSE, processId));
+  }
+
+  bool EnumModules(uintptr_t process, uintptr_t* modules, uint32_t bufferBytes, uint32_t& bytesNeeded) override {
+    DWORD needed = 0;
+    const BOOL ok =
+        ::EnumProcessModules(AsHandle(process), reinterpret_cast<HMODULE*>(modules), bufferBytes, &needed);
+    bytesNeeded = needed;
+    return ok != FALSE;
+  }
+
+  bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) override {
+    HANDLE opened = nullptr;
+    if (!::OpenProcessToken(AsHandle(process), access, &opened)) return false;
+    token = reinterpret_cast<uintptr_t>(opened);
+    return true;
+  }
+
+  bool QueryToken(uintptr_t token, uint32_t infoClass, void* buffer, uint32_t length,
+                  uint32_t& returnLength) override {
+    DWORD returned = 0;
+    const BOOL ok = ::GetTokenInformation(AsHandle(token), static_cast<TOKEN_INFORMATION_CLASS>(infoClass), buffer,
+                                          length, &returned);
+    returnLength = returned;
+    return ok != FALSE;
+  }
+
+  uintptr_t AllocateBlock(uint32_t flags, uint32_t bytes) override {
+    return reinterpret_cast<uintptr_t>(::GlobalAlloc(flags, bytes));
+  }
+
+  void FreeBlock(uintptr_t block) override {
+    const DWORD error = ::GetLastError();
+    ::GlobalFree(reinterpret_cast<HGLOBAL>(block));
+    ::SetLastError(error);
+  }
+
+  bool LookupAccount(const char* systemName, const void* sid, char* name, uint32_t& nameLength, char* domain,
+                     uint32_t& domainLength, uint32_t& sidType) override {
+    DWORD nameChars = nameLength;
+    DWORD domainChars = domainLength;
+    SID_NAME_USE use = SidTypeUnknown;
+    const BOOL ok = ::LookupAccountSidA(systemName, const_cast<void*>(sid), name, &nameChars, domain,
+                                        &domainChars, &use);
+    nameLength = nameChars;
+    domainLength = domainChars;
+    sidType = static_cast<uint32_t>(use);
+    return ok != FALSE;
+  }
+
+  void CloseObject(uintptr_t handle) override {
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(AsHandle(handle));
+    ::SetLastError(error);
+  }
+
+  uint32_t LastError() override { return ::GetLastError(); }
+};
+
+}  // namespace
+
 TProcessApi& PlatformProcesses() {
-  static TProcessApi api;
+  static TWin32Processes api;
   return api;
 }

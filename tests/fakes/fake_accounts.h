@@ -1,4 +1,67 @@
 #pragma once
+// A recording account-and-power double. Every call is recorded as one line:
+//   MultiByteToWideChar(0,0,-1,100)                 code page, flags, length, room
+//   NetUserSetInfo(null,anna,1020)                  server, user, level
+//   GetCurrentProcess()  OpenProcessToken(SELF,0x28)                  -> TOKEN
+//   LookupPrivilegeValue(null,SeShutdownPrivilege)
+//   AdjustTokenPrivileges(TOKEN,0,1,{19,0},0x2,0,null,null)
+//           token, disable all, count, LUID, attributes, length, previous, return length
+//   GetLastError()  ExitWindowsEx(0xc,0x80000000)  CloseHandle(TOKEN)
+// The updates themselves are kept whole in Updates. Tests may add lines of their
+// own (a log sink writing "log ..." here shows the order of messages and calls).
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
 #include "winsys/account_api.h"
 
-class TFakeAccounts : public TAccountApi {};
+struct TLogonHoursUpdate {
+  bool ServerNull = false;
+  std::string User;  // the wide name, narrowed
+  uint32_t Level = 0;
+  uint32_t UnitsPerWeek = 0;
+  std::vector<uint8_t> Hours;  // the 21 bytes
+  bool ParmErrorNull = false;
+};
+
+class TFakeAccounts : public TAccountApi {
+ public:
+  // Status per user (narrow name); users not listed get NERR_Success.
+  std::map<std::string, uint32_t> UserStatus;
+  bool OpenTokenFails = false;
+  bool LookupPrivilegeFails = false;
+  bool AdjustResult = true;
+  uint32_t AdjustError = 0;  // the last error AdjustTokenPrivileges leaves
+  bool ExitAccepted = true;
+
+  std::vector<std::string> Calls;
+  std::vector<TLogonHoursUpdate> Updates;
+
+  // Tokens opened and not closed.
+  int OpenTokens() const { return OpenCount; }
+
+  int32_t ToWide(uint32_t codePage, uint32_t flags, const char* text, int32_t textLength, char16_t* wide,
+                 int32_t wideRoom) override;
+  uint32_t SetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
+                       const TUserInfo1020* info, uint32_t* parmError) override;
+  uintptr_t CurrentProcess() override;
+  bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) override;
+  bool LookupPrivilege(const char* systemName, const char* privilegeName, TPrivilegeId& luid) override;
+  bool AdjustPrivileges(uintptr_t token, bool disableAll, const TOnePrivilege* newState,
+                        uint32_t previousStateLength, TOnePrivilege* previousState,
+                        uint32_t* returnLength) override;
+  uint32_t LastError() override;
+  bool ExitSystem(uint32_t flags, uint32_t reason) override;
+  void CloseObject(uintptr_t handle) override;
+
+  static constexpr uintptr_t kSelf = ~uintptr_t{0};  // the pseudo handle of the own process
+  static constexpr uintptr_t kToken = 0x7700;
+  static constexpr uint32_t kShutdownLuid = 19;
+
+ private:
+  std::string HandleName(uintptr_t handle) const;
+  int OpenCount = 0;
+  uint32_t Error = 0;
+};

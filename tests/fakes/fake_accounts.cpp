@@ -1,0 +1,119 @@
+#include "tests/fakes/fake_accounts.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kErrorInsufficientBuffer = 122;
+constexpr uint32_t kErrorNoSuchPrivilege = 1313;
+constexpr uint32_t kErrorAccessDenied = 5;
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%x", value);
+  return text;
+}
+
+// Each unit back to one byte: the tests use single-byte names only.
+std::string Narrow(const char16_t* wide) {
+  std::string text;
+  for (; *wide != 0; ++wide) text += static_cast<char>(*wide & 0xFF);
+  return text;
+}
+
+}  // namespace
+
+int32_t TFakeAccounts::ToWide(uint32_t codePage, uint32_t flags, const char* text, int32_t textLength,
+                              char16_t* wide, int32_t wideRoom) {
+  Calls.push_back("MultiByteToWideChar(" + std::to_string(codePage) + "," + std::to_string(flags) + "," +
+                  std::to_string(textLength) + "," + std::to_string(wideRoom) + ")");
+  // -1: the text up to its terminator, which is converted too.
+  const size_t units = textLength < 0 ? std::strlen(text) + 1 : static_cast<size_t>(textLength);
+  if (units > static_cast<size_t>(wideRoom)) {
+    Error = kErrorInsufficientBuffer;
+    return 0;
+  }
+  for (size_t i = 0; i < units; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  return static_cast<int32_t>(units);
+}
+
+uint32_t TFakeAccounts::SetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
+                                    const TUserInfo1020* info, uint32_t* parmError) {
+  TLogonHoursUpdate update;
+  update.ServerNull = serverName == nullptr;
+  update.User = Narrow(userName);
+  update.Level = level;
+  update.ParmErrorNull = parmError == nullptr;
+  if (info != nullptr) {
+    update.UnitsPerWeek = info->UnitsPerWeek;
+    if (info->LogonHours != nullptr) update.Hours.assign(info->LogonHours, info->LogonHours + 21);
+  }
+  Calls.push_back("NetUserSetInfo(" + std::string(update.ServerNull ? "null" : Narrow(serverName)) + "," +
+                  update.User + "," + std::to_string(level) + ")");
+  Updates.push_back(update);
+  auto status = UserStatus.find(update.User);
+  return status == UserStatus.end() ? 0 : status->second;
+}
+
+uintptr_t TFakeAccounts::CurrentProcess() {
+  Calls.push_back("GetCurrentProcess()");
+  return kSelf;
+}
+
+std::string TFakeAccounts::HandleName(uintptr_t handle) const {
+  if (handle == kSelf) return "SELF";
+  if (handle == kToken) return "TOKEN";
+  return "?";
+}
+
+bool TFakeAccounts::OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) {
+  Calls.push_back("OpenProcessToken(" + HandleName(process) + "," + Hex(access) + ")");
+  if (OpenTokenFails) {
+    Error = kErrorAccessDenied;
+    return false;
+  }
+  ++OpenCount;
+  token = kToken;
+  return true;
+}
+
+bool TFakeAccounts::LookupPrivilege(const char* systemName, const char* privilegeName, TPrivilegeId& luid) {
+  Calls.push_back(std::string("LookupPrivilegeValue(") + (systemName == nullptr ? "null" : systemName) + "," +
+                  privilegeName + ")");
+  if (LookupPrivilegeFails) {
+    Error = kErrorNoSuchPrivilege;
+    return false;
+  }
+  luid = TPrivilegeId{kShutdownLuid, 0};
+  return true;
+}
+
+bool TFakeAccounts::AdjustPrivileges(uintptr_t token, bool disableAll, const TOnePrivilege* newState,
+                                     uint32_t previousStateLength, TOnePrivilege* previousState,
+                                     uint32_t* returnLength) {
+  std::string state = "null";
+  if (newState != nullptr)
+    state = std::to_string(newState->PrivilegeCount) + ",{" + std::to_string(newState->Luid.LowPart) + "," +
+            std::to_string(newState->Luid.HighPart) + "}," + Hex(newState->Attributes);
+  Calls.push_back("AdjustTokenPrivileges(" + HandleName(token) + "," + (disableAll ? "1" : "0") + "," + state + "," +
+                  std::to_string(previousStateLength) + "," + (previousState == nullptr ? "null" : "given") + "," +
+                  (returnLength == nullptr ? "null" : "given") + ")");
+  Error = AdjustError;
+  return AdjustResult;
+}
+
+uint32_t TFakeAccounts::LastError() {
+  Calls.push_back("GetLastError()");
+  return Error;
+}
+
+bool TFakeAccounts::ExitSystem(uint32_t flags, uint32_t reason) {
+  Calls.push_back("ExitWindowsEx(" + Hex(flags) + "," + Hex(reason) + ")");
+  return ExitAccepted;
+}
+
+void TFakeAccounts::CloseObject(uintptr_t handle) {
+  Calls.push_back("CloseHandle(" + HandleName(handle) + ")");
+  if (handle == kToken) --OpenCount;
+}
