@@ -1,12 +1,153 @@
 #include "diag/diagnostic_log.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "common/owned.h"
+#include "diag/log_trim.h"
+#include "diag/messages.h"
+
+namespace {
+
+struct TLogStreamTraits {
+  using Handle = uintptr_t;
+  using Api = TLogPlatform;
+  static constexpr Handle Null() { return 0; }
+  // Only for early exits; paths that care about the result close explicitly.
+  static void Close(Api& api, Handle stream) { (void)api.CloseStream(stream); }
+};
+using TLogStream = TOwned<TLogStreamTraits>;
+
+// "%s" semantics: a text ends at a zero byte. One in the file would also end
+// the text that the trim reads, and with it every later line.
+size_t TextLength(const std::string& text) { return std::min(text.size(), text.find('\0')); }
+
+}  // namespace
+
 TDiagnosticLog::TDiagnosticLog(TEngineState& state, TLogPlatform& platform, TClock& clock)
     : State(state), Platform(platform), Clock(clock) {}
 
-void TDiagnosticLog::Log(const std::string& message) { State.LogLines.Add(message); }
+void TDiagnosticLog::Log(const std::string& message) {
+  const TDateTime now = Clock.LocalNow();
+  if (!Formats) Formats = ReadLocaleFormats(Platform, kLocaleUserDefault);
+  const std::string stamp = FormatTimestamp(now, *Formats);
+  std::string line = "[ " + stamp + " ] ";
+  line.append(message, 0, TextLength(message));
+  if (State.LogLines.Count() >= kLogLinesCap) DropOldestLines(stamp);
+  State.LogLines.Add(std::move(line));
+}
 
-void TDiagnosticLog::FlushLog() {}
+void TDiagnosticLog::DropOldestLines(const std::string& stamp) {
+  std::vector<std::string>& items = State.LogLines.Items();
+  // The marker is only ours while it still heads the buffer: a flush or the
+  // stop handler may have emptied the list since the last drop.
+  const bool marked = DroppedLines > 0 && !items.empty() && items.front() == DropMarker;
+  if (!marked) DroppedLines = 0;
+  const size_t first = marked ? 1 : 0;
+  const size_t count = std::min(static_cast<size_t>(kLogLinesDropBatch), items.size() - first);
+  items.erase(items.begin() + static_cast<std::ptrdiff_t>(first),
+              items.begin() + static_cast<std::ptrdiff_t>(first + count));
+  DroppedLines += static_cast<int64_t>(count);
+  DropMarker = "[ " + stamp + " ] " + kMsgLogLinesDropped + std::to_string(DroppedLines);
+  if (marked) {
+    items.front() = DropMarker;
+  } else {
+    items.insert(items.begin(), DropMarker);
+  }
+}
 
-bool TDiagnosticLog::AppendLinesToFile(TStringList&, const std::string&) { return true; }
+void TDiagnosticLog::FlushLog() {
+  // At level 0 the lines wait for a level that writes them (or for the stop).
+  if (State.DebugLevel == 0) return;
+  (void)AppendLinesToFile(State.LogLines, kLogFileName);
+}
 
-void TDiagnosticLog::TrimLogFile() {}
+bool TDiagnosticLog::AppendLinesToFile(TStringList& lines, const std::string& fileName) {
+  if (fileName.empty()) return false;
+  if (lines.Empty()) return true;
+  const std::string path = State.AppPath + fileName;
+  // Text mode: every "\n" reaches a Windows file as CR LF.
+  TLogStream file(Platform, Platform.OpenStream(path, "a+"));
+  if (!file) return false;
+  // Where this batch begins. A batch that fails is cut off again here, so that
+  // the next flush, which writes the kept lines once more, leaves each line in
+  // the file once.
+  const int64_t start = Platform.SeekStream(file.Get(), 0, SEEK_END);
+
+  bool written = true;
+  std::string batch;
+  for (const std::string& line : lines) {
+    batch.append(line, 0, TextLength(line));
+    batch += '\n';
+    if (batch.size() >= kTrimChunkSize) {
+      written = Platform.WriteStream(file.Get(), batch.data(), batch.size());
+      batch.clear();
+      if (!written) break;
+    }
+  }
+  if (written && !batch.empty()) written = Platform.WriteStream(file.Get(), batch.data(), batch.size());
+  // A full disk often shows only here, when the stream's buffer is written out.
+  const bool closed = Platform.CloseStream(file.Release());
+  const bool complete = written && closed;
+  if (!complete && start >= 0) (void)Platform.TruncateFile(path, start);
+  ApplyHiddenRule(path);
+  if (!complete) return false;
+  lines.Clear();
+  return true;
+}
+
+void TDiagnosticLog::TrimLogFile() { (void)TrimFile(kLogFileName); }
+
+bool TDiagnosticLog::TrimFile(const std::string& fileName) {
+  const std::string path = State.AppPath + fileName;
+  // Binary: the split must see every CR and LF as the file holds them, and the
+  // C runtime's text mode would end the text early at a Ctrl+Z byte.
+  TLogStream log(Platform, Platform.OpenStream(path, "rb"));
+  if (!log) return false;
+  const int64_t size = Platform.SeekStream(log.Get(), 0, SEEK_END);
+  if (size < 0) return false;
+  if (size < kTrimLimit) return true;
+  if (Platform.SeekStream(log.Get(), 0, SEEK_SET) != 0) return false;
+
+  // The kept lines go to a new file first: the log is replaced only by a
+  // complete copy, so no failure on the way can lose it.
+  const std::string newPath = path + kTrimFileSuffix;
+  (void)Platform.RemoveFile(newPath);  // left over by a trim that was cut short
+  TLogStream out(Platform, Platform.OpenStream(newPath, "w"));
+  if (!out) return true;
+  bool complete = WriteKeptLines(log.Get(), out.Get(), size - kTrimLimit);
+  complete = Platform.CloseStream(out.Release()) && complete;
+  log.Reset();  // Windows does not replace a file that is still open
+  if (!complete || !Platform.RenameFile(newPath, path, kMoveFileReplaceExisting)) {
+    (void)Platform.RemoveFile(newPath);
+    return true;
+  }
+  ApplyHiddenRule(path);
+  return true;
+}
+
+bool TDiagnosticLog::WriteKeptLines(uintptr_t log, uintptr_t out, int64_t excess) {
+  TLogTrimmer trimmer(excess);
+  std::vector<char> chunk(kTrimChunkSize);
+  std::string kept;
+  kept.reserve(kTrimChunkSize + 1);
+  for (;;) {
+    const int64_t got = Platform.ReadStream(log, chunk.data(), chunk.size());
+    if (got < 0) return false;
+    if (got == 0) break;
+    kept.clear();
+    const bool more = trimmer.Feed(chunk.data(), static_cast<size_t>(got), kept);
+    if (!kept.empty() && !Platform.WriteStream(out, kept.data(), kept.size())) return false;
+    if (!more) break;
+  }
+  kept.clear();
+  trimmer.Finish(kept);
+  return kept.empty() || Platform.WriteStream(out, kept.data(), kept.size());
+}
+
+void TDiagnosticLog::ApplyHiddenRule(const std::string& path) {
+  const uint32_t attributes = Platform.ReadAttributes(path);
+  if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeHidden) != 0) return;
+  (void)Platform.WriteAttributes(path, kFileAttributeHidden);
+}

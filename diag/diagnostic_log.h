@@ -2,27 +2,68 @@
 // The diagnostic log: stamped lines buffered in LogLines, appended to
 // AppPath + "debug_free.log" by FlushLog, the file cut back to about 1 MiB by
 // TrimLogFile. Not thread-safe: the module's lock serialises its callers.
+//
+// Faults of the file never cost the log: a flush that fails keeps its lines
+// (and takes back whatever part of them reached the file), and the trim writes
+// the kept lines to a new file that replaces the log only once it is complete.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/clock.h"
 #include "common/log_sink.h"
 #include "diag/log_platform.h"
+#include "diag/timestamp.h"
 #include "engine/engine_state.h"
 
 inline constexpr char kLogFileName[] = "debug_free.log";
+// The trim's new file, beside the log until it replaces it.
+inline constexpr char kTrimFileSuffix[] = ".trim";
+inline constexpr int64_t kTrimLimit = 0x100000;  // bytes
 
 class TDiagnosticLog : public TLogSink {
  public:
+  // LogLines never holds more lines than this (a log file that can never be
+  // opened would otherwise grow the buffer until the service stops). Past it the
+  // oldest lines go, kLogLinesDropBatch at a time, and the first line says how
+  // many went.
+  static constexpr int kLogLinesCap = 100000;
+  static constexpr int kLogLinesDropBatch = 1000;
+  // The pieces in which the trim reads the log.
+  static constexpr size_t kTrimChunkSize = 64 * 1024;
+
   TDiagnosticLog(TEngineState& state, TLogPlatform& platform, TClock& clock);
 
+  // Stamps the message with the local time in the user-default locale's formats
+  // (read at the first call) and appends "[ stamp ] message" to LogLines.
   void Log(const std::string& message) override;
+  // AppendLinesToFile(LogLines, "debug_free.log") unless DebugLevel is 0.
   void FlushLog() override;
+  // Appends lines to AppPath + fileName and empties lines. False when fileName
+  // is empty, the file cannot be opened, or a write or the close fails; lines
+  // then keeps every entry and the file is cut back to its former size, so the
+  // next flush writes each line once. True, without touching the file, when
+  // lines is empty.
   bool AppendLinesToFile(TStringList& lines, const std::string& fileName);
+  // TrimFile(kLogFileName); runs whatever the level.
   void TrimLogFile();
+  // Cuts AppPath + fileName back below kTrimLimit when it has reached it. False
+  // when the file cannot be opened or measured (the trim is skipped); true
+  // otherwise, also when the log had to stay as it was because the new file
+  // could not be written or could not replace it.
+  bool TrimFile(const std::string& fileName);
 
  private:
+  void DropOldestLines(const std::string& stamp);
+  bool WriteKeptLines(uintptr_t log, uintptr_t out, int64_t excess);
+  // Hidden rule: readable attributes without hidden become hidden alone.
+  void ApplyHiddenRule(const std::string& path);
+
   TEngineState& State;
   TLogPlatform& Platform;
   TClock& Clock;
+  std::optional<TLocaleFormats> Formats;
+  int64_t DroppedLines = 0;
+  std::string DropMarker;  // LogLines[0] while it reports DroppedLines
 };

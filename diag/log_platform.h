@@ -1,10 +1,72 @@
 #pragma once
-// The file, attribute and locale calls behind the diagnostic log.
+// The file, attribute and locale calls behind the diagnostic log. The caller
+// passes the documented values (stdio modes, MoveFileExA flags, attribute bits,
+// locale and information types) so tests can check what reaches the system.
+// Streams and their errors follow C stdio; every stream handle that OpenStream
+// returns must be given back to CloseStream exactly once.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// GetFileAttributesA / SetFileAttributesA bits and the failure value.
+inline constexpr uint32_t kFileAttributeReadOnly = 0x01;
+inline constexpr uint32_t kFileAttributeHidden = 0x02;
+inline constexpr uint32_t kFileAttributeSystem = 0x04;
+inline constexpr uint32_t kFileAttributeArchive = 0x20;
+inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+
+// MoveFileExA flag.
+inline constexpr uint32_t kMoveFileReplaceExisting = 0x1;
+
+// GetLocaleInfoA: the locale and the information types the timestamp reads.
+inline constexpr uint32_t kLocaleUserDefault = 0x0400;
+inline constexpr uint32_t kLocaleShortDate = 0x1F;          // LOCALE_SSHORTDATE
+inline constexpr uint32_t kLocaleTimeSeparator = 0x1E;      // LOCALE_STIME
+inline constexpr uint32_t kLocaleTwentyFourHour = 0x23;     // LOCALE_ITIME: "1" = 24 h
+inline constexpr uint32_t kLocaleHourLeadingZero = 0x25;    // LOCALE_ITLZERO: "1" = leading zero
+inline constexpr uint32_t kLocaleAmDesignator = 0x28;       // LOCALE_S1159
+inline constexpr uint32_t kLocalePmDesignator = 0x29;       // LOCALE_S2359
+inline constexpr uint32_t kLocaleDesignatorFirst = 0x1005;  // LOCALE_ITIMEMARKPOSN: "1" = before
+inline constexpr uint32_t kLocaleDayName1 = 0x2A;           // LOCALE_SDAYNAME1 (Monday) .. +6
+inline constexpr uint32_t kLocaleShortDayName1 = 0x31;      // LOCALE_SABBREVDAYNAME1 .. +6
+inline constexpr uint32_t kLocaleMonthName1 = 0x38;         // LOCALE_SMONTHNAME1 .. +11
+inline constexpr uint32_t kLocaleShortMonthName1 = 0x44;    // LOCALE_SABBREVMONTHNAME1 .. +11
 
 class TLogPlatform {
  public:
   virtual ~TLogPlatform() = default;
+
+  // fopen(path, mode): a stream handle, or 0 when the file cannot be opened.
+  virtual uintptr_t OpenStream(const std::string& path, const char* mode) = 0;
+  // fread: the number of bytes read, 0 at the end of the file, -1 on a read error.
+  virtual int64_t ReadStream(uintptr_t stream, char* buffer, size_t size) = 0;
+  // fwrite of all size bytes; false when not all of them were taken.
+  virtual bool WriteStream(uintptr_t stream, const char* data, size_t size) = 0;
+  // fseek(offset, origin) with SEEK_SET or SEEK_END, then ftell: the new
+  // position in bytes, or -1 on failure.
+  virtual int64_t SeekStream(uintptr_t stream, int64_t offset, int origin) = 0;
+  // fclose; false when the buffered data could not be written or the close
+  // failed. The handle is gone either way.
+  virtual bool CloseStream(uintptr_t stream) = 0;
+
+  // Cuts the existing file at path back to size bytes.
+  virtual bool TruncateFile(const std::string& path, int64_t size) = 0;
+  // MoveFileExA(from, to, flags).
+  virtual bool RenameFile(const std::string& from, const std::string& to, uint32_t flags) = 0;
+  // DeleteFileA(path).
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // GetFileAttributesA(path): kInvalidFileAttributes when they cannot be read.
+  virtual uint32_t ReadAttributes(const std::string& path) = 0;
+  // SetFileAttributesA(path, attributes).
+  virtual bool WriteAttributes(const std::string& path, uint32_t attributes) = 0;
+
+  // GetLocaleInfoA(locale, type): the text without its terminating zero; empty
+  // when the locale does not answer.
+  virtual std::string ReadLocaleInfo(uint32_t locale, uint32_t type) = 0;
 };
 
-// The Windows implementation; not available natively.
+// The platform's implementation: the Win32 and C runtime calls on Windows; in
+// the native build real files, with the attributes kept in an extended attribute
+// and a fixed locale.
 TLogPlatform& PlatformLogFiles();

@@ -1,0 +1,227 @@
+// The log's buffer, flush and trim against the in-memory file system, where
+// every failure can be injected and every call is recorded.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "diag/diagnostic_log.h"
+#include "diag/messages.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_log_platform.h"
+
+namespace {
+
+const std::string kStamp = "[ 06.12.2026 11:06:27 ] ";
+const std::string kLog = std::string("logs\\") + kLogFileName;
+const std::string kNew = kLog + kTrimFileSuffix;
+
+class DiagLogTest : public ::testing::Test {
+ protected:
+  DiagLogTest() {
+    State.AppPath = "logs\\";
+    Clock.Set(0, 11, 6, 27);  // Sunday 6 December 2026
+  }
+  std::vector<std::string> Lines() const { return State.LogLines.Items(); }
+  void Buffer(std::initializer_list<const char*> lines) {
+    for (const char* line : lines) State.LogLines.Add(line);
+  }
+  TEngineState State;
+  TFakeLogPlatform Files;
+  TFakeClock Clock;
+  TDiagnosticLog Log{State, Files, Clock};
+};
+
+TEST_F(DiagLogTest, LogStampsEachLineWithoutCuttingIt) {
+  const std::string longMessage(1000, 'r');
+  Log.Log("Service started");
+  Log.Log("");
+  Log.Log(longMessage);
+  Log.Log(std::string("user\0tail", 9));
+  EXPECT_EQ(Lines(), (std::vector<std::string>{kStamp + "Service started", kStamp, kStamp + longMessage,
+                                               kStamp + "user"}));
+  EXPECT_EQ(Clock.Reads, 4);
+  // The locale is asked once, not at every line.
+  const int localeCalls = Files.Count("locale ");
+  EXPECT_GT(localeCalls, 0);
+  Log.Log("again");
+  EXPECT_EQ(Files.Count("locale "), localeCalls);
+  EXPECT_EQ(Files.Count("open"), 0) << "logging never touches the file";
+}
+
+TEST_F(DiagLogTest, BufferKeepsTheNewestLinesPastItsCapAndCountsTheDropped) {
+  const int cap = TDiagnosticLog::kLogLinesCap;
+  const int batch = TDiagnosticLog::kLogLinesDropBatch;
+  for (int i = 0; i < cap; ++i) Log.Log(std::to_string(i));
+  ASSERT_EQ(State.LogLines.Count(), cap);
+  Log.Log(std::to_string(cap));
+  // The oldest batch went; the marker stands in its place.
+  const std::string marker = kStamp + kMsgLogLinesDropped;
+  EXPECT_EQ(State.LogLines[0], marker + std::to_string(batch));
+  EXPECT_EQ(State.LogLines[1], kStamp + std::to_string(batch));
+  EXPECT_EQ(State.LogLines[State.LogLines.Count() - 1], kStamp + std::to_string(cap));
+  // The buffer is full again after batch - 2 more lines; the next one drops the second batch.
+  for (int i = cap + 1; i < cap + batch; ++i) Log.Log(std::to_string(i));
+  EXPECT_LE(State.LogLines.Count(), cap);
+  EXPECT_EQ(State.LogLines[0], marker + std::to_string(2 * batch)) << "one marker, counting on";
+  EXPECT_EQ(State.LogLines[1], kStamp + std::to_string(2 * batch));
+  // Once the buffer was written, a new overflow counts from zero again.
+  EXPECT_TRUE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  for (int i = 0; i <= cap; ++i) Log.Log("x");
+  EXPECT_EQ(State.LogLines[0], marker + std::to_string(batch));
+}
+
+TEST_F(DiagLogTest, FlushAppendsEveryLineAndHidesTheFile) {
+  Buffer({"one", "", "three"});
+  Files.Files[kLog].Data = "old\r\n";
+  State.DebugLevel = -1;  // any level but 0 writes
+  Log.FlushLog();
+  EXPECT_EQ(Files.Data(kLog), "old\r\none\n\nthree\n");
+  EXPECT_TRUE(State.LogLines.Empty());
+  EXPECT_EQ(Files.Calls.front(), "open " + kLog + " a+");
+  EXPECT_EQ(Files.Count("attributes= " + kLog + " 2"), 1) << "archive becomes hidden alone";
+  EXPECT_EQ(Files.OpenStreams(), 0);
+}
+
+TEST_F(DiagLogTest, FlushWritesNothingAtLevelZeroOrWithNothingBuffered) {
+  State.DebugLevel = 0;
+  Buffer({"kept"});
+  Log.FlushLog();
+  EXPECT_EQ(Lines(), std::vector<std::string>{"kept"});
+  State.DebugLevel = 2;
+  State.LogLines.Clear();
+  Files.Files[kLog].Attributes = kFileAttributeArchive;
+  Log.FlushLog();
+  EXPECT_TRUE(Files.Calls.empty()) << "neither opened, created nor re-hidden";
+  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, "")) << "no file name";
+}
+
+TEST_F(DiagLogTest, HiddenRuleLeavesAHiddenFileAndAnUnreadableOneAlone) {
+  Files.Files[kLog].Attributes = kFileAttributeHidden | kFileAttributeArchive | kFileAttributeSystem;
+  Buffer({"a"});
+  EXPECT_TRUE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_EQ(Files.Files[kLog].Attributes, kFileAttributeHidden | kFileAttributeArchive | kFileAttributeSystem);
+  Files.FailReadAttributes = true;
+  Buffer({"b"});
+  EXPECT_TRUE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_EQ(Files.Count("attributes="), 0);
+}
+
+TEST_F(DiagLogTest, FailedOpenKeepsTheLinesForTheNextFlush) {
+  Files.FailOpen = [](const std::string&, const std::string&) { return true; };
+  Buffer({"first"});
+  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  Buffer({"second"});
+  Log.FlushLog();
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(Files.Count("attributes"), 0);
+  Files.FailOpen = nullptr;  // the folder is there again
+  Log.FlushLog();
+  EXPECT_EQ(Files.Data(kLog), "first\nsecond\n");
+}
+
+struct TWriteFault {
+  const char* Name;
+  void (*Inject)(TFakeLogPlatform&);
+};
+
+class FlushFaultTest : public DiagLogTest, public ::testing::WithParamInterface<TWriteFault> {};
+
+TEST_P(FlushFaultTest, FailedWriteIsReportedAndTakenBackSoTheRetryWritesEachLineOnce) {
+  Files.Files[kLog].Data = "old\n";
+  Buffer({"first line", "second line", "third line"});
+  GetParam().Inject(Files);
+  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"first line", "second line", "third line"}));
+  EXPECT_EQ(Files.Data(kLog), "old\n") << "the part that reached the file was cut off again";
+  EXPECT_EQ(Files.Count("truncate " + kLog + " 4"), 1);
+  EXPECT_EQ(Files.OpenStreams(), 0);
+  Files.DiskSpace = -1;
+  Files.FailClose = false;
+  Log.FlushLog();
+  EXPECT_EQ(Files.Data(kLog), "old\nfirst line\nsecond line\nthird line\n");
+  EXPECT_TRUE(State.LogLines.Empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FlushFaultTest,
+    ::testing::Values(TWriteFault{"DiskFullMidLine", [](TFakeLogPlatform& f) { f.DiskSpace = 10; }},
+                      TWriteFault{"DiskFull", [](TFakeLogPlatform& f) { f.DiskSpace = 4; }},
+                      TWriteFault{"CloseFails", [](TFakeLogPlatform& f) { f.FailClose = true; }}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(DiagLogTest, WhenEvenTheRollbackFailsTheLinesStayRatherThanBeLost) {
+  Buffer({"first line"});
+  Files.DiskSpace = 5;
+  Files.FailTruncate = true;
+  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_EQ(Lines(), std::vector<std::string>{"first line"});
+}
+
+// Trim: the log of a 1 MiB limit plus excess, lines of 99 characters and LF.
+std::string LogOfLines(int count, char fill = 'x') {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += std::string(99, fill) + "\n";
+  return text;
+}
+
+TEST_F(DiagLogTest, TrimBelowTheLimitTouchesNothing) {
+  Files.Files[kLog].Data = std::string(kTrimLimit - 1, 'x');
+  EXPECT_TRUE(Log.TrimFile(kLogFileName));
+  EXPECT_EQ(Files.Calls, (std::vector<std::string>{"open " + kLog + " rb", "close " + kLog}));
+  EXPECT_FALSE(Log.TrimFile("absent.log")) << "a missing file is skipped";
+}
+
+TEST_F(DiagLogTest, TrimWritesANewFileThenReplacesTheLogAndHidesIt) {
+  const std::string text = LogOfLines(10486, 'a') + "tail without break";  // 1048618 bytes
+  ASSERT_GE(text.size(), static_cast<size_t>(kTrimLimit));
+  Files.Files[kLog] = {text, kFileAttributeHidden};
+  Files.Files[kNew].Data = "left over";
+  State.DebugLevel = 0;  // the trim runs whatever the level
+  Log.TrimLogFile();
+  // 42 bytes of excess: the first line (99 characters) is dropped, nothing else.
+  EXPECT_EQ(Files.Data(kLog), LogOfLines(10485, 'a') + "tail without break\n");
+  EXPECT_FALSE(Files.Exists(kNew));
+  EXPECT_EQ(Files.Files[kLog].Attributes, kFileAttributeHidden);
+  const std::vector<std::string> order = {"open " + kLog + " rb", "remove " + kNew, "open " + kNew + " w",
+                                          "rename " + kNew + " " + kLog + " 1", "attributes= " + kLog + " 2"};
+  size_t at = 0;
+  for (const auto& call : Files.Calls)
+    if (at < order.size() && call == order[at]) ++at;
+  EXPECT_EQ(at, order.size()) << "calls out of order";
+  EXPECT_LT(std::find(Files.Calls.begin(), Files.Calls.end(), "close " + kLog) - Files.Calls.begin(),
+            std::find(Files.Calls.begin(), Files.Calls.end(), "rename " + kNew + " " + kLog + " 1") -
+                Files.Calls.begin())
+      << "the log must be closed before it is replaced";
+  EXPECT_EQ(Files.OpenStreams(), 0);
+}
+
+class TrimFaultTest : public DiagLogTest, public ::testing::WithParamInterface<TWriteFault> {};
+
+TEST_P(TrimFaultTest, AFailedTrimLeavesTheLogAsItWas) {
+  const std::string text = LogOfLines(11000);
+  Files.Files[kLog] = {text, kFileAttributeHidden};
+  GetParam().Inject(Files);
+  Log.TrimLogFile();
+  EXPECT_EQ(Files.Data(kLog), text);
+  EXPECT_FALSE(Files.Exists(kNew)) << "no half-written copy is left behind";
+  EXPECT_EQ(Files.Count("attributes="), 0);
+  EXPECT_EQ(Files.OpenStreams(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, TrimFaultTest,
+    ::testing::Values(
+        TWriteFault{"NewFileNotCreated",
+                    [](TFakeLogPlatform& f) {
+                      f.FailOpen = [](const std::string& path, const std::string&) { return path == kNew; };
+                    }},
+        TWriteFault{"DiskFull", [](TFakeLogPlatform& f) { f.DiskSpace = 1100000 + 500000; }},
+        TWriteFault{"CloseFails", [](TFakeLogPlatform& f) { f.FailClose = true; }},
+        TWriteFault{"ReadFails", [](TFakeLogPlatform& f) { f.FailReadAfter = 300000; }},
+        TWriteFault{"SeekFails", [](TFakeLogPlatform& f) { f.FailSeek = true; }},
+        TWriteFault{"RenameFails", [](TFakeLogPlatform& f) { f.FailRename = true; }},
+        TWriteFault{"ReadOnlyLog",
+                    [](TFakeLogPlatform& f) { f.Files[kLog].Attributes |= kFileAttributeReadOnly; }}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
