@@ -1,0 +1,92 @@
+// Lock-out against our netapi32 double (enabled for this executable by the Wine
+// session), and the privilege half of the power-off against the real token calls.
+// The power-off request itself ends every process of the prefix, so it is proven
+// end to end in a prefix of its own (tests/e2e/scenarios/poweroff.sh).
+#include <gtest/gtest.h>
+
+#include <process.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "diag/messages.h"
+#include "engine/engine_state.h"
+#include "tests/fakes/recording_log.h"
+#include "winsys/accounts.h"
+
+namespace {
+
+class WineAccountTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CallLog = "netapi32_calls_" + std::to_string(_getpid()) + ".log";
+    std::remove(CallLog.c_str());
+    ASSERT_EQ(_putenv(("NF_NETAPI32_LOG=" + CallLog).c_str()), 0);
+  }
+  void TearDown() override {
+    std::remove(CallLog.c_str());
+    _putenv("NF_NETAPI32_LOG=");
+  }
+  std::vector<std::string> RecordedCalls() const {
+    std::vector<std::string> lines;
+    std::ifstream file(CallLog);
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    return lines;
+  }
+
+  std::string CallLog;
+  TEngineState State;
+  TRecordingLog Log;
+};
+
+TEST_F(WineAccountTest, LockAndUnlockReachNetUserSetInfoWithTheDesignedRecord) {
+  SetAccountLogonHours(State, PlatformAccounts(), Log, "nf_child", true);
+  SetAccountLogonHours(State, PlatformAccounts(), Log, "nf_child", false);
+  const std::string zeros(42, '0');
+  const std::string ones(42, 'f');
+  EXPECT_EQ(RecordedCalls(),
+            (std::vector<std::string>{
+                "server=(null) user=nf_child level=1020 units=168 hours=" + zeros + " parm_err=(null)",
+                "server=(null) user=nf_child level=1020 units=168 hours=" + ones + " parm_err=(null)"}));
+  EXPECT_EQ(Log.Messages, (std::vector<std::string>{"User account successfully blocked: nf_child",
+                                                    "User account successfully unblocked: nf_child"}));
+}
+
+TEST_F(WineAccountTest, MissingAccountIsLoggedAsAFailedUpdate) {
+  SetAccountLogonHours(State, PlatformAccounts(), Log, "nouser_anna", true);
+  EXPECT_EQ(RecordedCalls().size(), 1u);
+  EXPECT_EQ(Log.Messages, std::vector<std::string>{"ERROR: Not possible to set user settings nouser_anna"});
+}
+
+TEST_F(WineAccountTest, NameTooLongForNinetyNineWideCharactersNeverReachesTheSystem) {
+  SetAccountLogonHours(State, PlatformAccounts(), Log, std::string(100, 'a'), true);
+  EXPECT_TRUE(RecordedCalls().empty());
+  EXPECT_EQ(Log.Messages, std::vector<std::string>{kMsgSetUserFailed + std::string(100, 'a')});
+  Log.Messages.clear();
+  SetAccountLogonHours(State, PlatformAccounts(), Log, std::string(99, 'a'), true);
+  ASSERT_EQ(RecordedCalls().size(), 1u);
+  EXPECT_NE(RecordedCalls()[0].find("user=" + std::string(99, 'a') + " "), std::string::npos);
+}
+
+TEST_F(WineAccountTest, ShutdownPrivilegeCanBeEnabledInTheOwnToken) {
+  TAccountApi& api = PlatformAccounts();
+  uintptr_t tokenHandle = 0;
+  ASSERT_TRUE(api.OpenToken(api.CurrentProcess(), 0x0028, tokenHandle));
+  const TAccountHandle token(api, tokenHandle);
+  TOnePrivilege privilege{1, {0, 0}, 2};
+  ASSERT_TRUE(api.LookupPrivilege(nullptr, "SeShutdownPrivilege", privilege.Luid));
+  EXPECT_EQ(privilege.Luid.LowPart, 19u);  // SE_SHUTDOWN_PRIVILEGE
+  EXPECT_EQ(privilege.Luid.HighPart, 0);
+  EXPECT_TRUE(api.AdjustPrivileges(token.Get(), false, &privilege, 0, nullptr, nullptr));
+  EXPECT_EQ(api.LastError(), 0u);
+
+  // A privilege the token does not hold: the call succeeds, the error tells.
+  TOnePrivilege unknown{1, {0x7777, 0}, 2};
+  api.AdjustPrivileges(token.Get(), false, &unknown, 0, nullptr, nullptr);
+  EXPECT_NE(api.LastError(), 0u);
+}
+
+}  // namespace
