@@ -1,7 +1,19 @@
 #include "diag/log_trim.h"
 
+#include <cstring>
+
 namespace {
-bool IsSpecial(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+// The end of the run of ordinary characters that starts at begin: the first
+// LF, CR or zero byte, or end. memchr is far faster than a loop over bytes,
+// and a log of hundreds of megabytes is mostly such runs.
+const char* RunEnd(const char* begin, const char* end) {
+  const void* lf = std::memchr(begin, '\n', static_cast<size_t>(end - begin));
+  if (lf != nullptr) end = static_cast<const char*>(lf);
+  const void* cr = std::memchr(begin, '\r', static_cast<size_t>(end - begin));
+  if (cr != nullptr) end = static_cast<const char*>(cr);
+  const void* zero = std::memchr(begin, '\0', static_cast<size_t>(end - begin));
+  return zero != nullptr ? static_cast<const char*>(zero) : end;
+}
 }  // namespace
 
 void TLogTrimmer::StartLine() {
@@ -36,8 +48,7 @@ bool TLogTrimmer::Feed(const char* data, size_t size, std::string& out) {
       continue;
     }
     // A run of ordinary characters is taken in one piece.
-    size_t end = i + 1;
-    while (end < size && !IsSpecial(data[end])) ++end;
+    const size_t end = static_cast<size_t>(RunEnd(data + i, data + size) - data);
     if (DroppingLine) {
       Sum += static_cast<int64_t>(end - i);
     } else {

@@ -123,6 +123,7 @@ struct TWriteFault {
   const char* Name;
   void (*Inject)(TFakeLogPlatform&);
 };
+void PrintTo(const TWriteFault& fault, std::ostream* out) { *out << fault.Name; }
 
 class FlushFaultTest : public DiagLogTest, public ::testing::WithParamInterface<TWriteFault> {};
 

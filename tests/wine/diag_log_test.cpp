@@ -1,0 +1,209 @@
+// The diagnostic log against the real Win32 files, attributes and locale.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "diag/diagnostic_log.h"
+#include "diag/timestamp.h"
+#include "tests/fakes/fake_clock.h"
+#include "winsys/win32.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::string text;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
+    std::fclose(f);
+  }
+  return text;
+}
+
+void WriteAll(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
+SYSTEMTIME AsSystemTime(const TDateTime& t) {
+  return SYSTEMTIME{t.Year, t.Month, t.DayOfWeek, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds};
+}
+
+// The platform's own formatting of the same moment: short date, blank, time.
+std::string PlatformStamp(LCID locale, const TDateTime& t) {
+  const SYSTEMTIME st = AsSystemTime(t);
+  char date[128] = "", time[128] = "";
+  GetDateFormatA(locale, DATE_SHORTDATE, &st, nullptr, date, sizeof date);
+  GetTimeFormatA(locale, 0, &st, nullptr, time, sizeof time);
+  return std::string(date) + " " + time;
+}
+
+// Wine reports the archive attribute on every file, whatever was set; Windows
+// reports exactly what was set. Compared without it, the checks hold on both.
+DWORD AttributesBesideArchive(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) & ~static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE);
+}
+
+class DiagWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
+    static int serial = 0;
+    Folder = std::string(temp) + "diag-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
+    State.AppPath = Folder + "\\";
+    Clock.Set(0, 11, 6, 27);
+  }
+  void TearDown() override {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((Folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string path = Folder + "\\" + found.cFileName;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      } while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryA(Folder.c_str());
+  }
+  std::string LogPath() const { return State.AppPath + kLogFileName; }
+  std::string NewPath() const { return LogPath() + kTrimFileSuffix; }
+
+  std::string Folder;
+  TEngineState State;
+  TFakeClock Clock;
+  TDiagnosticLog Log{State, PlatformLogFiles(), Clock};
+};
+
+TEST_F(DiagWineTest, FlushWritesCrLfLinesStampedInTheUserLocaleAndHidesTheFile) {
+  WriteAll(LogPath(), "");
+  ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SYSTEM));
+  Log.Log("Service started");
+  Log.Log("");
+  Log.FlushLog();
+  TDateTime now = Clock.LocalNow();
+  const std::string stamp = "[ " + PlatformStamp(LOCALE_USER_DEFAULT, now) + " ] ";
+  EXPECT_EQ(ReadAll(LogPath()), stamp + "Service started\r\n" + stamp + "\r\n");
+  EXPECT_EQ(AttributesBesideArchive(LogPath()), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN))
+      << "the file becomes hidden alone: system is cleared";
+
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), kept));
+  Log.Log("again");
+  Log.FlushLog();
+  EXPECT_EQ(GetFileAttributesA(LogPath().c_str()), kept) << "a hidden file keeps every attribute";
+  EXPECT_TRUE(State.LogLines.Empty());
+}
+
+TEST_F(DiagWineTest, ReadOnlyLogKeepsTheLinesAndSurvivesTheTrim) {
+  std::string big;
+  while (big.size() < static_cast<size_t>(kTrimLimit) + 3000) big += std::string(63, 'o') + "\n";
+  WriteAll(LogPath(), big);
+  ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_READONLY));
+  // Wine keeps read-only as the Unix mode 0444, which does not stop root.
+  if (FILE* probe = std::fopen(LogPath().c_str(), "a")) {
+    std::fclose(probe);
+    GTEST_SKIP() << "read-only files are writable here (Wine run as root)";
+  }
+  Log.Log("kept");
+  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_EQ(State.LogLines.Count(), 1);
+  Log.TrimLogFile();
+  // Windows refuses to replace a read-only file, so the log stays as it was;
+  // Wine replaces it with the complete copy. Either way the log is whole.
+  const std::string after = ReadAll(LogPath());
+  if (after == big) {
+    EXPECT_EQ(AttributesBesideArchive(LogPath()), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  } else {
+    const size_t lines = big.size() / 64;
+    const size_t excess = big.size() - static_cast<size_t>(kTrimLimit);
+    const size_t dropped = (excess + 62) / 63;  // whole lines until their lengths reach the excess
+    EXPECT_EQ(after.size(), (lines - dropped) * 65);
+    EXPECT_EQ(after.substr(0, 65), std::string(63, 'o') + "\r\n");
+    EXPECT_EQ(AttributesBesideArchive(LogPath()), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+  }
+  EXPECT_EQ(GetFileAttributesA(NewPath().c_str()), INVALID_FILE_ATTRIBUTES) << "no copy left behind";
+}
+
+TEST_F(DiagWineTest, TrimReplacesAHiddenLogWithCrLfLinesAndHidesIt) {
+  // 1 MiB + 100 bytes: the first line (150 characters) goes, the rest stays.
+  std::string log = std::string(150, 'x') + "\n";
+  std::string kept;
+  while (log.size() < static_cast<size_t>(kTrimLimit) + 100) {
+    const std::string line = std::string(std::min<size_t>(99, kTrimLimit + 100 - log.size() - 1), 'k');
+    log += line + "\n";
+    kept += line + "\r\n";
+  }
+  ASSERT_EQ(log.size(), static_cast<size_t>(kTrimLimit) + 100);
+  WriteAll(LogPath(), log);
+  ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_TRUE(Log.TrimFile(kLogFileName));
+  EXPECT_TRUE(ReadAll(LogPath()) == kept);
+  EXPECT_EQ(AttributesBesideArchive(LogPath()), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(GetFileAttributesA(NewPath().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DiagWineTest, RollbackCallsWorkOnAHiddenLog) {
+  // The flush's rollback runs on a log that is normally hidden.
+  WriteAll(LogPath(), std::string(100, 'h'));
+  ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_TRUE(PlatformLogFiles().TruncateFile(LogPath(), 10));
+  EXPECT_EQ(ReadAll(LogPath()), std::string(10, 'h'));
+  EXPECT_FALSE(PlatformLogFiles().TruncateFile(State.AppPath + "absent", 0));
+  // The rollback's starting point: the size, as an append stream in text mode sees it.
+  TLogPlatform& files = PlatformLogFiles();
+  const uintptr_t stream = files.OpenStream(LogPath(), "a+");
+  ASSERT_NE(stream, 0u);
+  EXPECT_EQ(files.SeekStream(stream, 0, SEEK_END), 10);
+  EXPECT_TRUE(files.WriteStream(stream, "a\n", 2));
+  EXPECT_TRUE(files.CloseStream(stream));
+  EXPECT_EQ(ReadAll(LogPath()), std::string(10, 'h') + "a\r\n");
+}
+
+TEST(DiagWineLocaleTest, TimestampMatchesThePlatformsOwnFormatting) {
+  // Locales whose long-time picture is built the way the log builds it: day or
+  // month first, 12 and 24 hours, designator after and before, leading zero or not.
+  const LCID locales[] = {0x0409, 0x0407, 0x0809, 0x0412, 0x0419, 0x040c, LOCALE_USER_DEFAULT};
+  TFakeClock clock;
+  for (LCID locale : locales) {
+    const TLocaleFormats formats = ReadLocaleFormats(PlatformLogFiles(), locale);
+    for (const auto& hms : {std::array<int, 3>{13, 5, 7}, std::array<int, 3>{9, 5, 7},
+                            std::array<int, 3>{0, 0, 1}, std::array<int, 3>{12, 0, 0},
+                            std::array<int, 3>{23, 59, 59}}) {
+      clock.Set(0, hms[0], hms[1], hms[2]);
+      const TDateTime t = clock.LocalNow();
+      EXPECT_EQ(FormatTimestamp(t, formats), PlatformStamp(locale, t)) << std::hex << locale;
+    }
+    clock.Set(1, 0, 0, 0);
+    const TDateTime midnight = clock.LocalNow();
+    const SYSTEMTIME st = AsSystemTime(midnight);
+    char date[128] = "";
+    GetDateFormatA(locale, DATE_SHORTDATE, &st, nullptr, date, sizeof date);
+    EXPECT_EQ(FormatTimestamp(midnight, formats), date) << std::hex << locale;
+  }
+}
+
+TEST(DiagWineLocaleTest, DatePicturesMatchThePlatform) {
+  const char* pictures[] = {"dd.MM.yyyy", "d/M/yy", "dddd, MMMM d, yyyy", "ddd dd-MMM-yyyy",
+                            "'day' d 'of' M",  "'it''s' yy", "yyyy'-d",  "MMMMM ddddd yyyyy"};
+  const TLocaleFormats english = ReadLocaleFormats(PlatformLogFiles(), 0x0409);
+  for (const TDateTime& t : {TDateTime{2007, 3, 0, 4, 8, 0, 0, 0}, TDateTime{2026, 12, 0, 6, 8, 0, 0, 0},
+                             TDateTime{2024, 2, 4, 29, 8, 0, 0, 0}}) {
+    for (const char* picture : pictures) {
+      TLocaleFormats formats = english;
+      formats.ShortDate = picture;
+      const SYSTEMTIME st = AsSystemTime(t);
+      char expected[128] = "";
+      ASSERT_GT(GetDateFormatA(0x0409, 0, &st, picture, expected, sizeof expected), 0) << picture;
+      EXPECT_EQ(FormatDate(t, formats), expected) << picture;
+    }
+  }
+}
+
+}  // namespace
