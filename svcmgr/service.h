@@ -1,16 +1,27 @@
 #pragma once
 // TService: the base class of a service module. It holds the registration
-// properties that installation passes to the service control manager and the
-// handler slots that the service runtime calls.
+// properties that installation passes to the service control manager, the
+// handler slots, and the service runtime: registration of the control entry,
+// status reports, the service thread and the control requests it handles.
+//
+// Threads: RunService and RunServiceThread run on the service-main thread (the
+// one the control dispatcher starts for the service); the handlers, the request
+// pump and the reports in between on the service thread; PostControlRequest on
+// the dispatcher thread. RunningThread is guarded by RunningThreadLock, since the
+// dispatcher thread reads it while the service-main thread sets and releases it.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "common/callconv.h"
 #include "svcmgr/components.h"
+#include "svcmgr/event_logger.h"
 #include "svcmgr/service_api.h"
+#include "svcmgr/service_status.h"
+#include "svcmgr/service_thread.h"
 
 class TService;
 
@@ -18,14 +29,27 @@ enum class TServiceType { stWin32, stDevice, stFileSystem };
 enum class TStartType { stBoot, stSystem, stAuto, stManual, stDisabled };
 enum class TErrorSeverity { esIgnore, esNormal, esSevere, esCritical };
 
-// The function the control manager calls with a control code (RegisterServiceCtrlHandlerA).
-using TServiceControlEntry = void(NF_WINAPI*)(uint32_t controlCode);
-
 using TStartEvent = std::function<void(TService* sender, bool& flag)>;
 using TServiceEvent = std::function<void(TService* sender)>;
 
+// The event text of a handler that raised: the control's word and the error's message.
+inline constexpr char kServiceFailedFormat[] = "Service failed on %s: %s";
+
+// Service control codes (SERVICE_CONTROL_*); 128 to 255 are user-defined.
+inline constexpr uint32_t kControlStop = 1;
+inline constexpr uint32_t kControlPause = 2;
+inline constexpr uint32_t kControlContinue = 3;
+inline constexpr uint32_t kControlInterrogate = 4;
+inline constexpr uint32_t kControlShutdown = 5;
+
+// Fills each "%s" of format, in order, with the next value.
+std::string FormatText(const std::string& format, const std::vector<std::string>& values);
+
 class TService : public TComponent {
  public:
+  // The thread message that carries a control request; wParam holds the code.
+  static constexpr uint32_t ControlRequestMessage = kWmUser + 1;
+
   explicit TService(TServiceRuntimeApi& api);
   ~TService() override;
 
@@ -46,6 +70,7 @@ class TService : public TComponent {
 
   // Handlers. OnCreate runs once the module is fully constructed (AfterConstruction),
   // OnDestroy before it is torn down (BeforeDestruction), both on the main thread.
+  // OnStart, OnExecute, OnStop and OnShutdown run on the service thread.
   TNotifyEvent OnCreate;
   TNotifyEvent OnDestroy;
   TStartEvent OnStart;
@@ -61,17 +86,55 @@ class TService : public TComponent {
 
   // The service's main entry, on the thread the control dispatcher starts for
   // it: registers the control entry, runs the service thread, reports stopped.
+  // Returns after the stopped report; nothing escapes it.
   virtual void RunService(uint32_t argCount, char** args);
 
-  // Dispatcher thread: posts the control code to the service thread.
+  // Dispatcher thread: posts the control code to the service thread. Without a
+  // service thread (before it is created, after it is released) the request is
+  // dropped; a failed post loses it. Returns at once either way.
   void PostControlRequest(uint32_t controlCode);
 
-  // Service thread only: handles pending control requests, waiting for the next
-  // one when wait is true, until a stop has been requested.
+  // Service thread only: handles pending control requests. With wait, blocks for
+  // the next one and returns once a stop has been requested (tested before every
+  // wait); without, returns when the queue is empty.
   virtual void PumpControlRequests(bool wait);
   // Whether the service thread has been asked to stop; false without a thread.
   virtual bool StopRequested() const;
 
+  // Sets the state and reports it at once.
+  void SetServiceState(TServiceState state);
+  // Reports the current state; a refused report is written to the event log.
+  void SendServiceStatus();
+  // An error event (type 1, category 0, id 0) under the service's own source,
+  // its name, registered at the first event.
+  void WriteServiceEvent(const std::string& message);
+
  protected:
+  friend class TServiceThread;
+
+  // Virtual operations of the runtime. Run on the service-main thread
+  // (RunServiceThread) or the service thread (the rest).
+  virtual void RunServiceThread();
+  virtual bool HandleStop();
+  virtual void HandleInterrogate();
+  virtual void HandleShutdown();
+  virtual bool HandleCustomControl(uint32_t controlCode);
+
+  // RequestStop on the running service thread, if there is one.
+  void RequestStopOfRunningThread();
+  // SERVICE_WIN32_OWN_PROCESS for the one Win32 service of the process.
+  uint32_t StatusServiceType() const;
+
   TServiceRuntimeApi& Api;
+  TServiceState ServiceState = TServiceState::ssStopped;
+  uintptr_t StatusHandle = 0;
+
+ private:
+  void HandleControlRequest(uint32_t controlCode);
+
+  mutable std::mutex RunningThreadLock;
+  std::unique_ptr<TServiceThread> RunningThread;  // guarded by RunningThreadLock
+
+  std::mutex EventLoggerLock;
+  std::unique_ptr<TEventLogger> ServiceEventLogger;  // created at the first event
 };
