@@ -88,4 +88,5 @@ e2e_control() { wine "$BUILD_DIR/control_service.exe" "$E2E_SERVICE" "$1" </dev/
 e2e_now_ms() { date +%s%3N; }
 
 # Whether any process of the prefix other than Wine's own still runs.
-e2e_service_process_alive() { pgrep -f 'nortavel_free_service.exe' >/dev/null; }
+e2e_service_process_alive() { pgrep -f 'nortavel_free_service[.]exe' >/dev/null; }
+e2e_service_process_gone() { ! e2e_service_process_alive; }

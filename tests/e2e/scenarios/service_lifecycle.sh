@@ -34,7 +34,9 @@ t0=$(e2e_now_ms)
 wine net stop "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
 e2e_wait_for 30 e2e_state_is STOPPED || e2e_fail "service never STOPPED (state: $(e2e_state))"
 echo "stop request to STOPPED: $(( $(e2e_now_ms) - t0 )) ms"
-e2e_wait_for 20 bash -c '! pgrep -f nortavel_free_service.exe >/dev/null' || e2e_fail "service process still running"
+e2e_wait_for 20 e2e_service_process_gone || e2e_fail "service process still running"
 e2e_log_has "Service stopped" || e2e_fail "no 'Service stopped' in the log"
-tail -1 "$(e2e_log_file)" | grep -qF "Service stopped" || e2e_fail "'Service stopped' is not the last line"
+# The stop's lines, then the module's destruction at program end, and nothing else.
+tail -2 "$(e2e_log_file)" | sed -E 's/^\[ [^]]* \] //' | tr -d '\r' | paste -sd'|' | grep -qx "Service stopped|Service destroyed" \
+  || e2e_fail "the log does not end with 'Service stopped', 'Service destroyed'"
 echo "log:"; tr -d '\r' <"$(e2e_log_file)"

@@ -13,7 +13,7 @@ rule=$(e2e_rule restricted)
 e2e_restrict "$user" "$rule"
 wine net start "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
 e2e_wait_for 60 e2e_log_has "Shutting down computer" || e2e_fail "no power-off request"
-e2e_wait_for 20 bash -c '! pgrep -f nortavel_free_service.exe >/dev/null' || e2e_fail "the power-off did not end the service"
+e2e_wait_for 20 e2e_service_process_gone || e2e_fail "the power-off did not end the service"
 log=$(tr -d '\r' <"$(e2e_log_file)" | sed -E 's/^\[ [^]]* \] //')
 echo "$log"
 expected=("Reading times for user: $user" "Time 1 : $rule" "Time 7 : $rule"
