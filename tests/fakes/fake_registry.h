@@ -1,4 +1,121 @@
 #pragma once
+// An in-memory HKEY_LOCAL_MACHINE that answers like the "A" registry calls, records
+// every call with its arguments, and fails on demand at each of them.
+//
+// Paths are given without a leading backslash and compared ignoring ASCII case, as
+// are value names; one trailing backslash on an opened path is tolerated, as the
+// system does. Subkeys enumerate in the order they were created. Access is
+// checked per handle: reading values and key information needs KEY_QUERY_VALUE,
+// enumerating subkeys KEY_ENUMERATE_SUB_KEYS. Where the real call leaves a buffer
+// undefined (kErrorMoreData) the fake scribbles over it.
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "winsys/registry_api.h"
 
-class TFakeRegistry : public TRegistryApi {};
+class TFakeRegistry : public TRegistryApi {
+ public:
+  enum class TOp { Open, QueryValue, QueryInfo, EnumKey, Close };
+
+  struct TCall {
+    explicit TCall(TOp op) : Op(op) {}
+    TOp Op;
+    uintptr_t Key = 0;       // the root (Open) or the handle the call was made on
+    std::string Target;      // Open: the path as passed; QueryValue: the value name
+    uint32_t Access = 0;     // Open: the access mask
+    uint32_t Index = 0;      // EnumKey: the index
+    bool WithData = false;   // QueryValue: a data buffer was passed
+    bool WithSize = false;   // QueryValue: a size was passed
+    uint32_t Room = 0;       // QueryValue with data, EnumKey: the room offered
+    int32_t Result = 0;      // what the fake answered
+    uintptr_t Opened = 0;    // Open: the handle handed out
+  };
+
+  // --- The hive ---
+  void AddKey(const std::string& path);  // and its parents
+  void RemoveKey(const std::string& path);  // and everything below it
+  void SetValue(const std::string& path, const std::string& name, uint32_t type, const std::string& data);
+  void SetDword(const std::string& path, const std::string& name, uint32_t value);
+  // Stores text with a terminating zero, as the system's writers do.
+  void SetString(const std::string& path, const std::string& name, const std::string& text,
+                 uint32_t type = kRegSz);
+  void RemoveValue(const std::string& path, const std::string& name);
+
+  // --- Faults ---
+  // Opens of path fail with result, from its fromCall-th open on (1 = every
+  // open), only for the listed access masks (empty: any mask).
+  void FailOpen(const std::string& path, int32_t result, std::set<uint32_t> masks = {}, int fromCall = 1);
+  // Queries of the value name, on any key, fail with result from the fromCall-th on.
+  void FailQueryValue(const std::string& name, int32_t result, int fromCall = 1);
+  void FailQueryInfo(const std::string& path, int32_t result);
+  // Enumerating this index of any key fails with result (a subkey deleted meanwhile).
+  void FailEnumIndex(uint32_t index, int32_t result);
+  // Right after the next size query of the value (no data buffer), its data
+  // becomes grown: the value changes between the size query and the read.
+  void GrowAfterSizeQuery(const std::string& path, const std::string& name, const std::string& grown);
+  // 0: single-byte code page. 932: Shift_JIS lead bytes, and the longest subkey
+  // name counted in characters, as the system reports it to the "A" calls.
+  int CodePage = 0;
+
+  // --- What happened ---
+  std::vector<TCall> Calls;
+  std::vector<TCall> CallsOf(TOp op) const;
+  size_t OpenHandleCount() const { return Handles.size(); }
+  int BadCloses = 0;  // closes of a handle that was not open
+
+  // --- TRegistryApi ---
+  int32_t OpenKey(uintptr_t root, const std::string& subKey, uint32_t access, uintptr_t& key) override;
+  int32_t QueryValue(uintptr_t key, const std::string& name, uint32_t* type, uint8_t* data,
+                     uint32_t* size) override;
+  int32_t QueryKeyInfo(uintptr_t key, uint32_t& subKeys, uint32_t& maxSubKeyLength) override;
+  int32_t EnumKey(uintptr_t key, uint32_t index, char* name, uint32_t& nameLength) override;
+  int32_t CloseKey(uintptr_t key) override;
+  bool IsLeadByte(uint8_t byte) override;
+
+ private:
+  struct TValue {
+    std::string Name;
+    uint32_t Type = 0;
+    std::string Data;
+  };
+  struct TKey {
+    std::vector<std::string> Subkeys;  // names as created, in creation order
+    std::vector<TValue> Values;
+  };
+  struct THandle {
+    std::string Path;  // folded
+    uint32_t Access = 0;
+  };
+  struct TOpenFault {
+    int32_t Result;
+    std::set<uint32_t> Masks;
+    int FromCall;
+  };
+  struct TCountedFault {
+    int32_t Result;
+    int FromCall;
+  };
+
+  static std::string Fold(const std::string& text);
+  TKey* Find(const std::string& foldedPath);
+  TKey& Get(const std::string& path);  // creates it
+  TValue* FindValue(TKey& key, const std::string& name);
+  const THandle* HandleOf(uintptr_t key) const;
+  uint32_t NameLength(const std::string& name);
+  int32_t Record(TCall call);
+
+  std::map<std::string, TKey> Keys;  // by folded path, no trailing backslash
+  std::map<uintptr_t, THandle> Handles;
+  uintptr_t NextHandle = 0x1000;
+  std::map<std::string, TOpenFault> OpenFaults;
+  std::map<std::string, int> OpenCounts;
+  std::map<std::string, TCountedFault> QueryFaults;
+  std::map<std::string, int> QueryCounts;
+  std::map<std::string, int32_t> InfoFaults;
+  std::map<uint32_t, int32_t> EnumFaults;
+  std::map<std::string, std::string> Growth;  // folded path + '\n' + folded name
+};

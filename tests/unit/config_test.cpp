@@ -1,0 +1,362 @@
+// The configuration load against the in-memory registry: every value, message,
+// level test and failure, and that no key is ever left open.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "common/exceptions.h"
+#include "diag/messages.h"
+#include "tests/fakes/fake_registry.h"
+#include "tests/fakes/recording_log.h"
+#include "winsys/configuration.h"
+
+namespace {
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using TOp = TFakeRegistry::TOp;
+
+const std::string kMain = "SOFTWARE\\Vrem\\NortavelFree";
+const std::string kUsers = kMain + "\\Time_restrictions";
+const std::string kNoDebug = std::string("ERROR:Unable to read debug level from ") + "\\SOFTWARE\\Vrem\\NortavelFree\\";
+const std::string kNoPath = std::string("ERROR:Unable to read application path from ") + "\\SOFTWARE\\Vrem\\NortavelFree\\";
+const std::string kNoUsers = "ERROR:Not possible to read restricted users ";
+
+std::string Rule(char c) { return std::string(48, c); }
+
+class ConfigTest : public ::testing::Test {
+ protected:
+  ConfigTest() {
+    State.AppPath = "D:\\Old\\";
+    // Leftovers of an earlier load, which every load must drop.
+    State.RestrictedUsers.Add("Gone");
+    State.UserRules.emplace_back();
+  }
+
+  // Runs one load; returns the registry error's message, or "" after a normal end.
+  std::string Load() {
+    std::string error;
+    try {
+      EXPECT_TRUE(LoadConfiguration(State, Fake, Log));
+    } catch (const ERegistryException& e) {
+      error = e.Message();
+    }
+    EXPECT_EQ(Fake.OpenHandleCount(), 0u) << "a key was left open";
+    EXPECT_EQ(Fake.BadCloses, 0);
+    return error;
+  }
+
+  void AddUser(const std::string& user, const std::vector<std::string>& rules) {
+    Fake.AddKey(kUsers + "\\" + user);
+    for (size_t n = 0; n < rules.size(); ++n) Fake.SetString(kUsers + "\\" + user, "Time" + std::to_string(n + 1), rules[n]);
+  }
+
+  std::vector<std::vector<std::string>> Rules() const {
+    std::vector<std::vector<std::string>> rules;
+    for (const auto& list : State.UserRules) rules.push_back(list.Items());
+    return rules;
+  }
+
+  std::vector<std::string> OpenedPaths() const {
+    std::vector<std::string> paths;
+    for (const auto& call : Fake.CallsOf(TOp::Open)) paths.push_back(call.Target + " " + std::to_string(call.Access));
+    return paths;
+  }
+
+  TFakeRegistry Fake;
+  TEngineState State;
+  TRecordingLog Log;
+};
+
+TEST_F(ConfigTest, WithoutAnyKeyLevelAndFolderStayAndNothingIsLogged) {
+  EXPECT_EQ(Load(), "");
+  EXPECT_EQ(State.DebugLevel, 2);
+  EXPECT_EQ(State.AppPath, "D:\\Old\\");
+  EXPECT_TRUE(State.RestrictedUsers.Empty());
+  EXPECT_TRUE(State.UserRules.empty());
+  EXPECT_TRUE(Log.Messages.empty());
+  EXPECT_THAT(OpenedPaths(), ElementsAre("SOFTWARE\\Vrem\\NortavelFree\\ 131081",
+                                         "SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\ 131081"));
+}
+
+struct TMainKeyCase {
+  const char* Name;
+  std::function<void(TFakeRegistry&)> Setup;
+  int32_t Level;
+  std::string AppPath;
+  std::vector<std::string> Messages;
+};
+
+TEST_F(ConfigTest, MainKeyGivesLevelAndFolder) {
+  auto debug = [](uint32_t level) { return [level](TFakeRegistry& r) { r.SetDword(kMain, "Debug", level); }; };
+  auto both = [](uint32_t level, std::string path, uint32_t type = TRegistryApi::kRegSz) {
+    return [=](TFakeRegistry& r) {
+      r.SetDword(kMain, "Debug", level);
+      r.SetString(kMain, "Path", path, type);
+    };
+  };
+  const TMainKeyCase cases[] = {
+      {"denied even for the existence test",
+       [](TFakeRegistry& r) {
+         r.SetDword(kMain, "Debug", 4);
+         r.FailOpen(kMain, TRegistryApi::kErrorAccessDenied);
+       },
+       2, "D:\\Old\\", {}},
+      {"empty main key", [](TFakeRegistry& r) { r.AddKey(kMain); }, 1, "", {kNoDebug, kNoPath}},
+      {"gone after the existence test",
+       [](TFakeRegistry& r) {
+         r.SetDword(kMain, "Debug", 4);
+         r.SetString(kMain, "Path", "C:\\Logs");
+         r.FailOpen(kMain, TRegistryApi::kErrorFileNotFound, {}, 2);
+       },
+       1, "", {kNoDebug, kNoPath}},
+      {"level 0 hides the path error", debug(0), 0, "", {}},
+      {"level -1 shows the path error", debug(0xFFFFFFFF), -1, "", {kNoPath}},
+      {"no Debug but a Path", [](TFakeRegistry& r) { r.SetString(kMain, "Path", "C:\\Logs"); }, 1, "C:\\Logs\\",
+       {kNoDebug}},
+      {"Path gains a backslash", both(3, "C:\\Logs"), 3, "C:\\Logs\\", {}},
+      {"Path ending in a backslash", both(3, "C:\\Logs\\"), 3, "C:\\Logs\\", {}},
+      {"a forward slash is no delimiter", both(3, "C:/Logs/"), 3, "C:/Logs/\\", {}},
+      {"empty Path", both(3, ""), 3, "\\", {}},
+      {"expand string used literally", both(3, "%SystemRoot%\\Logs", TRegistryApi::kRegExpandSz), 3,
+       "%SystemRoot%\\Logs\\", {}},
+      {"KEY_READ denied: the next mask reads",
+       [](TFakeRegistry& r) {
+         r.SetDword(kMain, "Debug", 3);
+         r.SetString(kMain, "Path", "C:\\Logs");
+         r.FailOpen(kMain, TRegistryApi::kErrorAccessDenied, {0x20019});
+       },
+       3, "C:\\Logs\\", {}},
+  };
+  for (const auto& c : cases) {
+    TFakeRegistry fake;
+    TEngineState state;
+    state.AppPath = "D:\\Old\\";
+    TRecordingLog log;
+    c.Setup(fake);
+    EXPECT_TRUE(LoadConfiguration(state, fake, log)) << c.Name;
+    EXPECT_EQ(state.DebugLevel, c.Level) << c.Name;
+    EXPECT_EQ(state.AppPath, c.AppPath) << c.Name;
+    EXPECT_EQ(log.Messages, c.Messages) << c.Name;
+    EXPECT_EQ(fake.OpenHandleCount(), 0u) << c.Name;
+  }
+}
+
+TEST_F(ConfigTest, OnlyASingleByteBackslashEndsThePath) {
+  const struct {
+    int CodePage;
+    std::string Path;
+    std::string AppPath;
+  } cases[] = {
+      // 0x95 0x5C is one Shift_JIS character whose second byte equals the backslash.
+      {932, "C:\\\x95\x5C", "C:\\\x95\x5C\\"},
+      {932, "C:\\\x95\x5C\\", "C:\\\x95\x5C\\"},
+      {932, "\x81\x5C\x81\x5C", "\x81\x5C\x81\x5C\\"},
+      {932, "C:\\\x95", "C:\\\x95\\"},  // a lead byte cut off at the end
+      {932, "C:\\x\\", "C:\\x\\"},
+      {0, "C:\\\x95\x5C", "C:\\\x95\x5C"},  // a single-byte code page has no trail bytes
+  };
+  for (const auto& c : cases) {
+    TFakeRegistry fake;
+    fake.CodePage = c.CodePage;
+    fake.SetDword(kMain, "Debug", 1);
+    fake.SetString(kMain, "Path", c.Path);
+    TEngineState state;
+    TRecordingLog log;
+    LoadConfiguration(state, fake, log);
+    EXPECT_EQ(state.AppPath, c.AppPath) << c.Path << " in code page " << c.CodePage;
+  }
+}
+
+TEST_F(ConfigTest, MainKeyIsOpenedTwiceForReadingAndTheRestrictionsKeyOnce) {
+  Fake.SetDword(kMain, "Debug", 1);
+  Fake.SetString(kMain, "Path", "C:\\Logs");
+  AddUser("Anna", {Rule('0')});
+  EXPECT_EQ(Load(), "");
+  EXPECT_THAT(OpenedPaths(), ElementsAre("SOFTWARE\\Vrem\\NortavelFree\\ 131081",
+                                         "SOFTWARE\\Vrem\\NortavelFree\\ 131097",
+                                         "SOFTWARE\\Vrem\\NortavelFree\\ 131097",
+                                         "SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\ 131081",
+                                         "SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\ 131097",
+                                         "SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\Anna 131097"));
+}
+
+struct TErrorCase {
+  const char* Name;
+  std::function<void(TFakeRegistry&)> Setup;
+  std::string Error;
+  int32_t Level;
+  std::string AppPath;
+};
+
+TEST_F(ConfigTest, AWrongTypeForDebugOrPathEndsTheLoadWithTheDocumentedState) {
+  auto debugAs = [](uint32_t type, std::string data) {
+    return [=](TFakeRegistry& r) {
+      r.SetValue(kMain, "Debug", type, data);
+      r.SetString(kMain, "Path", "C:\\New");
+    };
+  };
+  auto pathAs = [](uint32_t type, std::string data) {
+    return [=](TFakeRegistry& r) {
+      r.SetDword(kMain, "Debug", 3);
+      r.SetValue(kMain, "Path", type, data);
+    };
+  };
+  const TErrorCase cases[] = {
+      {"one-digit string", debugAs(TRegistryApi::kRegSz, std::string("1\0", 2)), "Invalid data type for 'Debug'", 2,
+       "D:\\Old\\"},
+      {"five-digit string", debugAs(TRegistryApi::kRegSz, std::string("12345\0", 6)),
+       "Failed to get data for 'Debug'", 2, "D:\\Old\\"},
+      {"path as dword", pathAs(TRegistryApi::kRegDword, std::string("\x03\0\0\0", 4)),
+       "Invalid data type for 'Path'", 3, "D:\\Old\\"},
+  };
+  for (const auto& c : cases) {
+    TFakeRegistry fake;
+    TEngineState state;
+    state.AppPath = "D:\\Old\\";
+    state.RestrictedUsers.Add("Gone");
+    state.UserRules.emplace_back();
+    TRecordingLog log;
+    c.Setup(fake);
+    fake.SetString(kUsers + "\\Anna", "Time1", Rule('1'));
+    std::string error;
+    try {
+      LoadConfiguration(state, fake, log);
+    } catch (const ERegistryException& e) {
+      error = e.Message();
+    }
+    EXPECT_EQ(error, c.Error) << c.Name;
+    EXPECT_EQ(state.DebugLevel, c.Level) << c.Name;
+    EXPECT_EQ(state.AppPath, c.AppPath) << c.Name;
+    EXPECT_TRUE(state.RestrictedUsers.Empty()) << c.Name;
+    EXPECT_TRUE(state.UserRules.empty()) << c.Name;
+    EXPECT_TRUE(log.Messages.empty()) << c.Name;
+    EXPECT_EQ(fake.OpenHandleCount(), 0u) << c.Name;
+  }
+}
+
+TEST_F(ConfigTest, ReadsEveryUserWithRulesUpToTheFirstGapAtLevel2) {
+  Fake.SetDword(kMain, "Debug", 2);
+  Fake.SetString(kMain, "Path", "C:\\Logs");
+  AddUser("Anna", {"a1", "a2"});
+  Fake.SetString(kUsers + "\\Anna", "Time4", "a4");  // after a gap: never read
+  std::vector<std::string> nine;
+  for (int n = 1; n <= 9; ++n) nine.push_back("b" + std::to_string(n));
+  AddUser("Bert", nine);
+  AddUser("Carl", {});
+  Fake.SetString(kUsers + "\\Carl", "Rule", "x");  // other names are ignored
+  AddUser("Dora", {"d1"});
+  Fake.FailOpen(kUsers + "\\Dora", TRegistryApi::kErrorAccessDenied);
+  std::vector<std::string> twelve;
+  for (int n = 1; n <= 12; ++n) twelve.push_back(Rule(static_cast<char>('a' + n)));
+  AddUser("Emil", twelve);
+  Fake.SetString(kUsers + "\\Emil", "Time01", "leading zero");
+
+  EXPECT_EQ(Load(), "");
+  EXPECT_THAT(State.RestrictedUsers.Items(), ElementsAre("Anna", "Bert", "Carl", "Dora", "Emil"));
+  EXPECT_THAT(Rules(), ElementsAre(ElementsAre("a1", "a2"), ElementsAreArray(nine), ElementsAre(), ElementsAre(),
+                                   ElementsAreArray(twelve)));
+
+  std::vector<std::string> expected = {"Reading times for user: Anna", "Time 1 : a1", "Time 2 : a2",
+                                       "Reading times for user: Bert"};
+  for (int n = 1; n <= 9; ++n) expected.push_back("Time " + std::to_string(n) + " : b" + std::to_string(n));
+  expected.push_back("Reading times for user: Carl");
+  expected.push_back("Reading times for user: Dora");
+  expected.push_back("Reading times for user: Emil");
+  for (int n = 1; n <= 12; ++n) expected.push_back("Time " + std::to_string(n) + " : " + twelve[n - 1]);
+  EXPECT_EQ(Log.Messages, expected);
+}
+
+TEST_F(ConfigTest, UserLinesNeedLevel2) {
+  for (const uint32_t level : {0u, 1u, 0xFFFFFFFFu}) {
+    TFakeRegistry fake;
+    TEngineState state;
+    TRecordingLog log;
+    fake.SetDword(kMain, "Debug", level);
+    fake.SetString(kMain, "Path", "C:\\Logs");
+    fake.SetString(kUsers + "\\Anna", "Time1", Rule('0'));
+    LoadConfiguration(state, fake, log);
+    EXPECT_TRUE(log.Messages.empty()) << level;
+    EXPECT_THAT(state.RestrictedUsers.Items(), ElementsAre("Anna"));
+    EXPECT_EQ(state.UserRules.size(), 1u);
+  }
+}
+
+TEST_F(ConfigTest, RestrictionsKeyThatCannotBeOpenedGivesNoUsersAndAMessageAtLevel2) {
+  for (const uint32_t level : {1u, 2u, 0xFFFFFFFEu}) {
+    TFakeRegistry fake;
+    TEngineState state;
+    TRecordingLog log;
+    fake.SetDword(kMain, "Debug", level);
+    fake.SetString(kMain, "Path", "C:\\Logs");
+    fake.SetString(kUsers + "\\Anna", "Time1", Rule('0'));
+    fake.FailOpen(kUsers, TRegistryApi::kErrorAccessDenied, {}, 2);  // exists, then denied
+    LoadConfiguration(state, fake, log);
+    EXPECT_TRUE(state.RestrictedUsers.Empty());
+    EXPECT_TRUE(state.UserRules.empty());
+    const std::vector<std::string> expected =
+        level == 1 ? std::vector<std::string>{} : std::vector<std::string>{kNoUsers};
+    EXPECT_EQ(log.Messages, expected) << static_cast<int32_t>(level);
+    EXPECT_EQ(fake.OpenHandleCount(), 0u);
+  }
+}
+
+TEST_F(ConfigTest, AWrongTypeForATimeValueKeepsAllUsersButOnlyTheRulesReadBefore) {
+  Fake.SetDword(kMain, "Debug", 3);
+  Fake.SetString(kMain, "Path", "C:\\New");
+  AddUser("Anna", {Rule('0')});
+  AddUser("Bert", {Rule('1')});
+  Fake.SetDword(kUsers + "\\Bert", "Time2", 1);
+  AddUser("Carl", {Rule('0')});
+
+  EXPECT_EQ(Load(), "Invalid data type for 'Time2'");
+  EXPECT_EQ(State.DebugLevel, 3);
+  EXPECT_EQ(State.AppPath, "C:\\New\\");
+  EXPECT_THAT(State.RestrictedUsers.Items(), ElementsAre("Anna", "Bert", "Carl"));
+  EXPECT_THAT(Rules(), ElementsAre(ElementsAre(Rule('0'))));
+
+  // The same value stops every later load at the same place.
+  EXPECT_EQ(Load(), "Invalid data type for 'Time2'");
+  EXPECT_EQ(State.UserRules.size(), 1u);
+}
+
+TEST_F(ConfigTest, ReloadsReplaceTheListsAndDropRemovedUsers) {
+  AddUser("Anna", {Rule('0'), Rule('1')});
+  AddUser("Bert", {Rule('1')});
+  AddUser("Carl", {"c"});
+  EXPECT_EQ(Load(), "");
+  const auto users = State.RestrictedUsers.Items();
+  const auto rules = Rules();
+  EXPECT_EQ(Load(), "");
+  EXPECT_EQ(State.RestrictedUsers.Items(), users);
+  EXPECT_EQ(Rules(), rules);
+
+  Fake.RemoveKey(kUsers + "\\Bert");
+  EXPECT_EQ(Load(), "");
+  EXPECT_THAT(State.RestrictedUsers.Items(), ElementsAre("Anna", "Carl"));
+  EXPECT_THAT(Rules(), ElementsAre(ElementsAre(Rule('0'), Rule('1')), ElementsAre("c")));
+
+  Fake.RemoveKey(kUsers);
+  EXPECT_EQ(Load(), "");
+  EXPECT_TRUE(State.RestrictedUsers.Empty());
+  EXPECT_TRUE(State.UserRules.empty());
+}
+
+TEST_F(ConfigTest, PositionsStayParallelWhenTheListingOrTheReadingMisbehaves) {
+  Fake.CodePage = 932;
+  const std::string taro = "\x91\xBE\x98\x59";
+  AddUser("Anna", {"a"});
+  AddUser("Bert", {"b"});
+  AddUser(taro, {"t"});
+  AddUser("Dora", {"d1", "d2"});
+  Fake.FailEnumIndex(1, TRegistryApi::kErrorNoMoreItems);  // Bert deleted during the listing
+  Fake.SetValue(kUsers + "\\Dora", "Time1", TRegistryApi::kRegSz, "unterminated");
+  Fake.GrowAfterSizeQuery(kUsers + "\\Dora", "Time2", Rule('1') + std::string(1, '\0'));
+
+  EXPECT_EQ(Load(), "");
+  EXPECT_THAT(State.RestrictedUsers.Items(), ElementsAre("Anna", taro, "Dora"));
+  EXPECT_THAT(Rules(), ElementsAre(ElementsAre("a"), ElementsAre("t"), ElementsAre("unterminated", Rule('1'))));
+}
+
+}  // namespace
