@@ -19,6 +19,9 @@ struct TLogStreamTraits {
 };
 using TLogStream = TOwned<TLogStreamTraits>;
 
+// Lines go to the stream in batches of about this size: few calls, bounded memory.
+constexpr size_t kWriteBatch = 64 * 1024;
+
 // "%s" semantics: a text ends at a zero byte. One in the file would also end
 // the text that the trim reads, and with it every later line.
 size_t TextLength(const std::string& text) { return std::min(text.size(), text.find('\0')); }
@@ -80,7 +83,7 @@ bool TDiagnosticLog::AppendLinesToFile(TStringList& lines, const std::string& fi
   for (const std::string& line : lines) {
     batch.append(line, 0, TextLength(line));
     batch += '\n';
-    if (batch.size() >= kTrimChunkSize) {
+    if (batch.size() >= kWriteBatch) {
       written = Platform.WriteStream(file.Get(), batch.data(), batch.size());
       batch.clear();
       if (!written) break;

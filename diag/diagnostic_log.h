@@ -36,7 +36,8 @@ class TDiagnosticLog : public TLogSink {
   TDiagnosticLog(TEngineState& state, TLogPlatform& platform, TClock& clock);
 
   // Stamps the message with the local time in the user-default locale's formats
-  // (read at the first call) and appends "[ stamp ] message" to LogLines.
+  // (read at the first call) and appends "[ stamp ] message" to LogLines. Like
+  // "%s", the message ends at a zero byte; nothing else is ever cut.
   void Log(const std::string& message) override;
   // AppendLinesToFile(LogLines, "debug_free.log") unless DebugLevel is 0.
   void FlushLog() override;
