@@ -2,7 +2,14 @@
 
 #include <exception>
 
-TTimer::TTimer(TTimerApi& api) : Api(api) { WindowHandle = Api.CreateTimerWindow(*this); }
+#include "svcmgr/application_error.h"
+
+TTimer::TTimer(TTimerApi& api) : Api(api) {
+  WindowHandle = Api.CreateTimerWindow(*this);
+  // Without its own window the timer would arm a thread timer under another
+  // identifier, which nothing could kill or deliver.
+  if (WindowHandle == 0) throw OSError(Api.LastError());
+}
 
 TTimer::~TTimer() {
   EnabledValue = false;
@@ -36,14 +43,19 @@ void TTimer::RearmTimer() {
 }
 
 void TTimer::Tick() {
-  if (!OnTimer) return;
   try {
-    OnTimer(this);
-  } catch (const Exception& error) {
-    HandleApplicationException(error);
-  } catch (const std::exception& error) {
-    HandleApplicationException(Exception(error.what()));
+    if (!OnTimer) return;
+    try {
+      OnTimer(this);
+    } catch (const Exception& error) {
+      HandleApplicationException(error);
+    } catch (const std::exception& error) {
+      HandleApplicationException(Exception(error.what()));
+    } catch (...) {
+      HandleApplicationException(Exception(""));
+    }
   } catch (...) {
-    HandleApplicationException(Exception(""));
+    // The exception handling itself failed (out of memory): the tick is lost,
+    // the window procedure still returns normally.
   }
 }

@@ -13,7 +13,9 @@ class TTimer : public TComponent {
  public:
   static constexpr uintptr_t kTimerId = 1;
 
-  // Enabled = true, Interval = 1000, no handler; creates the window.
+  // Enabled = true, Interval = 1000, no handler; creates the window on the calling
+  // thread, which receives every tick. Raises the failed-system-call error when
+  // the window cannot be created.
   explicit TTimer(TTimerApi& api);
   // Disarms the platform timer and destroys the window.
   ~TTimer() override;
@@ -33,8 +35,9 @@ class TTimer : public TComponent {
   // available") when the platform has no timer left.
   void RearmTimer();
 
-  // One WM_TIMER: calls the handler; any error goes to the application's exception
-  // handling and never leaves this call.
+  // One WM_TIMER (TimerWindowProc, on the window's thread): calls the handler; an
+  // Exception goes to the application's exception handling, any other error as an
+  // Exception with its text (or none); nothing leaves this call.
   void Tick();
 
   uintptr_t Window() const { return WindowHandle; }

@@ -11,6 +11,7 @@ class TFakeTimerApi : public TTimerApi {
  public:
   uintptr_t CreateTimerWindow(TTimer& timer) override {
     std::lock_guard<std::mutex> guard(Lock);
+    if (FailCreateWindow) return 0;
     Timers.push_back(&timer);
     return 0x100 + Timers.size();
   }
@@ -37,7 +38,10 @@ class TFakeTimerApi : public TTimerApi {
     return Armed;
   }
 
+  uint32_t LastError() override { return FailCreateWindow ? 1400 : 0; }  // ERROR_INVALID_WINDOW_HANDLE
+
   bool FailSetTimer = false;
+  bool FailCreateWindow = false;
   std::vector<TTimer*> Timers;
 
  private:
