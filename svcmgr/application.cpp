@@ -1,0 +1,267 @@
+#include "svcmgr/application.h"
+
+#include <exception>
+#include <system_error>
+
+#include "common/system_error.h"
+#include "svcmgr/application_error.h"
+#include "svcmgr/command_line.h"
+#include "svcmgr/components.h"
+#include "svcmgr/dialogs.h"
+#include "svcmgr/install.h"
+
+TServiceApplication* Application = nullptr;
+
+namespace {
+constexpr uint32_t kErrorNotEnoughMemory = 8;       // ERROR_NOT_ENOUGH_MEMORY
+constexpr uint32_t kErrorInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
+
+// Runs action; whatever it raises is dropped. For the places where nothing may
+// escape and nothing is left to report with.
+template <class TAction>
+void Quietly(TAction&& action) noexcept {
+  try {
+    action();
+  } catch (...) {
+  }
+}
+}  // namespace
+
+TServiceStartThread::TServiceStartThread(TApplicationApi& api, TMessageLoopApi& loopApi,
+                                         const TServiceTableEntry* table, uintptr_t quitWindow)
+    : Api(api), LoopApi(loopApi), Table(table), QuitWindow(quitWindow) {
+  try {
+    Thread = std::thread([this] { Execute(); });
+  } catch (const std::system_error& error) {
+    throw EThread(std::string("Thread creation error: ") + error.what());
+  }
+}
+
+TServiceStartThread::~TServiceStartThread() {
+  if (Thread.joinable()) Thread.join();
+}
+
+void TServiceStartThread::Execute() {
+  try {
+    Result = Api.StartDispatcher(Table) ? 0 : Api.LastError();
+  } catch (...) {
+    // Only the copy of the table can fail, for want of memory.
+    Result = kErrorNotEnoughMemory;
+  }
+  // The loop ends when it takes this message; the result is stored before it.
+  LoopApi.PostToWindow(QuitWindow, kWmQuitMessage, 0, 0);
+}
+
+TServiceApplication::TServiceApplication(const TServiceApplicationPlatform& platform, TApplication& forms)
+    : EventLogger(platform.EventLog, FileNameOf(platform.Process.ModuleFileName(kModuleFileNameRoom))),
+      Forms(forms),
+      Platform(platform) {
+  EndSessionHookId = Forms.HookMainWindow([this](TWindowMessage& message) { return EndSessionHook(message); });
+  if (Application == nullptr) Application = this;
+}
+
+TServiceApplication::~TServiceApplication() {
+  RunExitProcedures();
+  Quietly([this] { ReleaseComponents(); });
+  Forms.UnhookMainWindow(EndSessionHookId);
+  SetApplicationExceptionHook(nullptr);
+  if (Application == this) Application = nullptr;
+}
+
+void TServiceApplication::InitializeApplication() {
+  if (Initialized) return;
+  Initialized = true;
+  Forms.ShowMainForm = false;
+}
+
+void TServiceApplication::Adopt(std::unique_ptr<TComponent> component, std::function<void()> clearReference) {
+  Components.push_back(TOwnedComponent{std::move(component), std::move(clearReference)});
+}
+
+std::vector<TService*> TServiceApplication::Services() const {
+  std::vector<TService*> services;
+  for (const TOwnedComponent& owned : Components)
+    if (auto* service = dynamic_cast<TService*>(owned.Component.get())) services.push_back(service);
+  return services;
+}
+
+bool TServiceApplication::HasSwitch(const std::string& name) {
+  TApplicationApi& process = Platform.Process;
+  const auto arguments = SplitCommandLine(process.CommandLine(), [&process](char c) { return process.IsLeadByte(c); });
+  return HasCommandLineSwitch(arguments, name, [&process](const std::string& a, const std::string& b) {
+    return process.SameText(a, b);
+  });
+}
+
+void TServiceApplication::RunApplication() {
+  if (!ReleaseRegistered) {
+    ExitProcedures.push_back([this] { ReleaseComponents(); });
+    ReleaseRegistered = true;
+  }
+  if (HasSwitch(kSwitchInstall)) {
+    ChangeRegistration(true, HasSwitch(kSwitchSilent));
+    return;
+  }
+  if (HasSwitch(kSwitchUninstall)) {
+    ChangeRegistration(false, HasSwitch(kSwitchSilent));
+    return;
+  }
+
+  SetApplicationExceptionHook([this](const Exception& error) { LogApplicationException(error); });
+  // The table outlives the dispatcher thread, which is released first.
+  const std::vector<TServiceTableEntry> table = BuildServiceTable();
+  auto dispatcher = std::make_unique<TServiceStartThread>(Platform.Process, Platform.MessageLoop, table.data(),
+                                                          Forms.Handle());
+  Forms.Run();
+  Forms.Terminate();
+  const uint32_t result = dispatcher->DispatcherResult();
+  if (result != 0)
+    EventLogger.LogEvent(SystemErrorText(result));
+  else
+    ServiceManagerConnected = true;
+}
+
+std::vector<TServiceTableEntry> TServiceApplication::BuildServiceTable() const {
+  std::vector<TServiceTableEntry> table;
+  for (TService* service : Services()) table.push_back(TServiceTableEntry{service->Name.c_str(), &ServiceMainCallback});
+  table.push_back(TServiceTableEntry{});
+  return table;
+}
+
+std::string TServiceApplication::ExecutablePath() {
+  const std::string path = Platform.Process.ModuleFileName(kModuleFileNameRoom);
+  if (path.empty()) throw OSError(Platform.Process.LastError());
+  // A path that filled the whole room was cut: registering it would name another file.
+  if (path.size() >= kModuleFileNameRoom) throw OSError(kErrorInsufficientBuffer);
+  return path;
+}
+
+void TServiceApplication::ChangeRegistration(bool install, bool silent) {
+  TServiceManagerApi& manager = Platform.ServiceManager;
+  const TServiceHandle scm = OpenServiceManager(manager);
+  const std::vector<TService*> services = Services();
+  bool allOk = true;
+  for (TService* service : services) {
+    try {
+      if (install)
+        InstallService(*service, manager, scm.Get(), ExecutablePath(), static_cast<int>(services.size()));
+      else
+        UninstallService(*service, manager, scm.Get());
+    } catch (const Exception& error) {
+      allOk = false;
+      const std::string& name = service->DisplayName.empty() ? service->Name : service->DisplayName;
+      ShowErrorDialog(Platform.Process, FillTwo(install ? kInstallFailedText : kUninstallFailedText, name,
+                                                error.Message()));
+    }
+  }
+  if (allOk && !silent) ShowInformationDialog(Platform.Process, install ? kInstalledText : kUninstalledText);
+}
+
+void NF_WINAPI TServiceApplication::ServiceMainCallback(uint32_t argCount, char** args) {
+  TServiceApplication* const application = Application;
+  if (application == nullptr) return;
+  try {
+    application->DispatchServiceMain(argCount, args);
+  } catch (const Exception& error) {
+    Quietly([&] { application->LogApplicationException(error); });
+  } catch (...) {
+  }
+}
+
+void TServiceApplication::DispatchServiceMain(uint32_t argCount, char** args) {
+  ServiceManagerConnected = true;
+  if (argCount == 0 || args == nullptr || args[0] == nullptr) return;
+  const std::string name = args[0];
+  for (TService* service : Services()) {
+    if (Platform.Process.SameText(name, service->Name)) {
+      service->RunService(argCount, args);
+      return;
+    }
+  }
+}
+
+void TServiceApplication::LogApplicationException(const Exception& error) { EventLogger.LogEvent(error.Message()); }
+
+bool TServiceApplication::EndSessionHook(TWindowMessage& message) {
+  if (message.Msg != kWmEndSession) return false;
+  message.Result = 0;
+  return true;
+}
+
+void TServiceApplication::ReleaseComponents() {
+  std::exception_ptr firstError;
+  while (!Components.empty()) {
+    TOwnedComponent owned = std::move(Components.back());
+    Components.pop_back();
+    if (auto* service = dynamic_cast<TService*>(owned.Component.get())) {
+      try {
+        service->BeforeDestruction();
+      } catch (...) {
+        if (!firstError) firstError = std::current_exception();
+      }
+    }
+    if (owned.ClearReference) owned.ClearReference();
+    owned.Component.reset();
+  }
+  if (firstError) std::rethrow_exception(firstError);
+}
+
+void TServiceApplication::RunExitProcedures() {
+  std::vector<std::function<void()>> procedures;
+  procedures.swap(ExitProcedures);
+  for (auto& procedure : procedures) {
+    try {
+      procedure();
+    } catch (const Exception& error) {
+      Quietly([&] { LogApplicationException(error); });
+    } catch (...) {
+    }
+  }
+}
+
+void TServiceApplication::ReportProgramError(const std::string& className, const std::string& message,
+                                             uintptr_t address) {
+  ::ReportProgramError(Platform.Process, EventLogger, StartedByServiceManager(), className, message, address);
+}
+
+void ReportProgramError(TApplicationApi& api, TEventLogger& logger, bool startedByServiceManager,
+                        const std::string& className, const std::string& message, uintptr_t address) {
+  Quietly([&] {
+    std::string moduleName = logger.SourceName();
+    uintptr_t offset = 0;
+    std::string modulePath;
+    uintptr_t moduleBase = 0;
+    if (address != 0 && api.FindModule(address, modulePath, moduleBase)) {
+      moduleName = FileNameOf(modulePath);
+      offset = address - moduleBase;
+    }
+    const std::string text = ApplicationErrorText(className, moduleName, offset, message);
+    // A box in a service's session, or on a station nobody sees, would wait for
+    // ever: the event log takes the report there instead.
+    if (startedByServiceManager || !api.InteractiveStation())
+      logger.LogEvent(text);
+    else
+      api.ShowMessageBox(text, CutText(kApplicationErrorCaption, kApplicationErrorCaptionLimit),
+                         kMbTaskModal | kMbIconError);
+  });
+}
+
+int RunServiceProgram(TServiceApplication& application,
+                      const std::function<void(TServiceApplication&)>& createModule) {
+  try {
+    application.InitializeApplication();
+    application.Title = kApplicationTitle;
+    createModule(application);
+    application.RunApplication();
+  } catch (const Exception& error) {
+    application.ReportProgramError(error.ClassName(), error.Message(),
+                                   ThrowAddress(dynamic_cast<const void*>(&error)));
+  } catch (const std::exception& error) {
+    // Anything else is reported as an Exception without a message.
+    application.ReportProgramError("Exception", "", ThrowAddress(dynamic_cast<const void*>(&error)));
+  } catch (...) {
+    application.ReportProgramError("Exception", "", ThrowAddress(nullptr));
+  }
+  application.RunExitProcedures();
+  return 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The service control manager calls of installation and removal. Pointers stay
+// pointers so that a test can tell a null argument from an empty text. Method
+// names avoid the A/W macros of <windows.h>.
+
+#include <cstdint>
+#include <string>
+
+// The arguments of CreateServiceA, in its order.
+struct TCreateServiceCall {
+  uintptr_t Manager = 0;
+  const char* ServiceName = nullptr;
+  const char* DisplayName = nullptr;
+  uint32_t DesiredAccess = 0;
+  uint32_t ServiceType = 0;
+  uint32_t StartType = 0;
+  uint32_t ErrorControl = 0;
+  const char* BinaryPathName = nullptr;
+  const char* LoadOrderGroup = nullptr;
+  uint32_t* TagId = nullptr;
+  // A list of zero-terminated names ended by one more zero.
+  const char* Dependencies = nullptr;
+  const char* ServiceStartName = nullptr;
+  const char* Password = nullptr;
+};
+
+class TServiceManagerApi {
+ public:
+  virtual ~TServiceManagerApi() = default;
+  // OpenSCManagerA(machineName, databaseName, access): 0 on failure.
+  virtual uintptr_t OpenManager(const char* machineName, const char* databaseName, uint32_t access) = 0;
+  // CreateServiceA(...): 0 on failure.
+  virtual uintptr_t CreateEntry(const TCreateServiceCall& call) = 0;
+  // OpenServiceA(manager, name, access): 0 on failure.
+  virtual uintptr_t OpenEntry(uintptr_t manager, const std::string& name, uint32_t access) = 0;
+  // DeleteService(service): false on failure.
+  virtual bool DeleteEntry(uintptr_t service) = 0;
+  // CloseServiceHandle(handle), keeping the caller's last-error code.
+  virtual void CloseEntry(uintptr_t handle) = 0;
+  // GetLastError() of the calling thread.
+  virtual uint32_t LastError() = 0;
+};
+
+// The Windows implementation; not available natively.
+TServiceManagerApi& PlatformServiceManagerApi();

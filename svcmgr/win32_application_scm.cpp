@@ -1,0 +1,44 @@
+// The service control manager calls of installation and removal.
+#include "svcmgr/install_api.h"
+#include "winsys/win32.h"
+
+namespace {
+
+SC_HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<SC_HANDLE>(handle); }
+uintptr_t AsValue(SC_HANDLE handle) { return reinterpret_cast<uintptr_t>(handle); }
+
+class TWin32ServiceManagerApi : public TServiceManagerApi {
+ public:
+  uintptr_t OpenManager(const char* machineName, const char* databaseName, uint32_t access) override {
+    return AsValue(OpenSCManagerA(machineName, databaseName, access));
+  }
+
+  uintptr_t CreateEntry(const TCreateServiceCall& call) override {
+    static_assert(sizeof(DWORD) == sizeof(uint32_t), "a tag is a DWORD");
+    return AsValue(CreateServiceA(AsHandle(call.Manager), call.ServiceName, call.DisplayName, call.DesiredAccess,
+                                  call.ServiceType, call.StartType, call.ErrorControl, call.BinaryPathName,
+                                  call.LoadOrderGroup, reinterpret_cast<LPDWORD>(call.TagId), call.Dependencies,
+                                  call.ServiceStartName, call.Password));
+  }
+
+  uintptr_t OpenEntry(uintptr_t manager, const std::string& name, uint32_t access) override {
+    return AsValue(OpenServiceA(AsHandle(manager), name.c_str(), access));
+  }
+
+  bool DeleteEntry(uintptr_t service) override { return ::DeleteService(AsHandle(service)) != FALSE; }
+
+  void CloseEntry(uintptr_t handle) override {
+    const DWORD lastError = GetLastError();
+    CloseServiceHandle(AsHandle(handle));
+    SetLastError(lastError);
+  }
+
+  uint32_t LastError() override { return GetLastError(); }
+};
+
+}  // namespace
+
+TServiceManagerApi& PlatformServiceManagerApi() {
+  static TWin32ServiceManagerApi api;
+  return api;
+}

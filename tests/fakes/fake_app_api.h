@@ -1,0 +1,326 @@
+#pragma once
+// Fakes of the service application's seams: the process calls (command line,
+// file name, message boxes, dispatcher), the message loop, the service control
+// manager and the event log. Each records what it was asked and fails on demand.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/string_list.h"
+#include "svcmgr/application_api.h"
+#include "svcmgr/event_log_api.h"
+#include "svcmgr/install_api.h"
+#include "svcmgr/message_loop.h"
+
+// A service table entry as the dispatcher received it; no name for the last.
+struct TDispatchedEntry {
+  std::optional<std::string> ServiceName;
+  TServiceMainFunction ServiceProc = nullptr;
+};
+
+struct TShownBox {
+  std::string Text;
+  std::string Caption;
+  uint32_t Flags = 0;
+};
+
+class TFakeApplicationApi : public TApplicationApi {
+ public:
+  std::string CommandLineText = "nortavel_free_service.exe";
+  std::string ExecutablePath = "C:\\Program Files\\Nortavel\\nortavel_free_service.exe";
+  std::set<unsigned char> LeadBytes;
+  std::map<uintptr_t, std::string> Modules;  // load address -> path; each spans 0x10000
+  bool Interactive = true;
+  uint32_t LastErrorValue = 0;
+
+  // The dispatcher: the result it returns (with DispatcherError as the last
+  // error) after OnDispatch, which runs on the dispatcher thread.
+  bool DispatcherConnects = false;
+  uint32_t DispatcherError = 1063;  // ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
+  std::function<void(const TServiceTableEntry* table)> OnDispatch;
+
+  std::string CommandLine() override { return CommandLineText; }
+  bool IsLeadByte(char c) override { return LeadBytes.count(static_cast<unsigned char>(c)) > 0; }
+  bool SameText(const std::string& a, const std::string& b) override { return AsciiSameText(a, b); }
+  std::string ModuleFileName(uint32_t room) override {
+    std::lock_guard<std::mutex> guard(Lock);
+    Rooms.push_back(room);
+    return ExecutablePath.substr(0, room);
+  }
+  bool FindModule(uintptr_t address, std::string& modulePath, uintptr_t& moduleBase) override {
+    for (const auto& [base, path] : Modules) {
+      if (address >= base && address < base + 0x10000) {
+        modulePath = path;
+        moduleBase = base;
+        return true;
+      }
+    }
+    return false;
+  }
+  int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags) override {
+    std::lock_guard<std::mutex> guard(Lock);
+    Boxes.push_back(TShownBox{text, caption, flags});
+    return 1;  // IDOK
+  }
+  bool InteractiveStation() override { return Interactive; }
+  bool StartDispatcher(const TServiceTableEntry* table) override {
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      for (const TServiceTableEntry* entry = table;; ++entry) {
+        Table.push_back(TDispatchedEntry{
+            entry->ServiceName == nullptr ? std::nullopt : std::optional<std::string>(entry->ServiceName),
+            entry->ServiceProc});
+        if (entry->ServiceName == nullptr) break;
+      }
+    }
+    if (OnDispatch) OnDispatch(table);
+    LastErrorValue = DispatcherConnects ? 0 : DispatcherError;
+    return DispatcherConnects;
+  }
+  uint32_t LastError() override { return LastErrorValue; }
+
+  std::vector<TShownBox> TakeBoxes() {
+    std::lock_guard<std::mutex> guard(Lock);
+    std::vector<TShownBox> boxes;
+    boxes.swap(Boxes);
+    return boxes;
+  }
+
+  std::vector<uint32_t> Rooms;
+  std::vector<TDispatchedEntry> Table;
+
+ private:
+  std::mutex Lock;
+  std::vector<TShownBox> Boxes;
+};
+
+// A message queue of scripted messages. A message is an action run by
+// TakeAndDispatch in place of a window procedure; posts from any thread queue a
+// quit message or wake the waiting loop.
+class TFakeMessageLoopApi : public TMessageLoopApi {
+ public:
+  static constexpr uintptr_t kWindow = 0xA99;
+
+  bool FailCreateWindow = false;
+
+  uintptr_t CreateAppWindow(TApplication& app) override {
+    if (FailCreateWindow) return 0;
+    App = &app;
+    return kWindow;
+  }
+  void DestroyAppWindow(uintptr_t window) override { Destroyed.push_back(window); }
+
+  TTakeResult TakeAndDispatch() override {
+    std::function<void()> message;
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      if (Queue.empty()) return TTakeResult::Empty;
+      message = std::move(Queue.front());
+      Queue.pop_front();
+    }
+    if (!message) return TTakeResult::Quit;
+    message();
+    return TTakeResult::Dispatched;
+  }
+  void WaitForNextMessage() override {
+    std::unique_lock<std::mutex> guard(Lock);
+    ++Waits;
+    Arrived.wait(guard, [this] { return !Queue.empty(); });
+  }
+  bool PostToWindow(uintptr_t window, uint32_t message, uintptr_t, intptr_t) override {
+    std::lock_guard<std::mutex> guard(Lock);
+    Posts.push_back({window, message});
+    if (message == kWmQuitMessage) Queue.push_back(nullptr);
+    Arrived.notify_all();
+    return true;
+  }
+  uint32_t LastError() override { return FailCreateWindow ? 1400 : 0; }
+
+  // Queues a message whose handling runs action.
+  void Send(std::function<void()> action) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Queue.push_back(std::move(action));
+    Arrived.notify_all();
+  }
+  std::vector<std::pair<uintptr_t, uint32_t>> TakePosts() {
+    std::lock_guard<std::mutex> guard(Lock);
+    return Posts;
+  }
+
+  TApplication* App = nullptr;
+  std::vector<uintptr_t> Destroyed;
+  int Waits = 0;
+
+ private:
+  std::mutex Lock;
+  std::condition_variable Arrived;
+  std::deque<std::function<void()>> Queue;  // an empty action is a quit message
+  std::vector<std::pair<uintptr_t, uint32_t>> Posts;
+};
+
+// What CreateServiceA received, with null pointers kept apart from empty texts.
+struct TCreatedService {
+  uintptr_t Manager = 0;
+  std::optional<std::string> ServiceName, DisplayName, BinaryPathName, LoadOrderGroup, ServiceStartName, Password;
+  uint32_t DesiredAccess = 0, ServiceType = 0, StartType = 0, ErrorControl = 0;
+  bool TagRequested = false;
+  std::optional<std::vector<std::string>> Dependencies;  // the names of the double-zero list
+  std::string DependencyBytes;                           // the list up to and including its two zeros
+};
+
+// A service control manager with a set of registered names. Every call is also
+// recorded as text ("open-manager", "create NortavelFree", "close 0x2"...).
+class TFakeServiceManagerApi : public TServiceManagerApi {
+ public:
+  static constexpr uint32_t kErrorServiceExists = 1073;
+  static constexpr uint32_t kErrorServiceDoesNotExist = 1060;
+
+  std::set<std::string> Registered;
+  uint32_t FailOpenManager = 0;  // nonzero: OpenManager fails with this code
+  uint32_t FailCreate = 0;
+  uint32_t FailDelete = 0;
+
+  uintptr_t OpenManager(const char* machineName, const char* databaseName, uint32_t access) override {
+    Calls.push_back("open-manager");
+    ManagerArgs = {machineName == nullptr, databaseName == nullptr, access};
+    if (FailOpenManager != 0) return Fail(FailOpenManager);
+    return NewHandle();
+  }
+  uintptr_t CreateEntry(const TCreateServiceCall& call) override {
+    Created.push_back(Copy(call));
+    Calls.push_back("create " + std::string(call.ServiceName));
+    if (FailCreate != 0) return Fail(FailCreate);
+    if (!Registered.insert(call.ServiceName).second) return Fail(kErrorServiceExists);
+    return NewHandle();
+  }
+  uintptr_t OpenEntry(uintptr_t, const std::string& name, uint32_t access) override {
+    Calls.push_back("open " + name + " " + std::to_string(access));
+    if (Registered.count(name) == 0) return Fail(kErrorServiceDoesNotExist);
+    OpenNames[NextHandle] = name;
+    return NewHandle();
+  }
+  bool DeleteEntry(uintptr_t service) override {
+    Calls.push_back("delete");
+    if (FailDelete != 0) {
+      Fail(FailDelete);
+      return false;
+    }
+    Registered.erase(OpenNames[service]);
+    return true;
+  }
+  void CloseEntry(uintptr_t handle) override {
+    Calls.push_back("close");
+    Open.erase(handle);
+  }
+  uint32_t LastError() override { return LastErrorValue; }
+
+  struct {
+    bool NoMachine = false, DefaultDatabase = false;
+    uint32_t Access = 0;
+  } ManagerArgs;
+  std::vector<TCreatedService> Created;
+  std::vector<std::string> Calls;
+  std::set<uintptr_t> Open;  // handles not yet closed
+
+ private:
+  uintptr_t NewHandle() {
+    Open.insert(NextHandle);
+    return NextHandle++;
+  }
+  uintptr_t Fail(uint32_t code) {
+    LastErrorValue = code;
+    return 0;
+  }
+  static std::optional<std::string> Text(const char* text) {
+    return text == nullptr ? std::nullopt : std::optional<std::string>(text);
+  }
+  static TCreatedService Copy(const TCreateServiceCall& call) {
+    TCreatedService copy;
+    copy.Manager = call.Manager;
+    copy.ServiceName = Text(call.ServiceName);
+    copy.DisplayName = Text(call.DisplayName);
+    copy.BinaryPathName = Text(call.BinaryPathName);
+    copy.LoadOrderGroup = Text(call.LoadOrderGroup);
+    copy.ServiceStartName = Text(call.ServiceStartName);
+    copy.Password = Text(call.Password);
+    copy.DesiredAccess = call.DesiredAccess;
+    copy.ServiceType = call.ServiceType;
+    copy.StartType = call.StartType;
+    copy.ErrorControl = call.ErrorControl;
+    copy.TagRequested = call.TagId != nullptr;
+    if (call.Dependencies != nullptr) {
+      std::vector<std::string> names;
+      const char* p = call.Dependencies;
+      // An empty list is its two zeros; otherwise names until an empty one.
+      if (*p == '\0') {
+        copy.DependencyBytes.assign(p, 2);
+      } else {
+        while (*p != '\0') {
+          names.emplace_back(p);
+          p += names.back().size() + 1;
+        }
+        copy.DependencyBytes.assign(call.Dependencies, static_cast<size_t>(p - call.Dependencies) + 1);
+      }
+      copy.Dependencies = names;
+    }
+    return copy;
+  }
+
+  uintptr_t NextHandle = 1;
+  uint32_t LastErrorValue = 0;
+  std::map<uintptr_t, std::string> OpenNames;
+};
+
+struct TAppEvent {
+  std::string Source;
+  uint16_t Type = 0;
+  uint16_t Category = 0;
+  uint32_t Id = 0;
+  std::string Message;
+};
+
+// Event sources and events; a registration can be refused a number of times.
+class TFakeAppEventLog : public TEventLogApi {
+ public:
+  int RefuseRegistrations = 0;
+
+  uintptr_t RegisterSource(const std::string& sourceName) override {
+    std::lock_guard<std::mutex> guard(Lock);
+    Registrations.push_back(sourceName);
+    if (RefuseRegistrations > 0) {
+      --RefuseRegistrations;
+      return 0;
+    }
+    Sources[NextSource] = sourceName;
+    return NextSource++;
+  }
+  bool Report(uintptr_t source, uint16_t eventType, uint16_t category, uint32_t eventId,
+              const std::string& message) override {
+    std::lock_guard<std::mutex> guard(Lock);
+    const auto found = Sources.find(source);
+    Events.push_back(TAppEvent{found == Sources.end() ? "<no source>" : found->second, eventType, category, eventId,
+                               message});
+    return found != Sources.end();
+  }
+  void DeregisterSource(uintptr_t source) override {
+    std::lock_guard<std::mutex> guard(Lock);
+    Deregistered.push_back(source);
+  }
+
+  std::vector<TAppEvent> Events;
+  std::vector<std::string> Registrations;
+  std::vector<uintptr_t> Deregistered;
+
+ private:
+  std::mutex Lock;
+  std::map<uintptr_t, std::string> Sources;
+  uintptr_t NextSource = 0x70;
+};

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "common/system_error.h"
+#include "svcmgr/application_error.h"
+#include "svcmgr/install.h"
+#include "tests/fakes/fake_app_api.h"
+#include "tests/fakes/fake_app_service.h"
+
+namespace {
+
+class InstallTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> Journal;
+  TJournalService Service{Journal};
+  TFakeServiceManagerApi Scm;
+};
+
+TEST_F(InstallTest, CreateServiceReceivesTheRegistrationExactly) {
+  const std::string path = "C:\\Program Files\\Nortavel\\nortavel_free_service.exe";
+  InstallService(Service, Scm, 7, path, 1);
+  ASSERT_EQ(Scm.Created.size(), 1u);
+  const TCreatedService& call = Scm.Created[0];
+  EXPECT_EQ(call.Manager, 7u);
+  EXPECT_EQ(call.ServiceName, "NortavelFree");
+  EXPECT_EQ(call.DisplayName, "Nortavel free");
+  EXPECT_EQ(call.DesiredAccess, 0xF01FFu);
+  EXPECT_EQ(call.ServiceType, 0x10u);
+  EXPECT_EQ(call.StartType, 2u);
+  EXPECT_EQ(call.ErrorControl, 1u);
+  EXPECT_EQ(call.BinaryPathName, path);  // blanks and all, no quotes
+  EXPECT_EQ(call.LoadOrderGroup, "");
+  EXPECT_FALSE(call.TagRequested);
+  EXPECT_EQ(call.DependencyBytes, std::string("\0\0", 2));
+  EXPECT_EQ(call.ServiceStartName, std::nullopt);  // LocalSystem
+  EXPECT_EQ(call.Password, "");
+  EXPECT_TRUE(Scm.Open.empty()) << "service handle left open";
+}
+
+TEST_F(InstallTest, RegistrationPropertiesMapToTheirCodes) {
+  EXPECT_EQ(ServiceTypeCode(Service, 2), 0x20u);
+  Service.Interactive = true;
+  EXPECT_EQ(ServiceTypeCode(Service, 1), 0x110u);
+  Service.ServiceType = TServiceType::stDevice;
+  EXPECT_EQ(ServiceTypeCode(Service, 1), 0x1u);
+  Service.ServiceType = TServiceType::stFileSystem;
+  EXPECT_EQ(ServiceTypeCode(Service, 1), 0x2u);
+  const uint32_t starts[] = {StartTypeCode(TStartType::stBoot), StartTypeCode(TStartType::stSystem),
+                             StartTypeCode(TStartType::stAuto), StartTypeCode(TStartType::stManual),
+                             StartTypeCode(TStartType::stDisabled)};
+  EXPECT_EQ(std::vector<uint32_t>(std::begin(starts), std::end(starts)), (std::vector<uint32_t>{0, 1, 2, 3, 4}));
+  const uint32_t errors[] = {ErrorControlCode(TErrorSeverity::esIgnore), ErrorControlCode(TErrorSeverity::esNormal),
+                             ErrorControlCode(TErrorSeverity::esSevere),
+                             ErrorControlCode(TErrorSeverity::esCritical)};
+  EXPECT_EQ(std::vector<uint32_t>(std::begin(errors), std::end(errors)), (std::vector<uint32_t>{0, 1, 2, 3}));
+}
+
+TEST_F(InstallTest, OptionalPropertiesReachTheManager) {
+  Service.DisplayName.clear();
+  Service.ServiceStartName = ".\\runner";
+  Service.Password = "pw";
+  Service.LoadGroup = "Group";
+  Service.Dependencies = {"Tcpip", "EventLog"};
+  InstallService(Service, Scm, 1, "x.exe", 1);
+  const TCreatedService& call = Scm.Created.at(0);
+  EXPECT_EQ(call.DisplayName, "NortavelFree");  // the name stands in for an empty display name
+  EXPECT_EQ(call.ServiceStartName, ".\\runner");
+  EXPECT_EQ(call.Password, "pw");
+  EXPECT_EQ(call.LoadOrderGroup, "Group");
+  EXPECT_EQ(call.Dependencies, (std::vector<std::string>{"Tcpip", "EventLog"}));
+  EXPECT_EQ(call.DependencyBytes, std::string("Tcpip\0EventLog\0\0", 16));
+}
+
+TEST_F(InstallTest, FailuresRaiseTheSystemErrorWithTheLastErrorCode) {
+  InstallService(Service, Scm, 1, "x.exe", 1);
+  try {
+    InstallService(Service, Scm, 1, "x.exe", 1);
+    FAIL() << "second install succeeded";
+  } catch (const EOSError& error) {
+    EXPECT_EQ(error.ErrorCode, 1073u);
+    EXPECT_EQ(error.Message(), "System Error.  Code: 1073.\r\n" + SystemErrorText(1073));
+  }
+  UninstallService(Service, Scm, 1);
+  EXPECT_TRUE(Scm.Registered.empty());
+  try {
+    UninstallService(Service, Scm, 1);
+    FAIL() << "second uninstall succeeded";
+  } catch (const EOSError& error) {
+    EXPECT_EQ(error.ErrorCode, 1060u);
+  }
+  EXPECT_TRUE(Scm.Open.empty());
+}
+
+TEST_F(InstallTest, RefusedDeletionClosesTheServiceHandle) {
+  Scm.Registered.insert("NortavelFree");
+  Scm.FailDelete = 1072;  // ERROR_SERVICE_MARKED_FOR_DELETE
+  EXPECT_THROW(UninstallService(Service, Scm, 1), EOSError);
+  EXPECT_EQ(Scm.Calls, (std::vector<std::string>{"open NortavelFree 983551", "delete", "close"}));
+  EXPECT_TRUE(Scm.Open.empty());
+}
+
+TEST_F(InstallTest, ManagerIsTheLocalDefaultDatabaseWithAllAccess) {
+  { const TServiceHandle manager = OpenServiceManager(Scm); }
+  EXPECT_TRUE(Scm.ManagerArgs.NoMachine);
+  EXPECT_TRUE(Scm.ManagerArgs.DefaultDatabase);
+  EXPECT_EQ(Scm.ManagerArgs.Access, 0xF003Fu);
+  EXPECT_TRUE(Scm.Open.empty());
+  Scm.FailOpenManager = 5;
+  try {
+    OpenServiceManager(Scm);
+    FAIL() << "opened";
+  } catch (const EOSError& error) {
+    EXPECT_EQ(error.ErrorCode, 5u);
+  }
+}
+
+}  // namespace

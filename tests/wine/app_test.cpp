@@ -1,0 +1,93 @@
+// The service application on the real platform: the program run without a
+// switch, the dispatcher thread and message loop, the window hook, and what the
+// last-resort report learns about addresses.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "common/system_error.h"
+#include "svcmgr/application.h"
+#include "svcmgr/application_error.h"
+#include "tests/fakes/fake_app_api.h"
+#include "tests/wine/app_wine_support.h"
+
+namespace {
+
+using app_wine::ServiceExe;
+using app_wine::TChild;
+
+class NamedService : public TService {
+ public:
+  NamedService() : TService(PlatformServiceRuntimeApi()) { Name = "NortavelFree"; }
+  TServiceControlEntry GetControlEntry() override { return nullptr; }
+};
+
+TEST(AppWineTest, RunWithoutInstallSwitchEndsWithZeroAndShowsNothing) {
+  // "SILENT" alone and the bare word change nothing: the run tries to connect,
+  // fails, and ends without a box anybody would have to close. (Its event is
+  // printed on the Unix standard error the child shares with this test; the
+  // end-to-end scenario reads it there, the hosting test below through the seam.)
+  TChild run("\"" + ServiceExe() + "\" /SILENT INSTALL");
+  ASSERT_TRUE(run.Started());
+  EXPECT_EQ(run.Wait(60000), 0);
+  EXPECT_EQ(app_wine::RemoveService("NortavelFree"), 1060u) << "the bare word installed";
+}
+
+TEST(AppWineTest, HostingRunEndsWhenTheDispatcherCannotConnect) {
+  TFakeAppEventLog events;
+  TApplication forms(PlatformMessageLoopApi());
+  NamedService* module = nullptr;
+  {
+    TServiceApplication application(TServiceApplicationPlatform{PlatformApplicationApi(), PlatformMessageLoopApi(),
+                                                                PlatformServiceManagerApi(), events},
+                                    forms);
+    application.CreateModule(module, [] { return std::make_unique<NamedService>(); });
+    ASSERT_NE(module, nullptr);
+    application.RunApplication();
+    EXPECT_TRUE(forms.Terminated());
+    EXPECT_FALSE(application.StartedByServiceManager());
+    application.RunExitProcedures();
+    EXPECT_EQ(module, nullptr);
+  }
+  ASSERT_EQ(events.Events.size(), 1u);
+  EXPECT_EQ(events.Events[0].Source, "nortavel_wine_tests.exe");
+  EXPECT_EQ(events.Events[0].Message, SystemErrorText(1063));
+}
+
+TEST(AppWineTest, EndOfSessionReachesTheHookAndLeavesTheProcessRunning) {
+  TFakeAppEventLog events;
+  TApplication forms(PlatformMessageLoopApi());
+  TServiceApplication application(
+      TServiceApplicationPlatform{PlatformApplicationApi(), PlatformMessageLoopApi(), PlatformServiceManagerApi(),
+                                  events},
+      forms);
+  const HWND window = reinterpret_cast<HWND>(forms.Handle());
+  EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId());
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_EQ(GetParent(window), nullptr);
+  SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+  EXPECT_FALSE(forms.Terminated());
+  // The quit message the dispatcher thread posts ends the loop.
+  PostMessageA(window, WM_QUIT, 0, 0);
+  forms.Run();
+  EXPECT_TRUE(forms.Terminated());
+}
+
+TEST(AppWineTest, ModulesOfAddressesAndTheStation) {
+  TApplicationApi& api = PlatformApplicationApi();
+  std::string path;
+  uintptr_t base = 0;
+  const auto own = reinterpret_cast<uintptr_t>(&ApplicationErrorText);
+  ASSERT_TRUE(api.FindModule(own, path, base));
+  EXPECT_EQ(FileNameOf(path), "nortavel_wine_tests.exe");
+  EXPECT_EQ(base, reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)));
+  const auto system = reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "Sleep"));
+  ASSERT_TRUE(api.FindModule(system, path, base));
+  EXPECT_EQ(_stricmp(FileNameOf(path).c_str(), "kernel32.dll"), 0) << path;
+  EXPECT_FALSE(api.FindModule(0x10, path, base));
+  // A test run by a user sits on the visible station; a box would be seen.
+  EXPECT_TRUE(api.InteractiveStation());
+  EXPECT_EQ(FileNameOf(api.ModuleFileName(kModuleFileNameRoom)), "nortavel_wine_tests.exe");
+}
+
+}  // namespace

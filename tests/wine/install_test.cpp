@@ -1,0 +1,86 @@
+// Installation and removal by the real executable, against Wine's control
+// manager, with the dialogs read and closed by dialog_closer.exe.
+#include <gtest/gtest.h>
+
+#include "svcmgr/application_error.h"
+#include "svcmgr/dialogs.h"
+#include "tests/wine/app_wine_support.h"
+
+namespace {
+
+using app_wine::CloseDialog;
+using app_wine::ServiceExe;
+using app_wine::ServiceKey;
+using app_wine::TChild;
+
+constexpr char kService[] = "NortavelFree";
+
+class InstallWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override { app_wine::RemoveService(kService); }
+  void TearDown() override { app_wine::RemoveService(kService); }
+
+  // Runs the executable with arguments and expects it to end, with 0, without a dialog.
+  static void RunQuietly(const std::string& exe, const std::string& arguments) {
+    TChild run("\"" + exe + "\" " + arguments);
+    ASSERT_TRUE(run.Started());
+    EXPECT_EQ(run.Wait(30000), 0) << arguments;
+  }
+
+  // Runs the executable, expects the dialog with caption and text, presses OK,
+  // and expects the run to end with 0 and no further dialog.
+  static void RunWithDialog(const std::string& arguments, const std::string& caption, const std::string& text) {
+    TChild run("\"" + ServiceExe() + "\" " + arguments);
+    ASSERT_TRUE(run.Started());
+    const app_wine::TSeenDialog seen = CloseDialog(caption);
+    ASSERT_TRUE(seen.Found) << "no \"" << caption << "\" dialog for " << arguments;
+    EXPECT_EQ(seen.Text, text);
+    EXPECT_EQ(seen.Fields.at("button"), "OK");
+    EXPECT_EQ(seen.Fields.at("default"), "1");  // IDOK
+    EXPECT_EQ(seen.Fields.at("centred"), "1");
+    EXPECT_EQ(seen.Fields.at("others"), "0");
+    EXPECT_EQ(run.Wait(30000), 0) << arguments << ": still running after OK (a second dialog?)";
+  }
+};
+
+TEST_F(InstallWineTest, SilentInstallRegistersTheServiceAsDesigned) {
+  RunQuietly(ServiceExe(), "/INSTALL /SILENT");
+  auto values = ServiceKey(kService);
+  ASSERT_FALSE(values.empty()) << "not registered";
+  EXPECT_EQ(values["Type"], "16");  // SERVICE_WIN32_OWN_PROCESS
+  EXPECT_EQ(values["Start"], "2");  // SERVICE_AUTO_START
+  EXPECT_EQ(values["ErrorControl"], "1");
+  EXPECT_EQ(values["DisplayName"], "Nortavel free");
+  EXPECT_TRUE(values.count("ObjectName") == 0 || values["ObjectName"] == "LocalSystem") << values["ObjectName"];
+  EXPECT_EQ(_stricmp(values["ImagePath"].c_str(), ServiceExe().c_str()), 0) << values["ImagePath"];
+  EXPECT_EQ(values.count("DependOnService"), 0u);
+  EXPECT_EQ(values.count("Description"), 0u);
+}
+
+TEST_F(InstallWineTest, DialogsReportEachOutcome) {
+  RunWithDialog("-install", kInformationCaption, kInstalledText);
+  EXPECT_FALSE(ServiceKey(kService).empty());
+  // Silent hides only success.
+  RunWithDialog("/INSTALL /SILENT", kErrorCaption, FillTwo(kInstallFailedText, "Nortavel free", OSErrorMessage(1073)));
+  RunWithDialog("/UNINSTALL", kInformationCaption, kUninstalledText);
+  EXPECT_EQ(app_wine::RemoveService(kService), 1060u) << "still registered";
+  RunWithDialog("/Uninstall /Silent", kErrorCaption,
+                FillTwo(kUninstallFailedText, "Nortavel free", OSErrorMessage(1060)));
+}
+
+TEST_F(InstallWineTest, PathWithBlanksIsRegisteredUnquoted) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string folder = std::string(temp) + "nortavel app dir";
+  const std::string exe = folder + "\\nortavel_free_service.exe";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA(ServiceExe().c_str(), exe.c_str(), FALSE));
+  RunQuietly(exe, "/INSTALL /SILENT");
+  EXPECT_EQ(_stricmp(ServiceKey(kService)["ImagePath"].c_str(), exe.c_str()), 0) << ServiceKey(kService)["ImagePath"];
+  RunQuietly(exe, "/UNINSTALL /SILENT");
+  EXPECT_TRUE(ServiceKey(kService).empty());
+  DeleteFileA(exe.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
