@@ -30,8 +30,11 @@ cmake --build --preset win32 -j"$(nproc)" >/dev/null
 export BUILD_DIR=$PWD/build/win32 E2E_WORK=$PWD/build/run
 mkdir -p "$E2E_WORK"
 . tests/e2e/lib.sh
+powered_off=0
 stop_and_clean() {
-  if [ -n "${WINEPREFIX:-}" ] && e2e_state_is RUNNING; then
+  # After the power-off any new Wine process would "boot" the prefix again and
+  # start the service automatically: just end the session then.
+  if [ -n "${WINEPREFIX:-}" ] && [ $powered_off -eq 0 ] && e2e_state_is RUNNING; then
     echo; echo "Stopping the service ..."; wine net stop "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
     sleep 1; show_new_lines
   fi
@@ -77,6 +80,7 @@ while [ "$(date +%s)" -lt "$end" ]; do
   sleep 1
   show_new_lines
   if [ "$mode" = restricted ] && e2e_log_has "Shutting down computer" && ! e2e_service_process_alive; then
+    powered_off=1
     echo
     echo "The service powered the computer off: every process of the Wine prefix has ended."
     exit 0
