@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "common/system_error.h"
-#include "svcmgr/application_error.h"
 #include "svcmgr/install.h"
 #include "tests/fakes/fake_app_api.h"
 #include "tests/fakes/fake_app_service.h"
@@ -70,26 +68,6 @@ TEST_F(InstallTest, OptionalPropertiesReachTheManager) {
   EXPECT_EQ(call.DependencyBytes, std::string("Tcpip\0EventLog\0\0", 16));
 }
 
-TEST_F(InstallTest, FailuresRaiseTheSystemErrorWithTheLastErrorCode) {
-  InstallService(Service, Scm, 1, "x.exe", 1);
-  try {
-    InstallService(Service, Scm, 1, "x.exe", 1);
-    FAIL() << "second install succeeded";
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.ErrorCode, 1073u);
-    EXPECT_EQ(error.Message(), "System Error.  Code: 1073.\r\n" + SystemErrorText(1073));
-  }
-  UninstallService(Service, Scm, 1);
-  EXPECT_TRUE(Scm.Registered.empty());
-  try {
-    UninstallService(Service, Scm, 1);
-    FAIL() << "second uninstall succeeded";
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.ErrorCode, 1060u);
-  }
-  EXPECT_TRUE(Scm.Open.empty());
-}
-
 TEST_F(InstallTest, RefusedDeletionClosesTheServiceHandle) {
   Scm.Registered.insert("NortavelFree");
   Scm.FailDelete = 1072;  // ERROR_SERVICE_MARKED_FOR_DELETE
@@ -104,13 +82,6 @@ TEST_F(InstallTest, ManagerIsTheLocalDefaultDatabaseWithAllAccess) {
   EXPECT_TRUE(Scm.ManagerArgs.DefaultDatabase);
   EXPECT_EQ(Scm.ManagerArgs.Access, 0xF003Fu);
   EXPECT_TRUE(Scm.Open.empty());
-  Scm.FailOpenManager = 5;
-  try {
-    OpenServiceManager(Scm);
-    FAIL() << "opened";
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.ErrorCode, 5u);
-  }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <thread>
 
 #include "svcmgr/components.h"
 #include "svcmgr/timer.h"
@@ -78,14 +77,6 @@ TEST_F(TimerTest, AssigningTheHandlerAlwaysRearms) {
   EXPECT_EQ(Api.TakeCalls(), (Calls{"kill 1"}));
 }
 
-TEST_F(TimerTest, ArmedFromAnotherThread) {
-  BuildLikeTimer1();
-  std::thread([this] { Timer.SetEnabled(true); }).join();
-  EXPECT_TRUE(Api.IsArmed());
-  std::thread([this] { Timer.SetEnabled(false); }).join();
-  EXPECT_FALSE(Api.IsArmed());
-}
-
 TEST_F(TimerTest, NoTimerLeftRaisesOutOfResources) {
   BuildLikeTimer1();
   Api.FailSetTimer = true;
@@ -117,11 +108,6 @@ TEST_F(TimerTest, TickErrorsGoToTheApplicationAndTheTimerStaysArmed) {
   EXPECT_EQ(call, 4);
   EXPECT_EQ(Handled, (std::vector<std::string>{"tick failed", "runtime", ""}));
   EXPECT_TRUE(Api.IsArmed());
-}
-
-TEST_F(TimerTest, TickWithoutHandlerDoesNothing) {
-  Timer.Tick();
-  EXPECT_TRUE(Handled.empty());
 }
 
 TEST(TimerLifetimeTest, DestructionKillsTheTimerThenDestroysTheWindow) {
