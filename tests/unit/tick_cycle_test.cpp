@@ -131,7 +131,11 @@ TEST_P(LifecycleMessagesTest, FourMessagesAppearFromLevelThree) {
 INSTANTIATE_TEST_SUITE_P(Levels, LifecycleMessagesTest,
                          ::testing::Values(LifecycleCase{0, false}, LifecycleCase{2, false},
                                            LifecycleCase{-2, false}, LifecycleCase{3, true},
-                                           LifecycleCase{-3, true}, LifecycleCase{4, true}));
+                                           LifecycleCase{-3, true}, LifecycleCase{4, true}),
+                         [](const ::testing::TestParamInfo<LifecycleCase>& info) {
+                           const int level = info.param.Level;
+                           return (level < 0 ? "minus" : "level") + std::to_string(level < 0 ? -level : level);
+                         });
 
 TEST_F(TickCycleTest, StopEmptiesTheBufferButKeepsTheConfiguration) {
   Module.LogLines.Add("kept by a failed flush");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "diag/messages.h"
 #include "engine/time_rules.h"
 #include "tests/fakes/fake_clock.h"
@@ -124,7 +126,13 @@ INSTANTIATE_TEST_SUITE_P(
                       UnusableCase{"no rule for Wednesday", "anna", {std::string(48, '1'), std::string(48, '1')}},
                       UnusableCase{"rule ends before the slot", "anna",
                                    {std::string(48, '1'), std::string(48, '1'), std::string(42, '1')}},
-                      UnusableCase{"empty rule", "anna", {"", "", ""}}));
+                      UnusableCase{"empty rule", "anna", {"", "", ""}}),
+    [](const ::testing::TestParamInfo<UnusableCase>& info) {
+      std::string name = info.param.Why;
+      for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      return name;
+    });
 
 TEST_F(TimeRulesTest, UsersWithoutRuleListsDoNotReadPastUserRules) {
   State.RestrictedUsers.Add("anna");  // UserRules left shorter, as after a failed load
