@@ -7,7 +7,7 @@ e2e_prefix trim
 e2e_exe /INSTALL /SILENT
 e2e_configure 3
 log=$(e2e_log_file)
-for i in $(seq 1 16000); do printf '[ old ] line %06d of a long log that must be cut back to size\r\n' "$i"; done >"$log"
+for i in $(seq 1 17000); do printf '[ old ] line %06d of a long log that must be cut back to size\r\n' "$i"; done >"$log"
 before=$(stat -c %s "$log")
 wine net start "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service never RUNNING"
