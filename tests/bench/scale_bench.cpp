@@ -1,0 +1,92 @@
+// A configuration load and an enforcement pass with 1,000 restricted users, with
+// day rules of 48 characters (what a rule needs) and of 64 KiB, on the fakes at
+// the default level 2. The log lines are built but dropped, and the account calls
+// answer at once, so the figures are the module's own work.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "engine/Unit1.h"
+#include "tests/fakes/fake_platform.h"
+#include "tests/fakes/scale_config.h"
+#include "winsys/configuration.h"
+
+namespace {
+
+using namespace scale_config;
+
+class TDroppingLog : public TLogSink {
+ public:
+  void Log(const std::string& message) override { benchmark::DoNotOptimize(message.data()); }
+  void FlushLog() override {}
+};
+
+// Every account call succeeds without recording anything.
+class TQuietAccounts : public TAccountApi {
+ public:
+  int32_t ToWide(uint32_t, uint32_t, const char* text, int32_t, char16_t* wide, int32_t room) override {
+    int32_t n = 0;
+    while (n + 1 < room && text[n] != '\0') wide[n] = static_cast<unsigned char>(text[n]), ++n;
+    wide[n] = 0;
+    return n + 1;
+  }
+  uint32_t SetUserInfo(const char16_t*, const char16_t*, uint32_t, const TUserInfo1020*, uint32_t*) override {
+    return 0;
+  }
+  uintptr_t CurrentProcess() override { return ~uintptr_t{0}; }
+  bool OpenToken(uintptr_t, uint32_t, uintptr_t& token) override {
+    token = 1;
+    return true;
+  }
+  bool LookupPrivilege(const char*, const char*, TPrivilegeId&) override { return true; }
+  bool AdjustPrivileges(uintptr_t, bool, const TOnePrivilege*, uint32_t, TOnePrivilege*, uint32_t*) override {
+    return true;
+  }
+  uint32_t LastError() override { return 0; }
+  bool ExitSystem(uint32_t, uint32_t) override { return true; }
+  void CloseObject(uintptr_t) override {}
+};
+
+void BM_LoadThousandUsers(benchmark::State& bench) {
+  const size_t ruleBytes = static_cast<size_t>(bench.range(0));
+  TFakeRegistry registry;
+  FillRegistry(registry, ruleBytes);
+  TEngineState state;
+  TDroppingLog log;
+  for (auto _ : bench) {
+    LoadConfiguration(state, registry, log);
+    registry.Calls.clear();  // the fake's journal, not the load's work
+  }
+  if (state.RestrictedUsers.Count() != kUsers) bench.SkipWithError("not every user loaded");
+  bench.counters["users"] = kUsers;
+  bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations()) * kUsers * kDays * static_cast<int64_t>(ruleBytes));
+}
+BENCHMARK(BM_LoadThousandUsers)->Arg(48)->Arg(64 * 1024)->Unit(benchmark::kMillisecond);
+
+class TPassModule : public TNortavelFree {
+ public:
+  explicit TPassModule(const TNortavelFreePlatform& platform) : TNortavelFree(platform) {}
+  void Log(const std::string& message) override { benchmark::DoNotOptimize(message.data()); }
+  void FlushLog() override {}
+};
+
+void BM_PassThousandUsers(benchmark::State& bench) {
+  const size_t ruleBytes = static_cast<size_t>(bench.range(0));
+  TFakePlatform fakes;
+  FillRegistry(fakes.Registry, ruleBytes);
+  TQuietAccounts accounts;
+  TNortavelFreePlatform platform = fakes.View();
+  TNortavelFreePlatform quiet{platform.Clock,    platform.LogFiles,       platform.Registry, platform.Processes,
+                              accounts,          platform.ServiceRuntime, platform.Timers};
+  TPassModule module(quiet);
+  module.LoadConfiguration();
+  // Twenty accounts own processes, none of them restricted: every restricted
+  // user is looked up through the whole list and no power-off is requested.
+  for (int i = 0; i < 20; ++i) module.SeenAccounts.Add("owner" + std::to_string(i));
+  fakes.Clock.Set(2, 21, 10);  // Tuesday 21:10: position 42 of Time2
+  for (auto _ : bench) module.EnforceRestrictions();
+  bench.counters["users"] = kUsers;
+}
+BENCHMARK(BM_PassThousandUsers)->Arg(48)->Arg(64 * 1024)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
