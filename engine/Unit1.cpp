@@ -61,6 +61,11 @@ void TNortavelFree::ServiceExecute(TService*) {
 }
 
 void TNortavelFree::Timer1Timer(TComponent*) {
+#ifdef NF_BENCH_EMPTY_TICK
+  // Only in the benchmark build of the service: measures what a tick costs
+  // without its work (scripts/bench_service_cpu.sh).
+  return;
+#endif
   std::lock_guard<std::mutex> guard(ModuleLock);
   if (Released) return;
 
