@@ -207,3 +207,54 @@ TEST(DiagWineLocaleTest, DatePicturesMatchThePlatform) {
 }
 
 }  // namespace
+
+// Another program holding the log open (a viewer, a backup tool) costs neither the
+// buffered lines nor the log. Windows checks sharing per open handle, so a handle
+// held by the test stands for one held by another process.
+class DiagHeldOpenTest : public DiagWineTest {
+ protected:
+  HANDLE Hold(DWORD share) {
+    return CreateFileA(LogPath().c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+  }
+  std::string BigLog() const {
+    std::string text;
+    for (int i = 0; text.size() <= 1048576 + 4096; ++i) text += "[ old ] line " + std::to_string(i) + " of a long log\r\n";
+    return text;
+  }
+};
+
+TEST_F(DiagHeldOpenTest, FlushAgainstAnExclusiveHandleKeepsTheLinesForTheNextFlush) {
+  WriteAll(LogPath(), "before\r\n");
+  const HANDLE held = Hold(0);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Log.Log("first");
+  Log.FlushLog();
+  EXPECT_EQ(State.LogLines.Count(), 1) << "a flush that cannot open the file keeps its lines";
+  CloseHandle(held);
+  Log.Log("second");
+  Log.FlushLog();
+  EXPECT_EQ(State.LogLines.Count(), 0);
+  const std::string text = ReadAll(LogPath());
+  const size_t first = text.find("] first\r\n");
+  ASSERT_NE(first, std::string::npos) << text;
+  EXPECT_EQ(text.rfind("before\r\n", 0), 0u);
+  EXPECT_GT(text.find("] second\r\n"), first);
+}
+
+TEST_F(DiagHeldOpenTest, TrimLeavesTheLogWholeWhileAReaderHoldsIt) {
+  const std::string original = BigLog();
+  WriteAll(LogPath(), original);
+  for (const DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+    const HANDLE held = Hold(share);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Log.TrimLogFile();  // cannot read (no sharing) or cannot replace (no delete sharing)
+    CloseHandle(held);
+    EXPECT_EQ(ReadAll(LogPath()), original) << "share mode " << share;
+    EXPECT_EQ(GetFileAttributesA(NewPath().c_str()), INVALID_FILE_ATTRIBUTES) << "no copy left behind";
+  }
+  Log.TrimLogFile();  // released: now it is cut back
+  const std::string trimmed = ReadAll(LogPath());
+  EXPECT_LT(trimmed.size(), 1048576u);
+  EXPECT_EQ(trimmed, original.substr(original.size() - trimmed.size())) << "whole newest lines kept";
+}
