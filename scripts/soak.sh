@@ -24,7 +24,7 @@ e2e_restrict "$user" "$(printf '0%.0s' $(seq 48))"
 e2e_restrict nouser_kid "$(printf '1%.0s' $(seq 48))"
 wine net start "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service never RUNNING"
-pid=$(pgrep -f "nortavel_free_service[.]exe" | head -1)
+pid=$(e2e_service_pids | head -1)
 echo "minute  rss_anon_kB  vm_size_kB  fds  threads  log_bytes"
 sample() {
   local anon size fds threads

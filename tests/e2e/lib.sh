@@ -88,5 +88,14 @@ e2e_control() { wine "$BUILD_DIR/control_service.exe" "$E2E_SERVICE" "$1" </dev/
 e2e_now_ms() { date +%s%3N; }
 
 # Whether any process of the prefix other than Wine's own still runs.
-e2e_service_process_alive() { pgrep -f 'nortavel_free_service[.]exe' >/dev/null; }
+# The service processes of this scenario's prefix only: other prefixes may run
+# the same executable at the same time.
+e2e_service_pids() {
+  local pid
+  for pid in $(pgrep -f 'nortavel_free_service[.]exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+  return 0
+}
+e2e_service_process_alive() { [ -n "$(e2e_service_pids)" ]; }
 e2e_service_process_gone() { ! e2e_service_process_alive; }
