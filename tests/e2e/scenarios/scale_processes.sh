@@ -63,5 +63,6 @@ failures=$(grep -c . <<<"$messages" || true)
   e2e_fail "$failures module-list failures for $(value wide) 64-bit processes"
 
 wineserver -k >/dev/null 2>&1 || true
-e2e_wait_for 30 test -z "$(prefix_pids '[.]exe')" || e2e_fail "processes left: $(prefix_pids '[.]exe' | wc -l)"
+none_left() { [ -z "$(prefix_pids '[.]exe')" ]; }
+e2e_wait_for 30 none_left || e2e_fail "processes left: $(prefix_pids '[.]exe' | wc -l)"
 echo "every process of the prefix ended"
