@@ -16,15 +16,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-300}
 extra=${2:-32}
 stop_runs=${3:-3}
-if [ -z "${BUILD_DIR:-}" ]; then
-  scripts/ensure-packages.sh
-  cmake --preset win32 >/dev/null && cmake --build --preset win32 -j"$(nproc)" >/dev/null
-  BUILD_DIR=$PWD/build/win32
-fi
-export BUILD_DIR=$(cd "$BUILD_DIR" && pwd)
-export E2E_WORK=${E2E_WORK:-$BUILD_DIR/bench}
-mkdir -p "$E2E_WORK"
 . tests/e2e/lib.sh
+e2e_use_build bench
 
 variants=(work empty)
 declare -A prefix dir service server

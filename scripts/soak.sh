@@ -10,11 +10,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 minutes=${1:-30}
-scripts/ensure-packages.sh
-cmake --preset win32 >/dev/null && cmake --build --preset win32 -j"$(nproc)" >/dev/null
-export BUILD_DIR=$PWD/build/win32 E2E_WORK=$PWD/build/soak
-mkdir -p "$E2E_WORK"
 . tests/e2e/lib.sh
+e2e_use_build soak
 trap e2e_cleanup EXIT
 e2e_prefix soak
 user=$(wine cmd /c 'echo %USERNAME%' </dev/null 2>/dev/null | tr -d '\r')

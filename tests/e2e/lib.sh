@@ -99,3 +99,18 @@ e2e_service_pids() {
 }
 e2e_service_process_alive() { [ -n "$(e2e_service_pids)" ]; }
 e2e_service_process_gone() { ! e2e_service_process_alive; }
+
+# For the scripts that run the service outside the test command: BUILD_DIR as
+# given, or the win32 preset built now; E2E_WORK (as given, or BUILD_DIR/NAME).
+#   e2e_use_build NAME     (from the repository root)
+e2e_use_build() {
+  if [ -z "${BUILD_DIR:-}" ]; then
+    scripts/ensure-packages.sh
+    cmake --preset win32 >/dev/null && cmake --build --preset win32 -j"$(nproc)" >/dev/null
+    BUILD_DIR=$PWD/build/win32
+  fi
+  BUILD_DIR=$(cd "$BUILD_DIR" && pwd)
+  E2E_WORK=${E2E_WORK:-$BUILD_DIR/$1}
+  export BUILD_DIR E2E_WORK
+  mkdir -p "$E2E_WORK"
+}
