@@ -44,8 +44,13 @@ E2E_KEY='HKLM\SOFTWARE\Vrem\NortavelFree'
 # Runs the service executable with arguments, from its folder.
 e2e_exe() { (cd "$E2E_DIR" && wine nortavel_free_service.exe "$@" </dev/null >>"$WINEPREFIX.exe.log" 2>&1); }
 
-# Writes into the registry view the 32-bit service reads (Wow6432Node in a win64 prefix).
-e2e_reg() { wine reg "$@" /reg:32 </dev/null >>"$WINEPREFIX.reg.log" 2>&1; }
+# Writes into the registry view the service under test reads: the 32-bit view
+# (Wow6432Node in a win64 prefix) for the 32-bit build, the 64-bit view for the other.
+e2e_reg() {
+  local view=32
+  objdump -f "$BUILD_DIR/nortavel_free_service.exe" 2>/dev/null | grep -q 'x86-64' && view=64
+  wine reg "$@" "/reg:$view" </dev/null >>"$WINEPREFIX.reg.log" 2>&1
+}
 
 # e2e_configure LEVEL: main key with Debug = LEVEL and Path = C:\nortavel\logs.
 e2e_configure() {
