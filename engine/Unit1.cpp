@@ -13,7 +13,12 @@ TNortavelFree* NortavelFree = nullptr;
 
 namespace {
 void NF_WINAPI ServiceControlEntry(uint32_t controlCode) {
-  if (NortavelFree != nullptr) NortavelFree->PostControlRequest(controlCode);
+  // Called by the control manager: nothing may escape, and a request that cannot
+  // be posted is lost like one whose post fails.
+  try {
+    if (NortavelFree != nullptr) NortavelFree->PostControlRequest(controlCode);
+  } catch (...) {
+  }
 }
 }  // namespace
 

@@ -3,12 +3,14 @@
 #include <exception>
 #include <system_error>
 
+#include "common/format_text.h"
 #include "common/system_error.h"
 #include "svcmgr/application_error.h"
 #include "svcmgr/command_line.h"
 #include "svcmgr/components.h"
 #include "svcmgr/dialogs.h"
 #include "svcmgr/install.h"
+#include "svcmgr/service_thread.h"
 
 TServiceApplication* Application = nullptr;
 
@@ -33,7 +35,7 @@ TServiceStartThread::TServiceStartThread(TApplicationApi& api, TMessageLoopApi& 
   try {
     Thread = std::thread([this] { Execute(); });
   } catch (const std::system_error& error) {
-    throw EThread(std::string("Thread creation error: ") + error.what());
+    throw EThread(FormatText(kThreadCreationError, {error.what()}));
   }
 }
 
@@ -150,8 +152,8 @@ void TServiceApplication::ChangeRegistration(bool install, bool silent) {
     } catch (const Exception& error) {
       allOk = false;
       const std::string& name = service->DisplayName.empty() ? service->Name : service->DisplayName;
-      ShowErrorDialog(Platform.Process, FillTwo(install ? kInstallFailedText : kUninstallFailedText, name,
-                                                error.Message()));
+      ShowErrorDialog(Platform.Process, FormatText(install ? kInstallFailedText : kUninstallFailedText,
+                                                  {name, error.Message()}));
     }
   }
   if (allOk && !silent) ShowInformationDialog(Platform.Process, install ? kInstalledText : kUninstalledText);

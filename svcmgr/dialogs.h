@@ -18,8 +18,6 @@ inline constexpr char kUninstalledText[] = "Service uninstalled successfully";
 inline constexpr uint32_t kErrorDialogFlags = kMbOk | kMbIconError | kMbTaskModal;
 inline constexpr uint32_t kInformationDialogFlags = kMbOk | kMbIconInformation | kMbTaskModal;
 
-// format with its two "%s" filled in order; the values are not searched again.
-std::string FillTwo(const std::string& format, const std::string& first, const std::string& second);
 
 // Each returns once the user has pressed OK.
 void ShowErrorDialog(TApplicationApi& api, const std::string& text);

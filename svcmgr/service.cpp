@@ -4,20 +4,7 @@
 
 #include "common/exceptions.h"
 #include "common/system_error.h"
-
-std::string FormatText(const std::string& format, const std::vector<std::string>& values) {
-  std::string text;
-  size_t next = 0;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' && next < values.size()) {
-      text += values[next++];
-      ++i;
-    } else {
-      text += format[i];
-    }
-  }
-  return text;
-}
+#include "svcmgr/install.h"
 
 namespace {
 // The word a failure message names a control by; user-defined codes have none.
@@ -171,13 +158,8 @@ void TService::SetServiceState(TServiceState state) {
 }
 
 uint32_t TService::StatusServiceType() const {
-  constexpr uint32_t kKernelDriver = 0x1, kFileSystemDriver = 0x2;  // SERVICE_*_DRIVER
-  switch (ServiceType) {
-    case TServiceType::stDevice: return kKernelDriver;
-    case TServiceType::stFileSystem: return kFileSystemDriver;
-    case TServiceType::stWin32: break;
-  }
-  return kServiceWin32OwnProcess | (Interactive ? kServiceInteractiveProcess : 0);
+  // The same type installation registers; the process hosts this one service.
+  return ServiceTypeCode(*this, 1);
 }
 
 void TService::SendServiceStatus() {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/format_text.h"
 #include "svcmgr/components.h"
 #include "svcmgr/event_logger.h"
 #include "svcmgr/service_api.h"
@@ -42,8 +43,6 @@ inline constexpr uint32_t kControlContinue = 3;
 inline constexpr uint32_t kControlInterrogate = 4;
 inline constexpr uint32_t kControlShutdown = 5;
 
-// Fills each "%s" of format, in order, with the next value.
-std::string FormatText(const std::string& format, const std::vector<std::string>& values);
 
 class TService : public TComponent {
  public:

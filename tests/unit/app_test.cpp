@@ -123,7 +123,7 @@ TEST_F(AppTest, PathThatDidNotFitIsNotRegistered) {
   EXPECT_TRUE(Scm.Registered.empty());
   const auto boxes = Boxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].Text, FillTwo(kInstallFailedText, "Nortavel free", OSErrorMessage(122)));
+  EXPECT_EQ(boxes[0].Text, "Service \"Nortavel free\" failed to install with error: \"" + OSErrorMessage(122) + "\"");
 }
 
 TEST_F(AppTest, ManagerThatCannotBeOpenedGoesToTheApplicationErrorBox) {

@@ -61,11 +61,11 @@ TEST_F(InstallWineTest, DialogsReportEachOutcome) {
   RunWithDialog("-install", kInformationCaption, kInstalledText);
   EXPECT_FALSE(ServiceKey(kService).empty());
   // Silent hides only success.
-  RunWithDialog("/INSTALL /SILENT", kErrorCaption, FillTwo(kInstallFailedText, "Nortavel free", OSErrorMessage(1073)));
+  RunWithDialog("/INSTALL /SILENT", kErrorCaption, "Service \"Nortavel free\" failed to install with error: \"" + OSErrorMessage(1073) + "\"");
   RunWithDialog("/UNINSTALL", kInformationCaption, kUninstalledText);
   EXPECT_EQ(app_wine::RemoveService(kService), 1060u) << "still registered";
   RunWithDialog("/Uninstall /Silent", kErrorCaption,
-                FillTwo(kUninstallFailedText, "Nortavel free", OSErrorMessage(1060)));
+                "Service \"Nortavel free\" failed to uninstall with error: \"" + OSErrorMessage(1060) + "\"");
 }
 
 TEST_F(InstallWineTest, PathWithBlanksIsRegisteredUnquoted) {
