@@ -32,9 +32,7 @@ class TWin32LogFiles : public TLogPlatform {
   }
 
   bool CloseStream(uintptr_t stream) override {
-    const DWORD lastError = GetLastError();
-    const bool closed = std::fclose(AsFile(stream)) == 0;
-    SetLastError(lastError);
+    const bool closed = KeepingLastError([&] { return std::fclose(AsFile(stream)) == 0; });
     return closed;
   }
 
@@ -46,9 +44,7 @@ class TWin32LogFiles : public TLogPlatform {
     LARGE_INTEGER position;
     position.QuadPart = size;
     const bool cut = SetFilePointerEx(file, position, nullptr, FILE_BEGIN) != FALSE && SetEndOfFile(file) != FALSE;
-    const DWORD lastError = GetLastError();
-    CloseHandle(file);
-    SetLastError(lastError);
+    KeepingLastError([&] { return CloseHandle(file); });
     return cut;
   }
 

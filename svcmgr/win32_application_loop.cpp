@@ -41,9 +41,7 @@ class TWin32MessageLoopApi : public TMessageLoopApi {
   }
 
   void DestroyAppWindow(uintptr_t window) override {
-    const DWORD lastError = GetLastError();
-    DestroyWindow(reinterpret_cast<HWND>(window));
-    SetLastError(lastError);
+    KeepingLastError([&] { return DestroyWindow(reinterpret_cast<HWND>(window)); });
   }
 
   TTakeResult TakeAndDispatch() override {

@@ -28,9 +28,7 @@ class TWin32ServiceManagerApi : public TServiceManagerApi {
   bool DeleteEntry(uintptr_t service) override { return ::DeleteService(AsHandle(service)) != FALSE; }
 
   void CloseEntry(uintptr_t handle) override {
-    const DWORD lastError = GetLastError();
-    CloseServiceHandle(AsHandle(handle));
-    SetLastError(lastError);
+    KeepingLastError([&] { return CloseServiceHandle(AsHandle(handle)); });
   }
 
   uint32_t LastError() override { return GetLastError(); }

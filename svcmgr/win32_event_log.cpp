@@ -14,9 +14,7 @@ class TWin32EventLog : public TEventLogApi {
                         nullptr) != FALSE;
   }
   void DeregisterSource(uintptr_t source) override {
-    const DWORD lastError = GetLastError();
-    ::DeregisterEventSource(reinterpret_cast<HANDLE>(source));
-    SetLastError(lastError);
+    KeepingLastError([&] { return ::DeregisterEventSource(reinterpret_cast<HANDLE>(source)); });
   }
 };
 }  // namespace

@@ -77,9 +77,7 @@ class TWin32ServiceRuntime : public TServiceRuntimeApi {
   }
 
   void CloseThreadHandle(uintptr_t thread) override {
-    const DWORD lastError = GetLastError();
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
-    SetLastError(lastError);
+    KeepingLastError([&] { return CloseHandle(reinterpret_cast<HANDLE>(thread)); });
   }
 
   bool PostToThread(uint32_t threadId, uint32_t message, uintptr_t wParam, intptr_t lParam) override {

@@ -53,9 +53,7 @@ class TWin32TimerApi : public TTimerApi {
   }
 
   void DestroyTimerWindow(uintptr_t window) override {
-    const DWORD lastError = GetLastError();
-    DestroyWindow(reinterpret_cast<HWND>(window));
-    SetLastError(lastError);
+    KeepingLastError([&] { return DestroyWindow(reinterpret_cast<HWND>(window)); });
   }
 
   bool SetTimer(uintptr_t window, uintptr_t id, uint32_t interval) override {

@@ -10,3 +10,15 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+// Runs a release call (a close, a free, a destroy) without disturbing the
+// caller's last-error code, so releasing a handle on an error path never hides
+// the error about to be reported. Returns what the call returns.
+template <class Release>
+auto KeepingLastError(Release&& release) -> decltype(release()) {
+  struct TRestore {
+    DWORD Code;
+    ~TRestore() { SetLastError(Code); }
+  } restore{GetLastError()};
+  return release();
+}

@@ -78,9 +78,7 @@ class TWin32Accounts : public TAccountApi {
   bool ExitSystem(uint32_t flags, uint32_t reason) override { return ::ExitWindowsEx(flags, reason) != FALSE; }
 
   void CloseObject(uintptr_t handle) override {
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(AsHandle(handle));
-    ::SetLastError(error);
+    KeepingLastError([&] { return ::CloseHandle(AsHandle(handle)); });
   }
 };
 

@@ -54,9 +54,7 @@ class TWin32Processes : public TProcessApi {
   }
 
   void FreeBlock(uintptr_t block) override {
-    const DWORD error = ::GetLastError();
-    ::GlobalFree(reinterpret_cast<HGLOBAL>(block));
-    ::SetLastError(error);
+    KeepingLastError([&] { return ::GlobalFree(reinterpret_cast<HGLOBAL>(block)); });
   }
 
   bool LookupAccount(const char* systemName, const void* sid, char* name, uint32_t& nameLength, char* domain,
@@ -73,9 +71,7 @@ class TWin32Processes : public TProcessApi {
   }
 
   void CloseObject(uintptr_t handle) override {
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(AsHandle(handle));
-    ::SetLastError(error);
+    KeepingLastError([&] { return ::CloseHandle(AsHandle(handle)); });
   }
 
   uint32_t LastError() override { return ::GetLastError(); }

@@ -43,9 +43,7 @@ class TWin32Registry : public TRegistryApi {
   }
 
   int32_t CloseKey(uintptr_t key) override {
-    const DWORD lastError = GetLastError();
-    const LONG result = RegCloseKey(AsKey(key));
-    SetLastError(lastError);
+    const LONG result = KeepingLastError([&] { return RegCloseKey(AsKey(key)); });
     return result;
   }
 
