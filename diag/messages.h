@@ -21,8 +21,9 @@ inline constexpr char kMsgTimeCheckDay[] = "Time control check: day=";
 inline constexpr char kMsgTimeCheckPosition[] = " position[";
 inline constexpr char kMsgTimeCheckChar[] = "]=";
 inline constexpr char kMsgTimeCheckRule[] = " rule=";
-// Level 1: a rule that cannot answer for the current half hour (user, day, slot follow).
-inline constexpr char kMsgNoUsableRule[] = "ERROR:No time rule for user:";
+// Level 2: a rule that cannot answer for the current half hour, missing or too
+// short (user, day and slot follow).
+inline constexpr char kMsgNoUsableRule[] = "ERROR:No usable time rule for user:";
 
 // Configuration. The main key path is appended to the first two.
 inline constexpr char kMainKeyPath[] = "\\SOFTWARE\\Vrem\\NortavelFree\\";

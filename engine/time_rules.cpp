@@ -35,7 +35,7 @@ bool IsRestrictedNow(const TEngineState& state, TClock& clock, TLogSink& log, co
   if (!answerable) {
     // No character for this half hour: leave the account usable rather than end
     // the pass, and tell the administrator which rule is missing or too short.
-    if (LevelAdmits(state.DebugLevel, 1))
+    if (LevelAdmits(state.DebugLevel, 2))
       log.Log(kMsgNoUsableRule + user + " day=" + std::to_string(day) + " position=" + std::to_string(slot));
     return false;
   }

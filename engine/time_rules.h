@@ -19,5 +19,6 @@ std::string RuleOfTheDay(const TEngineState& state, const std::string& user, int
 
 // Whether the user is inside a restricted half hour now. Reads the clock once.
 // At level 3 and up logs "Checking user:" and the trace line. A rule too short
-// to answer (or missing) answers "not restricted" and logs that gap at level 1.
+// to answer (or missing) answers "not restricted" and logs that gap at level 2,
+// where the configuration read is logged too.
 bool IsRestrictedNow(const TEngineState& state, TClock& clock, TLogSink& log, const std::string& user);

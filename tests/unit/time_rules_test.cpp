@@ -109,14 +109,16 @@ class UnusableRuleTest : public TimeRulesTest, public ::testing::WithParamInterf
 
 TEST_P(UnusableRuleTest, AnswersNotRestrictedAndNamesTheGap) {
   AddUser("anna", GetParam().Rules);
-  State.DebugLevel = 1;
+  State.DebugLevel = 2;
   EXPECT_FALSE(At(Wednesday, 21, 10, GetParam().User));  // day 2, slot 42
   EXPECT_EQ(Log.Messages,
-            (std::vector<std::string>{std::string(kMsgNoUsableRule) + GetParam().User + " day=2 position=42"}));
-  Log.Messages.clear();
-  State.DebugLevel = 0;
-  EXPECT_FALSE(At(Wednesday, 21, 10, GetParam().User));
-  EXPECT_TRUE(Log.Messages.empty());
+            (std::vector<std::string>{"ERROR:No usable time rule for user:" + std::string(GetParam().User) + " day=2 position=42"}));
+  for (const int32_t quiet : {1, 0}) {
+    Log.Messages.clear();
+    State.DebugLevel = quiet;
+    EXPECT_FALSE(At(Wednesday, 21, 10, GetParam().User));
+    EXPECT_TRUE(Log.Messages.empty()) << "level " << quiet;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
