@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "diag/log_platform.h"
+#include "diag/stdio_streams.h"
 
 namespace {
 
@@ -22,22 +22,8 @@ constexpr uint32_t kStoredAttributes = ~(kFileAttributeReadOnly | kFileAttribute
 
 FILE* AsFile(uintptr_t stream) { return reinterpret_cast<FILE*>(stream); }
 
-class TPosixLogFiles : public TLogPlatform {
+class TPosixLogFiles : public TStdioStreams {
  public:
-  uintptr_t OpenStream(const std::string& path, const char* mode) override {
-    return reinterpret_cast<uintptr_t>(std::fopen(path.c_str(), mode));
-  }
-
-  int64_t ReadStream(uintptr_t stream, char* buffer, size_t size) override {
-    const size_t got = std::fread(buffer, 1, size, AsFile(stream));
-    if (got == 0 && std::ferror(AsFile(stream))) return -1;
-    return static_cast<int64_t>(got);
-  }
-
-  bool WriteStream(uintptr_t stream, const char* data, size_t size) override {
-    return std::fwrite(data, 1, size, AsFile(stream)) == size;
-  }
-
   int64_t SeekStream(uintptr_t stream, int64_t offset, int origin) override {
     if (fseeko(AsFile(stream), static_cast<off_t>(offset), origin) != 0) return -1;
     return static_cast<int64_t>(ftello(AsFile(stream)));

@@ -2,29 +2,15 @@
 // mode turns "\n" into CR LF) and the kernel32 calls, forwarded as they are.
 #include <cstdio>
 
-#include "diag/log_platform.h"
+#include "diag/stdio_streams.h"
 #include "winsys/win32.h"
 
 namespace {
 
 FILE* AsFile(uintptr_t stream) { return reinterpret_cast<FILE*>(stream); }
 
-class TWin32LogFiles : public TLogPlatform {
+class TWin32LogFiles : public TStdioStreams {
  public:
-  uintptr_t OpenStream(const std::string& path, const char* mode) override {
-    return reinterpret_cast<uintptr_t>(std::fopen(path.c_str(), mode));
-  }
-
-  int64_t ReadStream(uintptr_t stream, char* buffer, size_t size) override {
-    const size_t got = std::fread(buffer, 1, size, AsFile(stream));
-    if (got == 0 && std::ferror(AsFile(stream))) return -1;
-    return static_cast<int64_t>(got);
-  }
-
-  bool WriteStream(uintptr_t stream, const char* data, size_t size) override {
-    return std::fwrite(data, 1, size, AsFile(stream)) == size;
-  }
-
   int64_t SeekStream(uintptr_t stream, int64_t offset, int origin) override {
     // The 64-bit calls: a log past 2 GiB must not look like a failed seek.
     if (_fseeki64(AsFile(stream), offset, origin) != 0) return -1;
