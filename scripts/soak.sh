@@ -29,7 +29,7 @@ sample() {
   size=$(awk '/^VmSize:/ {print $2}' "/proc/$pid/status")
   threads=$(awk '/^Threads:/ {print $2}' "/proc/$pid/status")
   fds=$(ls "/proc/$pid/fd" | wc -l)
-  printf '%6s  %11s  %10s  %3s  %7s  %9s\n' "$1" "$anon" "$size" "$fds" "$threads" "$(stat -c %s "$(e2e_log_file)")"
+  printf '%6s  %11s  %10s  %3s  %7s  %9s\n' "$1" "$anon" "$size" "$fds" "$threads" "$(stat -c %s "$(e2e_log_file)" 2>/dev/null || echo 0)"
 }
 for m in $(seq 0 "$minutes"); do
   [ -d "/proc/$pid" ] || e2e_fail "service process ended at minute $m"
