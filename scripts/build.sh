@@ -4,10 +4,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 scripts/ensure-packages.sh
-for preset in "${@:-win32 win64}"; do
-  for p in $preset; do
-    cmake --preset "$p" >/dev/null
-    cmake --build --preset "$p" -j"$(nproc)"
-    echo "Built build/$p/nortavel_free_service.exe"
-  done
+presets=("$@")
+[ ${#presets[@]} -eq 0 ] && presets=(win32 win64)
+for preset in "${presets[@]}"; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$(nproc)" --target nortavel_free_service >/dev/null
+  echo "Built build/$preset/nortavel_free_service.exe"
 done
