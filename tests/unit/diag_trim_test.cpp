@@ -9,26 +9,9 @@
 #include "diag/log_trim.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_log_platform.h"
+#include "tests/fakes/trim_reference.h"
 
 namespace {
-
-std::string ReferenceKept(const std::string& file, int64_t excess) {
-  const std::string text = file.substr(0, file.find('\0'));
-  std::vector<std::string> lines;
-  size_t i = 0;
-  while (i < text.size()) {
-    const size_t start = i;
-    while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
-    lines.push_back(text.substr(start, i - start));
-    if (i < text.size()) i += text.compare(i, 2, "\r\n") == 0 ? 2 : 1;
-  }
-  int64_t sum = 0;
-  size_t first = 0;
-  while (sum < excess && first < lines.size()) sum += static_cast<int64_t>(lines[first++].size());
-  std::string kept;
-  for (size_t k = first; k < lines.size(); ++k) kept += lines[k] + "\n";
-  return kept;
-}
 
 // Text made of short and long lines with every kind of break, now and then a zero byte.
 std::string RandomText(std::mt19937& random, size_t size, bool withZero) {
