@@ -5,15 +5,7 @@
 #include <string>
 #include <vector>
 
-// Whole-text comparison that ignores letter case; true when the texts are equal.
-using TSameText = bool (*)(const std::string& a, const std::string& b);
-
-// ASCII-only case folding: the stand-in for the platform comparison off Windows.
-bool AsciiSameText(const std::string& a, const std::string& b);
-
-// The platform's comparison: CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE)
-// on Windows, AsciiSameText in the native build.
-bool PlatformSameText(const std::string& a, const std::string& b);
+#include "common/text.h"
 
 class TStringList {
  public:

@@ -1,5 +1,5 @@
 #include "common/clock.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 class TWin32Clock : public TClock {

@@ -1,5 +1,5 @@
 #include "common/system_error.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 std::string SystemErrorText(uint32_t code) {
   char buffer[256] = {};

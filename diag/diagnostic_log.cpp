@@ -10,14 +10,9 @@
 
 namespace {
 
-struct TLogStreamTraits {
-  using Handle = uintptr_t;
-  using Api = TLogPlatform;
-  static constexpr Handle Null() { return 0; }
-  // Only for early exits; paths that care about the result close explicitly.
-  static void Close(Api& api, Handle stream) { (void)api.CloseStream(stream); }
-};
-using TLogStream = TOwned<TLogStreamTraits>;
+// Closing through the owner is for early exits only: paths that care whether
+// the close succeeded close explicitly.
+using TLogStream = TOwned<TLogPlatform, &TLogPlatform::CloseStream>;
 
 // Lines go to the stream in batches of about this size: few calls, bounded memory.
 constexpr size_t kWriteBatch = 64 * 1024;
@@ -28,8 +23,7 @@ size_t TextLength(const std::string& text) { return std::min(text.size(), text.f
 
 }  // namespace
 
-TDiagnosticLog::TDiagnosticLog(TEngineState& state, TLogPlatform& platform, TClock& clock)
-    : State(state), Platform(platform), Clock(clock) {}
+TDiagnosticLog::TDiagnosticLog(TLogPlatform& platform, TClock& clock) : Platform(platform), Clock(clock) {}
 
 void TDiagnosticLog::Log(const std::string& message) {
   const TDateTime now = Clock.LocalNow();
@@ -37,12 +31,12 @@ void TDiagnosticLog::Log(const std::string& message) {
   const std::string stamp = FormatTimestamp(now, *Formats);
   std::string line = "[ " + stamp + " ] ";
   line.append(message, 0, TextLength(message));
-  if (State.LogLines.Count() >= kLogLinesCap) DropOldestLines(stamp);
-  State.LogLines.Add(std::move(line));
+  if (LogLines.Count() >= kLogLinesCap) DropOldestLines(stamp);
+  LogLines.Add(std::move(line));
 }
 
 void TDiagnosticLog::DropOldestLines(const std::string& stamp) {
-  std::vector<std::string>& items = State.LogLines.Items();
+  std::vector<std::string>& items = LogLines.Items();
   // The marker is only ours while it still heads the buffer: a flush or the
   // stop handler may have emptied the list since the last drop.
   const bool marked = DroppedLines > 0 && !items.empty() && items.front() == DropMarker;
@@ -60,16 +54,16 @@ void TDiagnosticLog::DropOldestLines(const std::string& stamp) {
   }
 }
 
-void TDiagnosticLog::FlushLog() {
+void TDiagnosticLog::FlushLog(int32_t debugLevel, const std::string& folder) {
   // At level 0 the lines wait for a level that writes them (or for the stop).
-  if (State.DebugLevel == 0) return;
-  (void)AppendLinesToFile(State.LogLines, kLogFileName);
+  if (debugLevel == 0) return;
+  (void)AppendLinesToFile(LogLines, folder, kLogFileName);
 }
 
-bool TDiagnosticLog::AppendLinesToFile(TStringList& lines, const std::string& fileName) {
+bool TDiagnosticLog::AppendLinesToFile(TStringList& lines, const std::string& folder, const std::string& fileName) {
   if (fileName.empty()) return false;
   if (lines.Empty()) return true;
-  const std::string path = State.AppPath + fileName;
+  const std::string path = folder + fileName;
   // Text mode: every "\n" reaches a Windows file as CR LF.
   TLogStream file(Platform, Platform.OpenStream(path, "a+"));
   if (!file) return false;
@@ -100,10 +94,10 @@ bool TDiagnosticLog::AppendLinesToFile(TStringList& lines, const std::string& fi
   return true;
 }
 
-void TDiagnosticLog::TrimLogFile() { (void)TrimFile(kLogFileName); }
+void TDiagnosticLog::TrimLogFile(const std::string& folder) { (void)TrimFile(folder, kLogFileName); }
 
-bool TDiagnosticLog::TrimFile(const std::string& fileName) {
-  const std::string path = State.AppPath + fileName;
+bool TDiagnosticLog::TrimFile(const std::string& folder, const std::string& fileName) {
+  const std::string path = folder + fileName;
   // Binary: the split must see every CR and LF as the file holds them, and the
   // C runtime's text mode would end the text early at a Ctrl+Z byte.
   TLogStream log(Platform, Platform.OpenStream(path, "rb"));

@@ -1,7 +1,8 @@
 #pragma once
 // The diagnostic log: stamped lines buffered in LogLines, appended to
-// AppPath + "debug_free.log" by FlushLog, the file cut back to about 1 MiB by
-// TrimLogFile. Not thread-safe: the module's lock serialises its callers.
+// folder + "debug_free.log" by FlushLog, the file cut back to about 1 MiB by
+// TrimLogFile. The level and the folder are the caller's, handed in with each
+// call. Not thread-safe: the module's lock serialises its callers.
 //
 // Faults of the file never cost the log: a flush that fails keeps its lines
 // (and takes back whatever part of them reached the file), and the trim writes
@@ -12,17 +13,16 @@
 #include <string>
 
 #include "common/clock.h"
-#include "common/log_sink.h"
+#include "common/string_list.h"
 #include "diag/log_platform.h"
 #include "diag/timestamp.h"
-#include "engine/engine_state.h"
 
 inline constexpr char kLogFileName[] = "debug_free.log";
 // The trim's new file, beside the log until it replaces it.
 inline constexpr char kTrimFileSuffix[] = ".trim";
 inline constexpr int64_t kTrimLimit = 0x100000;  // bytes
 
-class TDiagnosticLog : public TLogSink {
+class TDiagnosticLog {
  public:
   // LogLines never holds more lines than this (a log file that can never be
   // opened would otherwise grow the buffer until the service stops). Past it the
@@ -33,27 +33,30 @@ class TDiagnosticLog : public TLogSink {
   // The pieces in which the trim reads the log.
   static constexpr size_t kTrimChunkSize = 64 * 1024;
 
-  TDiagnosticLog(TEngineState& state, TLogPlatform& platform, TClock& clock);
+  TDiagnosticLog(TLogPlatform& platform, TClock& clock);
+
+  // Stamped lines not yet written, oldest first.
+  TStringList LogLines;
 
   // Stamps the message with the local time in the user-default locale's formats
   // (read at the first call) and appends "[ stamp ] message" to LogLines. Like
   // "%s", the message ends at a zero byte; nothing else is ever cut.
-  void Log(const std::string& message) override;
-  // AppendLinesToFile(LogLines, "debug_free.log") unless DebugLevel is 0.
-  void FlushLog() override;
-  // Appends lines to AppPath + fileName and empties lines. False when fileName
+  void Log(const std::string& message);
+  // AppendLinesToFile(LogLines, folder, "debug_free.log") unless debugLevel is 0.
+  void FlushLog(int32_t debugLevel, const std::string& folder);
+  // Appends lines to folder + fileName and empties lines. False when fileName
   // is empty, the file cannot be opened, or a write or the close fails; lines
   // then keeps every entry and the file is cut back to its former size, so the
   // next flush writes each line once. True, without touching the file, when
   // lines is empty.
-  bool AppendLinesToFile(TStringList& lines, const std::string& fileName);
-  // TrimFile(kLogFileName); runs whatever the level.
-  void TrimLogFile();
-  // Cuts AppPath + fileName back below kTrimLimit when it has reached it. False
+  bool AppendLinesToFile(TStringList& lines, const std::string& folder, const std::string& fileName);
+  // TrimFile(folder, kLogFileName); runs whatever the level.
+  void TrimLogFile(const std::string& folder);
+  // Cuts folder + fileName back below kTrimLimit when it has reached it. False
   // when the file cannot be opened or measured (the trim is skipped); true
   // otherwise, also when the log had to stay as it was because the new file
   // could not be written or could not replace it.
-  bool TrimFile(const std::string& fileName);
+  bool TrimFile(const std::string& folder, const std::string& fileName);
 
  private:
   void DropOldestLines(const std::string& stamp);
@@ -61,7 +64,6 @@ class TDiagnosticLog : public TLogSink {
   // Hidden rule: readable attributes without hidden become hidden alone.
   void ApplyHiddenRule(const std::string& path);
 
-  TEngineState& State;
   TLogPlatform& Platform;
   TClock& Clock;
   std::optional<TLocaleFormats> Formats;

@@ -26,8 +26,6 @@ inline constexpr char kMsgTimeCheckRule[] = " rule=";
 inline constexpr char kMsgNoUsableRule[] = "ERROR:No usable time rule for user:";
 
 // Configuration. The main key path is appended to the first two.
-inline constexpr char kMainKeyPath[] = "\\SOFTWARE\\Vrem\\NortavelFree\\";
-inline constexpr char kRestrictionsKeyPath[] = "\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\";
 inline constexpr char kMsgNoDebugLevel[] = "ERROR:Unable to read debug level from ";       // always
 inline constexpr char kMsgNoApplicationPath[] = "ERROR:Unable to read application path from ";  // 1
 inline constexpr char kMsgReadingTimes[] = "Reading times for user: ";                     // 2

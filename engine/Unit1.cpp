@@ -25,8 +25,8 @@ void NF_WINAPI ServiceControlEntry(uint32_t controlCode) {
 TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
     : TService(platform.ServiceRuntime),
       Timer1(platform.Timers),
-      Platform(platform),
-      DiagLog(*this, platform.LogFiles, platform.Clock) {
+      DiagLog(platform.LogFiles, platform.Clock),
+      Platform(platform) {
   Name = "NortavelFree";
   DisplayName = "Nortavel free";
   AllowPause = false;
@@ -66,11 +66,6 @@ void TNortavelFree::ServiceExecute(TService*) {
 }
 
 void TNortavelFree::Timer1Timer(TComponent*) {
-#ifdef NF_BENCH_EMPTY_TICK
-  // Only in the benchmark build of the service: measures what a tick costs
-  // without its work (scripts/bench_service_cpu.sh).
-  return;
-#endif
   std::lock_guard<std::mutex> guard(ModuleLock);
   if (Released) return;
 
@@ -103,7 +98,7 @@ void TNortavelFree::ServiceStop(TService*, bool&) {
   if (Released) return;
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStopped);
   FlushAndTrim();
-  LogLines.Clear();  // lines a failed flush kept are dropped here
+  DiagLog.LogLines.Clear();  // lines a failed flush kept are dropped here
 }
 
 void TNortavelFree::ServiceShutdown(TService*) {
@@ -129,7 +124,7 @@ void TNortavelFree::FlushAndTrim() {
 }
 
 void TNortavelFree::ReleaseLists() {
-  LogLines.Clear();
+  DiagLog.LogLines.Clear();
   RestrictedUsers.Clear();
   UserRules.clear();
   SeenAccounts.Clear();
@@ -154,22 +149,26 @@ void TNortavelFree::EnforceRestrictions() {
   }
 }
 
-bool TNortavelFree::LoadConfiguration() { return ::LoadConfiguration(*this, Platform.Registry, *this); }
+bool TNortavelFree::LoadConfiguration() {
+  return ::LoadConfiguration(*this, Platform.Registry, ConfigLocation, *this);
+}
 
-void TNortavelFree::CollectSeenAccounts() { ::CollectSeenAccounts(*this, Platform.Processes, *this); }
+void TNortavelFree::CollectSeenAccounts() {
+  ::CollectSeenAccounts(SeenAccounts, DebugLevel, Platform.Processes, *this);
+}
 
 bool TNortavelFree::IsRestrictedNow(const std::string& user) {
   return ::IsRestrictedNow(*this, Platform.Clock, *this, user);
 }
 
 void TNortavelFree::SetAccountLogonHours(const std::string& user, bool block) {
-  ::SetAccountLogonHours(*this, Platform.Accounts, *this, user, block);
+  ::SetAccountLogonHours(DebugLevel, Platform.Accounts, *this, user, block);
 }
 
-bool TNortavelFree::ShutdownComputer() { return ::ShutdownComputer(*this, Platform.Accounts, *this); }
+bool TNortavelFree::ShutdownComputer() { return ::ShutdownComputer(DebugLevel, Platform.Accounts, *this); }
 
 void TNortavelFree::Log(const std::string& message) { DiagLog.Log(message); }
 
-void TNortavelFree::FlushLog() { DiagLog.FlushLog(); }
+void TNortavelFree::FlushLog() { DiagLog.FlushLog(DebugLevel, AppPath); }
 
-void TNortavelFree::TrimLogFile() { DiagLog.TrimLogFile(); }
+void TNortavelFree::TrimLogFile() { DiagLog.TrimLogFile(AppPath); }

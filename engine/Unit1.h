@@ -18,6 +18,7 @@
 #include "svcmgr/service.h"
 #include "svcmgr/timer.h"
 #include "winsys/account_api.h"
+#include "winsys/configuration.h"
 #include "winsys/process_api.h"
 #include "winsys/registry_api.h"
 
@@ -42,6 +43,10 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   ~TNortavelFree() override;
 
   TTimer Timer1;
+  // Owns the log's line buffer (DiagLog.LogLines).
+  TDiagnosticLog DiagLog;
+  // Where the configuration is read: the design's key in the process's own view.
+  TConfigLocation ConfigLocation;
 
   // Handlers bound to the service and the timer.
   void ServiceCreate(TComponent* Sender);
@@ -72,7 +77,6 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
 
  protected:
   TNortavelFreePlatform Platform;
-  TDiagnosticLog DiagLog;
   std::mutex ModuleLock;
 
  private:

@@ -11,7 +11,7 @@ int DayIndexOf(const TDateTime& time) {
 
 int SlotIndexOf(const TDateTime& time) { return time.Minute / 30 + time.Hour * 2; }
 
-std::string RuleOfTheDay(const TEngineState& state, const std::string& user, int dayIndex) {
+std::string RuleOfTheDay(const TConfiguration& state, const std::string& user, int dayIndex) {
   const int position = state.RestrictedUsers.IndexOf(user);
   if (position < 0 || position >= static_cast<int>(state.UserRules.size())) return {};
   const TStringList& rules = state.UserRules[static_cast<size_t>(position)];
@@ -19,7 +19,7 @@ std::string RuleOfTheDay(const TEngineState& state, const std::string& user, int
   return rules[dayIndex];
 }
 
-bool IsRestrictedNow(const TEngineState& state, TClock& clock, TLogSink& log, const std::string& user) {
+bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user) {
   const TDateTime now = clock.LocalNow();
   const int slot = SlotIndexOf(now);
   const int day = DayIndexOf(now);

@@ -6,7 +6,7 @@
 
 #include "common/clock.h"
 #include "common/log_sink.h"
-#include "engine/engine_state.h"
+#include "winsys/configuration.h"
 
 // 0 = Monday .. 6 = Sunday.
 int DayIndexOf(const TDateTime& time);
@@ -15,10 +15,10 @@ int SlotIndexOf(const TDateTime& time);
 
 // The rule of the user's day: empty when the user is not listed or has no rule
 // for that day.
-std::string RuleOfTheDay(const TEngineState& state, const std::string& user, int dayIndex);
+std::string RuleOfTheDay(const TConfiguration& state, const std::string& user, int dayIndex);
 
 // Whether the user is inside a restricted half hour now. Reads the clock once.
 // At level 3 and up logs "Checking user:" and the trace line. A rule too short
 // to answer (or missing) answers "not restricted" and logs that gap at level 2,
 // where the configuration read is logged too.
-bool IsRestrictedNow(const TEngineState& state, TClock& clock, TLogSink& log, const std::string& user);
+bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user);

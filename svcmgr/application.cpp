@@ -5,18 +5,18 @@
 
 #include "common/format_text.h"
 #include "common/system_error.h"
+#include "common/text.h"
 #include "svcmgr/application_error.h"
 #include "svcmgr/command_line.h"
 #include "svcmgr/components.h"
 #include "svcmgr/dialogs.h"
 #include "svcmgr/install.h"
-#include "svcmgr/service_thread.h"
+#include "svcmgr/thread.h"
 
 TServiceApplication* Application = nullptr;
 
 namespace {
-constexpr uint32_t kErrorNotEnoughMemory = 8;       // ERROR_NOT_ENOUGH_MEMORY
-constexpr uint32_t kErrorInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
+constexpr uint32_t kErrorNotEnoughMemory = 8;  // ERROR_NOT_ENOUGH_MEMORY
 
 // Runs action; whatever it raises is dropped. For the places where nothing may
 // escape and nothing is left to report with.
@@ -51,7 +51,7 @@ void TServiceStartThread::Execute() {
     Result = kErrorNotEnoughMemory;
   }
   // The loop ends when it takes this message; the result is stored before it.
-  LoopApi.PostToWindow(QuitWindow, kWmQuitMessage, 0, 0);
+  LoopApi.PostToWindow(QuitWindow, kWmQuit, 0, 0);
 }
 
 TServiceApplication::TServiceApplication(const TServiceApplicationPlatform& platform, TApplication& forms)
@@ -88,11 +88,8 @@ std::vector<TService*> TServiceApplication::Services() const {
 }
 
 bool TServiceApplication::HasSwitch(const std::string& name) {
-  TApplicationApi& process = Platform.Process;
-  const auto arguments = SplitCommandLine(process.CommandLine(), [&process](char c) { return process.IsLeadByte(c); });
-  return HasCommandLineSwitch(arguments, name, [&process](const std::string& a, const std::string& b) {
-    return process.SameText(a, b);
-  });
+  const auto arguments = SplitCommandLine(Platform.Process.CommandLine(), &PlatformIsLeadByte);
+  return HasCommandLineSwitch(arguments, name, &PlatformSameText);
 }
 
 void TServiceApplication::RunApplication() {
@@ -175,7 +172,7 @@ void TServiceApplication::DispatchServiceMain(uint32_t argCount, char** args) {
   if (argCount == 0 || args == nullptr || args[0] == nullptr) return;
   const std::string name = args[0];
   for (TService* service : Services()) {
-    if (Platform.Process.SameText(name, service->Name)) {
+    if (PlatformSameText(name, service->Name)) {
       service->RunService(argCount, args);
       return;
     }

@@ -31,10 +31,6 @@ class TApplicationApi {
 
   // GetCommandLineA().
   virtual std::string CommandLine() = 0;
-  // IsDBCSLeadByte(c): whether c opens a double-byte character of the system code page.
-  virtual bool IsLeadByte(char c) = 0;
-  // CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, whole, b, whole) == CSTR_EQUAL.
-  virtual bool SameText(const std::string& a, const std::string& b) = 0;
 
   // GetModuleFileNameA(the executable's module, buffer of room characters, room):
   // the characters copied, empty on failure (the cause in LastError). A result of

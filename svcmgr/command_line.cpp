@@ -11,9 +11,10 @@ bool IsArgumentChar(char c) { return static_cast<unsigned char>(c) > 32; }
 
 // Appends the character at position i (both bytes of a double-byte one) and
 // returns the position after it. A lead byte at the very end stands alone.
-size_t TakeChar(const std::string& line, size_t i, const TLeadByteTest& isLeadByte, std::string& argument) {
+size_t TakeChar(const std::string& line, size_t i, TLeadByteTest isLeadByte, std::string& argument) {
   argument += line[i];
-  if (isLeadByte && isLeadByte(line[i]) && i + 1 < line.size() && line[i + 1] != '\0') {
+  if (isLeadByte != nullptr && isLeadByte(static_cast<uint8_t>(line[i])) && i + 1 < line.size() &&
+      line[i + 1] != '\0') {
     argument += line[i + 1];
     return i + 2;
   }
@@ -22,7 +23,7 @@ size_t TakeChar(const std::string& line, size_t i, const TLeadByteTest& isLeadBy
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(const std::string& text, const TLeadByteTest& isLeadByte) {
+std::vector<std::string> SplitCommandLine(const std::string& text, TLeadByteTest isLeadByte) {
   const std::string line = text.substr(0, text.find('\0'));
   std::vector<std::string> arguments;
   size_t i = 0;
@@ -54,7 +55,7 @@ std::vector<std::string> SplitCommandLine(const std::string& text, const TLeadBy
 }
 
 bool HasCommandLineSwitch(const std::vector<std::string>& arguments, const std::string& name,
-                          const TSwitchMatch& sameText) {
+                          TSameText sameText) {
   for (size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument.empty() || (argument[0] != '-' && argument[0] != '/')) continue;

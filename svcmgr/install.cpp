@@ -2,58 +2,6 @@
 
 #include "svcmgr/application_error.h"
 
-namespace {
-constexpr uint32_t kTypeKernelDriver = 0x01;
-constexpr uint32_t kTypeFileSystemDriver = 0x02;
-constexpr uint32_t kTypeOwnProcess = 0x10;
-constexpr uint32_t kTypeShareProcess = 0x20;
-constexpr uint32_t kTypeInteractiveProcess = 0x100;
-}  // namespace
-
-uint32_t ServiceTypeCode(const TService& service, int serviceCount) {
-  switch (service.ServiceType) {
-    case TServiceType::stDevice:
-      return kTypeKernelDriver;
-    case TServiceType::stFileSystem:
-      return kTypeFileSystemDriver;
-    case TServiceType::stWin32:
-      break;
-  }
-  uint32_t code = serviceCount > 1 ? kTypeShareProcess : kTypeOwnProcess;
-  if (service.Interactive) code |= kTypeInteractiveProcess;
-  return code;
-}
-
-uint32_t StartTypeCode(TStartType startType) {
-  switch (startType) {
-    case TStartType::stBoot:
-      return 0;
-    case TStartType::stSystem:
-      return 1;
-    case TStartType::stAuto:
-      return 2;
-    case TStartType::stManual:
-      return 3;
-    case TStartType::stDisabled:
-      return 4;
-  }
-  return 2;
-}
-
-uint32_t ErrorControlCode(TErrorSeverity severity) {
-  switch (severity) {
-    case TErrorSeverity::esIgnore:
-      return 0;
-    case TErrorSeverity::esNormal:
-      return 1;
-    case TErrorSeverity::esSevere:
-      return 2;
-    case TErrorSeverity::esCritical:
-      return 3;
-  }
-  return 1;
-}
-
 std::string DependencyList(const std::vector<std::string>& dependencies) {
   std::string list;
   for (const std::string& name : dependencies) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/owned.h"
 #include "svcmgr/install_api.h"
@@ -13,20 +14,8 @@ inline constexpr uint32_t kScManagerAllAccess = 0xF003F;  // SC_MANAGER_ALL_ACCE
 inline constexpr uint32_t kServiceAllAccess = 0xF01FF;    // SERVICE_ALL_ACCESS
 
 // Owns an SCM or service handle; closing keeps the caller's last-error code.
-struct TServiceHandleTraits {
-  using Handle = uintptr_t;
-  using Api = TServiceManagerApi;
-  static constexpr Handle Null() { return 0; }
-  static void Close(Api& api, Handle handle) { api.CloseEntry(handle); }
-};
-using TServiceHandle = TOwned<TServiceHandleTraits>;
+using TServiceHandle = TOwned<TServiceManagerApi, &TServiceManagerApi::CloseEntry>;
 
-// The values the control manager receives for the registration properties.
-// serviceCount is the number of services the process hosts: more than one makes
-// the Win32 type a shared-process type.
-uint32_t ServiceTypeCode(const TService& service, int serviceCount);
-uint32_t StartTypeCode(TStartType startType);
-uint32_t ErrorControlCode(TErrorSeverity severity);
 // Every name zero-terminated, then one more zero: two zeros for an empty list.
 std::string DependencyList(const std::vector<std::string>& dependencies);
 

@@ -7,7 +7,7 @@
 class TApplication;
 
 inline constexpr uint32_t kWmEndSession = 0x0016;  // WM_ENDSESSION
-inline constexpr uint32_t kWmQuitMessage = 0x0012;  // WM_QUIT
+inline constexpr uint32_t kWmQuit = 0x0012;        // WM_QUIT
 
 // What one step of the loop found in the calling thread's queue.
 enum class TTakeResult { Empty, Dispatched, Quit };

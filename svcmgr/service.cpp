@@ -3,10 +3,17 @@
 #include <exception>
 
 #include "common/exceptions.h"
+#include "common/format_text.h"
 #include "common/system_error.h"
-#include "svcmgr/install.h"
+#include "svcmgr/thread.h"
 
 namespace {
+constexpr uint32_t kTypeKernelDriver = 0x01;         // SERVICE_KERNEL_DRIVER
+constexpr uint32_t kTypeFileSystemDriver = 0x02;     // SERVICE_FILE_SYSTEM_DRIVER
+constexpr uint32_t kTypeOwnProcess = 0x10;           // SERVICE_WIN32_OWN_PROCESS
+constexpr uint32_t kTypeShareProcess = 0x20;         // SERVICE_WIN32_SHARE_PROCESS
+constexpr uint32_t kTypeInteractiveProcess = 0x100;  // SERVICE_INTERACTIVE_PROCESS
+
 // The word a failure message names a control by; user-defined codes have none.
 const char* ControlWord(uint32_t controlCode) {
   switch (controlCode) {
@@ -19,6 +26,61 @@ const char* ControlWord(uint32_t controlCode) {
   }
 }
 }  // namespace
+
+class TService::TServiceThread : public TThread {
+ public:
+  explicit TServiceThread(TService& service) : TThread(service.Api), Service(service) {}
+
+ protected:
+  void Execute() override { Service.ServiceThreadMain(); }
+
+ private:
+  TService& Service;
+};
+
+uint32_t ServiceTypeCode(const TService& service, int serviceCount) {
+  switch (service.ServiceType) {
+    case TServiceType::stDevice:
+      return kTypeKernelDriver;
+    case TServiceType::stFileSystem:
+      return kTypeFileSystemDriver;
+    case TServiceType::stWin32:
+      break;
+  }
+  uint32_t code = serviceCount > 1 ? kTypeShareProcess : kTypeOwnProcess;
+  if (service.Interactive) code |= kTypeInteractiveProcess;
+  return code;
+}
+
+uint32_t StartTypeCode(TStartType startType) {
+  switch (startType) {
+    case TStartType::stBoot:
+      return 0;
+    case TStartType::stSystem:
+      return 1;
+    case TStartType::stAuto:
+      return 2;
+    case TStartType::stManual:
+      return 3;
+    case TStartType::stDisabled:
+      return 4;
+  }
+  return 2;
+}
+
+uint32_t ErrorControlCode(TErrorSeverity severity) {
+  switch (severity) {
+    case TErrorSeverity::esIgnore:
+      return 0;
+    case TErrorSeverity::esNormal:
+      return 1;
+    case TErrorSeverity::esSevere:
+      return 2;
+    case TErrorSeverity::esCritical:
+      return 3;
+  }
+  return 1;
+}
 
 TService::TService(TServiceRuntimeApi& api) : Api(api) {}
 
@@ -46,7 +108,7 @@ void TService::RunServiceThread() {
   std::string failure;
   bool failed = false;
   try {
-    auto thread = std::make_unique<TServiceThread>(*this, Api);
+    auto thread = std::make_unique<TServiceThread>(*this);
     TServiceThread* started = thread.get();
     {
       std::lock_guard<std::mutex> guard(RunningThreadLock);
@@ -74,6 +136,36 @@ void TService::RunServiceThread() {
   // thread would still be writing.
   if (failed) WriteServiceEvent(FormatText(kServiceFailedFormat, {"execute", failure}));
   SetServiceState(TServiceState::ssStopped);
+}
+
+void TService::ServiceThreadMain() {
+  // The queue must exist before anyone can post to this thread; until then a
+  // control request fails to post and is lost.
+  TThreadMessage message;
+  Api.PeekQueue(message, 0, kWmUser, kWmUser, kPmNoRemove);
+
+  try {
+    SetServiceState(TServiceState::ssStartPending);
+    bool started = true;
+    if (OnStart) OnStart(this, started);
+    if (!started) return;
+  } catch (const std::exception& error) {
+    WriteServiceEvent(FormatText(kServiceFailedFormat, {"start", error.what()}));
+    return;
+  }
+
+  try {
+    SetServiceState(TServiceState::ssRunning);
+    if (OnExecute) {
+      OnExecute(this);
+    } else {
+      // Without a body the service simply serves requests until it is stopped.
+      while (!StopRequested()) PumpControlRequests(true);
+    }
+    PumpControlRequests(false);
+  } catch (const std::exception& error) {
+    WriteServiceEvent(FormatText(kServiceFailedFormat, {"execute", error.what()}));
+  }
 }
 
 void TService::PostControlRequest(uint32_t controlCode) {

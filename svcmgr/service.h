@@ -5,10 +5,11 @@
 // status reports, the service thread and the control requests it handles.
 //
 // Threads: RunService and RunServiceThread run on the service-main thread (the
-// one the control dispatcher starts for the service); the handlers, the request
-// pump and the reports in between on the service thread; PostControlRequest on
-// the dispatcher thread. RunningThread is guarded by RunningThreadLock, since the
-// dispatcher thread reads it while the service-main thread sets and releases it.
+// one the control dispatcher starts for the service); ServiceThreadMain, with the
+// handlers, the request pump and the reports in between, on the service thread;
+// PostControlRequest on the dispatcher thread. RunningThread is guarded by
+// RunningThreadLock, since the dispatcher thread reads it while the service-main
+// thread sets and releases it.
 
 #include <cstdint>
 #include <functional>
@@ -17,12 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "common/format_text.h"
 #include "svcmgr/components.h"
 #include "svcmgr/event_logger.h"
 #include "svcmgr/service_api.h"
 #include "svcmgr/service_status.h"
-#include "svcmgr/service_thread.h"
 
 class TService;
 
@@ -42,7 +41,6 @@ inline constexpr uint32_t kControlPause = 2;
 inline constexpr uint32_t kControlContinue = 3;
 inline constexpr uint32_t kControlInterrogate = 4;
 inline constexpr uint32_t kControlShutdown = 5;
-
 
 class TService : public TComponent {
  public:
@@ -109,8 +107,6 @@ class TService : public TComponent {
   void WriteServiceEvent(const std::string& message);
 
  protected:
-  friend class TServiceThread;
-
   // Virtual operations of the runtime. Run on the service-main thread
   // (RunServiceThread) or the service thread (the rest).
   virtual void RunServiceThread();
@@ -129,6 +125,15 @@ class TService : public TComponent {
   uintptr_t StatusHandle = 0;
 
  private:
+  // A thread whose body is ServiceThreadMain.
+  class TServiceThread;
+
+  // The service thread's body: creates the thread's message queue, reports start
+  // pending, runs OnStart, reports running, runs OnExecute (or, without one,
+  // handles requests until a stop) and then handles what is still queued. An
+  // error raised by the start or the execute part ends the body; one that carries
+  // a message is written as an event first.
+  void ServiceThreadMain();
   void HandleControlRequest(uint32_t controlCode);
 
   mutable std::mutex RunningThreadLock;
@@ -137,3 +142,11 @@ class TService : public TComponent {
   std::mutex EventLoggerLock;
   std::unique_ptr<TEventLogger> ServiceEventLogger;  // created at the first event
 };
+
+// The values the control manager receives for the registration properties, both
+// at installation and in every status report. serviceCount is the number of
+// services the process hosts: more than one makes the Win32 type a shared-process
+// type.
+uint32_t ServiceTypeCode(const TService& service, int serviceCount);
+uint32_t StartTypeCode(TStartType startType);
+uint32_t ErrorControlCode(TErrorSeverity severity);

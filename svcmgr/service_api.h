@@ -54,7 +54,6 @@ class TThreadRoutine {
   ~TThreadRoutine() = default;
 };
 
-inline constexpr uint32_t kWmQuit = 0x0012;          // WM_QUIT
 inline constexpr uint32_t kWmUser = 0x0400;          // WM_USER
 inline constexpr uint32_t kPmNoRemove = 0;           // PM_NOREMOVE
 inline constexpr uint32_t kPmRemove = 1;             // PM_REMOVE

@@ -14,11 +14,9 @@
 // Values are the dwCurrentState codes.
 enum class TServiceState : uint32_t { ssStopped = 1, ssStartPending = 2, ssStopPending = 3, ssRunning = 4 };
 
-inline constexpr uint32_t kServiceWin32OwnProcess = 0x10;    // SERVICE_WIN32_OWN_PROCESS
-inline constexpr uint32_t kServiceInteractiveProcess = 0x100;  // SERVICE_INTERACTIVE_PROCESS
-inline constexpr uint32_t kAcceptStop = 1;                   // SERVICE_ACCEPT_STOP
-inline constexpr uint32_t kAcceptPauseContinue = 2;          // SERVICE_ACCEPT_PAUSE_CONTINUE
-inline constexpr uint32_t kAcceptShutdown = 4;               // SERVICE_ACCEPT_SHUTDOWN
+inline constexpr uint32_t kAcceptStop = 1;           // SERVICE_ACCEPT_STOP
+inline constexpr uint32_t kAcceptPauseContinue = 2;  // SERVICE_ACCEPT_PAUSE_CONTINUE
+inline constexpr uint32_t kAcceptShutdown = 4;       // SERVICE_ACCEPT_SHUTDOWN
 
 bool IsPendingState(TServiceState state);
 

@@ -20,5 +20,5 @@ class TTimerApi {
   virtual uint32_t LastError() = 0;
 };
 
-// The Windows implementation (win32_timer.cpp); not available natively.
+// The Windows implementation (win32_timer_api.cpp); not available natively.
 TTimerApi& PlatformTimerApi();

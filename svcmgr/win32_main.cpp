@@ -1,54 +1,5 @@
 // The program entry of nortavel_free_service.exe.
-#include <memory>
+#include "common/win32.h"
+#include "engine/service_program.h"
 
-#include "common/clock.h"
-#include "diag/log_platform.h"
-#include "engine/Unit1.h"
-#include "svcmgr/application.h"
-#include "svcmgr/application_error.h"
-#include "svcmgr/event_log_api.h"
-#include "winsys/account_api.h"
-#include "winsys/process_api.h"
-#include "winsys/registry_api.h"
-#include "winsys/win32.h"
-
-namespace {
-
-void CreateServiceModule(TServiceApplication& application) {
-  application.CreateModule(NortavelFree, [] {
-    return std::make_unique<TNortavelFree>(TNortavelFreePlatform{PlatformClock(), PlatformLogFiles(),
-                                                                 PlatformRegistry(), PlatformProcesses(),
-                                                                 PlatformAccounts(), PlatformServiceRuntimeApi(),
-                                                                 PlatformTimerApi()});
-  });
-}
-
-// Start-up failed before the service application existed (no window for the
-// message loop): the same report, with a logger of its own.
-void ReportStartupError(const Exception& error) {
-  TApplicationApi& process = PlatformApplicationApi();
-  TEventLogger logger(PlatformEventLog(), FileNameOf(process.ModuleFileName(kModuleFileNameRoom)));
-  ReportProgramError(process, logger, false, error.ClassName(), error.Message(),
-                     ThrowAddress(dynamic_cast<const void*>(&error)));
-}
-
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  try {
-    TApplication forms(PlatformMessageLoopApi());
-    TServiceApplication application(
-        TServiceApplicationPlatform{PlatformApplicationApi(), PlatformMessageLoopApi(),
-                                    PlatformServiceManagerApi(), PlatformEventLog()},
-        forms);
-    RunServiceProgram(application, &CreateServiceModule);
-  } catch (const Exception& error) {
-    try {
-      ReportStartupError(error);
-    } catch (...) {
-    }
-  } catch (...) {
-    // Nothing is left to report with; the exit code stays 0 all the same.
-  }
-  return 0;
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunNortavelFreeProgram(); }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "common/owned.h"
+#include "winsys/kernel_api.h"
 
 // USER_INFO_1020, laid out as Windows lays it out.
 struct TUserInfo1020 {
@@ -27,9 +27,8 @@ struct TOnePrivilege {
   uint32_t Attributes;
 };
 
-class TAccountApi {
+class TAccountApi : public virtual TKernelApi {
  public:
-  virtual ~TAccountApi() = default;
 
   // MultiByteToWideChar: the wide characters written (terminator included when
   // textLength is -1), or 0 on failure, also when wideRoom is too small.
@@ -40,29 +39,16 @@ class TAccountApi {
                                const TUserInfo1020* info, uint32_t* parmError) = 0;
   // GetCurrentProcess: a pseudo handle that is never closed.
   virtual uintptr_t CurrentProcess() = 0;
-  // OpenProcessToken: token is set on success only.
-  virtual bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) = 0;
   // LookupPrivilegeValueA.
   virtual bool LookupPrivilege(const char* systemName, const char* privilegeName, TPrivilegeId& luid) = 0;
   // AdjustTokenPrivileges; only LastError tells whether every privilege was enabled.
   virtual bool AdjustPrivileges(uintptr_t token, bool disableAll, const TOnePrivilege* newState,
                                 uint32_t previousStateLength, TOnePrivilege* previousState,
                                 uint32_t* returnLength) = 0;
-  // GetLastError.
-  virtual uint32_t LastError() = 0;
   // ExitWindowsEx: true when the system accepted the request.
   virtual bool ExitSystem(uint32_t flags, uint32_t reason) = 0;
-  // CloseHandle; keeps the caller's last-error code.
-  virtual void CloseObject(uintptr_t handle) = 0;
 };
 
-struct TAccountHandleTraits {
-  using Handle = uintptr_t;
-  using Api = TAccountApi;
-  static constexpr Handle Null() { return 0; }
-  static void Close(Api& api, Handle h) { api.CloseObject(h); }
-};
-using TAccountHandle = TOwned<TAccountHandleTraits>;
 
 // The Windows implementation; not available natively.
 TAccountApi& PlatformAccounts();

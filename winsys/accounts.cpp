@@ -28,7 +28,7 @@ bool WideUserName(TAccountApi& accounts, const std::string& user, char16_t (&wid
 
 }  // namespace
 
-void SetAccountLogonHours(const TEngineState& state, TAccountApi& accounts, TLogSink& log, const std::string& user,
+void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
                           bool block) {
   char16_t wideUser[kWideNameRoom] = {};
   bool updated = false;
@@ -39,20 +39,20 @@ void SetAccountLogonHours(const TEngineState& state, TAccountApi& accounts, TLog
     updated = accounts.SetUserInfo(nullptr, wideUser, kLogonHoursLevel, &info, nullptr) == kNerrSuccess;
   }
 
-  if (!LevelAdmits(state.DebugLevel, 2)) return;
+  if (!LevelAdmits(debugLevel, 2)) return;
   if (!updated)
     log.Log(kMsgSetUserFailed + user);
   else
     log.Log((block ? kMsgUserBlocked : kMsgUserUnblocked) + user);
 }
 
-bool ShutdownComputer(const TEngineState& state, TAccountApi& accounts, TLogSink& log) {
+bool ShutdownComputer(int32_t debugLevel, TAccountApi& accounts, TLogSink& log) {
   uintptr_t tokenHandle = 0;
   if (!accounts.OpenToken(accounts.CurrentProcess(), kTokenAdjustAndQuery, tokenHandle)) {
-    if (LevelAdmits(state.DebugLevel, 3)) log.Log(kMsgOpenOwnTokenFailed);
+    if (LevelAdmits(debugLevel, 3)) log.Log(kMsgOpenOwnTokenFailed);
     return false;
   }
-  const TAccountHandle token(accounts, tokenHandle);
+  const TKernelHandle token(accounts, tokenHandle);
 
   TOnePrivilege privilege{1, {0, 0}, kPrivilegeEnabled};
   bool enabled = accounts.LookupPrivilege(nullptr, kShutdownPrivilege, privilege.Luid);
@@ -64,11 +64,11 @@ bool ShutdownComputer(const TEngineState& state, TAccountApi& accounts, TLogSink
     enabled = accounts.LastError() == 0 && called;
   }
   if (!enabled) {
-    if (LevelAdmits(state.DebugLevel, 3)) log.Log(kMsgAdjustPrivilegeFailed);
+    if (LevelAdmits(debugLevel, 3)) log.Log(kMsgAdjustPrivilegeFailed);
     return false;
   }
 
-  if (LevelAdmits(state.DebugLevel, 2)) log.Log(kMsgShuttingDown);
+  if (LevelAdmits(debugLevel, 2)) log.Log(kMsgShuttingDown);
   // The power-off may end this process before the next tick: the lines of this
   // pass must be in the file first.
   log.FlushLog();

@@ -4,19 +4,20 @@
 
 #include <string>
 
+#include <cstdint>
+
 #include "common/log_sink.h"
-#include "engine/engine_state.h"
 #include "winsys/account_api.h"
 
 // Locks (block: no permitted logon hour) or unlocks (every hour permitted) the
 // local account, writing its logon hours whatever they were. The outcome is only
 // logged (level 2). A name that does not fit 99 wide characters, or that holds a
 // zero character, is a failed update: it is never cut to a prefix of itself.
-void SetAccountLogonHours(const TEngineState& state, TAccountApi& accounts, TLogSink& log,
+void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log,
                           const std::string& user, bool block);
 
 // Enables the shutdown privilege of the own process, flushes the log and requests
 // a forced power-off. True when the system accepted the request; false when the
 // privilege could not be enabled (logged at level 3, nothing flushed or
 // requested) or the request was refused (not logged).
-bool ShutdownComputer(const TEngineState& state, TAccountApi& accounts, TLogSink& log);
+bool ShutdownComputer(int32_t debugLevel, TAccountApi& accounts, TLogSink& log);

@@ -1,19 +1,51 @@
 #pragma once
+// The restriction configuration and where it lives in the registry.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "common/log_sink.h"
-#include "engine/engine_state.h"
+#include "common/string_list.h"
+#include "common/text.h"
 #include "winsys/registry_api.h"
 
-// Replaces DebugLevel, AppPath, RestrictedUsers and UserRules with what the
-// registry holds under HKEY_LOCAL_MACHINE\SOFTWARE\Vrem\NortavelFree. Always
-// returns true; raises ERegistryException for a value of the wrong type.
+// What one load of the registry gives the service.
+struct TConfiguration {
+  int32_t DebugLevel = 2;              // log level; see LevelAdmits
+  std::string AppPath;                 // log folder: empty or ending in a backslash
+  TStringList RestrictedUsers;         // configured user names, in registry order
+  std::vector<TStringList> UserRules;  // per restricted user, its day rules (Time1 first)
+};
+
+// Which registry view a reader or writer uses. Own adds no KEY_WOW64_* flag, so a
+// process sees the view of its own bitness, as the service does.
+enum class TRegistryView : uint32_t { Own = 0, View64 = 0x0100, View32 = 0x0200 };
+
+// Where a configuration lives: a root key and the main key's path below it
+// (leading and trailing backslash), in one view. The restrictions are the
+// subkey "Time_restrictions" of the main key.
+struct TConfigLocation {
+  uintptr_t RootKey = TRegistryApi::kLocalMachine;
+  std::string MainKeyPath = "\\SOFTWARE\\Vrem\\NortavelFree\\";
+  TRegistryView View = TRegistryView::Own;
+
+  std::string RestrictionsKeyPath() const { return MainKeyPath + "Time_restrictions\\"; }
+};
+
+// Replaces the level, folder, users and rules of config with what the registry
+// holds at location, logging as it reads at the level just read. Always returns
+// true; raises ERegistryException for a value of the wrong type. isLeadByte
+// tells a backslash that ends the folder from the second byte of a double-byte
+// character.
 //
-// After such an error every key is closed and the lists stay as far as they got:
+// After such an error every key is closed and config stays as far as it got:
 // from Debug, level and folder are unchanged and there are no users; from Path,
 // the level is the new one, the folder the old one, and there are no users; from
 // Time<n> of user i, RestrictedUsers holds every user and UserRules the rule
 // lists of users 0 to i - 1 (a prefix, so positions still match).
-// Thread: the caller's, which holds the module's lock.
-bool LoadConfiguration(TEngineState& state, TRegistryApi& registry, TLogSink& log);
+bool LoadConfiguration(TConfiguration& config, TRegistryApi& registry, const TConfigLocation& location,
+                       TLogSink& log, TLeadByteTest isLeadByte = &PlatformIsLeadByte);
 
 // Empties RestrictedUsers and UserRules.
-void ClearConfiguration(TEngineState& state);
+void ClearConfiguration(TConfiguration& config);

@@ -8,11 +8,10 @@
 
 #include <cstdint>
 
-#include "common/owned.h"
+#include "winsys/kernel_api.h"
 
-class TProcessApi {
+class TProcessApi : public virtual TKernelApi {
  public:
-  virtual ~TProcessApi() = default;
 
   // EnumProcesses: fills ids (bufferBytes long) and reports the bytes written.
   virtual bool EnumProcessIds(uint32_t* ids, uint32_t bufferBytes, uint32_t& bytesReturned) = 0;
@@ -20,8 +19,6 @@ class TProcessApi {
   virtual uintptr_t OpenProcessById(uint32_t access, bool inheritHandle, uint32_t processId) = 0;
   // EnumProcessModules: modules has room for bufferBytes; reports the bytes needed.
   virtual bool EnumModules(uintptr_t process, uintptr_t* modules, uint32_t bufferBytes, uint32_t& bytesNeeded) = 0;
-  // OpenProcessToken: token is set on success only.
-  virtual bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) = 0;
   // GetTokenInformation: returnLength receives the length written or needed.
   virtual bool QueryToken(uintptr_t token, uint32_t infoClass, void* buffer, uint32_t length,
                           uint32_t& returnLength) = 0;
@@ -32,27 +29,9 @@ class TProcessApi {
   // (or needed, on failure).
   virtual bool LookupAccount(const char* systemName, const void* sid, char* name, uint32_t& nameLength,
                              char* domain, uint32_t& domainLength, uint32_t& sidType) = 0;
-  // CloseHandle; keeps the caller's last-error code.
-  virtual void CloseObject(uintptr_t handle) = 0;
-  // GetLastError.
-  virtual uint32_t LastError() = 0;
 };
 
-// Owners for what the process calls hand out.
-struct TProcessHandleTraits {
-  using Handle = uintptr_t;
-  using Api = TProcessApi;
-  static constexpr Handle Null() { return 0; }
-  static void Close(Api& api, Handle h) { api.CloseObject(h); }
-};
-struct TGlobalBlockTraits {
-  using Handle = uintptr_t;
-  using Api = TProcessApi;
-  static constexpr Handle Null() { return 0; }
-  static void Close(Api& api, Handle h) { api.FreeBlock(h); }
-};
-using TProcessHandle = TOwned<TProcessHandleTraits>;
-using TGlobalBlock = TOwned<TGlobalBlockTraits>;
+using TGlobalBlock = TOwned<TProcessApi, &TProcessApi::FreeBlock>;
 
 // The Windows implementation; not available natively.
 TProcessApi& PlatformProcesses();

@@ -22,7 +22,8 @@ constexpr int kReadAttempts = 8;
 bool IsStringType(uint32_t type) { return type == TRegistryApi::kRegSz || type == TRegistryApi::kRegExpandSz; }
 }  // namespace
 
-TRegistry::TRegistry(TRegistryApi& api, uintptr_t rootKey) : Api(api), RootKey(rootKey) {}
+TRegistry::TRegistry(TRegistryApi& api, uintptr_t rootKey, uint32_t viewFlag)
+    : Api(api), RootKey(rootKey), ViewFlag(viewFlag) {}
 
 std::string TRegistry::BelowRoot(const std::string& path) {
   return !path.empty() && path.front() == '\\' ? path.substr(1) : path;
@@ -30,7 +31,7 @@ std::string TRegistry::BelowRoot(const std::string& path) {
 
 bool TRegistry::KeyExists(const std::string& path) {
   uintptr_t key = 0;
-  if (Api.OpenKey(RootKey, BelowRoot(path), kExistsAccess, key) != TRegistryApi::kErrorSuccess) return false;
+  if (Api.OpenKey(RootKey, BelowRoot(path), kExistsAccess | ViewFlag, key) != TRegistryApi::kErrorSuccess) return false;
   TOwnedKey probe(Api, key);
   return true;
 }
@@ -39,7 +40,7 @@ bool TRegistry::OpenForReading(const std::string& path) {
   const std::string subKey = BelowRoot(path);
   for (const uint32_t access : kReadAccess) {
     uintptr_t key = 0;
-    if (Api.OpenKey(RootKey, subKey, access, key) == TRegistryApi::kErrorSuccess) {
+    if (Api.OpenKey(RootKey, subKey, access | ViewFlag, key) == TRegistryApi::kErrorSuccess) {
       Current = TOwnedKey(Api, key);  // the move closes the previous key
       return true;
     }

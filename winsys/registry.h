@@ -15,13 +15,7 @@
 #include "common/string_list.h"
 #include "winsys/registry_api.h"
 
-struct TRegistryKeyTraits {
-  using Handle = uintptr_t;
-  using Api = TRegistryApi;
-  static constexpr Handle Null() { return 0; }
-  static void Close(Api& api, Handle key) { api.CloseKey(key); }
-};
-using TOwnedKey = TOwned<TRegistryKeyTraits>;
+using TOwnedKey = TOwned<TRegistryApi, &TRegistryApi::CloseKey>;
 
 class TRegistry {
  public:
@@ -34,7 +28,9 @@ class TRegistry {
   // with its terminator.
   static constexpr uint32_t kMaxKeyNameBytes = 2 * 255 + 1;
 
-  TRegistry(TRegistryApi& api, uintptr_t rootKey);
+  // viewFlag (KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0) is added to every access
+  // mask, so every key opened lies in that registry view.
+  TRegistry(TRegistryApi& api, uintptr_t rootKey, uint32_t viewFlag = 0);
 
   // Whether path can be opened with kExistsAccess; the key is closed at once and
   // the current key is left alone.
@@ -73,5 +69,6 @@ class TRegistry {
 
   TRegistryApi& Api;
   uintptr_t RootKey;
+  uint32_t ViewFlag;
   TOwnedKey Current;
 };

@@ -5,7 +5,7 @@
 // the HKEY values as integers; results are the Windows error codes the calls
 // return. Method names avoid the A/W macros of <windows.h>.
 //
-// The access masks carry no KEY_WOW64_* flag on purpose: each build reads the
+// The service's access masks carry no KEY_WOW64_* flag: each build reads the
 // registry view of its own bitness (the 32-bit exe the 32-bit view, which is
 // WOW6432Node on 64-bit Windows; the 64-bit exe the 64-bit view).
 
@@ -63,10 +63,6 @@ class TRegistryApi {
 
   // RegCloseKey. Keeps the caller's last-error code.
   virtual int32_t CloseKey(uintptr_t key) = 0;
-
-  // Whether byte leads a double-byte character in the code page of the strings
-  // the "A" calls return, the system's ANSI code page (IsDBCSLeadByte).
-  virtual bool IsLeadByte(uint8_t byte) = 0;
 };
 
 // The Windows implementation; not available natively.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/debug_level.h"
+#include "common/system_error.h"
 #include "diag/messages.h"
 
 namespace {
@@ -14,18 +15,17 @@ constexpr uint32_t kProcessQueryAndRead = 0x0410;  // PROCESS_QUERY_INFORMATION 
 constexpr uint32_t kTokenQuery = 0x0008;           // TOKEN_QUERY
 constexpr uint32_t kTokenUser = 1;                 // TokenUser
 constexpr uint32_t kZeroInit = 0x0040;             // GMEM_ZEROINIT (fixed, zero-filled)
-constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kLookupRoom = 128;   // characters, terminator included, name and domain alike
 constexpr size_t kAccountNameRoom = 100;  // what the caller's name holds, terminator included
 
-bool Failed(const TEngineState& state, TLogSink& log, int32_t level, const char* message) {
-  if (LevelAdmits(state.DebugLevel, level)) log.Log(message);
+bool Failed(int32_t debugLevel, TLogSink& log, int32_t level, const char* message) {
+  if (LevelAdmits(debugLevel, level)) log.Log(message);
   return false;
 }
 
 }  // namespace
 
-void CollectSeenAccounts(TEngineState& state, TProcessApi& processes, TLogSink& log) {
+void CollectSeenAccounts(TStringList& seenAccounts, int32_t debugLevel, TProcessApi& processes, TLogSink& log) {
   std::array<uint32_t, kMaxProcessIds> ids{};
   uint32_t bytesReturned = 0;
   if (!processes.EnumProcessIds(ids.data(), sizeof ids, bytesReturned)) return;
@@ -36,30 +36,30 @@ void CollectSeenAccounts(TEngineState& state, TProcessApi& processes, TLogSink& 
   std::string account;
   for (uint32_t i = 0; i < count; ++i) {
     if (ids[i] == 0) continue;  // the idle process has no token
-    if (!GetProcessAccount(state, processes, log, ids[i], account)) continue;
-    if (state.SeenAccounts.IndexOf(account) < 0) state.SeenAccounts.Add(account);
+    if (!GetProcessAccount(debugLevel, processes, log, ids[i], account)) continue;
+    if (seenAccounts.IndexOf(account) < 0) seenAccounts.Add(account);
   }
 }
 
-bool GetProcessAccount(const TEngineState& state, TProcessApi& processes, TLogSink& log, uint32_t processId,
+bool GetProcessAccount(int32_t debugLevel, TProcessApi& processes, TLogSink& log, uint32_t processId,
                        std::string& accountName) {
   accountName.clear();
 
   // Declared in the order obtained, so they are released in reverse: block,
   // token, process.
-  const TProcessHandle process(processes, processes.OpenProcessById(kProcessQueryAndRead, false, processId));
-  if (!process) return Failed(state, log, 4, kMsgOpenProcessFailed);
+  const TKernelHandle process(processes, processes.OpenProcessById(kProcessQueryAndRead, false, processId));
+  if (!process) return Failed(debugLevel, log, 4, kMsgOpenProcessFailed);
 
   // Only a test that the process is readable with this access; the module itself
   // is not used.
   uintptr_t firstModule = 0;
   uint32_t moduleBytesNeeded = 0;
   if (!processes.EnumModules(process.Get(), &firstModule, sizeof firstModule, moduleBytesNeeded))
-    return Failed(state, log, 4, kMsgProcessModulesFailed);
+    return Failed(debugLevel, log, 4, kMsgProcessModulesFailed);
 
   uintptr_t tokenHandle = 0;
-  if (!processes.OpenToken(process.Get(), kTokenQuery, tokenHandle)) return Failed(state, log, 4, kMsgOpenTokenFailed);
-  const TProcessHandle token(processes, tokenHandle);
+  if (!processes.OpenToken(process.Get(), kTokenQuery, tokenHandle)) return Failed(debugLevel, log, 4, kMsgOpenTokenFailed);
+  const TKernelHandle token(processes, tokenHandle);
 
   uint32_t length = 0;
   if (!processes.QueryToken(token.Get(), kTokenUser, nullptr, 0, length) &&
@@ -73,7 +73,7 @@ bool GetProcessAccount(const TEngineState& state, TProcessApi& processes, TLogSi
   // unusable as one that could not be read.
   if (!block || !processes.QueryToken(token.Get(), kTokenUser, tokenUser, length, written) ||
       length < sizeof(void*))
-    return Failed(state, log, 4, kMsgTokenUserFailed);
+    return Failed(debugLevel, log, 4, kMsgTokenUserFailed);
   const void* sid = nullptr;
   std::memcpy(&sid, tokenUser, sizeof sid);
 
@@ -83,12 +83,12 @@ bool GetProcessAccount(const TEngineState& state, TProcessApi& processes, TLogSi
   uint32_t domainLength = kLookupRoom;
   uint32_t sidType = 0;
   if (!processes.LookupAccount(nullptr, sid, name, nameLength, domain, domainLength, sidType))
-    return Failed(state, log, 2, kMsgAccountNameFailed);
+    return Failed(debugLevel, log, 2, kMsgAccountNameFailed);
   // A name the caller has no room for is not cut: a cut name could match another
   // account, so it counts as a failed lookup. strnlen also stops an unterminated
   // buffer from being read past.
   const size_t nameChars = strnlen(name, sizeof name);
-  if (nameChars >= kAccountNameRoom) return Failed(state, log, 2, kMsgAccountNameFailed);
+  if (nameChars >= kAccountNameRoom) return Failed(debugLevel, log, 2, kMsgAccountNameFailed);
 
   accountName.assign(name, nameChars);
   return true;

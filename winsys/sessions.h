@@ -6,17 +6,17 @@
 #include <string>
 
 #include "common/log_sink.h"
-#include "engine/engine_state.h"
+#include "common/string_list.h"
 #include "winsys/process_api.h"
 
-// Appends to SeenAccounts the owner of every running process not met before
+// Appends to seenAccounts the owner of every running process not met before
 // (bare name, letter case of its first sighting). At most the first 1024 ids the
 // system lists are examined; a failed enumeration leaves the list unchanged.
-// Logs nothing of its own.
-void CollectSeenAccounts(TEngineState& state, TProcessApi& processes, TLogSink& log);
+// Logs nothing of its own; the lookups log their failures as debugLevel admits.
+void CollectSeenAccounts(TStringList& seenAccounts, int32_t debugLevel, TProcessApi& processes, TLogSink& log);
 
 // The bare account name owning one process; false (name empty, failure logged as
 // far as the level admits) when it cannot be found. Names of 100 characters or
 // more do not fit the caller's room and count as a failed lookup.
-bool GetProcessAccount(const TEngineState& state, TProcessApi& processes, TLogSink& log,
+bool GetProcessAccount(int32_t debugLevel, TProcessApi& processes, TLogSink& log,
                        uint32_t processId, std::string& accountName);

@@ -51,10 +51,10 @@ void BM_LoadThousandUsers(benchmark::State& bench) {
   const size_t ruleBytes = static_cast<size_t>(bench.range(0));
   TFakeRegistry registry;
   FillRegistry(registry, ruleBytes);
-  TEngineState state;
+  TConfiguration state;
   TDroppingLog log;
   for (auto _ : bench) {
-    LoadConfiguration(state, registry, log);
+    LoadConfiguration(state, registry, TConfigLocation(), log, registry.LeadByteTest());
     registry.Calls.clear();  // the fake's journal, not the load's work
   }
   if (state.RestrictedUsers.Count() != kUsers) bench.SkipWithError("not every user loaded");

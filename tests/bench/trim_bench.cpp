@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "winsys/configuration.h"
 #include "diag/diagnostic_log.h"
 #include "tests/fakes/fake_clock.h"
 
@@ -75,11 +76,11 @@ void BM_TrimBesideSequentialRead(benchmark::State& state) {
     state.SkipWithError("no temporary folder");
     return;
   }
-  TEngineState engine;
+  TConfiguration engine;
   engine.AppPath = std::string(folder) + "/";
   const std::string path = engine.AppPath + kLogFileName;
   TFakeClock clock;
-  TDiagnosticLog log(engine, PlatformLogFiles(), clock);
+  TDiagnosticLog log(PlatformLogFiles(), clock);
 
   double trimSeconds = 0, readSeconds = 0;
   long trimPeak = 0, readPeak = 0;
@@ -88,7 +89,7 @@ void BM_TrimBesideSequentialRead(benchmark::State& state) {
     WriteLog(path, size);
     const TMeasured read = Measure([&] { benchmark::DoNotOptimize(ReadSequentially(path)); });
     state.ResumeTiming();
-    const TMeasured trim = Measure([&] { log.TrimLogFile(); });
+    const TMeasured trim = Measure([&] { log.TrimLogFile(engine.AppPath); });
     trimSeconds += trim.Seconds;
     readSeconds += read.Seconds;
     trimPeak = std::max(trimPeak, trim.PeakGrowthKiB);

@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/system_error.h"
+
 namespace {
 
-constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kErrorNoSuchPrivilege = 1313;
 constexpr uint32_t kErrorAccessDenied = 5;
 

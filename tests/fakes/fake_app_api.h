@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "common/string_list.h"
 #include "svcmgr/application_api.h"
 #include "svcmgr/event_log_api.h"
 #include "svcmgr/install_api.h"
@@ -36,7 +35,6 @@ class TFakeApplicationApi : public TApplicationApi {
  public:
   std::string CommandLineText = "nortavel_free_service.exe";
   std::string ExecutablePath = "C:\\Program Files\\Nortavel\\nortavel_free_service.exe";
-  std::set<unsigned char> LeadBytes;
   std::map<uintptr_t, std::string> Modules;  // load address -> path; each spans 0x10000
   bool Interactive = true;
   uint32_t LastErrorValue = 0;
@@ -48,8 +46,6 @@ class TFakeApplicationApi : public TApplicationApi {
   std::function<void(const TServiceTableEntry* table)> OnDispatch;
 
   std::string CommandLine() override { return CommandLineText; }
-  bool IsLeadByte(char c) override { return LeadBytes.count(static_cast<unsigned char>(c)) > 0; }
-  bool SameText(const std::string& a, const std::string& b) override { return AsciiSameText(a, b); }
   std::string ModuleFileName(uint32_t room) override {
     std::lock_guard<std::mutex> guard(Lock);
     Rooms.push_back(room);
@@ -138,7 +134,7 @@ class TFakeMessageLoopApi : public TMessageLoopApi {
   bool PostToWindow(uintptr_t window, uint32_t message, uintptr_t, intptr_t) override {
     std::lock_guard<std::mutex> guard(Lock);
     Posts.push_back({window, message});
-    if (message == kWmQuitMessage) Queue.push_back(nullptr);
+    if (message == kWmQuit) Queue.push_back(nullptr);
     Arrived.notify_all();
     return true;
   }

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/system_error.h"
+
 namespace {
 
 constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kErrorNoneMapped = 1332;
 constexpr uint32_t kErrorPartialCopy = 299;
 constexpr uint32_t kErrorNotEnoughMemory = 8;

@@ -138,12 +138,12 @@ int32_t TFakeRegistry::Record(TCall call) {
 uint32_t TFakeRegistry::NameLength(const std::string& name) {
   uint32_t length = 0;
   for (size_t i = 0; i < name.size(); ++length)
-    i += IsLeadByte(static_cast<uint8_t>(name[i])) && i + 1 < name.size() ? 2 : 1;
+    i += LeadByteTest()(static_cast<uint8_t>(name[i])) && i + 1 < name.size() ? 2 : 1;
   return length;
 }
 
-bool TFakeRegistry::IsLeadByte(uint8_t byte) {
-  return CodePage == 932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+bool TFakeRegistry::IsLeadByte932(uint8_t byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 int32_t TFakeRegistry::OpenKey(uintptr_t root, const std::string& subKey, uint32_t access, uintptr_t& key) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "winsys/registry_api.h"
 
 class TFakeRegistry : public TRegistryApi {
@@ -74,7 +75,10 @@ class TFakeRegistry : public TRegistryApi {
   int32_t QueryKeyInfo(uintptr_t key, uint32_t& subKeys, uint32_t& maxSubKeyLength) override;
   int32_t EnumKey(uintptr_t key, uint32_t index, char* name, uint32_t& nameLength) override;
   int32_t CloseKey(uintptr_t key) override;
-  bool IsLeadByte(uint8_t byte) override;
+  // The lead-byte test of CodePage, for the readers that ask the system.
+  TLeadByteTest LeadByteTest() const { return CodePage == 932 ? &IsLeadByte932 : &IsNeverLeadByte; }
+  static bool IsLeadByte932(uint8_t byte);
+  static bool IsNeverLeadByte(uint8_t) { return false; }
 
  private:
   struct TValue {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "svcmgr/message_loop_api.h"
+
 namespace {
 constexpr uintptr_t kThreadHandleBase = 0x7000;
 constexpr uintptr_t kEventSourceBase = 0xE000;

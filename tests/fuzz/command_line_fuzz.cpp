@@ -8,18 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "common/string_list.h"
+#include "common/text.h"
 #include "svcmgr/command_line.h"
 
 namespace {
-bool Cp932Lead(char c) {
-  const auto b = static_cast<uint8_t>(c);
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-bool NoLead(char) { return false; }
+bool Cp932Lead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool NoLead(uint8_t) { return false; }
 
-void Check(const std::string& line, const TLeadByteTest& isLead) {
-  const std::vector<std::string> arguments = SplitCommandLine(line, isLead);
+void Check(const std::string& line, TLeadByteTest isLeadByte) {
+  const auto isLead = [isLeadByte](char c) { return isLeadByte(static_cast<uint8_t>(c)); };
+  const std::vector<std::string> arguments = SplitCommandLine(line, isLeadByte);
   const std::string text = line.substr(0, line.find('\0'));
   size_t at = 0;  // the arguments' bytes must appear in the line in this order
   for (size_t k = 0; k < arguments.size(); ++k) {

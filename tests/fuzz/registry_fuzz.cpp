@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "winsys/configuration.h"
 #include "common/exceptions.h"
 #include "tests/fakes/fake_registry.h"
 #include "winsys/registry.h"

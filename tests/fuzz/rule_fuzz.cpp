@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   now.DayOfWeek = data[0] % 7;
   now.Hour = data[1] % 24;
   now.Minute = data[2] % 60;
-  TEngineState state;
+  TConfiguration state;
   state.DebugLevel = static_cast<int8_t>(data[3]);
   const size_t rules = data[4] % 9;  // 0..8 rules, so some days have none
   const std::string rule(reinterpret_cast<const char*>(data + 5), size - 5);

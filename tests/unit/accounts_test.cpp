@@ -24,7 +24,7 @@ class TJournalLog : public TLogSink {
 class AccountTest : public ::testing::Test {
  protected:
   void SetHours(const std::string& user, bool block) {
-    SetAccountLogonHours(State, Accounts, Log, user, block);
+    SetAccountLogonHours(State.DebugLevel, Accounts, Log, user, block);
   }
   TEngineState State;
   TFakeAccounts Accounts;
@@ -107,7 +107,7 @@ const Calls kPrivilegeCalls{"GetCurrentProcess()", "OpenProcessToken(SELF,0x28)"
                             "AdjustTokenPrivileges(TOKEN,0,1,{19,0},0x2,0,null,null)", "GetLastError()"};
 
 TEST_F(AccountTest, ShutdownEnablesThePrivilegeFlushesThenRequestsAForcedPowerOff) {
-  EXPECT_TRUE(ShutdownComputer(State, Accounts, Log));
+  EXPECT_TRUE(ShutdownComputer(State.DebugLevel, Accounts, Log));
   Calls expected = kPrivilegeCalls;
   expected.insert(expected.end(), {"log Shutting down computer", "flush", "ExitWindowsEx(0xc,0x80000000)",
                                    "CloseHandle(TOKEN)"});
@@ -117,7 +117,7 @@ TEST_F(AccountTest, ShutdownEnablesThePrivilegeFlushesThenRequestsAForcedPowerOf
 
 TEST_F(AccountTest, RefusedRequestIsFalseAndNotLogged) {
   Accounts.ExitAccepted = false;
-  EXPECT_FALSE(ShutdownComputer(State, Accounts, Log));
+  EXPECT_FALSE(ShutdownComputer(State.DebugLevel, Accounts, Log));
   Calls expected = kPrivilegeCalls;
   expected.insert(expected.end(), {"log Shutting down computer", "flush", "ExitWindowsEx(0xc,0x80000000)",
                                    "CloseHandle(TOKEN)"});
@@ -126,7 +126,7 @@ TEST_F(AccountTest, RefusedRequestIsFalseAndNotLogged) {
 
 TEST_F(AccountTest, AtLevelOneNothingIsLoggedButTheLogIsStillFlushed) {
   State.DebugLevel = 1;
-  EXPECT_TRUE(ShutdownComputer(State, Accounts, Log));
+  EXPECT_TRUE(ShutdownComputer(State.DebugLevel, Accounts, Log));
   Calls expected = kPrivilegeCalls;
   expected.insert(expected.end(), {"flush", "ExitWindowsEx(0xc,0x80000000)", "CloseHandle(TOKEN)"});
   EXPECT_EQ(Accounts.Calls, expected);
@@ -155,7 +155,7 @@ TEST_P(PrivilegeFailureTest, NeitherFlushesNorRequestsAndLogsFromLevelThree) {
     accounts.AdjustResult = f.AdjustResult;
     accounts.AdjustError = f.AdjustError;
     State.DebugLevel = level;
-    EXPECT_FALSE(ShutdownComputer(State, accounts, log));
+    EXPECT_FALSE(ShutdownComputer(State.DebugLevel, accounts, log));
 
     Calls expected = f.Expected;
     if (level != 2)

@@ -49,28 +49,24 @@ TEST(SystemErrorTextTest, TrimsTrailingControlCharactersBlanksAndStops) {
 }
 
 struct TCountingCloser {
-  std::vector<int> Closed;
+  std::vector<uintptr_t> Closed;
+  void Close(uintptr_t h) { Closed.push_back(h); }
 };
-struct TTestTraits {
-  using Handle = int;
-  using Api = TCountingCloser;
-  static constexpr Handle Null() { return 0; }
-  static void Close(Api& api, Handle h) { api.Closed.push_back(h); }
-};
+using TTestOwned = TOwned<TCountingCloser, &TCountingCloser::Close>;
 
 TEST(OwnedTest, ClosesOnceOnEveryPathAndNotAfterRelease) {
   TCountingCloser closer;
   {
-    TOwned<TTestTraits> a(closer, 7);
-    TOwned<TTestTraits> b(std::move(a));
+    TTestOwned a(closer, 7);
+    TTestOwned b(std::move(a));
     EXPECT_FALSE(a);
-    TOwned<TTestTraits> c(closer, 8);
+    TTestOwned c(closer, 8);
     c = std::move(b);  // closes 8, takes 7
-    TOwned<TTestTraits> d(closer, 9);
-    EXPECT_EQ(d.Release(), 9);
-    TOwned<TTestTraits> empty;
+    TTestOwned d(closer, 9);
+    EXPECT_EQ(d.Release(), 9u);
+    TTestOwned empty;
   }
-  EXPECT_EQ(closer.Closed, (std::vector<int>{8, 7}));
+  EXPECT_EQ(closer.Closed, (std::vector<uintptr_t>{8, 7}));
 }
 
 }  // namespace

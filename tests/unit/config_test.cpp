@@ -38,7 +38,7 @@ class ConfigTest : public ::testing::Test {
   std::string Load() {
     std::string error;
     try {
-      EXPECT_TRUE(LoadConfiguration(State, Fake, Log));
+      EXPECT_TRUE(LoadConfiguration(State, Fake, TConfigLocation(), Log, Fake.LeadByteTest()));
     } catch (const ERegistryException& e) {
       error = e.Message();
     }
@@ -65,7 +65,7 @@ class ConfigTest : public ::testing::Test {
   }
 
   TFakeRegistry Fake;
-  TEngineState State;
+  TConfiguration State;
   TRecordingLog Log;
 };
 
@@ -131,11 +131,11 @@ TEST_F(ConfigTest, MainKeyGivesLevelAndFolder) {
   };
   for (const auto& c : cases) {
     TFakeRegistry fake;
-    TEngineState state;
+    TConfiguration state;
     state.AppPath = "D:\\Old\\";
     TRecordingLog log;
     c.Setup(fake);
-    EXPECT_TRUE(LoadConfiguration(state, fake, log)) << c.Name;
+    EXPECT_TRUE(LoadConfiguration(state, fake, TConfigLocation(), log, fake.LeadByteTest())) << c.Name;
     EXPECT_EQ(state.DebugLevel, c.Level) << c.Name;
     EXPECT_EQ(state.AppPath, c.AppPath) << c.Name;
     EXPECT_EQ(log.Messages, c.Messages) << c.Name;
@@ -162,9 +162,9 @@ TEST_F(ConfigTest, OnlyASingleByteBackslashEndsThePath) {
     fake.CodePage = c.CodePage;
     fake.SetDword(kMain, "Debug", 1);
     fake.SetString(kMain, "Path", c.Path);
-    TEngineState state;
+    TConfiguration state;
     TRecordingLog log;
-    LoadConfiguration(state, fake, log);
+    LoadConfiguration(state, fake, TConfigLocation(), log, fake.LeadByteTest());
     EXPECT_EQ(state.AppPath, c.AppPath) << c.Path << " in code page " << c.CodePage;
   }
 }
@@ -213,7 +213,7 @@ TEST_F(ConfigTest, AWrongTypeForDebugOrPathEndsTheLoadWithTheDocumentedState) {
   };
   for (const auto& c : cases) {
     TFakeRegistry fake;
-    TEngineState state;
+    TConfiguration state;
     state.AppPath = "D:\\Old\\";
     state.RestrictedUsers.Add("Gone");
     state.UserRules.emplace_back();
@@ -222,7 +222,7 @@ TEST_F(ConfigTest, AWrongTypeForDebugOrPathEndsTheLoadWithTheDocumentedState) {
     fake.SetString(kUsers + "\\Anna", "Time1", Rule('1'));
     std::string error;
     try {
-      LoadConfiguration(state, fake, log);
+      LoadConfiguration(state, fake, TConfigLocation(), log, fake.LeadByteTest());
     } catch (const ERegistryException& e) {
       error = e.Message();
     }
@@ -271,12 +271,12 @@ TEST_F(ConfigTest, ReadsEveryUserWithRulesUpToTheFirstGapAtLevel2) {
 TEST_F(ConfigTest, UserLinesNeedLevel2) {
   for (const uint32_t level : {0u, 1u, 0xFFFFFFFFu}) {
     TFakeRegistry fake;
-    TEngineState state;
+    TConfiguration state;
     TRecordingLog log;
     fake.SetDword(kMain, "Debug", level);
     fake.SetString(kMain, "Path", "C:\\Logs");
     fake.SetString(kUsers + "\\Anna", "Time1", Rule('0'));
-    LoadConfiguration(state, fake, log);
+    LoadConfiguration(state, fake, TConfigLocation(), log, fake.LeadByteTest());
     EXPECT_TRUE(log.Messages.empty()) << level;
     EXPECT_THAT(state.RestrictedUsers.Items(), ElementsAre("Anna"));
     EXPECT_EQ(state.UserRules.size(), 1u);
@@ -286,13 +286,13 @@ TEST_F(ConfigTest, UserLinesNeedLevel2) {
 TEST_F(ConfigTest, RestrictionsKeyThatCannotBeOpenedGivesNoUsersAndAMessageAtLevel2) {
   for (const uint32_t level : {1u, 2u, 0xFFFFFFFEu}) {
     TFakeRegistry fake;
-    TEngineState state;
+    TConfiguration state;
     TRecordingLog log;
     fake.SetDword(kMain, "Debug", level);
     fake.SetString(kMain, "Path", "C:\\Logs");
     fake.SetString(kUsers + "\\Anna", "Time1", Rule('0'));
     fake.FailOpen(kUsers, TRegistryApi::kErrorAccessDenied, {}, 2);  // exists, then denied
-    LoadConfiguration(state, fake, log);
+    LoadConfiguration(state, fake, TConfigLocation(), log, fake.LeadByteTest());
     EXPECT_TRUE(state.RestrictedUsers.Empty());
     EXPECT_TRUE(state.UserRules.empty());
     const std::vector<std::string> expected =

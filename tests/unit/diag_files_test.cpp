@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 
+#include "winsys/configuration.h"
 #include "diag/diagnostic_log.h"
 #include "tests/fakes/fake_clock.h"
 
@@ -67,35 +68,35 @@ class DiagFilesTest : public ::testing::Test {
 
   std::string Folder;
   std::vector<std::string> Mounts;
-  TEngineState State;
+  TConfiguration State;
   TLogPlatform& Files = PlatformLogFiles();
   TFakeClock Clock;
-  TDiagnosticLog Log{State, Files, Clock};
+  TDiagnosticLog Log{Files, Clock};
 };
 
 TEST_F(DiagFilesTest, FlushAppendsStampedLinesAndHidesTheFile) {
   Log.Log("Service started");
   Log.Log("");
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(ReadAll(LogPath()), "[ 06.12.2026 11:06:27 ] Service started\n[ 06.12.2026 11:06:27 ] \n");
   EXPECT_EQ(Files.ReadAttributes(LogPath()), kFileAttributeHidden);
   // An already hidden file keeps every attribute it has.
   ASSERT_TRUE(Files.WriteAttributes(LogPath(), kFileAttributeHidden | kFileAttributeSystem | kFileAttributeArchive));
   Log.Log("more");
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(Files.ReadAttributes(LogPath()), kFileAttributeHidden | kFileAttributeSystem | kFileAttributeArchive);
 }
 
 TEST_F(DiagFilesTest, MissingFolderKeepsTheLinesUntilItExists) {
   State.AppPath = Folder + "/later/";
   Log.Log("first");
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   Log.Log("second");
-  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
-  EXPECT_EQ(State.LogLines.Count(), 2);
-  Log.TrimLogFile();  // nothing to trim: skipped quietly
+  EXPECT_FALSE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
+  EXPECT_EQ(Log.LogLines.Count(), 2);
+  Log.TrimLogFile(State.AppPath);  // nothing to trim: skipped quietly
   ASSERT_EQ(mkdir((Folder + "/later").c_str(), 0755), 0);
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(ReadAll(LogPath()), "[ 06.12.2026 11:06:27 ] first\n[ 06.12.2026 11:06:27 ] second\n");
 }
 
@@ -118,7 +119,7 @@ TEST_F(DiagFilesTest, TrimFollowsTheRuleAtItsBoundaries) {
   for (const auto& c : cases) {
     WriteAll(LogPath(), c.File);
     ASSERT_TRUE(Files.WriteAttributes(LogPath(), kFileAttributeArchive));
-    EXPECT_TRUE(Log.TrimFile(kLogFileName));
+    EXPECT_TRUE(Log.TrimFile(State.AppPath, kLogFileName));
     if (!c.Kept) {
       EXPECT_TRUE(ReadAll(LogPath()) == c.File) << c.Name;
       EXPECT_EQ(Files.ReadAttributes(LogPath()), kFileAttributeArchive) << c.Name;
@@ -138,9 +139,9 @@ TEST_F(DiagFilesTest, ReadOnlyFolderLosesNeitherTheLogNorTheLines) {
   if (!MountReadOnlyCopy(source, "ro")) GTEST_SKIP() << "mounting is not permitted here";
   State.AppPath = Folder + "/ro/";
   Log.Log("kept");
-  Log.FlushLog();
-  EXPECT_EQ(State.LogLines.Count(), 1);
-  Log.TrimLogFile();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
+  EXPECT_EQ(Log.LogLines.Count(), 1);
+  Log.TrimLogFile(State.AppPath);
   EXPECT_EQ(ReadAll(LogPath()), big);
   EXPECT_NE(access((LogPath() + kTrimFileSuffix).c_str(), F_OK), 0);
 }
@@ -152,12 +153,12 @@ TEST_F(DiagFilesTest, FullDiskFailsTheFlushWithoutHalfLinesAndTheNextFlushCatche
   WriteAll(LogPath(), old);
   WriteAll(State.AppPath + "ballast", std::string(20000, 'b'));
   for (int i = 0; i < 300; ++i) Log.Log(std::string(75, 'n'));  // 30000 bytes
-  Log.FlushLog();
-  EXPECT_EQ(State.LogLines.Count(), 300) << "a failed flush keeps every line";
+  Log.FlushLog(State.DebugLevel, State.AppPath);
+  EXPECT_EQ(Log.LogLines.Count(), 300) << "a failed flush keeps every line";
   EXPECT_EQ(ReadAll(LogPath()), old) << "and takes back what part of them reached the file";
   ASSERT_EQ(unlink((State.AppPath + "ballast").c_str()), 0);
-  Log.FlushLog();
-  EXPECT_TRUE(State.LogLines.Empty());
+  Log.FlushLog(State.DebugLevel, State.AppPath);
+  EXPECT_TRUE(Log.LogLines.Empty());
   EXPECT_EQ(ReadAll(LogPath()).size(), old.size() + 300 * 100) << "each line once";
 }
 
@@ -167,7 +168,7 @@ TEST_F(DiagFilesTest, FullDiskLeavesTheLogAsItWasWhenTheTrimCannotWriteItsCopy) 
   const std::string big = Filled("", static_cast<size_t>(kTrimLimit) + 50000);
   WriteAll(LogPath(), big);
   ASSERT_EQ(ReadAll(LogPath()).size(), big.size());
-  EXPECT_TRUE(Log.TrimFile(kLogFileName));
+  EXPECT_TRUE(Log.TrimFile(State.AppPath, kLogFileName));
   EXPECT_EQ(ReadAll(LogPath()), big);
   EXPECT_NE(access((LogPath() + kTrimFileSuffix).c_str(), F_OK), 0);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "winsys/configuration.h"
 #include "diag/diagnostic_log.h"
 #include "diag/messages.h"
 #include "tests/fakes/fake_clock.h"
@@ -21,14 +22,14 @@ class DiagLogTest : public ::testing::Test {
     State.AppPath = "logs\\";
     Clock.Set(0, 11, 6, 27);  // Sunday 6 December 2026
   }
-  std::vector<std::string> Lines() const { return State.LogLines.Items(); }
+  std::vector<std::string> Lines() const { return Log.LogLines.Items(); }
   void Buffer(std::initializer_list<const char*> lines) {
-    for (const char* line : lines) State.LogLines.Add(line);
+    for (const char* line : lines) Log.LogLines.Add(line);
   }
-  TEngineState State;
+  TConfiguration State;
   TFakeLogPlatform Files;
   TFakeClock Clock;
-  TDiagnosticLog Log{State, Files, Clock};
+  TDiagnosticLog Log{Files, Clock};
 };
 
 TEST_F(DiagLogTest, LogStampsEachLineWithoutCuttingIt) {
@@ -52,31 +53,31 @@ TEST_F(DiagLogTest, BufferKeepsTheNewestLinesPastItsCapAndCountsTheDropped) {
   const int cap = TDiagnosticLog::kLogLinesCap;
   const int batch = TDiagnosticLog::kLogLinesDropBatch;
   for (int i = 0; i < cap; ++i) Log.Log(std::to_string(i));
-  ASSERT_EQ(State.LogLines.Count(), cap);
+  ASSERT_EQ(Log.LogLines.Count(), cap);
   Log.Log(std::to_string(cap));
   // The oldest batch went; the marker stands in its place.
   const std::string marker = kStamp + kMsgLogLinesDropped;
-  EXPECT_EQ(State.LogLines[0], marker + std::to_string(batch));
-  EXPECT_EQ(State.LogLines[1], kStamp + std::to_string(batch));
-  EXPECT_EQ(State.LogLines[State.LogLines.Count() - 1], kStamp + std::to_string(cap));
+  EXPECT_EQ(Log.LogLines[0], marker + std::to_string(batch));
+  EXPECT_EQ(Log.LogLines[1], kStamp + std::to_string(batch));
+  EXPECT_EQ(Log.LogLines[Log.LogLines.Count() - 1], kStamp + std::to_string(cap));
   // The buffer is full again after batch - 2 more lines; the next one drops the second batch.
   for (int i = cap + 1; i < cap + batch; ++i) Log.Log(std::to_string(i));
-  EXPECT_LE(State.LogLines.Count(), cap);
-  EXPECT_EQ(State.LogLines[0], marker + std::to_string(2 * batch)) << "one marker, counting on";
-  EXPECT_EQ(State.LogLines[1], kStamp + std::to_string(2 * batch));
+  EXPECT_LE(Log.LogLines.Count(), cap);
+  EXPECT_EQ(Log.LogLines[0], marker + std::to_string(2 * batch)) << "one marker, counting on";
+  EXPECT_EQ(Log.LogLines[1], kStamp + std::to_string(2 * batch));
   // Once the buffer was written, a new overflow counts from zero again.
-  EXPECT_TRUE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_TRUE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
   for (int i = 0; i <= cap; ++i) Log.Log("x");
-  EXPECT_EQ(State.LogLines[0], marker + std::to_string(batch));
+  EXPECT_EQ(Log.LogLines[0], marker + std::to_string(batch));
 }
 
 TEST_F(DiagLogTest, FlushAppendsEveryLineAndHidesTheFile) {
   Buffer({"one", "", "three"});
   Files.Files[kLog].Data = "old\r\n";
   State.DebugLevel = -1;  // any level but 0 writes
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(Files.Data(kLog), "old\r\none\n\nthree\n");
-  EXPECT_TRUE(State.LogLines.Empty());
+  EXPECT_TRUE(Log.LogLines.Empty());
   EXPECT_EQ(Files.Calls.front(), "open " + kLog + " a+");
   EXPECT_EQ(Files.Count("attributes= " + kLog + " 2"), 1) << "archive becomes hidden alone";
   EXPECT_EQ(Files.OpenStreams(), 0);
@@ -85,37 +86,37 @@ TEST_F(DiagLogTest, FlushAppendsEveryLineAndHidesTheFile) {
 TEST_F(DiagLogTest, FlushWritesNothingAtLevelZeroOrWithNothingBuffered) {
   State.DebugLevel = 0;
   Buffer({"kept"});
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(Lines(), std::vector<std::string>{"kept"});
   State.DebugLevel = 2;
-  State.LogLines.Clear();
+  Log.LogLines.Clear();
   Files.Files[kLog].Attributes = kFileAttributeArchive;
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_TRUE(Files.Calls.empty()) << "neither opened, created nor re-hidden";
-  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, "")) << "no file name";
+  EXPECT_FALSE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, "")) << "no file name";
 }
 
 TEST_F(DiagLogTest, HiddenRuleLeavesAHiddenFileAndAnUnreadableOneAlone) {
   Files.Files[kLog].Attributes = kFileAttributeHidden | kFileAttributeArchive | kFileAttributeSystem;
   Buffer({"a"});
-  EXPECT_TRUE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_TRUE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
   EXPECT_EQ(Files.Files[kLog].Attributes, kFileAttributeHidden | kFileAttributeArchive | kFileAttributeSystem);
   Files.FailReadAttributes = true;
   Buffer({"b"});
-  EXPECT_TRUE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_TRUE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
   EXPECT_EQ(Files.Count("attributes="), 0);
 }
 
 TEST_F(DiagLogTest, FailedOpenKeepsTheLinesForTheNextFlush) {
   Files.FailOpen = [](const std::string&, const std::string&) { return true; };
   Buffer({"first"});
-  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_FALSE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
   Buffer({"second"});
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"first", "second"}));
   EXPECT_EQ(Files.Count("attributes"), 0);
   Files.FailOpen = nullptr;  // the folder is there again
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(Files.Data(kLog), "first\nsecond\n");
 }
 
@@ -131,16 +132,16 @@ TEST_P(FlushFaultTest, FailedWriteIsReportedAndTakenBackSoTheRetryWritesEachLine
   Files.Files[kLog].Data = "old\n";
   Buffer({"first line", "second line", "third line"});
   GetParam().Inject(Files);
-  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_FALSE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
   EXPECT_EQ(Lines(), (std::vector<std::string>{"first line", "second line", "third line"}));
   EXPECT_EQ(Files.Data(kLog), "old\n") << "the part that reached the file was cut off again";
   EXPECT_EQ(Files.Count("truncate " + kLog + " 4"), 1);
   EXPECT_EQ(Files.OpenStreams(), 0);
   Files.DiskSpace = -1;
   Files.FailClose = false;
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(Files.Data(kLog), "old\nfirst line\nsecond line\nthird line\n");
-  EXPECT_TRUE(State.LogLines.Empty());
+  EXPECT_TRUE(Log.LogLines.Empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -154,7 +155,7 @@ TEST_F(DiagLogTest, WhenEvenTheRollbackFailsTheLinesStayRatherThanBeLost) {
   Buffer({"first line"});
   Files.DiskSpace = 5;
   Files.FailTruncate = true;
-  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
+  EXPECT_FALSE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
   EXPECT_EQ(Lines(), std::vector<std::string>{"first line"});
 }
 
@@ -167,9 +168,9 @@ std::string LogOfLines(int count, char fill = 'x') {
 
 TEST_F(DiagLogTest, TrimBelowTheLimitTouchesNothing) {
   Files.Files[kLog].Data = std::string(kTrimLimit - 1, 'x');
-  EXPECT_TRUE(Log.TrimFile(kLogFileName));
+  EXPECT_TRUE(Log.TrimFile(State.AppPath, kLogFileName));
   EXPECT_EQ(Files.Calls, (std::vector<std::string>{"open " + kLog + " rb", "close " + kLog}));
-  EXPECT_FALSE(Log.TrimFile("absent.log")) << "a missing file is skipped";
+  EXPECT_FALSE(Log.TrimFile(State.AppPath, "absent.log")) << "a missing file is skipped";
 }
 
 TEST_F(DiagLogTest, TrimWritesANewFileThenReplacesTheLogAndHidesIt) {
@@ -178,7 +179,7 @@ TEST_F(DiagLogTest, TrimWritesANewFileThenReplacesTheLogAndHidesIt) {
   Files.Files[kLog] = {text, kFileAttributeHidden};
   Files.Files[kNew].Data = "left over";
   State.DebugLevel = 0;  // the trim runs whatever the level
-  Log.TrimLogFile();
+  Log.TrimLogFile(State.AppPath);
   // 42 bytes of excess: the first line (99 characters) is dropped, nothing else.
   EXPECT_EQ(Files.Data(kLog), LogOfLines(10485, 'a') + "tail without break\n");
   EXPECT_FALSE(Files.Exists(kNew));
@@ -202,7 +203,7 @@ TEST_P(TrimFaultTest, AFailedTrimLeavesTheLogAsItWas) {
   const std::string text = LogOfLines(11000);
   Files.Files[kLog] = {text, kFileAttributeHidden};
   GetParam().Inject(Files);
-  Log.TrimLogFile();
+  Log.TrimLogFile(State.AppPath);
   EXPECT_EQ(Files.Data(kLog), text);
   EXPECT_FALSE(Files.Exists(kNew)) << "no half-written copy is left behind";
   EXPECT_EQ(Files.Count("attributes="), 0);

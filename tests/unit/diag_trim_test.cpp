@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "winsys/configuration.h"
 #include "diag/diagnostic_log.h"
 #include "diag/log_trim.h"
 #include "tests/fakes/fake_clock.h"
@@ -89,14 +90,14 @@ TEST(LogTrimmerTest, AgreesWithTheWholeFileRuleOnRandomTextsAndPieces) {
 TEST(LogTrimmerTest, TrimFileAgreesWithTheWholeFileRuleOnRandomLogs) {
   std::mt19937 random(4242);
   for (int round = 0; round < 24; ++round) {
-    TEngineState state;
+    TConfiguration state;
     TFakeLogPlatform files;
     TFakeClock clock;
-    TDiagnosticLog log(state, files, clock);
+    TDiagnosticLog log(files, clock);
     const size_t size = static_cast<size_t>(kTrimLimit) + std::uniform_int_distribution<size_t>(0, 300000)(random);
     const std::string file = RandomText(random, size, round % 6 == 5);
     files.Files[kLogFileName].Data = file;
-    log.TrimLogFile();
+    log.TrimLogFile(state.AppPath);
     ASSERT_EQ(files.Data(kLogFileName), ReferenceKept(file, static_cast<int64_t>(size) - kTrimLimit))
         << "round " << round;
   }

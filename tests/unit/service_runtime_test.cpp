@@ -14,8 +14,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "common/format_text.h"
 #include "common/system_error.h"
 #include "diag/messages.h"
+#include "svcmgr/thread.h"
 #include "tests/fakes/counting_module.h"
 
 namespace {

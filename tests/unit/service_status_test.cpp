@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "common/format_text.h"
 #include "svcmgr/service.h"
 #include "svcmgr/service_status.h"
+#include "svcmgr/thread.h"
 
 namespace {
 

@@ -20,9 +20,9 @@ class SessionTest : public ::testing::Test {
  protected:
   bool Account(uint32_t id, std::string& name) {
     Processes.Calls.clear();
-    return GetProcessAccount(State, Processes, Log, id, name);
+    return GetProcessAccount(State.DebugLevel, Processes, Log, id, name);
   }
-  void Collect() { CollectSeenAccounts(State, Processes, Log); }
+  void Collect() { CollectSeenAccounts(State.SeenAccounts, State.DebugLevel, Processes, Log); }
   Calls Seen() const { return State.SeenAccounts.Items(); }
 
   TEngineState State;
@@ -82,7 +82,7 @@ TEST_P(SessionFailureTest, EachFailureIsLoggedAtItsLevelAndReleasesEverything) {
     Log.Messages.clear();
 
     std::string name = "stale";
-    EXPECT_FALSE(GetProcessAccount(State, processes, Log, 9, name));
+    EXPECT_FALSE(GetProcessAccount(State.DebugLevel, processes, Log, 9, name));
     EXPECT_EQ(name, "");
     EXPECT_EQ(processes.Calls, row.Expected);
     EXPECT_TRUE(processes.Outstanding().empty());

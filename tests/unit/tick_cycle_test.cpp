@@ -33,7 +33,7 @@ TEST_F(TickCycleTest, ConstructedStateMatchesTheDesign) {
   EXPECT_EQ(Module.DebugLevel, 2);
   EXPECT_EQ(Module.AppPath, "");
   EXPECT_EQ(Module.TickCount, 0);
-  EXPECT_TRUE(Module.LogLines.Empty());
+  EXPECT_TRUE(Module.DiagLog.LogLines.Empty());
   EXPECT_TRUE(Module.SeenAccounts.Empty());
   EXPECT_TRUE(Module.RestrictedUsers.Empty());
   EXPECT_TRUE(Module.UserRules.empty());
@@ -111,10 +111,10 @@ TEST_P(LifecycleMessagesTest, FourMessagesAppearFromLevelThree) {
   Module.ServiceStop(&Module, flag);
   Module.ServiceShutdown(&Module);
   std::vector<std::string> expected{"load"};
-  if (c.Logged) expected.push_back(std::string("log ") + kMsgServiceStarted);
-  if (c.Logged) expected.push_back(std::string("log ") + kMsgServiceStopped);
+  if (c.Logged) expected.push_back("log Service started");
+  if (c.Logged) expected.push_back("log Service stopped");
   expected.insert(expected.end(), {"flush", "trim"});
-  if (c.Logged) expected.push_back(std::string("log ") + kMsgServiceShutdown);
+  if (c.Logged) expected.push_back("log Service shutdown");
   expected.insert(expected.end(), {"flush", "trim"});
   EXPECT_EQ(Module.Calls, expected);
 
@@ -123,7 +123,7 @@ TEST_P(LifecycleMessagesTest, FourMessagesAppearFromLevelThree) {
   destroyed.DebugLevel = c.Level;
   destroyed.ServiceDestroy(&destroyed);
   std::vector<std::string> destroyCalls;
-  if (c.Logged) destroyCalls.push_back(std::string("log ") + kMsgServiceDestroyed);
+  if (c.Logged) destroyCalls.push_back("log Service destroyed");
   destroyCalls.insert(destroyCalls.end(), {"flush", "trim"});
   EXPECT_EQ(destroyed.Calls, destroyCalls);
 }
@@ -138,14 +138,14 @@ INSTANTIATE_TEST_SUITE_P(Levels, LifecycleMessagesTest,
                          });
 
 TEST_F(TickCycleTest, StopEmptiesTheBufferButKeepsTheConfiguration) {
-  Module.LogLines.Add("kept by a failed flush");
+  Module.DiagLog.LogLines.Add("kept by a failed flush");
   Module.RestrictedUsers.Add("anna");
   Module.UserRules.emplace_back();
   Module.SeenAccounts.Add("anna");
   bool stopped = true;
   Module.ServiceStop(&Module, stopped);
   EXPECT_TRUE(stopped);
-  EXPECT_TRUE(Module.LogLines.Empty());
+  EXPECT_TRUE(Module.DiagLog.LogLines.Empty());
   EXPECT_EQ(Module.RestrictedUsers.Count(), 1);
   EXPECT_EQ(Module.SeenAccounts.Count(), 1);
   EXPECT_FALSE(Module.ListsReleased());

@@ -51,7 +51,7 @@ TEST(TickStressTest, HundredThousandTicksRaceStopShutdownAndDestroyCleanly) {
     ticker.join();
     module.ServiceDestroy(&module);
     EXPECT_TRUE(module.ListsReleased());
-    EXPECT_TRUE(module.LogLines.Empty());
+    EXPECT_TRUE(module.DiagLog.LogLines.Empty());
   }
 }
 

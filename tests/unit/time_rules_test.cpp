@@ -23,7 +23,7 @@ class TimeRulesTest : public ::testing::Test {
     Clock.Set(day, hour, minute);
     return IsRestrictedNow(State, Clock, Log, user);
   }
-  TEngineState State;
+  TConfiguration State;
   TFakeClock Clock;
   TRecordingLog Log;
 };

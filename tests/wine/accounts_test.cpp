@@ -43,8 +43,8 @@ class WineAccountTest : public ::testing::Test {
 };
 
 TEST_F(WineAccountTest, LockAndUnlockReachNetUserSetInfoWithTheDesignedRecord) {
-  SetAccountLogonHours(State, PlatformAccounts(), Log, "nf_child", true);
-  SetAccountLogonHours(State, PlatformAccounts(), Log, "nf_child", false);
+  SetAccountLogonHours(State.DebugLevel, PlatformAccounts(), Log, "nf_child", true);
+  SetAccountLogonHours(State.DebugLevel, PlatformAccounts(), Log, "nf_child", false);
   const std::string zeros(42, '0');
   const std::string ones(42, 'f');
   EXPECT_EQ(RecordedCalls(),
@@ -56,17 +56,17 @@ TEST_F(WineAccountTest, LockAndUnlockReachNetUserSetInfoWithTheDesignedRecord) {
 }
 
 TEST_F(WineAccountTest, MissingAccountIsLoggedAsAFailedUpdate) {
-  SetAccountLogonHours(State, PlatformAccounts(), Log, "nouser_anna", true);
+  SetAccountLogonHours(State.DebugLevel, PlatformAccounts(), Log, "nouser_anna", true);
   EXPECT_EQ(RecordedCalls().size(), 1u);
   EXPECT_EQ(Log.Messages, std::vector<std::string>{"ERROR: Not possible to set user settings nouser_anna"});
 }
 
 TEST_F(WineAccountTest, NameTooLongForNinetyNineWideCharactersNeverReachesTheSystem) {
-  SetAccountLogonHours(State, PlatformAccounts(), Log, std::string(100, 'a'), true);
+  SetAccountLogonHours(State.DebugLevel, PlatformAccounts(), Log, std::string(100, 'a'), true);
   EXPECT_TRUE(RecordedCalls().empty());
   EXPECT_EQ(Log.Messages, std::vector<std::string>{kMsgSetUserFailed + std::string(100, 'a')});
   Log.Messages.clear();
-  SetAccountLogonHours(State, PlatformAccounts(), Log, std::string(99, 'a'), true);
+  SetAccountLogonHours(State.DebugLevel, PlatformAccounts(), Log, std::string(99, 'a'), true);
   ASSERT_EQ(RecordedCalls().size(), 1u);
   EXPECT_NE(RecordedCalls()[0].find("user=" + std::string(99, 'a') + " "), std::string::npos);
 }
@@ -75,7 +75,7 @@ TEST_F(WineAccountTest, ShutdownPrivilegeCanBeEnabledInTheOwnToken) {
   TAccountApi& api = PlatformAccounts();
   uintptr_t tokenHandle = 0;
   ASSERT_TRUE(api.OpenToken(api.CurrentProcess(), 0x0028, tokenHandle));
-  const TAccountHandle token(api, tokenHandle);
+  const TKernelHandle token(api, tokenHandle);
   TOnePrivilege privilege{1, {0, 0}, 2};
   ASSERT_TRUE(api.LookupPrivilege(nullptr, "SeShutdownPrivilege", privilege.Luid));
   EXPECT_EQ(privilege.Luid.LowPart, 19u);  // SE_SHUTDOWN_PRIVILEGE

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace app_wine {
 

@@ -1,11 +1,11 @@
 // The configuration load against the real registry of the private Wine prefix.
-// The loader reads fixed paths, so each test writes its configuration under
-// HKLM\SOFTWARE\Vrem\NortavelFree and removes it again, in both registry views.
+// Each test writes its configuration under a throwaway key of its own, in both
+// registry views, and removes it again; the service's own key is never touched.
 
 // RegDeleteTreeA and RegDeleteKeyExA are declared from Vista on; the test needs
 // them only to clean up.
 #define _WIN32_WINNT 0x0600
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -21,10 +21,18 @@
 namespace {
 using ::testing::ElementsAre;
 
-const std::string kMain = "SOFTWARE\\Vrem\\NortavelFree";
+const std::string kThrowaway = "SOFTWARE\\NortavelFreeTest" + std::to_string(GetCurrentProcessId());
+const std::string kMain = kThrowaway + "\\Vrem\\NortavelFree";
 const std::string kUsers = kMain + "\\Time_restrictions";
-const std::string kNoDebug = "ERROR:Unable to read debug level from \\SOFTWARE\\Vrem\\NortavelFree\\";
-const std::string kNoPath = "ERROR:Unable to read application path from \\SOFTWARE\\Vrem\\NortavelFree\\";
+const std::string kNoDebug = "ERROR:Unable to read debug level from \\" + kMain + "\\";
+const std::string kNoPath = "ERROR:Unable to read application path from \\" + kMain + "\\";
+
+TConfigLocation TestLocation(TRegistryView view = TRegistryView::Own) {
+  TConfigLocation location;
+  location.MainKeyPath = "\\" + kMain + "\\";
+  location.View = view;
+  return location;
+}
 
 constexpr bool kIs64BitProcess = sizeof(void*) == 8;
 
@@ -43,12 +51,13 @@ class WineConfigTest : public ::testing::Test {
 
   static void RemoveConfiguration() {
     for (const REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}}) {
-      HKEY vrem = nullptr;
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vrem", 0, KEY_ALL_ACCESS | view, &vrem) == ERROR_SUCCESS) {
-        RegDeleteTreeA(vrem, nullptr);
-        RegCloseKey(vrem);
+      HKEY throwaway = nullptr;
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kThrowaway.c_str(), 0, KEY_ALL_ACCESS | view, &throwaway) ==
+          ERROR_SUCCESS) {
+        RegDeleteTreeA(throwaway, nullptr);
+        RegCloseKey(throwaway);
       }
-      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vrem", view, 0);
+      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kThrowaway.c_str(), view, 0);
     }
   }
 
@@ -86,9 +95,9 @@ class WineConfigTest : public ::testing::Test {
   }
 
   // Runs one load; returns the registry error's message, or "".
-  std::string Load() {
+  std::string Load(TRegistryView view = TRegistryView::Own) {
     try {
-      EXPECT_TRUE(LoadConfiguration(State, PlatformRegistry(), Log));
+      EXPECT_TRUE(LoadConfiguration(State, PlatformRegistry(), TestLocation(view), Log));
     } catch (const ERegistryException& e) {
       return e.Message();
     }
@@ -101,7 +110,7 @@ class WineConfigTest : public ::testing::Test {
     return rules;
   }
 
-  TEngineState State;
+  TConfiguration State;
   TRecordingLog Log;
 };
 
@@ -165,7 +174,7 @@ TEST_F(WineConfigTest, ValuesOfTheWrongKindThroughTheRealCalls) {
     SetString(kMain, "Path", "C:\\New");
     SetRaw(kMain, c.Value, c.Type, c.Data);
     SetString(kUsers + "\\Anna", "Time1", "1");
-    State = TEngineState();
+    State = TConfiguration();
     State.AppPath = "D:\\Old\\";
     EXPECT_EQ(Load(), c.Error) << c.Name;
     EXPECT_EQ(State.DebugLevel, std::string(c.Value) == "Debug" ? 2 : 3) << c.Name;
@@ -234,8 +243,8 @@ TEST_F(WineConfigTest, AConfigurationWrittenWithRegIntoThisBuildsViewIsLoadedExa
   // What the README tells administrators: /reg:32 for the 32-bit build, /reg:64 for the 64-bit one.
   const std::string view = kIs64BitProcess ? " /reg:64" : " /reg:32";
   const std::string rule = std::string(16, '1') + std::string(24, '0') + std::string(8, '1');
-  const std::string main = "\"HKLM\\SOFTWARE\\Vrem\\NortavelFree\"";
-  const std::string user = "\"HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\kid\"";
+  const std::string main = "\"HKLM\\" + kMain + "\"";
+  const std::string user = "\"HKLM\\" + kUsers + "\\kid\"";
   ASSERT_EQ(RunReg("add " + main + " /v Debug /t REG_DWORD /d 4294967295 /f" + view), 0u);
   ASSERT_EQ(RunReg("add " + main + " /v Path /t REG_EXPAND_SZ /d %SystemRoot%\\Logs\\ /f" + view), 0u);
   for (int day = 1; day <= 7; ++day)
@@ -262,6 +271,17 @@ TEST_F(WineConfigTest, TheOtherRegistryViewIsNotRead) {
   EXPECT_EQ(State.AppPath, "");
   EXPECT_TRUE(State.RestrictedUsers.Empty());
   EXPECT_THAT(Log.Messages, ElementsAre(kNoPath));
+}
+
+TEST_F(WineConfigTest, AChosenViewIsReadWhateverTheBuild) {
+  if (!kIs64BitProcess && !RunsUnderWow64()) GTEST_SKIP() << "32-bit Windows has a single registry view";
+  SetDword(kMain, "Debug", 3, KEY_WOW64_32KEY);
+  SetDword(kMain, "Debug", 4, KEY_WOW64_64KEY);
+
+  EXPECT_EQ(Load(TRegistryView::View32), "");
+  EXPECT_EQ(State.DebugLevel, 3);
+  EXPECT_EQ(Load(TRegistryView::View64), "");
+  EXPECT_EQ(State.DebugLevel, 4);
 }
 
 // The behaviour of the real calls that the accessor and the fake registry rely on.
@@ -309,13 +329,13 @@ TEST_F(WineConfigTest, TheForwardingClassKeepsTheContractOfTheCalls) {
   EXPECT_EQ(key, 0u);
 }
 
-TEST(WineRegistryApiTest, LeadBytesAreThoseOfTheAnsiCodePage) {
+TEST(WineTextTest, LeadBytesAreThoseOfTheAnsiCodePage) {
   CPINFO info = {};
   ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
   bool lead[256] = {};
   for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2)
     for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) lead[b] = true;
-  for (int b = 0; b < 256; ++b) EXPECT_EQ(PlatformRegistry().IsLeadByte(static_cast<uint8_t>(b)), lead[b]) << b;
+  for (int b = 0; b < 256; ++b) EXPECT_EQ(PlatformIsLeadByte(static_cast<uint8_t>(b)), lead[b]) << b;
 }
 
 // Wine gives a process the ANSI code page 932 when it starts with LANG=ja_JP.UTF-8;

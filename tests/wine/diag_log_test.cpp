@@ -4,10 +4,11 @@
 #include <cstdio>
 #include <string>
 
+#include "winsys/configuration.h"
 #include "diag/diagnostic_log.h"
 #include "diag/timestamp.h"
 #include "tests/fakes/fake_clock.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 
@@ -76,9 +77,9 @@ class DiagWineTest : public ::testing::Test {
   std::string NewPath() const { return LogPath() + kTrimFileSuffix; }
 
   std::string Folder;
-  TEngineState State;
+  TConfiguration State;
   TFakeClock Clock;
-  TDiagnosticLog Log{State, PlatformLogFiles(), Clock};
+  TDiagnosticLog Log{PlatformLogFiles(), Clock};
 };
 
 TEST_F(DiagWineTest, FlushWritesCrLfLinesStampedInTheUserLocaleAndHidesTheFile) {
@@ -86,7 +87,7 @@ TEST_F(DiagWineTest, FlushWritesCrLfLinesStampedInTheUserLocaleAndHidesTheFile) 
   ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SYSTEM));
   Log.Log("Service started");
   Log.Log("");
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   TDateTime now = Clock.LocalNow();
   const std::string stamp = "[ " + PlatformStamp(LOCALE_USER_DEFAULT, now) + " ] ";
   EXPECT_EQ(ReadAll(LogPath()), stamp + "Service started\r\n" + stamp + "\r\n");
@@ -96,9 +97,9 @@ TEST_F(DiagWineTest, FlushWritesCrLfLinesStampedInTheUserLocaleAndHidesTheFile) 
   const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SYSTEM;
   ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), kept));
   Log.Log("again");
-  Log.FlushLog();
+  Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(GetFileAttributesA(LogPath().c_str()), kept) << "a hidden file keeps every attribute";
-  EXPECT_TRUE(State.LogLines.Empty());
+  EXPECT_TRUE(Log.LogLines.Empty());
 }
 
 TEST_F(DiagWineTest, ReadOnlyLogKeepsTheLinesAndSurvivesTheTrim) {
@@ -112,9 +113,9 @@ TEST_F(DiagWineTest, ReadOnlyLogKeepsTheLinesAndSurvivesTheTrim) {
     GTEST_SKIP() << "read-only files are writable here (Wine run as root)";
   }
   Log.Log("kept");
-  EXPECT_FALSE(Log.AppendLinesToFile(State.LogLines, kLogFileName));
-  EXPECT_EQ(State.LogLines.Count(), 1);
-  Log.TrimLogFile();
+  EXPECT_FALSE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
+  EXPECT_EQ(Log.LogLines.Count(), 1);
+  Log.TrimLogFile(State.AppPath);
   // Windows refuses to replace a read-only file, so the log stays as it was;
   // Wine replaces it with the complete copy. Either way the log is whole.
   const std::string after = ReadAll(LogPath());
@@ -143,7 +144,7 @@ TEST_F(DiagWineTest, TrimReplacesAHiddenLogWithCrLfLinesAndHidesIt) {
   ASSERT_EQ(log.size(), static_cast<size_t>(kTrimLimit) + 100);
   WriteAll(LogPath(), log);
   ASSERT_TRUE(SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_TRUE(Log.TrimFile(kLogFileName));
+  EXPECT_TRUE(Log.TrimFile(State.AppPath, kLogFileName));
   EXPECT_TRUE(ReadAll(LogPath()) == kept);
   EXPECT_EQ(AttributesBesideArchive(LogPath()), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(GetFileAttributesA(NewPath().c_str()), INVALID_FILE_ATTRIBUTES);
@@ -229,12 +230,12 @@ TEST_F(DiagHeldOpenTest, FlushAgainstAnExclusiveHandleKeepsTheLinesForTheNextFlu
   const HANDLE held = Hold(0);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   Log.Log("first");
-  Log.FlushLog();
-  EXPECT_EQ(State.LogLines.Count(), 1) << "a flush that cannot open the file keeps its lines";
+  Log.FlushLog(State.DebugLevel, State.AppPath);
+  EXPECT_EQ(Log.LogLines.Count(), 1) << "a flush that cannot open the file keeps its lines";
   CloseHandle(held);
   Log.Log("second");
-  Log.FlushLog();
-  EXPECT_EQ(State.LogLines.Count(), 0);
+  Log.FlushLog(State.DebugLevel, State.AppPath);
+  EXPECT_EQ(Log.LogLines.Count(), 0);
   const std::string text = ReadAll(LogPath());
   const size_t first = text.find("] first\r\n");
   ASSERT_NE(first, std::string::npos) << text;
@@ -248,12 +249,12 @@ TEST_F(DiagHeldOpenTest, TrimLeavesTheLogWholeWhileAReaderHoldsIt) {
   for (const DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
     const HANDLE held = Hold(share);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Log.TrimLogFile();  // cannot read (no sharing) or cannot replace (no delete sharing)
+    Log.TrimLogFile(State.AppPath);  // cannot read (no sharing) or cannot replace (no delete sharing)
     CloseHandle(held);
     EXPECT_EQ(ReadAll(LogPath()), original) << "share mode " << share;
     EXPECT_EQ(GetFileAttributesA(NewPath().c_str()), INVALID_FILE_ATTRIBUTES) << "no copy left behind";
   }
-  Log.TrimLogFile();  // released: now it is cut back
+  Log.TrimLogFile(State.AppPath);  // released: now it is cut back
   const std::string trimmed = ReadAll(LogPath());
   EXPECT_LT(trimmed.size(), 1048576u);
   EXPECT_EQ(trimmed, original.substr(original.size() - trimmed.size())) << "whole newest lines kept";

@@ -39,7 +39,7 @@ TEST(WineSessionTest, TestProcessIsOwnedByTheAccountWineRunsAs) {
   state.DebugLevel = 4;
   TRecordingLog log;
   std::string account = "stale";
-  ASSERT_TRUE(GetProcessAccount(state, PlatformProcesses(), log, static_cast<uint32_t>(_getpid()), account))
+  ASSERT_TRUE(GetProcessAccount(state.DebugLevel, PlatformProcesses(), log, static_cast<uint32_t>(_getpid()), account))
       << Joined(log.Messages);
   EXPECT_TRUE(PlatformSameText(account, user)) << account << " / " << user;
   EXPECT_EQ(account.find('\\'), std::string::npos) << "the bare name, without the domain";
@@ -55,10 +55,10 @@ TEST(WineSessionTest, CollectingTwiceListsTheOwnerOnce) {
   TEngineState state;
   state.DebugLevel = 4;
   TRecordingLog log;
-  CollectSeenAccounts(state, PlatformProcesses(), log);
+  CollectSeenAccounts(state.SeenAccounts, state.DebugLevel, PlatformProcesses(), log);
   ASSERT_GE(state.SeenAccounts.IndexOf(user), 0) << Joined(state.SeenAccounts.Items());
   const std::vector<std::string> first = state.SeenAccounts.Items();
-  CollectSeenAccounts(state, PlatformProcesses(), log);
+  CollectSeenAccounts(state.SeenAccounts, state.DebugLevel, PlatformProcesses(), log);
   EXPECT_EQ(state.SeenAccounts.Items(), first);
   for (size_t i = 0; i < first.size(); ++i)
     for (size_t j = i + 1; j < first.size(); ++j) EXPECT_FALSE(PlatformSameText(first[i], first[j]));
@@ -77,7 +77,7 @@ TEST(WineSessionTest, ProcessThatDoesNotExistFailsAtTheOpen) {
     state.DebugLevel = level;
     TRecordingLog log;
     std::string account = "stale";
-    EXPECT_FALSE(GetProcessAccount(state, PlatformProcesses(), log, gone, account));
+    EXPECT_FALSE(GetProcessAccount(state.DebugLevel, PlatformProcesses(), log, gone, account));
     EXPECT_EQ(account, "");
     EXPECT_EQ(log.Messages, level == 4 ? std::vector<std::string>{kMsgOpenProcessFailed} : std::vector<std::string>{});
   }
@@ -85,11 +85,11 @@ TEST(WineSessionTest, ProcessThatDoesNotExistFailsAtTheOpen) {
 
 TEST(WineSessionTest, SizeProbeReportsInsufficientBufferAndClosingKeepsTheError) {
   TProcessApi& api = PlatformProcesses();
-  const TProcessHandle process(api, api.OpenProcessById(0x0410, false, static_cast<uint32_t>(_getpid())));
+  const TKernelHandle process(api, api.OpenProcessById(0x0410, false, static_cast<uint32_t>(_getpid())));
   ASSERT_TRUE(process);
   uintptr_t tokenHandle = 0;
   ASSERT_TRUE(api.OpenToken(process.Get(), 0x0008, tokenHandle));
-  TProcessHandle token(api, tokenHandle);
+  TKernelHandle token(api, tokenHandle);
   uint32_t length = 0;
   EXPECT_FALSE(api.QueryToken(token.Get(), 1, nullptr, 0, length));
   EXPECT_EQ(api.LastError(), 122u);

@@ -11,7 +11,7 @@
 #include "svcmgr/components.h"
 #include "svcmgr/timer.h"
 #include "tests/fakes/fake_app_api.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 

@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
   TEngineState state;  // the shipped default level, 2
   TDroppingLog log;
   TProcessApi& processes = PlatformProcesses();
-  CollectSeenAccounts(state, processes, log);
+  CollectSeenAccounts(state.SeenAccounts, state.DebugLevel, processes, log);
   const TReach reach = BareTick();
 
   std::vector<double> ours, bare, ratios;
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
       const bool oursNow = (half == 0) == (round % 2 == 0);
       const double start = Now(frequency);
       for (int t = 0; t < ticks; ++t) {
-        if (oursNow) CollectSeenAccounts(state, processes, log);
+        if (oursNow) CollectSeenAccounts(state.SeenAccounts, state.DebugLevel, processes, log);
         else BareTick();
       }
       (oursNow ? oursSeconds : bareSeconds) = Now(frequency) - start;

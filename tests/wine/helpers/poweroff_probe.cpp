@@ -13,10 +13,10 @@
 #include <thread>
 
 #include "common/clock.h"
+#include "common/log_sink.h"
 #include "diag/diagnostic_log.h"
 #include "diag/log_platform.h"
 #include "diag/messages.h"
-#include "engine/engine_state.h"
 #include "winsys/accounts.h"
 
 namespace {
@@ -29,15 +29,24 @@ int Idle(const std::string& folder) {
   return 0;
 }
 
+// The real log, written to folder at level 2, as the power-off reaches it.
+class TProbeLog : public TLogSink {
+ public:
+  explicit TProbeLog(std::string folder) : Folder(std::move(folder)) {}
+  void Log(const std::string& message) override { File.Log(message); }
+  void FlushLog() override { File.FlushLog(2, Folder); }
+
+ private:
+  TDiagnosticLog File{PlatformLogFiles(), PlatformClock()};
+  std::string Folder;
+};
+
 int PowerOff(const std::string& folder) {
-  TEngineState state;
-  state.DebugLevel = 2;
-  state.AppPath = folder;
-  TDiagnosticLog log(state, PlatformLogFiles(), PlatformClock());
+  TProbeLog log(folder);
   log.Log(std::string(kMsgFoundRestrictedUser) + "probe");
   log.Log(kMsgUserLoggedIn);
   log.Log(std::string(kMsgUserBlocked) + "probe");
-  const bool accepted = ShutdownComputer(state, PlatformAccounts(), log);
+  const bool accepted = ShutdownComputer(2, PlatformAccounts(), log);
   std::ofstream(folder + "poweroff_probe.result") << "result=" << (accepted ? 1 : 0) << "\n";
   Wait(120);
   return accepted ? 0 : 1;

@@ -129,7 +129,7 @@ int Probe() {
   state.DebugLevel = 4;
   TRecordingSink log;
   TCountingProcesses counting(real);
-  CollectSeenAccounts(state, counting, log);
+  CollectSeenAccounts(state.SeenAccounts, state.DebugLevel, counting, log);
 
   int nonzero = 0, wide = 0;
   for (uint32_t i = 0; i < listedBytes / 4; ++i) {

@@ -2,7 +2,7 @@
 // TimerWindowProc bound to its timer, so WM_TIMER becomes TTimer::Tick there.
 #include "svcmgr/timer.h"
 #include "svcmgr/timer_api.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 

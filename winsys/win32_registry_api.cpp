@@ -1,5 +1,5 @@
 #include "winsys/registry_api.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 HKEY AsKey(uintptr_t key) { return reinterpret_cast<HKEY>(key); }
@@ -46,8 +46,6 @@ class TWin32Registry : public TRegistryApi {
     const LONG result = KeepingLastError([&] { return RegCloseKey(AsKey(key)); });
     return result;
   }
-
-  bool IsLeadByte(uint8_t byte) override { return IsDBCSLeadByte(byte) != FALSE; }
 };
 }  // namespace
 

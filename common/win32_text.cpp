@@ -1,5 +1,7 @@
-#include "common/string_list.h"
-#include "winsys/win32.h"
+#include "common/text.h"
+#include "common/win32.h"
+
+bool PlatformIsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 bool PlatformSameText(const std::string& a, const std::string& b) {
   // Lengths are passed explicitly so that embedded zeros and empty texts compare whole.

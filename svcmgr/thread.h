@@ -1,12 +1,11 @@
 #pragma once
 // TThread: a system thread created suspended through the runtime seam, started
-// explicitly, waited for, and released by its owner once it has ended.
-// TServiceThread: the thread that runs a service's start, execute, stop and
-// shutdown handlers and receives its control requests in its own message queue.
+// explicitly, waited for, and released by its owner once it has ended. What the
+// thread does is the derived class's Execute; this class knows nothing of it.
 //
-// Threads: created, started, waited for and released on the service-main thread;
-// the body runs on the new thread. RequestStop and StopRequested are used on the
-// service thread; the flag is atomic all the same, so a read from elsewhere is safe.
+// Threads: created, started, waited for and released on the owner's thread; the
+// body runs on the new thread. The stop flag is atomic, so RequestStop and
+// StopRequested are safe from any thread.
 
 #include <atomic>
 #include <cstdint>
@@ -14,17 +13,8 @@
 #include "common/owned.h"
 #include "svcmgr/service_api.h"
 
-class TService;
-
 inline constexpr char kThreadCreationError[] = "Thread creation error: %s";
 inline constexpr char kThreadResumeError[] = "Thread resume error: %s";
-
-struct TThreadHandleTraits {
-  using Handle = uintptr_t;
-  using Api = TServiceRuntimeApi;
-  static constexpr Handle Null() { return 0; }
-  static void Close(Api& api, Handle handle) { api.CloseThreadHandle(handle); }
-};
 
 class TThread : private TThreadRoutine {
  public:
@@ -52,25 +42,11 @@ class TThread : private TThreadRoutine {
   // The body. Whatever it throws is swallowed: nothing may leave a thread's start routine.
   virtual void Execute() = 0;
 
-  TServiceRuntimeApi& Api;
-
  private:
   void ThreadMain() override;
 
-  TOwned<TThreadHandleTraits> Handle;
+  TServiceRuntimeApi& Api;
+  TOwned<TServiceRuntimeApi, &TServiceRuntimeApi::CloseThreadHandle> Handle;
   uint32_t Id = 0;
   std::atomic<bool> StopFlag{false};
-};
-
-class TServiceThread : public TThread {
- public:
-  TServiceThread(TService& service, TServiceRuntimeApi& api) : TThread(api), Service(service) {}
-
- protected:
-  // Creates the message queue, reports start pending, runs OnStart, reports
-  // running, runs OnExecute and then handles what is still queued.
-  void Execute() override;
-
- private:
-  TService& Service;
 };

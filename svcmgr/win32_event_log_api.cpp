@@ -1,5 +1,5 @@
 #include "svcmgr/event_log_api.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 class TWin32EventLog : public TEventLogApi {

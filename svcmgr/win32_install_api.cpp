@@ -1,6 +1,6 @@
 // The service control manager calls of installation and removal.
 #include "svcmgr/install_api.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 

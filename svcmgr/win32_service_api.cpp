@@ -1,6 +1,6 @@
 // The service runtime's calls, forwarded to advapi32, kernel32 and user32.
 #include "svcmgr/service_api.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The main thread's hidden window and message loop.
 #include "svcmgr/message_loop.h"
 #include "svcmgr/message_loop_api.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 

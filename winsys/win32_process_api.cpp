@@ -1,5 +1,5 @@
 // The process and token calls of session detection, forwarded to Windows.
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 #include <psapi.h>
 
@@ -12,7 +12,7 @@ static_assert(sizeof(HMODULE) == sizeof(uintptr_t), "the caller's module room is
 
 HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-class TWin32Processes : public TProcessApi {
+class TWin32Processes : public TProcessApi, public TWin32KernelApi {
  public:
   bool EnumProcessIds(uint32_t* ids, uint32_t bufferBytes, uint32_t& bytesReturned) override {
     DWORD returned = 0;
@@ -31,13 +31,6 @@ class TWin32Processes : public TProcessApi {
         ::EnumProcessModules(AsHandle(process), reinterpret_cast<HMODULE*>(modules), bufferBytes, &needed);
     bytesNeeded = needed;
     return ok != FALSE;
-  }
-
-  bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) override {
-    HANDLE opened = nullptr;
-    if (!::OpenProcessToken(AsHandle(process), access, &opened)) return false;
-    token = reinterpret_cast<uintptr_t>(opened);
-    return true;
   }
 
   bool QueryToken(uintptr_t token, uint32_t infoClass, void* buffer, uint32_t length,
@@ -69,12 +62,6 @@ class TWin32Processes : public TProcessApi {
     sidType = static_cast<uint32_t>(use);
     return ok != FALSE;
   }
-
-  void CloseObject(uintptr_t handle) override {
-    KeepingLastError([&] { return ::CloseHandle(AsHandle(handle)); });
-  }
-
-  uint32_t LastError() override { return ::GetLastError(); }
 };
 
 }  // namespace

@@ -1,9 +1,8 @@
 // The process-level calls of the service application.
 #include <vector>
 
-#include "common/string_list.h"
 #include "svcmgr/application_api.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 
@@ -13,10 +12,6 @@ class TWin32ApplicationApi : public TApplicationApi {
     const char* line = GetCommandLineA();
     return line != nullptr ? line : "";
   }
-
-  bool IsLeadByte(char c) override { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
-
-  bool SameText(const std::string& a, const std::string& b) override { return PlatformSameText(a, b); }
 
   std::string ModuleFileName(uint32_t room) override {
     std::vector<char> buffer(room + 1, '\0');

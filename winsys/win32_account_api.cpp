@@ -1,6 +1,6 @@
 // The account, privilege and power calls of lock-out and power-off, forwarded to
 // Windows.
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 #include <lm.h>
 
@@ -25,7 +25,7 @@ static_assert(offsetof(TOnePrivilege, Attributes) == offsetof(TOKEN_PRIVILEGES, 
 
 HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-class TWin32Accounts : public TAccountApi {
+class TWin32Accounts : public TAccountApi, public TWin32KernelApi {
  public:
   int32_t ToWide(uint32_t codePage, uint32_t flags, const char* text, int32_t textLength, char16_t* wide,
                  int32_t wideRoom) override {
@@ -44,13 +44,6 @@ class TWin32Accounts : public TAccountApi {
   }
 
   uintptr_t CurrentProcess() override { return reinterpret_cast<uintptr_t>(::GetCurrentProcess()); }
-
-  bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) override {
-    HANDLE opened = nullptr;
-    if (!::OpenProcessToken(AsHandle(process), access, &opened)) return false;
-    token = reinterpret_cast<uintptr_t>(opened);
-    return true;
-  }
 
   bool LookupPrivilege(const char* systemName, const char* privilegeName, TPrivilegeId& luid) override {
     LUID value{};
@@ -73,13 +66,7 @@ class TWin32Accounts : public TAccountApi {
     return ok != FALSE;
   }
 
-  uint32_t LastError() override { return ::GetLastError(); }
-
   bool ExitSystem(uint32_t flags, uint32_t reason) override { return ::ExitWindowsEx(flags, reason) != FALSE; }
-
-  void CloseObject(uintptr_t handle) override {
-    KeepingLastError([&] { return ::CloseHandle(AsHandle(handle)); });
-  }
 };
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "diag/stdio_streams.h"
-#include "winsys/win32.h"
+#include "common/win32.h"
 
 namespace {
 

@@ -1,0 +1,13 @@
+#include "common/text.h"
+
+#include <cctype>
+
+bool AsciiSameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x != y && std::tolower(x) != std::tolower(y)) return false;
+  }
+  return true;
+}

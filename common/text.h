@@ -1,0 +1,22 @@
+#pragma once
+// The platform's rules for single-byte text: which bytes open a double-byte
+// character, and which texts are equal when letter case is ignored. Every
+// subsystem asks here; nothing else wraps the Windows calls behind them.
+
+#include <cstdint>
+#include <string>
+
+// Whether byte opens a double-byte character in the system's ANSI code page
+// (IsDBCSLeadByte). Never natively.
+bool PlatformIsLeadByte(uint8_t byte);
+using TLeadByteTest = bool (*)(uint8_t byte);
+
+// Whole-text comparison that ignores letter case; true when the texts are equal.
+using TSameText = bool (*)(const std::string& a, const std::string& b);
+
+// ASCII-only case folding: the stand-in for the platform comparison off Windows.
+bool AsciiSameText(const std::string& a, const std::string& b);
+
+// CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE) on Windows, AsciiSameText
+// in the native build.
+bool PlatformSameText(const std::string& a, const std::string& b);
