@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
+#include <utility>
 #include <vector>
 
+#include "common/debug_level.h"
 #include "common/owned.h"
 #include "diag/log_trim.h"
 #include "diag/messages.h"
@@ -20,6 +23,16 @@ constexpr size_t kWriteBatch = 64 * 1024;
 // "%s" semantics: a text ends at a zero byte. One in the file would also end
 // the text that the trim reads, and with it every later line.
 size_t TextLength(const std::string& text) { return std::min(text.size(), text.find('\0')); }
+
+// 64 bits from the system's random source (the C runtime's rand_s on Windows),
+// as 16 hexadecimal digits.
+std::string RandomHex() {
+  std::random_device source;
+  const uint64_t value = (static_cast<uint64_t>(source()) << 32) | source();
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
 
 }  // namespace
 
@@ -65,8 +78,14 @@ bool TDiagnosticLog::AppendLinesToFile(TStringList& lines, const std::string& fo
   if (lines.Empty()) return true;
   const std::string path = folder + fileName;
   // Text mode: every "\n" reaches a Windows file as CR LF.
-  TLogStream file(Platform, Platform.OpenStream(path, "a+"));
-  if (!file) return false;
+  bool linked = false;
+  TLogStream file(Platform, Platform.OpenStream(path, "a+", linked));
+  if (!file) {
+    // Kept like the lines for a locked file: the administrator is told and can
+    // remove the link, and nothing is written through it meanwhile.
+    if (linked) RefusedLink = path;
+    return false;
+  }
   // Where this batch begins. A batch that fails is cut off again here, so that
   // the next flush, which writes the kept lines once more, leaves each line in
   // the file once.
@@ -84,45 +103,73 @@ bool TDiagnosticLog::AppendLinesToFile(TStringList& lines, const std::string& fo
     }
   }
   if (written && !batch.empty()) written = Platform.WriteStream(file.Get(), batch.data(), batch.size());
+  // While the stream is open the path names the file just checked: nobody can
+  // swap in a link before the attributes are set.
+  ApplyHiddenRule(path);
   // A full disk often shows only here, when the stream's buffer is written out.
   const bool closed = Platform.CloseStream(file.Release());
   const bool complete = written && closed;
   if (!complete && start >= 0) (void)Platform.TruncateFile(path, start);
-  ApplyHiddenRule(path);
   if (!complete) return false;
   lines.Clear();
   return true;
 }
 
-void TDiagnosticLog::TrimLogFile(const std::string& folder) { (void)TrimFile(folder, kLogFileName); }
+void TDiagnosticLog::TrimLogFile(int32_t debugLevel, const std::string& folder) {
+  (void)TrimFile(debugLevel, folder, kLogFileName);
+}
 
-bool TDiagnosticLog::TrimFile(const std::string& folder, const std::string& fileName) {
+bool TDiagnosticLog::TrimFile(int32_t debugLevel, const std::string& folder, const std::string& fileName) {
   const std::string path = folder + fileName;
   // Binary: the split must see every CR and LF as the file holds them, and the
   // C runtime's text mode would end the text early at a Ctrl+Z byte.
-  TLogStream log(Platform, Platform.OpenStream(path, "rb"));
-  if (!log) return false;
+  bool linked = false;
+  TLogStream log(Platform, Platform.OpenStream(path, "rb", linked));
+  if (!log) {
+    if (linked) {
+      RefusedLink = path;
+      LogTrimFailure(debugLevel, kMsgTrimRefusedLink + path);
+    }
+    return false;
+  }
   const int64_t size = Platform.SeekStream(log.Get(), 0, SEEK_END);
   if (size < 0) return false;
   if (size < kTrimLimit) return true;
   if (Platform.SeekStream(log.Get(), 0, SEEK_SET) != 0) return false;
 
   // The kept lines go to a new file first: the log is replaced only by a
-  // complete copy, so no failure on the way can lose it.
-  const std::string newPath = path + kTrimFileSuffix;
-  (void)Platform.RemoveFile(newPath);  // left over by a trim that was cut short
-  TLogStream out(Platform, Platform.OpenStream(newPath, "w"));
-  if (!out) return true;
-  bool complete = WriteKeptLines(log.Get(), out.Get(), size - kTrimLimit);
-  complete = Platform.CloseStream(out.Release()) && complete;
-  log.Reset();  // Windows does not replace a file that is still open
-  if (!complete || !Platform.RenameFile(newPath, path, kMoveFileReplaceExisting)) {
-    (void)Platform.RemoveFile(newPath);
+  // complete copy, so no failure on the way can lose it. The copy's name is new
+  // each time and the file is created exclusively, so nothing planted under a
+  // name known in advance can receive the copy or stop the trim.
+  const std::string newPath = path + "." + RandomHex() + kTrimFileSuffix;
+  TLogStream out(Platform, Platform.OpenStream(newPath, "w", linked));
+  if (!out) {
+    LogTrimFailure(debugLevel, kMsgTrimNoNewFile + newPath);
     return true;
   }
-  ApplyHiddenRule(path);
+  bool complete = WriteKeptLines(log.Get(), out.Get(), size - kTrimLimit);
+  ApplyHiddenRule(newPath);  // while it is open, so this is still our file
+  complete = Platform.CloseStream(out.Release()) && complete;
+  log.Reset();  // Windows does not replace a file that is still open
+  if (!complete) {
+    (void)Platform.RemoveFile(newPath);
+    LogTrimFailure(debugLevel, kMsgTrimCopyFailed + newPath);
+    return true;
+  }
+  // The move replaces whatever the log's name holds by then, a link included,
+  // without following it.
+  if (!Platform.RenameFile(newPath, path, kMoveFileReplaceExisting)) {
+    (void)Platform.RemoveFile(newPath);
+    LogTrimFailure(debugLevel, kMsgTrimNotReplaced + newPath);
+  }
   return true;
 }
+
+void TDiagnosticLog::LogTrimFailure(int32_t debugLevel, const std::string& reason) {
+  if (LevelAdmits(debugLevel, 1)) Log(reason);
+}
+
+std::string TDiagnosticLog::TakeRefusedLink() { return std::exchange(RefusedLink, std::string()); }
 
 bool TDiagnosticLog::WriteKeptLines(uintptr_t log, uintptr_t out, int64_t excess) {
   TLogTrimmer trimmer(excess);

@@ -18,7 +18,9 @@
 #include "diag/timestamp.h"
 
 inline constexpr char kLogFileName[] = "debug_free.log";
-// The trim's new file, beside the log until it replaces it.
+// The trim's new file, beside the log until it replaces it, is named after the
+// log, a dot, 16 random hexadecimal digits and this suffix: a name nobody can
+// plant in advance.
 inline constexpr char kTrimFileSuffix[] = ".trim";
 inline constexpr int64_t kTrimLimit = 0x100000;  // bytes
 
@@ -45,22 +47,28 @@ class TDiagnosticLog {
   // AppendLinesToFile(LogLines, folder, "debug_free.log") unless debugLevel is 0.
   void FlushLog(int32_t debugLevel, const std::string& folder);
   // Appends lines to folder + fileName and empties lines. False when fileName
-  // is empty, the file cannot be opened, or a write or the close fails; lines
-  // then keeps every entry and the file is cut back to its former size, so the
-  // next flush writes each line once. True, without touching the file, when
-  // lines is empty.
+  // is empty, the file cannot be opened or is refused as a link, or a write or
+  // the close fails; lines then keeps every entry and the file is cut back to
+  // its former size, so the next flush writes each line once. True, without
+  // touching the file, when lines is empty.
   bool AppendLinesToFile(TStringList& lines, const std::string& folder, const std::string& fileName);
-  // TrimFile(folder, kLogFileName); runs whatever the level.
-  void TrimLogFile(const std::string& folder);
+  // TrimFile(debugLevel, folder, kLogFileName); runs whatever the level.
+  void TrimLogFile(int32_t debugLevel, const std::string& folder);
   // Cuts folder + fileName back below kTrimLimit when it has reached it. False
   // when the file cannot be opened or measured (the trim is skipped); true
   // otherwise, also when the log had to stay as it was because the new file
-  // could not be written or could not replace it.
-  bool TrimFile(const std::string& folder, const std::string& fileName);
+  // could not be created, written or put in its place. Each of those, and a log
+  // refused as a link, is logged at level 1 with the reason.
+  bool TrimFile(int32_t debugLevel, const std::string& folder, const std::string& fileName);
+
+  // The path of a file refused as a link since the last call, or empty; the
+  // caller reports it where an administrator looks.
+  std::string TakeRefusedLink();
 
  private:
   void DropOldestLines(const std::string& stamp);
   bool WriteKeptLines(uintptr_t log, uintptr_t out, int64_t excess);
+  void LogTrimFailure(int32_t debugLevel, const std::string& reason);
   // Hidden rule: readable attributes without hidden become hidden alone.
   void ApplyHiddenRule(const std::string& path);
 
@@ -69,4 +77,5 @@ class TDiagnosticLog {
   std::optional<TLocaleFormats> Formats;
   int64_t DroppedLines = 0;
   std::string DropMarker;  // LogLines[0] while it reports DroppedLines
+  std::string RefusedLink;
 };

@@ -4,10 +4,16 @@
 // locale and information types) so tests can check what reaches the system.
 // Streams and their errors follow C stdio; every stream handle that OpenStream
 // returns must be given back to CloseStream exactly once.
+//
+// The log's folder may be writable by the very user the service restricts, who
+// may plant links there. So no call that writes ever follows a link: a file that
+// is a link, a reparse point or that has more than one name is refused.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "diag/folder_access.h"
 
 // GetFileAttributesA / SetFileAttributesA bits and the failure value.
 inline constexpr uint32_t kFileAttributeReadOnly = 0x01;
@@ -37,8 +43,13 @@ class TLogPlatform {
  public:
   virtual ~TLogPlatform() = default;
 
-  // fopen(path, mode): a stream handle, or 0 when the file cannot be opened.
-  virtual uintptr_t OpenStream(const std::string& path, const char* mode) = 0;
+  // fopen(path, mode) without following a link: a stream handle, or 0 when the
+  // file cannot be opened, and also, with linked set, when it is a link, a
+  // reparse point or has more than one name. Mode "w" creates the file
+  // exclusively: it fails when anything exists under the name. While the
+  // stream is open the file can be neither deleted nor renamed (on Windows), so
+  // the path keeps naming it.
+  virtual uintptr_t OpenStream(const std::string& path, const char* mode, bool& linked) = 0;
   // fread: the number of bytes read, 0 at the end of the file, -1 on a read error.
   virtual int64_t ReadStream(uintptr_t stream, char* buffer, size_t size) = 0;
   // fwrite of all size bytes; false when not all of them were taken.
@@ -50,7 +61,8 @@ class TLogPlatform {
   // failed. The handle is gone either way.
   virtual bool CloseStream(uintptr_t stream) = 0;
 
-  // Cuts the existing file at path back to size bytes.
+  // Cuts the existing file at path back to size bytes; refuses what OpenStream
+  // refuses.
   virtual bool TruncateFile(const std::string& path, int64_t size) = 0;
   // MoveFileExA(from, to, flags).
   virtual bool RenameFile(const std::string& from, const std::string& to, uint32_t flags) = 0;
@@ -60,6 +72,10 @@ class TLogPlatform {
   virtual uint32_t ReadAttributes(const std::string& path) = 0;
   // SetFileAttributesA(path, attributes).
   virtual bool WriteAttributes(const std::string& path, uint32_t attributes) = 0;
+
+  // Whether accounts other than SYSTEM and the Administrators group may create
+  // or delete files in folder (an empty folder is the current one).
+  virtual TFolderAccess OthersMayWriteFolder(const std::string& folder) = 0;
 
   // GetLocaleInfoA(locale, type): the text without its terminating zero; empty
   // when the locale does not answer.

@@ -52,3 +52,27 @@ inline constexpr char kMsgShuttingDown[] = "Shutting down computer";            
 // log file could not be written for that long): + the number of older lines
 // dropped since the buffer was last written.
 inline constexpr char kMsgLogLinesDropped[] = "ERROR:Log buffer full, older lines dropped: ";
+
+// Level 1: a trim that could not run, and why (+ the file concerned).
+inline constexpr char kMsgTrimRefusedLink[] = "ERROR:Log file not trimmed, it is a link or has more than one name: ";
+inline constexpr char kMsgTrimNoNewFile[] = "ERROR:Log file not trimmed, the new file could not be created: ";
+inline constexpr char kMsgTrimCopyFailed[] =
+    "ERROR:Log file not trimmed, reading the log or writing the new file failed: ";
+inline constexpr char kMsgTrimNotReplaced[] = "ERROR:Log file not trimmed, the new file could not take its place: ";
+
+// Level 1 at start, each also a warning event without the prefix.
+inline constexpr char kMsgWarning[] = "WARNING:";
+inline constexpr char kMsgWow64Service[] =
+    "This 32-bit service runs on 64-bit Windows and cannot see 64-bit programs, so a restricted user running "
+    "them is never switched off: install the 64-bit nortavel_free_service.exe instead";
+// + the folder + the advice.
+inline constexpr char kMsgOpenLogFolder[] =
+    "Users other than SYSTEM and Administrators may create or delete files in the log folder ";
+inline constexpr char kMsgOpenLogFolderAdvice[] =
+    ": a restricted user could tamper with the log there; allow only SYSTEM and Administrators to change it";
+
+// A warning event, once per start: + the log's path + the advice.
+inline constexpr char kMsgRefusedLinkPrefix[] = "The log file ";
+inline constexpr char kMsgRefusedLinkAdvice[] =
+    " is a link or has more than one name, so the service does not write to it: delete it and the service "
+    "creates a new log";

@@ -6,10 +6,6 @@ namespace {
 FILE* AsFile(uintptr_t stream) { return reinterpret_cast<FILE*>(stream); }
 }  // namespace
 
-uintptr_t TStdioStreams::OpenStream(const std::string& path, const char* mode) {
-  return reinterpret_cast<uintptr_t>(std::fopen(path.c_str(), mode));
-}
-
 int64_t TStdioStreams::ReadStream(uintptr_t stream, char* buffer, size_t size) {
   const size_t got = std::fread(buffer, 1, size, AsFile(stream));
   if (got == 0 && std::ferror(AsFile(stream))) return -1;

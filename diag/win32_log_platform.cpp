@@ -1,16 +1,77 @@
 // The Windows side of the log's files and locale: the C runtime's streams (text
 // mode turns "\n" into CR LF) and the kernel32 calls, forwarded as they are.
+#include "common/win32.h"
+
+#include <aclapi.h>
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "diag/stdio_streams.h"
-#include "common/win32.h"
 
 namespace {
 
 FILE* AsFile(uintptr_t stream) { return reinterpret_cast<FILE*>(stream); }
 
+// Opens path without following a reparse point, sharing reading and writing but
+// not deletion, so that nobody can rename, delete or replace the file while the
+// handle is open. Refuses (linked set) a reparse point and a file with more than
+// one name, and anything that is not a file.
+HANDLE OpenPlainFile(const std::string& path, DWORD access, DWORD disposition, bool& linked) {
+  linked = false;
+  const HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return file;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(file, &info) != FALSE;
+  linked = known && ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks > 1);
+  if (known && !linked && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return file;
+  KeepingLastError([&] { return CloseHandle(file); });
+  return INVALID_HANDLE_VALUE;
+}
+
+// The well-known accounts that may write anywhere anyway.
+bool IsAdministrative(PSID sid) {
+  return IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+}
+
+static_assert(kFolderWriteRights == (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | WRITE_DAC |
+                                     WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL),
+              "the rights that let an account change a folder's files");
+
 class TWin32LogFiles : public TStdioStreams {
  public:
+  uintptr_t OpenStream(const std::string& path, const char* mode, bool& linked) override {
+    const char kind = mode[0];
+    const bool binary = std::strchr(mode, 'b') != nullptr;
+    DWORD access = GENERIC_READ;
+    DWORD disposition = OPEN_EXISTING;
+    int flags = _O_RDONLY;
+    if (kind == 'a') {
+      access = GENERIC_READ | GENERIC_WRITE;
+      disposition = OPEN_ALWAYS;
+      flags = _O_RDWR | _O_APPEND;
+    } else if (kind == 'w') {
+      access = GENERIC_WRITE;
+      disposition = CREATE_NEW;
+      flags = _O_WRONLY;
+    }
+    const HANDLE file = OpenPlainFile(path, access, disposition, linked);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    // The C runtime's stream over the checked handle: text mode as fopen gives it.
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), flags | (binary ? _O_BINARY : _O_TEXT));
+    if (fd < 0) {
+      KeepingLastError([&] { return CloseHandle(file); });
+      return 0;
+    }
+    FILE* stream = _fdopen(fd, mode);
+    if (stream == nullptr) _close(fd);
+    return reinterpret_cast<uintptr_t>(stream);
+  }
+
   int64_t SeekStream(uintptr_t stream, int64_t offset, int origin) override {
     // The 64-bit calls: a log past 2 GiB must not look like a failed seek.
     if (_fseeki64(AsFile(stream), offset, origin) != 0) return -1;
@@ -24,8 +85,8 @@ class TWin32LogFiles : public TStdioStreams {
 
   bool TruncateFile(const std::string& path, int64_t size) override {
     // OPEN_EXISTING: CREATE_ALWAYS and TRUNCATE_EXISTING refuse a hidden file.
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool linked = false;
+    const HANDLE file = OpenPlainFile(path, GENERIC_WRITE, OPEN_EXISTING, linked);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER position;
     position.QuadPart = size;
@@ -44,6 +105,34 @@ class TWin32LogFiles : public TStdioStreams {
 
   bool WriteAttributes(const std::string& path, uint32_t attributes) override {
     return SetFileAttributesA(path.c_str(), attributes) != FALSE;
+  }
+
+  TFolderAccess OthersMayWriteFolder(const std::string& folder) override {
+    std::string name = folder.empty() ? "." : folder;
+    // The folder itself, not a file in it: "C:\\Logs\\" names it as "C:\\Logs".
+    if (name.size() > 3 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(const_cast<char*>(name.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+      return TFolderAccess::Unknown;
+    std::vector<TAccessEntry> entries;
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+      ACE_HEADER* header = nullptr;
+      if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) continue;
+      TAccessEntry entry;
+      entry.Allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+      entry.InheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+      if (entry.Allows) {
+        auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        entry.Mask = ace->Mask;
+        entry.Administrative = IsAdministrative(&ace->SidStart);
+      }
+      entries.push_back(entry);
+    }
+    const TFolderAccess access = JudgeFolderAccess(dacl != nullptr, entries);
+    LocalFree(descriptor);
+    return access;
   }
 
   std::string ReadLocaleInfo(uint32_t locale, uint32_t type) override {

@@ -1,6 +1,7 @@
 #include "engine/Unit1.h"
 
 #include <exception>
+#include <utility>
 
 #include "common/debug_level.h"
 #include "diag/messages.h"
@@ -53,8 +54,28 @@ void TNortavelFree::ServiceCreate(TComponent*) {}
 void TNortavelFree::ServiceStart(TService*, bool&) {
   std::lock_guard<std::mutex> guard(ModuleLock);
   TickCount = 0;
+  LinkReported = false;
   LoadConfiguration();
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStarted);
+  WarnOfWeakSpots();
+}
+
+void TNortavelFree::WarnOfWeakSpots() {
+  if (Platform.Processes.RunsUnderWow64()) Warn(kMsgWow64Service);
+  if (Platform.LogFiles.OthersMayWriteFolder(AppPath) == TFolderAccess::OthersMayWrite)
+    Warn(kMsgOpenLogFolder + AppPath + kMsgOpenLogFolderAdvice);
+}
+
+void TNortavelFree::Warn(const std::string& text) {
+  if (LevelAdmits(DebugLevel, 1)) Log(kMsgWarning + text);
+  WriteServiceEvent(text, TEventLogger::kWarningType);
+}
+
+void TNortavelFree::ReportRefusedLink() {
+  const std::string path = DiagLog.TakeRefusedLink();
+  if (path.empty() || LinkReported) return;
+  LinkReported = true;
+  WriteServiceEvent(kMsgRefusedLinkPrefix + path + kMsgRefusedLinkAdvice, TEventLogger::kWarningType);
 }
 
 void TNortavelFree::ServiceExecute(TService*) {
@@ -150,7 +171,13 @@ void TNortavelFree::EnforceRestrictions() {
 }
 
 bool TNortavelFree::LoadConfiguration() {
-  return ::LoadConfiguration(*this, Platform.Registry, ConfigLocation, *this);
+  // Read into a copy and adopt it only whole: a value of the wrong type in one
+  // user's key must not leave the users after it without rules, since a missing
+  // rule answers "not restricted" and would free them until the value is fixed.
+  TConfiguration loaded = static_cast<const TConfiguration&>(*this);
+  ::LoadConfiguration(loaded, Platform.Registry, ConfigLocation, *this);
+  static_cast<TConfiguration&>(*this) = std::move(loaded);
+  return true;
 }
 
 void TNortavelFree::CollectSeenAccounts() {
@@ -169,6 +196,15 @@ bool TNortavelFree::ShutdownComputer() { return ::ShutdownComputer(DebugLevel, P
 
 void TNortavelFree::Log(const std::string& message) { DiagLog.Log(message); }
 
-void TNortavelFree::FlushLog() { DiagLog.FlushLog(DebugLevel, AppPath); }
+void TNortavelFree::FlushLog() {
+  DiagLog.FlushLog(DebugLevel, AppPath);
+  ReportRefusedLink();
+}
 
-void TNortavelFree::TrimLogFile() { DiagLog.TrimLogFile(AppPath); }
+void TNortavelFree::TrimLogFile() {
+  DiagLog.TrimLogFile(DebugLevel, AppPath);
+  // A trim that could not run said why; those lines must reach the file too,
+  // since the stop drops whatever is still buffered.
+  if (!DiagLog.LogLines.Empty()) DiagLog.FlushLog(DebugLevel, AppPath);
+  ReportRefusedLink();
+}

@@ -82,7 +82,15 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
  private:
   void FlushAndTrim();
   void ReleaseLists();
+  // Warns, in the log at level 1 and in the event log, of what lets the
+  // restrictions be escaped: 64-bit programs a 32-bit service cannot see, a log
+  // folder that others may write.
+  void WarnOfWeakSpots();
+  void Warn(const std::string& text);
+  // Reports a log file refused as a link in the event log, once per start.
+  void ReportRefusedLink();
   bool Released = false;
+  bool LinkReported = false;
 };
 
 // The one module of the process, created by the program entry.

@@ -14,6 +14,15 @@ std::string DependencyList(const std::vector<std::string>& dependencies) {
   return list;
 }
 
+namespace {
+// The control manager reads an unquoted binary path up to a blank and may start
+// another program instead: C:\Program.exe for C:\Program Files\N\service.exe.
+std::string BinaryPathFor(const std::string& executablePath) {
+  if (executablePath.find_first_of(" \t") == std::string::npos) return executablePath;
+  return '"' + executablePath + '"';
+}
+}  // namespace
+
 TServiceHandle OpenServiceManager(TServiceManagerApi& api) {
   const uintptr_t manager = api.OpenManager(nullptr, nullptr, kScManagerAllAccess);
   if (manager == 0) throw OSError(api.LastError());
@@ -24,6 +33,7 @@ void InstallService(const TService& service, TServiceManagerApi& api, uintptr_t 
                     const std::string& executablePath, int serviceCount) {
   const std::string& displayName = service.DisplayName.empty() ? service.Name : service.DisplayName;
   const std::string dependencies = DependencyList(service.Dependencies);
+  const std::string binaryPath = BinaryPathFor(executablePath);
 
   TCreateServiceCall call;
   call.Manager = manager;
@@ -33,7 +43,7 @@ void InstallService(const TService& service, TServiceManagerApi& api, uintptr_t 
   call.ServiceType = ServiceTypeCode(service, serviceCount);
   call.StartType = StartTypeCode(service.StartType);
   call.ErrorControl = ErrorControlCode(service.ErrorSeverity);
-  call.BinaryPathName = executablePath.c_str();
+  call.BinaryPathName = binaryPath.c_str();
   call.LoadOrderGroup = service.LoadGroup.c_str();
   call.TagId = nullptr;
   call.Dependencies = dependencies.c_str();

@@ -23,8 +23,9 @@ std::string DependencyList(const std::vector<std::string>& dependencies);
 // raises the failed-system-call error when it cannot be opened.
 TServiceHandle OpenServiceManager(TServiceManagerApi& api);
 
-// CreateServiceA for the service with executablePath, unquoted, as the binary.
-// Raises the failed-system-call error when the service is not registered.
+// CreateServiceA for the service with executablePath as the binary: in double
+// quotes when it holds a blank (space or tab), exactly as given otherwise. Raises
+// the failed-system-call error when the service is not registered.
 void InstallService(const TService& service, TServiceManagerApi& api, uintptr_t manager,
                     const std::string& executablePath, int serviceCount);
 // OpenServiceA and DeleteService; the service is not stopped first. Raises the

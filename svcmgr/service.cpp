@@ -266,12 +266,12 @@ void TService::SendServiceStatus() {
   if (!Api.ReportStatus(StatusHandle, status)) WriteServiceEvent(SystemErrorText(Api.LastError()));
 }
 
-void TService::WriteServiceEvent(const std::string& message) {
+void TService::WriteServiceEvent(const std::string& message, uint16_t eventType) {
   TEventLogger* logger;
   {
     std::lock_guard<std::mutex> guard(EventLoggerLock);
     if (!ServiceEventLogger) ServiceEventLogger = std::make_unique<TEventLogger>(Api.EventLog(), Name);
     logger = ServiceEventLogger.get();
   }
-  logger->LogEvent(message, TEventLogger::kErrorType, 0, 0);
+  logger->LogEvent(message, eventType, 0, 0);
 }

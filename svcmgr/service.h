@@ -102,9 +102,9 @@ class TService : public TComponent {
   void SetServiceState(TServiceState state);
   // Reports the current state; a refused report is written to the event log.
   void SendServiceStatus();
-  // An error event (type 1, category 0, id 0) under the service's own source,
-  // its name, registered at the first event.
-  void WriteServiceEvent(const std::string& message);
+  // An event (an error unless told otherwise; category 0, id 0) under the
+  // service's own source, its name, registered at the first event.
+  void WriteServiceEvent(const std::string& message, uint16_t eventType = TEventLogger::kErrorType);
 
  protected:
   // Virtual operations of the runtime. Run on the service-main thread

@@ -25,6 +25,9 @@ class TProcessApi : public virtual TKernelApi {
   // GlobalAlloc / GlobalFree; FreeBlock keeps the caller's last-error code.
   virtual uintptr_t AllocateBlock(uint32_t flags, uint32_t bytes) = 0;
   virtual void FreeBlock(uintptr_t block) = 0;
+  // IsWow64Process for the own process: true for a 32-bit process on 64-bit
+  // Windows, which cannot read the modules of 64-bit processes.
+  virtual bool RunsUnderWow64() = 0;
   // LookupAccountSidA: the lengths are in characters, in as room, out as written
   // (or needed, on failure).
   virtual bool LookupAccount(const char* systemName, const void* sid, char* name, uint32_t& nameLength,

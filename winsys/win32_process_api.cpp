@@ -50,6 +50,16 @@ class TWin32Processes : public TProcessApi, public TWin32KernelApi {
     KeepingLastError([&] { return ::GlobalFree(reinterpret_cast<HGLOBAL>(block)); });
   }
 
+  bool RunsUnderWow64() override {
+    // Looked up at run time: the call is missing from the oldest 32-bit systems,
+    // which are never 64-bit ones.
+    using TIsWow64Process = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64 = reinterpret_cast<TIsWow64Process>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64 != nullptr && isWow64(GetCurrentProcess(), &wow64) && wow64;
+  }
+
   bool LookupAccount(const char* systemName, const void* sid, char* name, uint32_t& nameLength, char* domain,
                      uint32_t& domainLength, uint32_t& sidType) override {
     DWORD nameChars = nameLength;

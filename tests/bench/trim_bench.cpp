@@ -89,7 +89,7 @@ void BM_TrimBesideSequentialRead(benchmark::State& state) {
     WriteLog(path, size);
     const TMeasured read = Measure([&] { benchmark::DoNotOptimize(ReadSequentially(path)); });
     state.ResumeTiming();
-    const TMeasured trim = Measure([&] { log.TrimLogFile(engine.AppPath); });
+    const TMeasured trim = Measure([&] { log.TrimLogFile(engine.DebugLevel, engine.AppPath); });
     trimSeconds += trim.Seconds;
     readSeconds += read.Seconds;
     trimPeak = std::max(trimPeak, trim.PeakGrowthKiB);

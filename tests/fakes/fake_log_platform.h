@@ -2,14 +2,16 @@
 // An in-memory file system and locale behind the diagnostic log. It records
 // every call with its arguments and fails on demand: a file that will not open,
 // a disk that fills up, a read, close, truncate, rename or attribute call that
-// fails. Like Windows, it refuses to write to a read-only file, to replace or
-// delete one, and to re-create a hidden file with mode "w".
+// fails. Like Windows, it refuses to write to a read-only file and to replace or
+// delete one; like the real platforms, it refuses links and creates "w" files
+// exclusively.
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,12 @@ class TFakeLogPlatform : public TLogPlatform {
   std::map<uint32_t, std::string> Locale;
   std::vector<std::string> Calls;
 
+  // Paths that are links, or files with more than one name: never opened.
+  std::set<std::string> Linked;
+  // Paths that are folders: nothing can be created there.
+  std::set<std::string> Folders;
+  TFolderAccess FolderAccess = TFolderAccess::OnlyAdministrators;
+
   // Failures on demand.
   std::function<bool(const std::string& path, const std::string& mode)> FailOpen;
   int64_t DiskSpace = -1;  // bytes all files may hold together; -1: no limit
@@ -54,19 +62,17 @@ class TFakeLogPlatform : public TLogPlatform {
     return n;
   }
 
-  uintptr_t OpenStream(const std::string& path, const char* mode) override {
+  uintptr_t OpenStream(const std::string& path, const char* mode, bool& linked) override {
     const std::string m = mode;
     Calls.push_back("open " + path + " " + m);
-    if (FailOpen && FailOpen(path, m)) return 0;
+    linked = Linked.count(path) != 0;
+    if (linked || (FailOpen && FailOpen(path, m))) return 0;
     const bool reading = m[0] == 'r';
     auto file = Files.find(path);
     if (reading && file == Files.end()) return 0;
-    if (!reading && file != Files.end()) {
-      if ((file->second.Attributes & kFileAttributeReadOnly) != 0) return 0;
-      if (m[0] == 'w' && (file->second.Attributes & kFileAttributeHidden) != 0) return 0;
-    }
-    if (m[0] == 'w') Files[path].Data.clear();
-    if (m[0] == 'a') Files[path];
+    if (m[0] == 'w' && (file != Files.end() || Folders.count(path) != 0)) return 0;  // created exclusively
+    if (!reading && file != Files.end() && (file->second.Attributes & kFileAttributeReadOnly) != 0) return 0;
+    if (m[0] != 'r') Files[path];
     const uintptr_t handle = NextHandle++;
     Streams[handle] = TStream{path, m[0] == 'a', 0, 0};
     return handle;
@@ -114,7 +120,7 @@ class TFakeLogPlatform : public TLogPlatform {
   bool TruncateFile(const std::string& path, int64_t size) override {
     Calls.push_back("truncate " + path + " " + std::to_string(size));
     auto file = Files.find(path);
-    if (FailTruncate || file == Files.end()) return false;
+    if (FailTruncate || file == Files.end() || Linked.count(path) != 0) return false;
     file->second.Data.resize(static_cast<size_t>(size));
     return true;
   }
@@ -155,6 +161,11 @@ class TFakeLogPlatform : public TLogPlatform {
     if (FailWriteAttributes || file == Files.end()) return false;
     file->second.Attributes = attributes;
     return true;
+  }
+
+  TFolderAccess OthersMayWriteFolder(const std::string& folder) override {
+    Calls.push_back("folder access " + folder);
+    return FolderAccess;
   }
 
   std::string ReadLocaleInfo(uint32_t locale, uint32_t type) override {

@@ -60,6 +60,9 @@ class TFakeProcesses : public TProcessApi {
                      uint32_t& domainLength, uint32_t& sidType) override;
   void CloseObject(uintptr_t handle) override;
   uint32_t LastError() override { return Error; }
+  bool RunsUnderWow64() override { return Wow64; }
+
+  bool Wow64 = false;
 
  private:
   struct THandle {

@@ -107,10 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
                          kExists}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(AppTest, InstallRegistersTheExecutablePathAsGiven) {
+TEST_F(AppTest, InstallRegistersTheExecutablePath) {
   RunProgram("/INSTALL /SILENT");
   ASSERT_EQ(Scm.Created.size(), 1u);
-  EXPECT_EQ(Scm.Created[0].BinaryPathName, Process.ExecutablePath);
+  EXPECT_EQ(Scm.Created[0].BinaryPathName, "\"" + Process.ExecutablePath + "\"");  // it holds blanks
   EXPECT_EQ(Process.Rooms, (std::vector<uint32_t>{261, 261}));  // the logger's name, then the path
   EXPECT_EQ(Title, "Nortavel free service");
   EXPECT_TRUE(Initialized);

@@ -1,6 +1,7 @@
 // The log against real files in a fresh folder, and against a read-only mount
 // and a nearly full file system where the machine lets the test mount them.
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +53,18 @@ class DiagFilesTest : public ::testing::Test {
     std::system(("rm -rf '" + Folder + "'").c_str());
   }
   std::string LogPath() const { return State.AppPath + kLogFileName; }
+  // Copies a trim left in the log's folder.
+  int TrimCopies() const {
+    int copies = 0;
+    if (DIR* folder = opendir(State.AppPath.c_str())) {
+      while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        copies += name.size() > 20 && name.compare(name.size() - 5, 5, kTrimFileSuffix) == 0 ? 1 : 0;
+      }
+      closedir(folder);
+    }
+    return copies;
+  }
   // Mounts at folder/name; false (and the test is skipped) where mounting is not permitted.
   bool Mount(const std::string& name, const char* source, const char* type, unsigned long flags, const char* data) {
     const std::string target = Folder + "/" + name;
@@ -94,7 +107,7 @@ TEST_F(DiagFilesTest, MissingFolderKeepsTheLinesUntilItExists) {
   Log.Log("second");
   EXPECT_FALSE(Log.AppendLinesToFile(Log.LogLines, State.AppPath, kLogFileName));
   EXPECT_EQ(Log.LogLines.Count(), 2);
-  Log.TrimLogFile(State.AppPath);  // nothing to trim: skipped quietly
+  Log.TrimLogFile(State.DebugLevel, State.AppPath);  // nothing to trim: skipped quietly
   ASSERT_EQ(mkdir((Folder + "/later").c_str(), 0755), 0);
   Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(ReadAll(LogPath()), "[ 06.12.2026 11:06:27 ] first\n[ 06.12.2026 11:06:27 ] second\n");
@@ -119,7 +132,7 @@ TEST_F(DiagFilesTest, TrimFollowsTheRuleAtItsBoundaries) {
   for (const auto& c : cases) {
     WriteAll(LogPath(), c.File);
     ASSERT_TRUE(Files.WriteAttributes(LogPath(), kFileAttributeArchive));
-    EXPECT_TRUE(Log.TrimFile(State.AppPath, kLogFileName));
+    EXPECT_TRUE(Log.TrimFile(State.DebugLevel, State.AppPath, kLogFileName));
     if (!c.Kept) {
       EXPECT_TRUE(ReadAll(LogPath()) == c.File) << c.Name;
       EXPECT_EQ(Files.ReadAttributes(LogPath()), kFileAttributeArchive) << c.Name;
@@ -127,7 +140,7 @@ TEST_F(DiagFilesTest, TrimFollowsTheRuleAtItsBoundaries) {
       EXPECT_TRUE(ReadAll(LogPath()) == *c.Kept) << c.Name;
       EXPECT_EQ(Files.ReadAttributes(LogPath()), kFileAttributeHidden) << c.Name;
     }
-    EXPECT_NE(access((LogPath() + kTrimFileSuffix).c_str(), F_OK), 0) << c.Name;
+    EXPECT_EQ(TrimCopies(), 0) << c.Name;
   }
 }
 
@@ -141,9 +154,9 @@ TEST_F(DiagFilesTest, ReadOnlyFolderLosesNeitherTheLogNorTheLines) {
   Log.Log("kept");
   Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(Log.LogLines.Count(), 1);
-  Log.TrimLogFile(State.AppPath);
+  Log.TrimLogFile(State.DebugLevel, State.AppPath);
   EXPECT_EQ(ReadAll(LogPath()), big);
-  EXPECT_NE(access((LogPath() + kTrimFileSuffix).c_str(), F_OK), 0);
+  EXPECT_EQ(TrimCopies(), 0);
 }
 
 TEST_F(DiagFilesTest, FullDiskFailsTheFlushWithoutHalfLinesAndTheNextFlushCatchesUp) {
@@ -168,9 +181,44 @@ TEST_F(DiagFilesTest, FullDiskLeavesTheLogAsItWasWhenTheTrimCannotWriteItsCopy) 
   const std::string big = Filled("", static_cast<size_t>(kTrimLimit) + 50000);
   WriteAll(LogPath(), big);
   ASSERT_EQ(ReadAll(LogPath()).size(), big.size());
-  EXPECT_TRUE(Log.TrimFile(State.AppPath, kLogFileName));
+  EXPECT_TRUE(Log.TrimFile(State.DebugLevel, State.AppPath, kLogFileName));
   EXPECT_EQ(ReadAll(LogPath()), big);
-  EXPECT_NE(access((LogPath() + kTrimFileSuffix).c_str(), F_OK), 0);
+  EXPECT_EQ(TrimCopies(), 0);
+}
+
+// What a restricted user who may write the log's folder can plant there: the
+// files behind the links must stay untouched by flush, trim and attributes.
+TEST_F(DiagFilesTest, PlantedLinksAndFilesNeverReceiveAWrite) {
+  const std::string victim = Folder + "/victim.txt";
+  const std::string precious = Filled("precious\n", static_cast<size_t>(kTrimLimit) + 5000);
+  for (const bool symbolic : {true, false}) {
+    WriteAll(victim, precious);
+    ASSERT_TRUE(Files.WriteAttributes(victim, kFileAttributeArchive));
+    unlink(LogPath().c_str());
+    ASSERT_EQ(symbolic ? symlink(victim.c_str(), LogPath().c_str()) : link(victim.c_str(), LogPath().c_str()), 0);
+    Log.LogLines.Clear();
+    Log.Log("kept");
+    Log.FlushLog(State.DebugLevel, State.AppPath);
+    EXPECT_EQ(Log.LogLines.Count(), 1) << "kept as for a locked file";
+    EXPECT_EQ(Log.TakeRefusedLink(), LogPath());
+    Log.TrimLogFile(State.DebugLevel, State.AppPath);
+    EXPECT_EQ(ReadAll(victim), precious) << (symbolic ? "symbolic" : "hard") << " link";
+    EXPECT_EQ(Files.ReadAttributes(victim), kFileAttributeArchive);
+    EXPECT_EQ(TrimCopies(), 0);
+  }
+
+  // A plain log again, with a folder and a read-only file planted under the
+  // names a trim's copy once had: the trim runs all the same.
+  unlink(LogPath().c_str());
+  WriteAll(LogPath(), precious);
+  ASSERT_EQ(mkdir((LogPath() + kTrimFileSuffix).c_str(), 0755), 0);
+  WriteAll(LogPath() + ".0000000000000000" + kTrimFileSuffix, "planted");
+  chmod((LogPath() + ".0000000000000000" + kTrimFileSuffix).c_str(), 0444);
+  Log.LogLines.Clear();
+  Log.TrimLogFile(State.DebugLevel, State.AppPath);
+  EXPECT_LT(ReadAll(LogPath()).size(), static_cast<size_t>(kTrimLimit));
+  EXPECT_TRUE(Log.LogLines.Empty()) << Log.LogLines[0];
+  EXPECT_EQ(ReadAll(victim), precious);
 }
 
 }  // namespace

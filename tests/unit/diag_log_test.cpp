@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 #include "winsys/configuration.h"
 #include "diag/diagnostic_log.h"
@@ -14,7 +15,8 @@ namespace {
 
 const std::string kStamp = "[ 06.12.2026 11:06:27 ] ";
 const std::string kLog = std::string("logs\\") + kLogFileName;
-const std::string kNew = kLog + kTrimFileSuffix;
+// The name the trim's copy has: the log's, a dot, 16 random hex digits, ".trim".
+const std::regex kCopyName(R"(logs\\debug_free\.log\.[0-9a-f]{16}\.trim)");
 
 class DiagLogTest : public ::testing::Test {
  protected:
@@ -23,6 +25,19 @@ class DiagLogTest : public ::testing::Test {
     Clock.Set(0, 11, 6, 27);  // Sunday 6 December 2026
   }
   std::vector<std::string> Lines() const { return Log.LogLines.Items(); }
+  std::vector<std::string> Copies() const {
+    std::vector<std::string> copies;
+    for (const auto& file : Files.Files)
+      if (std::regex_match(file.first, kCopyName)) copies.push_back(file.first);
+    return copies;
+  }
+  // The copy's name as the trim opened it.
+  std::string CopyOpened() const {
+    for (const auto& call : Files.Calls)
+      if (call.rfind("open ", 0) == 0 && call.size() > 7 && call.compare(call.size() - 2, 2, " w") == 0)
+        return call.substr(5, call.size() - 7);
+    return "";
+  }
   void Buffer(std::initializer_list<const char*> lines) {
     for (const char* line : lines) Log.LogLines.Add(line);
   }
@@ -168,62 +183,139 @@ std::string LogOfLines(int count, char fill = 'x') {
 
 TEST_F(DiagLogTest, TrimBelowTheLimitTouchesNothing) {
   Files.Files[kLog].Data = std::string(kTrimLimit - 1, 'x');
-  EXPECT_TRUE(Log.TrimFile(State.AppPath, kLogFileName));
+  EXPECT_TRUE(Log.TrimFile(State.DebugLevel, State.AppPath, kLogFileName));
   EXPECT_EQ(Files.Calls, (std::vector<std::string>{"open " + kLog + " rb", "close " + kLog}));
-  EXPECT_FALSE(Log.TrimFile(State.AppPath, "absent.log")) << "a missing file is skipped";
+  EXPECT_FALSE(Log.TrimFile(State.DebugLevel, State.AppPath, "absent.log")) << "a missing file is skipped";
 }
 
 TEST_F(DiagLogTest, TrimWritesANewFileThenReplacesTheLogAndHidesIt) {
   const std::string text = LogOfLines(10486, 'a') + "tail without break";  // 1048618 bytes
   ASSERT_GE(text.size(), static_cast<size_t>(kTrimLimit));
   Files.Files[kLog] = {text, kFileAttributeHidden};
-  Files.Files[kNew].Data = "left over";
+  // What a restricted user may plant under the names a trim once used.
+  const std::string planted = kLog + kTrimFileSuffix;
+  Files.Files[planted] = {"planted", kFileAttributeReadOnly};
+  Files.Folders.insert(planted);
   State.DebugLevel = 0;  // the trim runs whatever the level
-  Log.TrimLogFile(State.AppPath);
+  Log.TrimLogFile(State.DebugLevel, State.AppPath);
   // 42 bytes of excess: the first line (99 characters) is dropped, nothing else.
   EXPECT_EQ(Files.Data(kLog), LogOfLines(10485, 'a') + "tail without break\n");
-  EXPECT_FALSE(Files.Exists(kNew));
   EXPECT_EQ(Files.Files[kLog].Attributes, kFileAttributeHidden);
-  const std::vector<std::string> order = {"open " + kLog + " rb", "remove " + kNew, "open " + kNew + " w",
-                                          "rename " + kNew + " " + kLog + " 1", "attributes= " + kLog + " 2"};
+  EXPECT_EQ(Files.Data(planted), "planted");
+  const std::string copy = CopyOpened();
+  ASSERT_TRUE(std::regex_match(copy, kCopyName)) << copy;
+  EXPECT_TRUE(Copies().empty());
+  // The copy is hidden while it is still open, the log closed before it is replaced.
+  const std::vector<std::string> order = {"open " + kLog + " rb", "open " + copy + " w",
+                                          "attributes= " + copy + " 2", "close " + copy, "close " + kLog,
+                                          "rename " + copy + " " + kLog + " 1"};
   size_t at = 0;
   for (const auto& call : Files.Calls)
     if (at < order.size() && call == order[at]) ++at;
   EXPECT_EQ(at, order.size()) << "calls out of order";
-  EXPECT_LT(std::find(Files.Calls.begin(), Files.Calls.end(), "close " + kLog) - Files.Calls.begin(),
-            std::find(Files.Calls.begin(), Files.Calls.end(), "rename " + kNew + " " + kLog + " 1") -
-                Files.Calls.begin())
-      << "the log must be closed before it is replaced";
   EXPECT_EQ(Files.OpenStreams(), 0);
+
+  Files.Files[kLog].Data = text;
+  Log.TrimLogFile(State.DebugLevel, State.AppPath);
+  EXPECT_NE(CopyOpened(), "") ;
+  EXPECT_EQ(Files.Count("open " + copy + " w"), 1) << "each trim names its copy anew";
 }
 
-class TrimFaultTest : public DiagLogTest, public ::testing::WithParamInterface<TWriteFault> {};
+TEST_F(DiagLogTest, ALinkedLogIsNeitherWrittenNorTrimmedAndIsNamedOnce) {
+  Files.Files[kLog].Data = LogOfLines(11000);
+  Files.Linked.insert(kLog);
+  Buffer({"kept"});
+  Log.FlushLog(State.DebugLevel, State.AppPath);
+  EXPECT_EQ(Lines(), std::vector<std::string>{"kept"}) << "kept as for a locked file";
+  EXPECT_EQ(Log.TakeRefusedLink(), kLog);
+  EXPECT_EQ(Log.TakeRefusedLink(), "");
 
-TEST_P(TrimFaultTest, AFailedTrimLeavesTheLogAsItWas) {
+  Log.LogLines.Clear();
+  State.DebugLevel = 1;
+  Log.TrimLogFile(State.DebugLevel, State.AppPath);
+  EXPECT_EQ(Lines(), std::vector<std::string>{
+                         kStamp + "ERROR:Log file not trimmed, it is a link or has more than one name: " + kLog});
+  EXPECT_EQ(Log.TakeRefusedLink(), kLog);
+  EXPECT_EQ(Files.Count("write"), 0);
+  EXPECT_EQ(Files.Count("attributes"), 0);
+  EXPECT_EQ(Files.Count("truncate"), 0);
+}
+
+struct TTrimFault {
+  const char* Name;
+  void (*Inject)(TFakeLogPlatform&);
+  const char* Reason;  // the level-1 line's text up to the copy's name; empty: skipped quietly
+};
+void PrintTo(const TTrimFault& fault, std::ostream* out) { *out << fault.Name; }
+
+class TrimFaultTest : public DiagLogTest, public ::testing::WithParamInterface<TTrimFault> {};
+
+TEST_P(TrimFaultTest, AFailedTrimLeavesTheLogAsItWasAndSaysWhy) {
   const std::string text = LogOfLines(11000);
   Files.Files[kLog] = {text, kFileAttributeHidden};
   GetParam().Inject(Files);
-  Log.TrimLogFile(State.AppPath);
+  State.DebugLevel = 1;
+  Log.TrimLogFile(State.DebugLevel, State.AppPath);
   EXPECT_EQ(Files.Data(kLog), text);
-  EXPECT_FALSE(Files.Exists(kNew)) << "no half-written copy is left behind";
-  EXPECT_EQ(Files.Count("attributes="), 0);
+  EXPECT_EQ(Files.Files[kLog].Attributes & ~kFileAttributeReadOnly, kFileAttributeHidden);
+  EXPECT_TRUE(Copies().empty()) << "no half-written copy is left behind";
   EXPECT_EQ(Files.OpenStreams(), 0);
+  const std::string reason = GetParam().Reason;
+  if (reason.empty()) {
+    EXPECT_TRUE(Lines().empty());
+  } else {
+    EXPECT_EQ(Lines(), std::vector<std::string>{kStamp + reason + CopyOpened()});
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, TrimFaultTest,
     ::testing::Values(
-        TWriteFault{"NewFileNotCreated",
-                    [](TFakeLogPlatform& f) {
-                      f.FailOpen = [](const std::string& path, const std::string&) { return path == kNew; };
-                    }},
-        TWriteFault{"DiskFull", [](TFakeLogPlatform& f) { f.DiskSpace = 1100000 + 500000; }},
-        TWriteFault{"CloseFails", [](TFakeLogPlatform& f) { f.FailClose = true; }},
-        TWriteFault{"ReadFails", [](TFakeLogPlatform& f) { f.FailReadAfter = 300000; }},
-        TWriteFault{"SeekFails", [](TFakeLogPlatform& f) { f.FailSeek = true; }},
-        TWriteFault{"RenameFails", [](TFakeLogPlatform& f) { f.FailRename = true; }},
-        TWriteFault{"ReadOnlyLog",
-                    [](TFakeLogPlatform& f) { f.Files[kLog].Attributes |= kFileAttributeReadOnly; }}),
+        TTrimFault{"NewFileNotCreated",
+                   [](TFakeLogPlatform& f) {
+                     f.FailOpen = [](const std::string& path, const std::string&) {
+                       return std::regex_match(path, kCopyName);
+                     };
+                   },
+                   "ERROR:Log file not trimmed, the new file could not be created: "},
+        TTrimFault{"DiskFull", [](TFakeLogPlatform& f) { f.DiskSpace = 1100000 + 500000; },
+                   "ERROR:Log file not trimmed, reading the log or writing the new file failed: "},
+        TTrimFault{"CloseFails", [](TFakeLogPlatform& f) { f.FailClose = true; },
+                   "ERROR:Log file not trimmed, reading the log or writing the new file failed: "},
+        TTrimFault{"ReadFails", [](TFakeLogPlatform& f) { f.FailReadAfter = 300000; },
+                   "ERROR:Log file not trimmed, reading the log or writing the new file failed: "},
+        TTrimFault{"SeekFails", [](TFakeLogPlatform& f) { f.FailSeek = true; }, ""},
+        TTrimFault{"RenameFails", [](TFakeLogPlatform& f) { f.FailRename = true; },
+                   "ERROR:Log file not trimmed, the new file could not take its place: "},
+        TTrimFault{"ReadOnlyLog", [](TFakeLogPlatform& f) { f.Files[kLog].Attributes |= kFileAttributeReadOnly; },
+                   "ERROR:Log file not trimmed, the new file could not take its place: "}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// Which entries of a folder's list open it to others: only allowing entries
+// that apply to the folder itself, grant a right to change its files, and name
+// neither SYSTEM nor the Administrators.
+TEST(FolderAccessTest, OnlyWritingEntriesOfOthersOpenAFolder) {
+  const uint32_t read = 0x1200a9;     // read and execute
+  const uint32_t addFile = 0x2;       // FILE_ADD_FILE
+  const uint32_t deleteChild = 0x40;  // FILE_DELETE_CHILD
+  const uint32_t genericAll = 0x10000000;
+  const struct {
+    const char* Name;
+    std::vector<TAccessEntry> Entries;
+    TFolderAccess Expected;
+  } cases[] = {
+      {"administrators only", {{true, false, genericAll, true}, {true, false, 0x1f01ff, true}},
+       TFolderAccess::OnlyAdministrators},
+      {"users may read", {{true, false, genericAll, true}, {true, false, read, false}}, TFolderAccess::OnlyAdministrators},
+      {"users may add files", {{true, false, read | addFile, false}}, TFolderAccess::OthersMayWrite},
+      {"users may delete files", {{true, false, deleteChild, false}}, TFolderAccess::OthersMayWrite},
+      {"creator owner, inherit only", {{true, true, genericAll, false}}, TFolderAccess::OnlyAdministrators},
+      {"a denying entry", {{false, false, genericAll, false}}, TFolderAccess::OnlyAdministrators},
+      {"empty list", {}, TFolderAccess::OnlyAdministrators},
+  };
+  for (const auto& c : cases) EXPECT_EQ(JudgeFolderAccess(true, c.Entries), c.Expected) << c.Name;
+  EXPECT_EQ(JudgeFolderAccess(false, {}), TFolderAccess::OthersMayWrite) << "no list at all";
+}
+
 }  // namespace
+

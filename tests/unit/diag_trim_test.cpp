@@ -97,7 +97,7 @@ TEST(LogTrimmerTest, TrimFileAgreesWithTheWholeFileRuleOnRandomLogs) {
     const size_t size = static_cast<size_t>(kTrimLimit) + std::uniform_int_distribution<size_t>(0, 300000)(random);
     const std::string file = RandomText(random, size, round % 6 == 5);
     files.Files[kLogFileName].Data = file;
-    log.TrimLogFile(state.AppPath);
+    log.TrimLogFile(state.DebugLevel, state.AppPath);
     ASSERT_EQ(files.Data(kLogFileName), ReferenceKept(file, static_cast<int64_t>(size) - kTrimLimit))
         << "round " << round;
   }

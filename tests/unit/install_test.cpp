@@ -25,13 +25,26 @@ TEST_F(InstallTest, CreateServiceReceivesTheRegistrationExactly) {
   EXPECT_EQ(call.ServiceType, 0x10u);
   EXPECT_EQ(call.StartType, 2u);
   EXPECT_EQ(call.ErrorControl, 1u);
-  EXPECT_EQ(call.BinaryPathName, path);  // blanks and all, no quotes
+  EXPECT_EQ(call.BinaryPathName, "\"" + path + "\"");
   EXPECT_EQ(call.LoadOrderGroup, "");
   EXPECT_FALSE(call.TagRequested);
   EXPECT_EQ(call.DependencyBytes, std::string("\0\0", 2));
   EXPECT_EQ(call.ServiceStartName, std::nullopt);  // LocalSystem
   EXPECT_EQ(call.Password, "");
   EXPECT_TRUE(Scm.Open.empty()) << "service handle left open";
+}
+
+TEST_F(InstallTest, BinaryPathIsQuotedOnlyWhenItHoldsABlank) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\Program Files\\N\\s.exe", "\"C:\\Program Files\\N\\s.exe\""},
+      {"C:\\Tab\there\\s.exe", "\"C:\\Tab\there\\s.exe\""},
+      {"C:\\Nortavel\\s.exe", "C:\\Nortavel\\s.exe"},
+  };
+  for (const auto& [path, registered] : cases) {
+    TFakeServiceManagerApi scm;
+    InstallService(Service, scm, 1, path, 1);
+    EXPECT_EQ(scm.Created.at(0).BinaryPathName, registered);
+  }
 }
 
 TEST_F(InstallTest, RegistrationPropertiesMapToTheirCodes) {

@@ -3,7 +3,10 @@
 // last-resort report learns about addresses.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <type_traits>
 
 #include "common/system_error.h"
 #include "svcmgr/application.h"
@@ -15,6 +18,22 @@ namespace {
 
 using app_wine::ServiceExe;
 using app_wine::TChild;
+
+// Whether offset, from the start of the image, falls in a code section of the
+// executable file at path.
+bool InCodeSection(const std::string& path, uint32_t offset) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (file.size() < sizeof(IMAGE_DOS_HEADER)) return false;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data());
+  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(file.data() + dos->e_lfanew);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers);
+  for (WORD i = 0; i < headers->FileHeader.NumberOfSections; ++i, ++section)
+    if ((section->Characteristics & IMAGE_SCN_CNT_CODE) != 0 && offset >= section->VirtualAddress &&
+        offset < section->VirtualAddress + section->Misc.VirtualSize)
+      return true;
+  return false;
+}
 
 class NamedService : public TService {
  public:
@@ -31,6 +50,30 @@ TEST(AppWineTest, RunWithoutInstallSwitchEndsWithZeroAndShowsNothing) {
   ASSERT_TRUE(run.Started());
   EXPECT_EQ(run.Wait(60000), 0);
   EXPECT_EQ(app_wine::RemoveService("NortavelFree"), 1060u) << "the bare word installed";
+}
+
+TEST(AppWineTest, StartupFailureReportPointsIntoTheExecutablesCode) {
+  // The application window refused for the desktop: the real program fails
+  // before its message loop and shows the last-resort report. The raise address
+  // is known only while the program links with its throw hook; without it the
+  // report says 00000000.
+  const HMODULE hooks = LoadLibraryA((app_wine::BuildDir() + "\\refuse_app_window.dll").c_str());
+  ASSERT_NE(hooks, nullptr);
+  const auto refuse =
+      reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(hooks, "RefuseAppWindow")));
+  const std::unique_ptr<std::remove_pointer_t<HHOOK>, decltype(&UnhookWindowsHookEx)> hook(
+      SetWindowsHookExA(WH_CBT, refuse, hooks, 0), &UnhookWindowsHookEx);
+  ASSERT_NE(hook.get(), nullptr);
+  TChild run("\"" + ServiceExe() + "\"");
+  ASSERT_TRUE(run.Started());
+  const app_wine::TSeenDialog seen = app_wine::CloseDialog(kApplicationErrorCaption);
+  ASSERT_TRUE(seen.Found) << "no report";
+  EXPECT_EQ(run.Wait(30000), 0);
+  const std::string head = "Exception EOSError in module nortavel_free_service.exe at ";
+  ASSERT_EQ(seen.Text.substr(0, head.size()), head) << seen.Text;
+  const std::string offset = seen.Text.substr(head.size(), 9);
+  ASSERT_EQ(offset.find_first_not_of("0123456789ABCDEF"), 8u) << seen.Text;
+  EXPECT_TRUE(InCodeSection(ServiceExe(), std::stoul(offset, nullptr, 16))) << seen.Text;
 }
 
 TEST(AppWineTest, HostingRunEndsWhenTheDispatcherCannotConnect) {

@@ -68,7 +68,7 @@ TEST_F(InstallWineTest, DialogsReportEachOutcome) {
                 "Service \"Nortavel free\" failed to uninstall with error: \"" + OSErrorMessage(1060) + "\"");
 }
 
-TEST_F(InstallWineTest, PathWithBlanksIsRegisteredUnquoted) {
+TEST_F(InstallWineTest, PathWithBlanksIsRegisteredQuoted) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   const std::string folder = std::string(temp) + "nortavel app dir";
@@ -76,7 +76,8 @@ TEST_F(InstallWineTest, PathWithBlanksIsRegisteredUnquoted) {
   CreateDirectoryA(folder.c_str(), nullptr);
   ASSERT_TRUE(CopyFileA(ServiceExe().c_str(), exe.c_str(), FALSE));
   RunQuietly(exe, "/INSTALL /SILENT");
-  EXPECT_EQ(_stricmp(ServiceKey(kService)["ImagePath"].c_str(), exe.c_str()), 0) << ServiceKey(kService)["ImagePath"];
+  const std::string quoted = "\"" + exe + "\"";
+  EXPECT_EQ(_stricmp(ServiceKey(kService)["ImagePath"].c_str(), quoted.c_str()), 0) << ServiceKey(kService)["ImagePath"];
   RunQuietly(exe, "/UNINSTALL /SILENT");
   EXPECT_TRUE(ServiceKey(kService).empty());
   DeleteFileA(exe.c_str());

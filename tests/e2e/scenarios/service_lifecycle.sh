@@ -27,6 +27,13 @@ echo "user-defined 200: $status"
 case "$status" in "state=4 "*) ;; *) e2e_fail "user-defined control: $status" ;; esac
 
 e2e_wait_for 20 e2e_log_has "Service started" || e2e_fail "no 'Service started' in the log"
+# This prefix is 64-bit: the 32-bit build, which cannot see 64-bit processes, says so.
+wow64="WARNING:This 32-bit service runs on 64-bit Windows and cannot see 64-bit programs"
+if objdump -f "$BUILD_DIR/nortavel_free_service.exe" | grep -q x86-64; then
+  if e2e_log_has "$wow64"; then e2e_fail "the 64-bit build warned of 32-bit blindness"; fi
+else
+  e2e_log_has "$wow64" || e2e_fail "the 32-bit build did not warn that it cannot see 64-bit programs"
+fi
 e2e_wait_for 20 e2e_log_has "ERROR: Not possible to set user settings nouser_kid" || e2e_fail "no enforcement pass"
 # Stop in the middle of a tick period: the handler's lines go out by its own flush.
 sleep 1.3

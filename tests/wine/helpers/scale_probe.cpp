@@ -57,6 +57,7 @@ class TCountingProcesses : public TProcessApi {
   }
   void CloseObject(uintptr_t handle) override { Real.CloseObject(handle); }
   uint32_t LastError() override { return Real.LastError(); }
+  bool RunsUnderWow64() override { return Real.RunsUnderWow64(); }
 
  private:
   TProcessApi& Real;
