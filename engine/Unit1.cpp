@@ -104,7 +104,10 @@ void TNortavelFree::Timer1Timer(TComponent*) {
 
   step([this] { CollectSeenAccounts(); });
   if (TickCount % kEnforceEvery == 0) step([this] { EnforceRestrictions(); });
-  if (TickCount % kReloadEvery == 0) {
+  // A requested reload is one of the cycle's own: it restarts the count, so the
+  // next scheduled one comes two minutes later.
+  const bool requested = ReloadRequested.exchange(false);
+  if (TickCount % kReloadEvery == 0 || requested) {
     step([this] { LoadConfiguration(); });
     TickCount = 0;
   }
@@ -112,6 +115,11 @@ void TNortavelFree::Timer1Timer(TComponent*) {
   ++TickCount;
 
   if (firstError) std::rethrow_exception(firstError);
+}
+
+bool TNortavelFree::HandleCustomControl(uint32_t controlCode) {
+  if (controlCode == kControlReloadConfiguration) ReloadRequested = true;
+  return true;
 }
 
 void TNortavelFree::ServiceStop(TService*, bool&) {

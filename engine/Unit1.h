@@ -8,6 +8,7 @@
 // serialises a tick against the stop, shutdown and destroy handlers; nothing
 // holds it while waiting for another thread.
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -38,6 +39,9 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   static constexpr uint32_t kTickInterval = 2000;  // ms
   static constexpr int kEnforceEvery = 10;         // ticks
   static constexpr int kReloadEvery = 60;          // ticks
+  // The user-defined control that asks for a reload at the next tick, sent by
+  // the administration tool after it changed the configuration.
+  static constexpr uint32_t kControlReloadConfiguration = 128;
 
   explicit TNortavelFree(const TNortavelFreePlatform& platform);
   ~TNortavelFree() override;
@@ -76,6 +80,10 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   bool ListsReleased() const { return Released; }
 
  protected:
+  // Service thread: control 128 asks the next tick to reload; other
+  // user-defined controls do nothing.
+  bool HandleCustomControl(uint32_t controlCode) override;
+
   TNortavelFreePlatform Platform;
   std::mutex ModuleLock;
 
@@ -91,6 +99,8 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   void ReportRefusedLink();
   bool Released = false;
   bool LinkReported = false;
+  // Set on the service thread, taken by the next tick on the main thread.
+  std::atomic<bool> ReloadRequested{false};
 };
 
 // The one module of the process, created by the program entry.

@@ -10,6 +10,7 @@
 
 class TCountingModule : public TNortavelFree {
  public:
+  using TNortavelFree::HandleCustomControl;
   explicit TCountingModule(TFakePlatform& platform) : TNortavelFree(platform.View()) {}
 
   bool LoadConfiguration() override {
