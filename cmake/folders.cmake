@@ -18,14 +18,19 @@ function(nf_include_view target)
   target_include_directories(${target} PRIVATE ${view})
 endfunction()
 
-# nf_folder_library(<folder> SOURCES ... [WIN32_SOURCES ...] [POSIX_SOURCES ...]
-#                   [ELSEWHERE ...] [DEPENDS <folder> ...] [SYSTEM_LIBS ...])
-# Builds nf_<folder> from the sources named. win32_*.cpp forward to the Windows
-# API and are built for Windows only; posix_*.cpp stand in for them natively.
-# ELSEWHERE names sources of the folder that other targets build. Configuring
-# fails on a source of the folder that no list names.
+# nf_folder_library(<folder> [NAME <name>] SOURCES ... [WIN32_SOURCES ...]
+#                   [POSIX_SOURCES ...] [ELSEWHERE ...] [DEPENDS <name> ...] [SYSTEM_LIBS ...])
+# Builds nf_<name> (the folder's name unless NAME gives another) from the
+# sources named. win32_*.cpp forward to the Windows API and are built for
+# Windows only; posix_*.cpp stand in for them natively. ELSEWHERE names sources
+# of the folder that other targets build. Configuring fails on a source of the
+# folder that no list names.
 function(nf_folder_library folder)
-  cmake_parse_arguments(ARG "" "" "SOURCES;WIN32_SOURCES;POSIX_SOURCES;ELSEWHERE;DEPENDS;SYSTEM_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "SOURCES;WIN32_SOURCES;POSIX_SOURCES;ELSEWHERE;DEPENDS;SYSTEM_LIBS" ${ARGN})
+  set(name ${folder})
+  if(ARG_NAME)
+    set(name ${ARG_NAME})
+  endif()
   file(GLOB present RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   set(named ${ARG_SOURCES} ${ARG_WIN32_SOURCES} ${ARG_POSIX_SOURCES} ${ARG_ELSEWHERE})
   foreach(source ${present})
@@ -40,18 +45,18 @@ function(nf_folder_library folder)
   else()
     list(APPEND sources ${ARG_POSIX_SOURCES})
   endif()
-  add_library(nf_${folder} STATIC ${sources})
+  add_library(nf_${name} STATIC ${sources})
 
   set(visible ${folder})
   foreach(dependency ${ARG_DEPENDS})
-    target_link_libraries(nf_${folder} PUBLIC nf_${dependency})
+    target_link_libraries(nf_${name} PUBLIC nf_${dependency})
     get_property(inherited GLOBAL PROPERTY NF_VISIBLE_FOLDERS_${dependency})
     list(APPEND visible ${inherited})
   endforeach()
   list(REMOVE_DUPLICATES visible)
-  set_property(GLOBAL PROPERTY NF_VISIBLE_FOLDERS_${folder} ${visible})
-  nf_include_view(nf_${folder} ${visible})
+  set_property(GLOBAL PROPERTY NF_VISIBLE_FOLDERS_${name} ${visible})
+  nf_include_view(nf_${name} ${visible})
   if(WIN32 AND ARG_SYSTEM_LIBS)
-    target_link_libraries(nf_${folder} PUBLIC ${ARG_SYSTEM_LIBS})
+    target_link_libraries(nf_${name} PUBLIC ${ARG_SYSTEM_LIBS})
   endif()
 endfunction()

@@ -19,6 +19,10 @@ std::string RuleOfTheDay(const TConfiguration& state, const std::string& user, i
   return rules[dayIndex];
 }
 
+bool RuleRestricts(const std::string& rule, int slot) {
+  return slot >= 0 && slot < static_cast<int>(rule.size()) && rule[static_cast<size_t>(slot)] != '0';
+}
+
 bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user) {
   const TDateTime now = clock.LocalNow();
   const int slot = SlotIndexOf(now);
@@ -39,5 +43,5 @@ bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, 
       log.Log(kMsgNoUsableRule + user + " day=" + std::to_string(day) + " position=" + std::to_string(slot));
     return false;
   }
-  return character != "0";
+  return RuleRestricts(rule, slot);
 }

@@ -17,6 +17,10 @@ int SlotIndexOf(const TDateTime& time);
 // for that day.
 std::string RuleOfTheDay(const TConfiguration& state, const std::string& user, int dayIndex);
 
+// Whether rule restricts half hour slot: its character there is not "0". A
+// rule too short to have one does not restrict it.
+bool RuleRestricts(const std::string& rule, int slot);
+
 // Whether the user is inside a restricted half hour now. Reads the clock once.
 // At level 3 and up logs "Checking user:" and the trace line. A rule too short
 // to answer (or missing) answers "not restricted" and logs that gap at level 2,
