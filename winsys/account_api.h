@@ -1,6 +1,6 @@
 #pragma once
-// The account, privilege and power calls behind lock-out and power-off, one
-// method per Windows call. The caller passes every documented argument (levels,
+// The account, privilege and power calls behind lock-out and power-off, and the
+// account reading of the administration tool, one method per Windows call. The caller passes every documented argument (levels,
 // access masks, flags, reasons) so the values can be checked against a fake.
 // Handles are uintptr_t; 0 is "none". Thread: the tick thread only.
 
@@ -12,6 +12,34 @@
 struct TUserInfo1020 {
   uint32_t UnitsPerWeek;
   uint8_t* LogonHours;
+};
+
+// USER_INFO_2, laid out as Windows lays it out. Wide strings are UTF-16.
+struct TUserInfo2 {
+  char16_t* Name;
+  char16_t* Password;
+  uint32_t PasswordAge;
+  uint32_t Privilege;
+  char16_t* HomeDirectory;
+  char16_t* Comment;
+  uint32_t Flags;
+  char16_t* ScriptPath;
+  uint32_t AuthFlags;
+  char16_t* FullName;
+  char16_t* UserComment;
+  char16_t* Parameters;
+  char16_t* Workstations;
+  uint32_t LastLogon;
+  uint32_t LastLogoff;
+  uint32_t AccountExpires;
+  uint32_t MaxStorage;
+  uint32_t UnitsPerWeek;
+  uint8_t* LogonHours;  // UnitsPerWeek bits, the first unit in bit 0 of byte 0
+  uint32_t BadPasswordCount;
+  uint32_t LogonCount;
+  char16_t* LogonServer;
+  uint32_t CountryCode;
+  uint32_t CodePage;
 };
 
 // LUID.
@@ -37,6 +65,13 @@ class TAccountApi : public virtual TKernelApi {
   // NetUserSetInfo: the status, 0 (NERR_Success) when the account was updated.
   virtual uint32_t SetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
                                const TUserInfo1020* info, uint32_t* parmError) = 0;
+  // NetUserGetInfo: the status, 0 (NERR_Success) when buffer points to the
+  // structure of the level. buffer is what the call left there (0 for none): the
+  // caller frees a buffer that is not 0 with FreeNetBuffer, whatever the status.
+  virtual uint32_t GetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
+                               uintptr_t& buffer) = 0;
+  // NetApiBufferFree; keeps the caller's last-error code.
+  virtual uint32_t FreeNetBuffer(uintptr_t buffer) = 0;
   // GetCurrentProcess: a pseudo handle that is never closed.
   virtual uintptr_t CurrentProcess() = 0;
   // LookupPrivilegeValueA.
@@ -49,6 +84,8 @@ class TAccountApi : public virtual TKernelApi {
   virtual bool ExitSystem(uint32_t flags, uint32_t reason) = 0;
 };
 
+// A buffer the network management calls allocated.
+using TNetBuffer = TOwned<TAccountApi, &TAccountApi::FreeNetBuffer>;
 
 // The Windows implementation; not available natively.
 TAccountApi& PlatformAccounts();

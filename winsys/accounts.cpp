@@ -1,5 +1,7 @@
 #include "winsys/accounts.h"
 
+#include <algorithm>
+
 #include "common/debug_level.h"
 #include "diag/messages.h"
 
@@ -11,6 +13,10 @@ constexpr uint32_t kLogonHoursLevel = 1020;
 constexpr uint32_t kHoursPerWeek = 168;
 constexpr size_t kLogonHoursBytes = kHoursPerWeek / 8;
 constexpr uint32_t kNerrSuccess = 0;
+constexpr uint32_t kNerrUserNotFound = 2221;
+constexpr uint32_t kErrorInvalidName = 123;
+constexpr uint32_t kUserInfoLevel = 2;             // USER_INFO_2: the first level with logon hours
+constexpr uint32_t kMinutesPerWeek = 10080;        // SAM_MINUTES_PER_WEEK: the finest unit
 
 constexpr uint32_t kTokenAdjustAndQuery = 0x0028;  // TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
 constexpr char kShutdownPrivilege[] = "SeShutdownPrivilege";
@@ -24,6 +30,16 @@ bool WideUserName(TAccountApi& accounts, const std::string& user, char16_t (&wid
   // Converting up to a zero character would name another account.
   if (user.find('\0') != std::string::npos) return false;
   return accounts.ToWide(kCodePageAnsi, 0, user.c_str(), -1, wide, kWideNameRoom) > 0;
+}
+
+// Whether the logon hours permit no unit at all. A units count beyond the
+// finest unit is not trusted to size the bytes.
+bool PermitsNoUnit(const TUserInfo2& info) {
+  if (info.LogonHours == nullptr || info.UnitsPerWeek == 0) return false;
+  const uint32_t units = std::min(info.UnitsPerWeek, kMinutesPerWeek);
+  for (uint32_t unit = 0; unit < units; ++unit)
+    if ((info.LogonHours[unit / 8] >> (unit % 8) & 1) != 0) return false;
+  return true;
 }
 
 }  // namespace
@@ -73,4 +89,25 @@ bool ShutdownComputer(int32_t debugLevel, TAccountApi& accounts, TLogSink& log) 
   // pass must be in the file first.
   log.FlushLog();
   return accounts.ExitSystem(kPowerOffForced, kReasonPlanned);
+}
+
+TAccountInfo ReadAccount(TAccountApi& accounts, const std::string& user) {
+  TAccountInfo account;
+  char16_t wideUser[kWideNameRoom] = {};
+  if (!WideUserName(accounts, user, wideUser)) {
+    account.Status = kErrorInvalidName;
+    return account;
+  }
+  uintptr_t returned = 0;
+  account.Status = accounts.GetUserInfo(nullptr, wideUser, kUserInfoLevel, returned);
+  const TNetBuffer buffer(accounts, returned);
+  if (account.Status == kNerrUserNotFound) {
+    account.Readable = true;
+    return account;
+  }
+  if (account.Status != kNerrSuccess || !buffer) return account;
+  account.Readable = true;
+  account.Exists = true;
+  account.Locked = PermitsNoUnit(*reinterpret_cast<const TUserInfo2*>(buffer.Get()));
+  return account;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Account lock-out and power-off: the two ways the system acts on the computer.
 // Run on the tick thread, inside the enforcement pass; neither keeps state.
+// And the account reading of the administration tool, on its own thread.
 
 #include <string>
 
@@ -21,3 +22,19 @@ void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& l
 // privilege could not be enabled (logged at level 3, nothing flushed or
 // requested) or the request was refused (not logged).
 bool ShutdownComputer(int32_t debugLevel, TAccountApi& accounts, TLogSink& log);
+
+// What the system says about a local account.
+struct TAccountInfo {
+  bool Readable = false;  // the system told whether the account exists
+  bool Exists = false;    // a local account of that name exists
+  bool Locked = false;    // it exists and its logon hours permit no unit of the week
+  uint32_t Status = 0;    // NetUserGetInfo's status (NERR_UserNotFound 2221 for a
+                          // missing account); ERROR_INVALID_NAME (123) for a name
+                          // that cannot be handed to it whole
+};
+
+// Reads the local account with NetUserGetInfo at level 2, the first level that
+// carries the logon hours, and frees the buffer on every path. Logon hours the
+// system leaves out (no units, no bytes) restrict nothing: not Locked. A name is
+// converted as SetAccountLogonHours converts it, so both name the same account.
+TAccountInfo ReadAccount(TAccountApi& accounts, const std::string& user);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/exceptions.h"
+#include "common/system_error.h"
 
 namespace {
 constexpr char kMsgFailedToGetData[] = "Failed to get data for '%s'";
@@ -12,6 +13,12 @@ constexpr char kMsgInvalidDataType[] = "Invalid data type for '%s'";
 // A value that keeps growing while it is read is given up on after this many
 // attempts, as data that cannot be fetched.
 constexpr int kReadAttempts = 8;
+
+// Room for the longest value name (16,383 characters) in a double-byte code
+// page, with its terminator: the enumeration never fails for want of name room,
+// so kErrorMoreData always means the data.
+constexpr uint32_t kMaxValueNameBytes = 2 * 16383 + 1;
+constexpr uint32_t kFirstDataRoom = 256;
 
 [[noreturn]] void Raise(const char* pattern, const std::string& name) {
   std::string message = pattern;
@@ -42,6 +49,7 @@ bool TRegistry::OpenForReading(const std::string& path) {
     uintptr_t key = 0;
     if (Api.OpenKey(RootKey, subKey, access | ViewFlag, key) == TRegistryApi::kErrorSuccess) {
       Current = TOwnedKey(Api, key);  // the move closes the previous key
+      CurrentPath = path;
       return true;
     }
   }
@@ -122,4 +130,43 @@ void TRegistry::ListSubkeyNames(TStringList& list) {
   }
 }
 
+std::vector<TRegistryValue> TRegistry::ListValues() {
+  std::vector<TRegistryValue> values;
+  if (!Current) return values;
+  const int32_t result = ListKeyValues(Api, Current.Get(), values);
+  if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot list the values of " + CurrentPath);
+  return values;
+}
+
 void TRegistry::Close() { Current.Reset(); }
+
+EOSError RegistryError(int32_t code, const std::string& what) {
+  const uint32_t error = static_cast<uint32_t>(code);
+  const std::string text = SystemErrorText(error);
+  return EOSError(error, what + ": " + (text.empty() ? "error " + std::to_string(error) : text));
+}
+
+int32_t ListKeyValues(TRegistryApi& api, uintptr_t key, std::vector<TRegistryValue>& values) {
+  values.clear();
+  std::vector<char> name(kMaxValueNameBytes);
+  std::vector<uint8_t> data(kFirstDataRoom);
+  for (uint32_t index = 0;; ++index) {
+    uint32_t nameLength = 0;
+    uint32_t type = 0;
+    uint32_t size = 0;
+    int32_t result = TRegistryApi::kErrorMoreData;
+    // A value that grows between two attempts reports its new size again.
+    for (int attempt = 1; result == TRegistryApi::kErrorMoreData && attempt <= kReadAttempts; ++attempt) {
+      if (size > data.size()) data.resize(size);
+      nameLength = kMaxValueNameBytes;
+      size = static_cast<uint32_t>(data.size());
+      result = api.EnumValue(key, index, name.data(), nameLength, &type, data.data(), &size);
+    }
+    if (result == TRegistryApi::kErrorNoMoreItems) return TRegistryApi::kErrorSuccess;
+    // Any other failure would recur at every later index (a key deleted
+    // meanwhile, a handle without KEY_QUERY_VALUE): stop at the first.
+    if (result != TRegistryApi::kErrorSuccess) return result;
+    values.push_back(TRegistryValue{std::string(name.data(), std::min(nameLength, kMaxValueNameBytes - 1)), type,
+                                    std::string(data.begin(), data.begin() + std::min<size_t>(size, data.size()))});
+  }
+}

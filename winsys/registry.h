@@ -10,12 +10,30 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "common/exceptions.h"
 #include "common/owned.h"
 #include "common/string_list.h"
 #include "winsys/registry_api.h"
 
 using TOwnedKey = TOwned<TRegistryApi, &TRegistryApi::CloseKey>;
+
+// One value of a key, as stored: strings keep their terminating zero, if any.
+struct TRegistryValue {
+  std::string Name;
+  uint32_t Type = 0;
+  std::string Data;
+};
+
+// Replaces values with those of key (opened with KEY_QUERY_VALUE), in the order
+// the registry enumerates them. Returns 0, or the Windows error code of the
+// enumeration, with values holding those read before it.
+int32_t ListKeyValues(TRegistryApi& api, uintptr_t key, std::vector<TRegistryValue>& values);
+
+// The error to raise for a failed registry call: "<what>: <system text>" with
+// the code, or "<what>: error <code>" where the system has no text for it.
+EOSError RegistryError(int32_t code, const std::string& what);
 
 class TRegistry {
  public:
@@ -61,6 +79,12 @@ class TRegistry {
   // queried; an index that cannot be read (a subkey deleted meanwhile) is skipped.
   void ListSubkeyNames(TStringList& list);
 
+  // The current key's values with their types and raw data, in the order the
+  // registry enumerates them; empty when there is no current key. Raises
+  // EOSError with the Windows error code when they cannot be enumerated:
+  // "Cannot list the values of <path>: <system text>".
+  std::vector<TRegistryValue> ListValues();
+
   // Closes the current key, if any.
   void Close();
 
@@ -71,4 +95,5 @@ class TRegistry {
   uintptr_t RootKey;
   uint32_t ViewFlag;
   TOwnedKey Current;
+  std::string CurrentPath;  // as OpenForReading was given it
 };

@@ -7,7 +7,8 @@
 //
 // The service's access masks carry no KEY_WOW64_* flag: each build reads the
 // registry view of its own bitness (the 32-bit exe the 32-bit view, which is
-// WOW6432Node on 64-bit Windows; the 64-bit exe the 64-bit view).
+// WOW6432Node on 64-bit Windows; the 64-bit exe the 64-bit view). The
+// administration tool adds the flag of the view it was told to use.
 
 #include <cstdint>
 #include <string>
@@ -22,6 +23,12 @@ class TRegistryApi {
   static constexpr uint32_t kKeyEnumerateSubKeys = 0x0008;   // KEY_ENUMERATE_SUB_KEYS
   static constexpr uint32_t kKeyRead = 0x20019;              // KEY_READ
   static constexpr uint32_t kKeyQueryAndEnumerate = 0x20009; // STANDARD_RIGHTS_READ | query | enumerate
+  static constexpr uint32_t kKeySetValue = 0x0002;           // KEY_SET_VALUE
+  static constexpr uint32_t kKeyWow64_64Key = 0x0100;        // KEY_WOW64_64KEY
+  static constexpr uint32_t kKeyWow64_32Key = 0x0200;        // KEY_WOW64_32KEY
+
+  // Key options.
+  static constexpr uint32_t kOptionNonVolatile = 0;          // REG_OPTION_NON_VOLATILE
 
   // Value types.
   static constexpr uint32_t kRegSz = 1;
@@ -63,6 +70,34 @@ class TRegistryApi {
 
   // RegCloseKey. Keeps the caller's last-error code.
   virtual int32_t CloseKey(uintptr_t key) = 0;
+
+  // RegCreateKeyExA(root, subKey, 0, NULL, options, access, NULL, &key, NULL):
+  // opens the key, creating it and any missing parents. key is 0 unless the
+  // result is 0.
+  virtual int32_t CreateKey(uintptr_t root, const std::string& subKey, uint32_t options, uint32_t access,
+                            uintptr_t& key) = 0;
+
+  // RegSetValueExA(key, name, 0, type, data, size). String data includes its
+  // terminating zero in size, as the call documents.
+  virtual int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
+                           uint32_t size) = 0;
+
+  // RegDeleteValueA(key, name).
+  virtual int32_t DeleteValue(uintptr_t key, const std::string& name) = 0;
+
+  // RegDeleteKeyExA(root, subKey, viewFlag, 0): deletes a key that has no
+  // subkeys, in the view viewFlag (KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0)
+  // names. Where the system lacks that call (32-bit Windows XP, which has one
+  // view) it is RegDeleteKeyA(root, subKey) and viewFlag is not used.
+  virtual int32_t DeleteKey(uintptr_t root, const std::string& subKey, uint32_t viewFlag) = 0;
+
+  // RegEnumValueA(key, index, name, &nameLength, NULL, type, data, size).
+  // nameLength: in, the room at name including the terminator; out, on
+  // success, the name's length without it. type, data and size as QueryValue
+  // takes them; on kErrorMoreData *size holds the data size needed, and name,
+  // nameLength and the data are undefined.
+  virtual int32_t EnumValue(uintptr_t key, uint32_t index, char* name, uint32_t& nameLength, uint32_t* type,
+                            uint8_t* data, uint32_t* size) = 0;
 };
 
 // The Windows implementation; not available natively.

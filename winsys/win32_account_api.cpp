@@ -16,6 +16,12 @@ static_assert(offsetof(TUserInfo1020, UnitsPerWeek) == offsetof(USER_INFO_1020, 
               "USER_INFO_1020 layout");
 static_assert(offsetof(TUserInfo1020, LogonHours) == offsetof(USER_INFO_1020, usri1020_logon_hours),
               "USER_INFO_1020 layout");
+static_assert(sizeof(TUserInfo2) == sizeof(USER_INFO_2), "USER_INFO_2 layout");
+static_assert(offsetof(TUserInfo2, Name) == offsetof(USER_INFO_2, usri2_name), "USER_INFO_2 layout");
+static_assert(offsetof(TUserInfo2, UnitsPerWeek) == offsetof(USER_INFO_2, usri2_units_per_week),
+              "USER_INFO_2 layout");
+static_assert(offsetof(TUserInfo2, LogonHours) == offsetof(USER_INFO_2, usri2_logon_hours), "USER_INFO_2 layout");
+static_assert(offsetof(TUserInfo2, CodePage) == offsetof(USER_INFO_2, usri2_code_page), "USER_INFO_2 layout");
 static_assert(sizeof(TPrivilegeId) == sizeof(LUID), "LUID layout");
 static_assert(sizeof(TOnePrivilege) == sizeof(TOKEN_PRIVILEGES), "TOKEN_PRIVILEGES layout");
 static_assert(offsetof(TOnePrivilege, Luid) == offsetof(TOKEN_PRIVILEGES, Privileges[0].Luid),
@@ -41,6 +47,19 @@ class TWin32Accounts : public TAccountApi, public TWin32KernelApi {
                          parmError != nullptr ? &error : nullptr);
     if (parmError != nullptr) *parmError = error;
     return status;
+  }
+
+  uint32_t GetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
+                       uintptr_t& buffer) override {
+    LPBYTE returned = nullptr;
+    const NET_API_STATUS status = ::NetUserGetInfo(reinterpret_cast<LPCWSTR>(serverName),
+                                                   reinterpret_cast<LPCWSTR>(userName), level, &returned);
+    buffer = reinterpret_cast<uintptr_t>(returned);
+    return status;
+  }
+
+  uint32_t FreeNetBuffer(uintptr_t buffer) override {
+    return KeepingLastError([&] { return ::NetApiBufferFree(reinterpret_cast<LPVOID>(buffer)); });
   }
 
   uintptr_t CurrentProcess() override { return reinterpret_cast<uintptr_t>(::GetCurrentProcess()); }

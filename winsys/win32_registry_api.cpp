@@ -4,6 +4,16 @@
 namespace {
 HKEY AsKey(uintptr_t key) { return reinterpret_cast<HKEY>(key); }
 
+// RegDeleteKeyExA exists from 64-bit XP and Vista on; 32-bit XP lacks it and has
+// a single view, where RegDeleteKeyA does the same. Looked up once, at run time,
+// so the exe still starts there.
+using TDeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+TDeleteKeyEx DeleteKeyEx() {
+  static const auto call = reinterpret_cast<TDeleteKeyEx>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
+  return call;
+}
+
 class TWin32Registry : public TRegistryApi {
  public:
   int32_t OpenKey(uintptr_t root, const std::string& subKey, uint32_t access, uintptr_t& key) override {
@@ -44,6 +54,43 @@ class TWin32Registry : public TRegistryApi {
 
   int32_t CloseKey(uintptr_t key) override {
     const LONG result = KeepingLastError([&] { return RegCloseKey(AsKey(key)); });
+    return result;
+  }
+
+  int32_t CreateKey(uintptr_t root, const std::string& subKey, uint32_t options, uint32_t access,
+                    uintptr_t& key) override {
+    HKEY created = nullptr;
+    const LONG result =
+        RegCreateKeyExA(AsKey(root), subKey.c_str(), 0, nullptr, options, access, nullptr, &created, nullptr);
+    key = result == ERROR_SUCCESS ? reinterpret_cast<uintptr_t>(created) : 0;
+    return result;
+  }
+
+  int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
+                   uint32_t size) override {
+    return RegSetValueExA(AsKey(key), name.c_str(), 0, type, data, size);
+  }
+
+  int32_t DeleteValue(uintptr_t key, const std::string& name) override {
+    return RegDeleteValueA(AsKey(key), name.c_str());
+  }
+
+  int32_t DeleteKey(uintptr_t root, const std::string& subKey, uint32_t viewFlag) override {
+    if (const TDeleteKeyEx deleteKeyEx = DeleteKeyEx()) return deleteKeyEx(AsKey(root), subKey.c_str(), viewFlag, 0);
+    return RegDeleteKeyA(AsKey(root), subKey.c_str());
+  }
+
+  int32_t EnumValue(uintptr_t key, uint32_t index, char* name, uint32_t& nameLength, uint32_t* type, uint8_t* data,
+                    uint32_t* size) override {
+    DWORD length = nameLength;
+    DWORD valueType = 0;
+    DWORD dataSize = size != nullptr ? *size : 0;
+    const LONG result = RegEnumValueA(AsKey(key), index, name, &length, nullptr,
+                                      type != nullptr ? &valueType : nullptr, data,
+                                      size != nullptr ? &dataSize : nullptr);
+    nameLength = length;
+    if (type != nullptr) *type = valueType;
+    if (size != nullptr) *size = dataSize;
     return result;
   }
 };

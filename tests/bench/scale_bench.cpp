@@ -33,6 +33,11 @@ class TQuietAccounts : public TAccountApi {
   uint32_t SetUserInfo(const char16_t*, const char16_t*, uint32_t, const TUserInfo1020*, uint32_t*) override {
     return 0;
   }
+  uint32_t GetUserInfo(const char16_t*, const char16_t*, uint32_t, uintptr_t& buffer) override {
+    buffer = 0;
+    return 2221;  // NERR_UserNotFound: the pass never reads accounts
+  }
+  uint32_t FreeNetBuffer(uintptr_t) override { return 0; }
   uintptr_t CurrentProcess() override { return ~uintptr_t{0}; }
   bool OpenToken(uintptr_t, uint32_t, uintptr_t& token) override {
     token = 1;

@@ -4,7 +4,12 @@
      server=<name|(null)> user=<name> level=<n> units=<n> hours=<42 hex digits>
        parm_err=<(null)|given>   (on the same line)
    Accounts whose names begin with "nouser" do not exist: the call answers
-   NERR_UserNotFound (2221), as Windows does. */
+   NERR_UserNotFound (2221), as Windows does.
+   NetUserGetInfo is not recorded. At level 2 with no server it answers a
+   USER_INFO_2 whose logon hours are the last recorded for that user in the same
+   file (every hour permitted when none), so a test can lock and read back; its
+   buffer is ours and only our NetApiBufferFree frees it. */
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 #include <wchar.h>
@@ -12,11 +17,39 @@
 
 #define NERR_SUCCESS 0
 #define NERR_USER_NOT_FOUND 2221
+#define HOURS_BYTES 21
 
 typedef struct {
   DWORD units_per_week;
   BYTE* logon_hours;
 } USER_INFO_1020_VIEW;
+
+/* USER_INFO_2 as lmaccess.h lays it out. */
+typedef struct {
+  wchar_t* name;
+  wchar_t* password;
+  DWORD password_age, priv;
+  wchar_t *home_dir, *comment;
+  DWORD flags;
+  wchar_t* script_path;
+  DWORD auth_flags;
+  wchar_t *full_name, *usr_comment, *parms, *workstations;
+  DWORD last_logon, last_logoff, acct_expires, max_storage, units_per_week;
+  BYTE* logon_hours;
+  DWORD bad_pw_count, num_logons;
+  wchar_t* logon_server;
+  DWORD country_code, code_page;
+} USER_INFO_2_VIEW;
+
+/* What NetUserGetInfo hands out, in one block: a marked header, so that a
+   buffer this DLL did not allocate (or freed already) is refused. */
+#define BUFFER_MARK 0x4E463332u
+typedef struct {
+  DWORD mark;
+  USER_INFO_2_VIEW info;
+  BYTE hours[HOURS_BYTES];
+  wchar_t name[256];
+} USER_BUFFER;
 
 static void narrow(const wchar_t* text, char* out, size_t room) {
   if (text == NULL) {
@@ -27,24 +60,89 @@ static void narrow(const wchar_t* text, char* out, size_t room) {
   out[room - 1] = 0;
 }
 
+/* The process environment, not the C library's copy: the caller may have set it
+   either way, and this DLL's C library need not be the caller's. */
+static void log_path(char* path, DWORD room) {
+  DWORD length = GetEnvironmentVariableA("NF_NETAPI32_LOG", path, room);
+  if (length == 0 || length >= room) lstrcpynA(path, "C:\\netapi32_calls.log", (int)room);
+}
+
+static int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+/* hours: the 21 bytes of the last lock or unlock of user the file records. */
+static void recorded_hours(const char* user, BYTE* hours) {
+  char path[MAX_PATH], line[512], wanted[300];
+  FILE* file;
+  memset(hours, 0xFF, HOURS_BYTES);
+  log_path(path, sizeof path);
+  file = fopen(path, "rb");
+  if (file == NULL) return;
+  snprintf(wanted, sizeof wanted, " user=%s level=1020 ", user);
+  while (fgets(line, sizeof line, file) != NULL) {
+    const char* digits = strstr(line, " hours=");
+    BYTE read[HOURS_BYTES];
+    int i, valid = digits != NULL && strstr(line, wanted) != NULL;
+    for (i = 0; valid && i < HOURS_BYTES; ++i) {
+      const int high = hex_digit(digits[7 + 2 * i]), low = high < 0 ? -1 : hex_digit(digits[8 + 2 * i]);
+      valid = low >= 0;
+      read[i] = (BYTE)(high * 16 + low);
+    }
+    if (valid) memcpy(hours, read, HOURS_BYTES);
+  }
+  fclose(file);
+}
+
+DWORD WINAPI NetUserGetInfo(const wchar_t* server, const wchar_t* user, DWORD level, BYTE** buffer) {
+  char user_text[256];
+  USER_BUFFER* block;
+  if (buffer == NULL || user == NULL) return ERROR_INVALID_PARAMETER;
+  *buffer = NULL;
+  if (server != NULL) return ERROR_BAD_NETPATH; /* the double knows the local computer only */
+  if (level != 2) return ERROR_INVALID_LEVEL;
+  narrow(user, user_text, sizeof user_text);
+  if (strncmp(user_text, "nouser", 6) == 0) return NERR_USER_NOT_FOUND;
+  block = (USER_BUFFER*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *block);
+  if (block == NULL) return ERROR_NOT_ENOUGH_MEMORY;
+  block->mark = BUFFER_MARK;
+  lstrcpynW(block->name, user, 256);
+  recorded_hours(user_text, block->hours);
+  block->info.name = block->name;
+  block->info.priv = 1; /* USER_PRIV_USER */
+  block->info.units_per_week = 168;
+  block->info.logon_hours = block->hours;
+  *buffer = (BYTE*)&block->info;
+  return NERR_SUCCESS;
+}
+
+DWORD WINAPI NetApiBufferFree(void* buffer) {
+  USER_BUFFER* block;
+  if (buffer == NULL) return NERR_SUCCESS;
+  block = (USER_BUFFER*)((BYTE*)buffer - offsetof(USER_BUFFER, info));
+  if (block->mark != BUFFER_MARK) return ERROR_INVALID_PARAMETER;
+  block->mark = 0;
+  HeapFree(GetProcessHeap(), 0, block);
+  return NERR_SUCCESS;
+}
+
 DWORD WINAPI NetUserSetInfo(const wchar_t* server, const wchar_t* user, DWORD level, BYTE* buffer,
                             DWORD* parm_err) {
   char server_text[256], user_text[256], hours[64] = "", path[MAX_PATH] = "";
   FILE* file;
-  DWORD units = 0, length;
+  DWORD units = 0;
   narrow(server, server_text, sizeof server_text);
   narrow(user, user_text, sizeof user_text);
   if (level == 1020 && buffer != NULL) {
     const USER_INFO_1020_VIEW* info = (const USER_INFO_1020_VIEW*)buffer;
     int i;
     units = info->units_per_week;
-    for (i = 0; i < 21 && info->logon_hours != NULL; ++i) sprintf(hours + 2 * i, "%02x", info->logon_hours[i]);
+    for (i = 0; i < HOURS_BYTES && info->logon_hours != NULL; ++i) sprintf(hours + 2 * i, "%02x", info->logon_hours[i]);
   }
-  /* The process environment, not the C library's copy: the caller may have set it
-     either way, and this DLL's C library need not be the caller's. */
-  length = GetEnvironmentVariableA("NF_NETAPI32_LOG", path, sizeof path);
-  if (length == 0 || length >= sizeof path) path[0] = 0;
-  file = fopen(*path ? path : "C:\\netapi32_calls.log", "ab");
+  log_path(path, sizeof path);
+  file = fopen(path, "ab");
   if (file != NULL) {
     fprintf(file, "server=%s user=%s level=%lu units=%lu hours=%s parm_err=%s\n", server_text, user_text,
             (unsigned long)level, (unsigned long)units, hours, parm_err == NULL ? "(null)" : "given");

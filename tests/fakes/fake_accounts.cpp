@@ -57,6 +57,36 @@ uint32_t TFakeAccounts::SetUserInfo(const char16_t* serverName, const char16_t* 
   return status == UserStatus.end() ? 0 : status->second;
 }
 
+uint32_t TFakeAccounts::GetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
+                                    uintptr_t& buffer) {
+  const std::string user = Narrow(userName);
+  Calls.push_back("NetUserGetInfo(" + std::string(serverName == nullptr ? "null" : Narrow(serverName)) + "," + user +
+                  "," + std::to_string(level) + ")");
+  buffer = 0;
+  const auto status = ReadStatus.find(user);
+  if (status != ReadStatus.end()) return status->second;
+
+  auto answer = std::make_unique<TUserBuffer>();
+  answer->Info.UnitsPerWeek = 168;
+  answer->Hours.assign(21, 0xFF);
+  for (const TLogonHoursUpdate& update : Updates) {
+    if (update.User != user) continue;
+    answer->Info.UnitsPerWeek = update.UnitsPerWeek;
+    answer->Hours = update.Hours;
+  }
+  answer->Info.LogonHours = answer->Hours.empty() ? nullptr : answer->Hours.data();
+  buffer = reinterpret_cast<uintptr_t>(&answer->Info);
+  Buffers[buffer] = std::move(answer);
+  return 0;
+}
+
+uint32_t TFakeAccounts::FreeNetBuffer(uintptr_t buffer) {
+  Calls.push_back(std::string("NetApiBufferFree(") + (Buffers.count(buffer) != 0 ? "BUFFER" : "?") + ")");
+  if (Buffers.erase(buffer) != 0) return 0;
+  ++BadFrees;
+  return 87;  // ERROR_INVALID_PARAMETER
+}
+
 uintptr_t TFakeAccounts::CurrentProcess() {
   Calls.push_back("GetCurrentProcess()");
   return kSelf;

@@ -7,11 +7,15 @@
 //   AdjustTokenPrivileges(TOKEN,0,1,{19,0},0x2,0,null,null)
 //           token, disable all, count, LUID, attributes, length, previous, return length
 //   GetLastError()  ExitWindowsEx(0xc,0x80000000)  CloseHandle(TOKEN)
-// The updates themselves are kept whole in Updates. Tests may add lines of their
+//   NetUserGetInfo(null,anna,2)  NetApiBufferFree(BUFFER)
+// The updates themselves are kept whole in Updates. NetUserGetInfo reads them
+// back: a user's logon hours are those of the last update for that user (an
+// update without hours gives none), every hour permitted when there was none. Tests may add lines of their
 // own (a log sink writing "log ..." here shows the order of messages and calls).
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,17 +39,25 @@ class TFakeAccounts : public TAccountApi {
   bool AdjustResult = true;
   uint32_t AdjustError = 0;  // the last error AdjustTokenPrivileges leaves
   bool ExitAccepted = true;
+  // NetUserGetInfo's status per user (narrow name), answered with no buffer.
+  std::map<std::string, uint32_t> ReadStatus;
 
   std::vector<std::string> Calls;
   std::vector<TLogonHoursUpdate> Updates;
 
   // Tokens opened and not closed.
   int OpenTokens() const { return OpenCount; }
+  // Buffers handed out and not freed; frees of anything else.
+  size_t OpenBuffers() const { return Buffers.size(); }
+  int BadFrees = 0;
 
   int32_t ToWide(uint32_t codePage, uint32_t flags, const char* text, int32_t textLength, char16_t* wide,
                  int32_t wideRoom) override;
   uint32_t SetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
                        const TUserInfo1020* info, uint32_t* parmError) override;
+  uint32_t GetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
+                       uintptr_t& buffer) override;
+  uint32_t FreeNetBuffer(uintptr_t buffer) override;
   uintptr_t CurrentProcess() override;
   bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) override;
   bool LookupPrivilege(const char* systemName, const char* privilegeName, TPrivilegeId& luid) override;
@@ -61,7 +73,12 @@ class TFakeAccounts : public TAccountApi {
   static constexpr uint32_t kShutdownLuid = 19;
 
  private:
+  struct TUserBuffer {
+    TUserInfo2 Info{};
+    std::vector<uint8_t> Hours;
+  };
   std::string HandleName(uintptr_t handle) const;
+  std::map<uintptr_t, std::unique_ptr<TUserBuffer>> Buffers;
   int OpenCount = 0;
   uint32_t Error = 0;
 };

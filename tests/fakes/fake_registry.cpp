@@ -79,7 +79,10 @@ void TFakeRegistry::RemoveKey(const std::string& path) {
 
 void TFakeRegistry::SetValue(const std::string& path, const std::string& name, uint32_t type,
                              const std::string& data) {
-  TKey& key = Get(path);
+  Store(Get(path), name, type, data);
+}
+
+void TFakeRegistry::Store(TKey& key, const std::string& name, uint32_t type, const std::string& data) {
   if (TValue* value = FindValue(key, name)) {
     value->Type = type;
     value->Data = data;
@@ -120,6 +123,24 @@ void TFakeRegistry::FailQueryInfo(const std::string& path, int32_t result) {
 
 void TFakeRegistry::FailEnumIndex(uint32_t index, int32_t result) { EnumFaults[index] = result; }
 
+void TFakeRegistry::FailCall(TOp op, const std::string& target, int32_t result) {
+  CallFaults[{op, Fold(WithoutTrailingBackslash(target))}] = result;
+}
+
+int32_t TFakeRegistry::FaultOf(TOp op, const std::string& target) const {
+  const auto fault = CallFaults.find({op, Fold(WithoutTrailingBackslash(target))});
+  return fault == CallFaults.end() ? kErrorSuccess : fault->second;
+}
+
+std::vector<TRegistryValue> TFakeRegistry::ValuesOf(const std::string& path) {
+  std::vector<TRegistryValue> values;
+  if (TKey* key = Find(Fold(WithoutTrailingBackslash(path))))
+    for (const TValue& value : key->Values) values.push_back(TRegistryValue{value.Name, value.Type, value.Data});
+  return values;
+}
+
+bool TFakeRegistry::HasKey(const std::string& path) { return Find(Fold(WithoutTrailingBackslash(path))) != nullptr; }
+
 void TFakeRegistry::GrowAfterSizeQuery(const std::string& path, const std::string& name, const std::string& grown) {
   Growth[Fold(WithoutTrailingBackslash(path)) + "\n" + Fold(name)] = grown;
 }
@@ -142,6 +163,26 @@ uint32_t TFakeRegistry::NameLength(const std::string& name) {
   return length;
 }
 
+// A leading backslash or an empty level names no key.
+bool TFakeRegistry::IsMalformed(const std::string& foldedPath) {
+  return foldedPath.empty() || foldedPath.front() == '\\' || foldedPath.find("\\\\") != std::string::npos;
+}
+
+bool TFakeRegistry::AdmitValueCall(TCall& call, uint32_t neededAccess, TKey*& stored) {
+  call.Result = KeyOf(call.Key, neededAccess, stored);
+  if (call.Result == kErrorSuccess) call.Result = FaultOf(call.Op, call.Target);
+  return call.Result == kErrorSuccess;
+}
+
+int32_t TFakeRegistry::KeyOf(uintptr_t handle, uint32_t neededAccess, TKey*& key) {
+  key = nullptr;
+  const THandle* opened = HandleOf(handle);
+  if (opened == nullptr) return kErrorInvalidHandle;
+  if ((opened->Access & neededAccess) == 0) return kErrorAccessDenied;
+  key = Find(opened->Path);
+  return key == nullptr ? kErrorKeyDeleted : kErrorSuccess;
+}
+
 bool TFakeRegistry::IsLeadByte932(uint8_t byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
@@ -156,14 +197,13 @@ int32_t TFakeRegistry::OpenKey(uintptr_t root, const std::string& subKey, uint32
     call.Result = kErrorInvalidHandle;
     return Record(call);
   }
-  // A leading backslash or an empty level names no key.
   const std::string path = Fold(WithoutTrailingBackslash(subKey));
   const int count = ++OpenCounts[path];
   const auto fault = OpenFaults.find(path);
   if (fault != OpenFaults.end() && count >= fault->second.FromCall &&
       (fault->second.Masks.empty() || fault->second.Masks.count(access) != 0)) {
     call.Result = fault->second.Result;
-  } else if (path.empty() || path.front() == '\\' || path.find("\\\\") != std::string::npos || !Find(path)) {
+  } else if (IsMalformed(path) || !Find(path)) {
     call.Result = kErrorFileNotFound;
   } else {
     key = NextHandle;
@@ -284,6 +324,113 @@ int32_t TFakeRegistry::CloseKey(uintptr_t key) {
   if (Handles.erase(key) == 0) {
     ++BadCloses;
     call.Result = kErrorInvalidHandle;
+  }
+  return Record(call);
+}
+
+int32_t TFakeRegistry::CreateKey(uintptr_t root, const std::string& subKey, uint32_t, uint32_t access,
+                                 uintptr_t& key) {
+  TCall call(TOp::Create);
+  call.Key = root;
+  call.Target = subKey;
+  call.Access = access;
+  key = 0;
+  const std::string path = Fold(WithoutTrailingBackslash(subKey));
+  const int32_t fault = FaultOf(TOp::Create, subKey);
+  if (root != kLocalMachine) {
+    call.Result = kErrorInvalidHandle;
+  } else if (fault != kErrorSuccess) {
+    call.Result = fault;
+  } else if (IsMalformed(path)) {
+    call.Result = kErrorInvalidParameter;
+  } else {
+    AddKey(subKey);  // the new levels keep the case they were given
+    key = NextHandle;
+    NextHandle += 4;
+    Handles[key] = THandle{path, access};
+    call.Opened = key;
+  }
+  return Record(call);
+}
+
+int32_t TFakeRegistry::SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
+                                uint32_t size) {
+  TCall call(TOp::SetValue);
+  call.Key = key;
+  call.Target = name;
+  TKey* stored = nullptr;
+  if (AdmitValueCall(call, kKeySetValue, stored))
+    Store(*stored, name, type, std::string(reinterpret_cast<const char*>(data), size));
+  return Record(call);
+}
+
+int32_t TFakeRegistry::DeleteValue(uintptr_t key, const std::string& name) {
+  TCall call(TOp::DeleteValue);
+  call.Key = key;
+  call.Target = name;
+  TKey* stored = nullptr;
+  if (AdmitValueCall(call, kKeySetValue, stored)) {
+    const auto it = std::find_if(stored->Values.begin(), stored->Values.end(),
+                                 [&](const TValue& v) { return Fold(v.Name) == Fold(name); });
+    if (it == stored->Values.end())
+      call.Result = kErrorFileNotFound;
+    else
+      stored->Values.erase(it);
+  }
+  return Record(call);
+}
+
+int32_t TFakeRegistry::DeleteKey(uintptr_t root, const std::string& subKey, uint32_t viewFlag) {
+  TCall call(TOp::DeleteKey);
+  call.Key = root;
+  call.Target = subKey;
+  call.Access = viewFlag;
+  const std::string path = Fold(WithoutTrailingBackslash(subKey));
+  TKey* stored = IsMalformed(path) ? nullptr : Find(path);
+  const int32_t fault = FaultOf(TOp::DeleteKey, subKey);
+  if (root != kLocalMachine) {
+    call.Result = kErrorInvalidHandle;
+  } else if (fault != kErrorSuccess) {
+    call.Result = fault;
+  } else if (stored == nullptr) {
+    call.Result = kErrorFileNotFound;
+  } else if (!stored->Subkeys.empty()) {
+    call.Result = kErrorAccessDenied;  // as the system refuses a key with subkeys
+  } else {
+    RemoveKey(path);
+  }
+  return Record(call);
+}
+
+int32_t TFakeRegistry::EnumValue(uintptr_t key, uint32_t index, char* name, uint32_t& nameLength, uint32_t* type,
+                                 uint8_t* data, uint32_t* size) {
+  TCall call(TOp::EnumValue);
+  call.Key = key;
+  call.Index = index;
+  call.Room = size != nullptr ? *size : 0;
+  TKey* stored = nullptr;
+  const THandle* handle = HandleOf(key);
+  if ((call.Result = KeyOf(key, kKeyQueryValue, stored)) != kErrorSuccess) return Record(call);
+  if ((call.Result = FaultOf(TOp::EnumValue, handle->Path)) != kErrorSuccess) return Record(call);
+  if (index >= stored->Values.size()) {
+    call.Result = kErrorNoMoreItems;
+    return Record(call);
+  }
+  const TValue& value = stored->Values[index];
+  const uint32_t length = static_cast<uint32_t>(value.Data.size());
+  if (data != nullptr && size == nullptr) {
+    call.Result = kErrorInvalidParameter;
+  } else if (value.Name.size() + 1 > nameLength || (data != nullptr && *size < length)) {
+    std::memset(name, kScribble, nameLength);
+    if (data != nullptr) std::memset(data, kScribble, *size);
+    if (size != nullptr) *size = length;
+    call.Result = kErrorMoreData;
+  } else {
+    std::memcpy(name, value.Name.c_str(), value.Name.size() + 1);
+    nameLength = static_cast<uint32_t>(value.Name.size());
+    if (type != nullptr) *type = value.Type;
+    if (data != nullptr) std::memcpy(data, value.Data.data(), length);
+    if (size != nullptr) *size = length;
   }
   return Record(call);
 }

@@ -3,6 +3,7 @@
 #include "diag/messages.h"
 #include "engine/engine_state.h"
 #include "tests/fakes/fake_accounts.h"
+#include "tests/fakes/recording_log.h"
 #include "winsys/accounts.h"
 
 namespace {
@@ -189,5 +190,50 @@ INSTANTIATE_TEST_SUITE_P(
         if (c == ' ') c = '_';
       return name;
     });
+
+// Reading an account back: what the system answered, and the buffer freed on
+// every path.
+class ReadAccountTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(Accounts.OpenBuffers(), 0u) << "a buffer was not freed";
+    EXPECT_EQ(Accounts.BadFrees, 0);
+  }
+  static std::vector<bool> Flags(const TAccountInfo& info) { return {info.Readable, info.Exists, info.Locked}; }
+  TFakeAccounts Accounts;
+  TRecordingLog Log;
+};
+
+TEST_F(ReadAccountTest, OnlyHoursThatPermitNoUnitAreALock) {
+  SetAccountLogonHours(2, Accounts, Log, "anna", true);
+  EXPECT_EQ(Flags(ReadAccount(Accounts, "anna")), (std::vector<bool>{true, true, true}));
+  std::vector<uint8_t> lastHour(21, 0x00);
+  lastHour[20] = 0x80;  // Saturday 23:00
+  const TLogonHoursUpdate notLocks[] = {{true, "anna", 1020, 168, lastHour, true},
+                                        {true, "anna", 1020, 168, {}, true},  // no hours: no restriction
+                                        {true, "anna", 1020, 0, std::vector<uint8_t>(21, 0), true}};
+  for (const TLogonHoursUpdate& update : notLocks) {
+    Accounts.Updates.push_back(update);
+    EXPECT_EQ(Flags(ReadAccount(Accounts, "anna")), (std::vector<bool>{true, true, false}));
+  }
+  Accounts.Updates.push_back(TLogonHoursUpdate{true, "anna", 1020, 7, {0x80}, true});  // days: bit 7 is none
+  EXPECT_TRUE(ReadAccount(Accounts, "anna").Locked);
+}
+
+TEST_F(ReadAccountTest, MissingUnreadableAndUnnameableAccounts) {
+  Accounts.ReadStatus = {{"nobody", 2221}, {"secret", 5}};
+  const TAccountInfo missing = ReadAccount(Accounts, "nobody");
+  EXPECT_EQ(Flags(missing), (std::vector<bool>{true, false, false}));
+  EXPECT_EQ(missing.Status, 2221u);
+  const TAccountInfo denied = ReadAccount(Accounts, "secret");
+  EXPECT_EQ(Flags(denied), (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(denied.Status, 5u);
+
+  Accounts.Calls.clear();
+  const TAccountInfo unnameable = ReadAccount(Accounts, std::string(100, 'a'));
+  EXPECT_EQ(Flags(unnameable), (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(unnameable.Status, 123u);
+  EXPECT_EQ(Accounts.Calls, Calls{"MultiByteToWideChar(0,0,-1,100)"});
+}
 
 }  // namespace

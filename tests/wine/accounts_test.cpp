@@ -71,6 +71,25 @@ TEST_F(WineAccountTest, NameTooLongForNinetyNineWideCharactersNeverReachesTheSys
   EXPECT_NE(RecordedCalls()[0].find("user=" + std::string(99, 'a') + " "), std::string::npos);
 }
 
+// The double answers level 2 for the local computer only, with the hours it
+// last recorded for the user: a wrong level, server or layout reads wrong here.
+TEST_F(WineAccountTest, ALockIsReadBackThroughNetUserGetInfo) {
+  const auto flags = [](const TAccountInfo& info) {
+    return std::vector<bool>{info.Readable, info.Exists, info.Locked};
+  };
+  EXPECT_EQ(flags(ReadAccount(PlatformAccounts(), "nf_child")), (std::vector<bool>{true, true, false}));
+  SetAccountLogonHours(State.DebugLevel, PlatformAccounts(), Log, "nf_child", true);
+  const TAccountInfo locked = ReadAccount(PlatformAccounts(), "nf_child");
+  EXPECT_EQ(flags(locked), (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(locked.Status, 0u);
+  SetAccountLogonHours(State.DebugLevel, PlatformAccounts(), Log, "nf_child", false);
+  EXPECT_EQ(flags(ReadAccount(PlatformAccounts(), "nf_child")), (std::vector<bool>{true, true, false}));
+
+  const TAccountInfo missing = ReadAccount(PlatformAccounts(), "nouser_anna");
+  EXPECT_EQ(flags(missing), (std::vector<bool>{true, false, false}));
+  EXPECT_EQ(missing.Status, 2221u);  // NERR_UserNotFound
+}
+
 TEST_F(WineAccountTest, ShutdownPrivilegeCanBeEnabledInTheOwnToken) {
   TAccountApi& api = PlatformAccounts();
   uintptr_t tokenHandle = 0;

@@ -1,0 +1,121 @@
+#include "winsys/config_writer.h"
+
+#include "winsys/registry.h"
+
+namespace {
+// The names the configuration load reads (configuration.cpp).
+constexpr char kDebugValue[] = "Debug";
+constexpr char kPathValue[] = "Path";
+constexpr char kTimeValuePrefix[] = "Time";
+
+constexpr uint32_t kErrorInvalidName = 123;  // ERROR_INVALID_NAME
+constexpr uint32_t kUserKeyAccess = TRegistryApi::kKeyQueryValue | TRegistryApi::kKeySetValue;
+
+// A path of the location (leading and trailing backslash) as the calls take it
+// below the root: a trailing backslash would name an empty last level.
+std::string BelowRoot(const std::string& path) {
+  const size_t first = !path.empty() && path.front() == '\\' ? 1 : 0;
+  const size_t last = path.size() > first && path.back() == '\\' ? path.size() - 1 : path.size();
+  return path.substr(first, last - first);
+}
+
+// A key as messages show it, in the form the service's log uses.
+std::string Shown(const std::string& path) { return "\\" + BelowRoot(path); }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Whether the service would read the value as Time<m> for some m > count: value
+// names compare ignoring case, and the service asks for "Time" and m in decimal
+// without leading zeros. The digits are compared as text, so no number of them
+// overflows.
+bool IsTimeValueBeyond(const std::string& name, size_t count) {
+  const std::string prefix = kTimeValuePrefix;
+  if (name.size() <= prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (Upper(name[i]) != Upper(prefix[i])) return false;
+  const std::string digits = name.substr(prefix.size());
+  for (const char c : digits)
+    if (!IsDigit(c)) return false;
+  if (digits.front() == '0') return false;
+  const std::string limit = std::to_string(count);
+  return digits.size() != limit.size() ? digits.size() > limit.size() : digits > limit;
+}
+
+// A name that is empty, holds a backslash (a deeper key) or a zero character
+// (the call would see a prefix of it) names another key than the user's.
+void CheckUserName(const std::string& user) {
+  if (user.empty() || user.find('\\') != std::string::npos || user.find('\0') != std::string::npos)
+    throw EOSError(kErrorInvalidName, "Invalid user name '" + user + "'");
+}
+
+const uint8_t* Bytes(const std::string& data) { return reinterpret_cast<const uint8_t*>(data.data()); }
+
+std::string StringData(const std::string& text) { return text + '\0'; }
+}  // namespace
+
+TConfigWriter::TConfigWriter(TRegistryApi& registry, const TConfigLocation& location)
+    : Registry(registry), Location(location) {}
+
+TOwnedKey TConfigWriter::CreateKey(const std::string& path, uint32_t access) {
+  uintptr_t key = 0;
+  const int32_t result = Registry.CreateKey(Location.RootKey, BelowRoot(path), TRegistryApi::kOptionNonVolatile,
+                                            access | static_cast<uint32_t>(Location.View), key);
+  if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot create key " + Shown(path));
+  return TOwnedKey(Registry, key);
+}
+
+void TConfigWriter::WriteMainValue(const std::string& name, uint32_t type, const std::string& data) {
+  const TOwnedKey key = CreateKey(Location.MainKeyPath, TRegistryApi::kKeySetValue);
+  const int32_t result =
+      Registry.SetValue(key.Get(), name, type, Bytes(data), static_cast<uint32_t>(data.size()));
+  if (result != TRegistryApi::kErrorSuccess)
+    throw RegistryError(result, "Cannot write " + name + " in " + Shown(Location.MainKeyPath));
+}
+
+void TConfigWriter::WriteRules(const std::string& user, const std::vector<std::string>& rules) {
+  CheckUserName(user);
+  const TOwnedKey key = CreateKey(Location.RestrictionsKeyPath() + user, kUserKeyAccess);
+  const std::string ofUser = " of user " + user;
+  // The new rules first: a failure further on leaves them in place.
+  for (size_t i = 0; i < rules.size(); ++i) {
+    const std::string name = kTimeValuePrefix + std::to_string(i + 1);
+    const std::string data = StringData(rules[i]);
+    const int32_t result =
+        Registry.SetValue(key.Get(), name, TRegistryApi::kRegSz, Bytes(data), static_cast<uint32_t>(data.size()));
+    if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot write " + name + ofUser);
+  }
+
+  // Names are gathered before deleting: a deletion renumbers the enumeration.
+  std::vector<TRegistryValue> values;
+  const int32_t listed = ListKeyValues(Registry, key.Get(), values);
+  if (listed != TRegistryApi::kErrorSuccess) throw RegistryError(listed, "Cannot list the values" + ofUser);
+  for (const TRegistryValue& value : values) {
+    if (!IsTimeValueBeyond(value.Name, rules.size())) continue;
+    const int32_t result = Registry.DeleteValue(key.Get(), value.Name);
+    // Gone meanwhile is what was wanted.
+    if (result != TRegistryApi::kErrorSuccess && result != TRegistryApi::kErrorFileNotFound)
+      throw RegistryError(result, "Cannot delete " + value.Name + ofUser);
+  }
+}
+
+bool TConfigWriter::RemoveUser(const std::string& user) {
+  CheckUserName(user);
+  const std::string path = Location.RestrictionsKeyPath() + user;
+  const int32_t result = Registry.DeleteKey(Location.RootKey, BelowRoot(path), static_cast<uint32_t>(Location.View));
+  if (result == TRegistryApi::kErrorFileNotFound) return false;
+  if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot delete key " + Shown(path));
+  return true;
+}
+
+void TConfigWriter::WriteLevel(int32_t level) {
+  const uint32_t value = static_cast<uint32_t>(level);
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(value >> (8 * i) & 0xFF);  // REG_DWORD: little-endian
+  WriteMainValue(kDebugValue, TRegistryApi::kRegDword, data);
+}
+
+void TConfigWriter::WritePath(const std::string& path) {
+  WriteMainValue(kPathValue, TRegistryApi::kRegSz, StringData(path));
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Writes the restriction configuration at a location, as the administration
+// tool changes it. The service itself never writes the registry.
+// Every failure raises EOSError with the Windows error code and a message that
+// names the key or value concerned, e.g. "Cannot write Time1 of user child:
+// Access is denied". Every key is opened in the location's view, and every key
+// opened is closed again, whatever happens. A user name that is empty or holds
+// a backslash or a zero character names no user key: EOSError with
+// ERROR_INVALID_NAME (123), "Invalid user name '<user>'", before any call.
+// Thread: the caller's; not shared.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "winsys/configuration.h"
+#include "winsys/registry.h"
+#include "winsys/registry_api.h"
+
+class TConfigWriter {
+ public:
+  TConfigWriter(TRegistryApi& registry, const TConfigLocation& location);
+
+  // Time1 ... Time<n> (REG_SZ) of user from rules[0 .. n-1], creating the main
+  // key, Time_restrictions and the user's key as needed; Time values beyond n
+  // that the key held before are deleted, so the service reads exactly rules.
+  void WriteRules(const std::string& user, const std::vector<std::string>& rules);
+  // Deletes the user's key with its values; false when there was none. A key
+  // that holds subkeys (the configuration has none there) is not deleted: the
+  // system refuses, with ERROR_ACCESS_DENIED.
+  bool RemoveUser(const std::string& user);
+  // Debug (REG_DWORD) and Path (REG_SZ) of the main key, creating it as needed.
+  void WriteLevel(int32_t level);
+  void WritePath(const std::string& path);
+
+ private:
+  TOwnedKey CreateKey(const std::string& path, uint32_t access);
+  void WriteMainValue(const std::string& name, uint32_t type, const std::string& data);
+
+  TRegistryApi& Registry;
+  TConfigLocation Location;
+};
