@@ -1,6 +1,7 @@
 #!/bin/bash
-# Builds the Windows executables: build/win32/nortavel_free_service.exe (32-bit,
-# for every Windows) and build/win64/nortavel_free_service.exe (64-bit Windows).
+# Builds the Windows executables, the service and the administration tool:
+# build/win32/nortavel_free_service.exe and nortavelctl.exe (32-bit Windows) and
+# build/win64/... (64-bit Windows).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/ensure-packages.sh
@@ -8,6 +9,6 @@ presets=("$@")
 [ ${#presets[@]} -eq 0 ] && presets=(win32 win64)
 for preset in "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j"$(nproc)" --target nortavel_free_service >/dev/null
-  echo "Built build/$preset/nortavel_free_service.exe"
+  cmake --build --preset "$preset" -j"$(nproc)" --target nortavel_free_service nortavelctl >/dev/null
+  echo "Built build/$preset/nortavel_free_service.exe and build/$preset/nortavelctl.exe"
 done

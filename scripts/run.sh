@@ -1,11 +1,12 @@
 #!/bin/bash
 # The main job: builds the 32-bit service, installs it in a private Wine prefix,
-# configures the account Wine runs as, starts the service and shows its log.
+# configures the account Wine runs as with nortavelctl, starts the service and
+# shows its log.
 #
-#   scripts/run.sh              the account is restricted during the current half
-#                               hour: the service locks it and powers "the computer"
-#                               (the Wine prefix) off
-#   scripts/run.sh --allowed    the current half hour is allowed: the service keeps
+#   scripts/run.sh              the account is restricted all week: the service
+#                               locks it and powers "the computer" (the Wine
+#                               prefix) off
+#   scripts/run.sh --allowed    the account may use the computer all week: the service keeps
 #                               running and unlocks the account every 20 seconds
 #                               until you press Ctrl-C (or --seconds N passes)
 set -eu
@@ -15,7 +16,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --allowed) mode=allowed; [ "$seconds" -eq 0 ] && seconds=100000 ;;
     --seconds) seconds=$2; shift ;;
-    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -48,12 +49,16 @@ e2e_prefix demo
 user=$(wine cmd /c 'echo %USERNAME%' </dev/null 2>/dev/null | tr -d '\r')
 echo "Installing: nortavel_free_service.exe /INSTALL /SILENT"
 e2e_exe /INSTALL /SILENT
-rule=$(e2e_rule "$mode")
-echo "Configuration (32-bit registry view): Debug = 3, Path = C:\\nortavel\\logs,"
-echo "  restricted user \"$user\" (the account Wine runs as), every day: $rule"
-echo "  (one character per half hour from 00:00; the current half hour is $mode)"
-e2e_configure 3
-e2e_restrict "$user" "$rule"
+# The configuration, written with the administration tool as a parent would.
+ctl() {
+  echo "nortavelctl $*"
+  (cd "$E2E_DIR" && wine nortavelctl.exe "$@" </dev/null 2>&1) | tr -d '\r' | sed 's/^/  | /'
+}
+schedule=never; [ "$mode" = allowed ] && schedule=always
+echo "Configuring the account Wine runs as, \"$user\": every half hour $mode"
+ctl level 3
+ctl logdir 'C:\nortavel\logs'
+ctl set "$user" "$schedule"
 
 netapi_log=$WINEPREFIX/drive_c/netapi32_calls.log
 shown=0; shown_netapi=0

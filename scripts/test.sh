@@ -27,13 +27,13 @@ for stage in "${stages[@]}"; do
   echo "=== $stage ==="
   log=build/test-$stage.log
   if [ "$stage" = e2e ]; then
-    # Every scenario against the 32-bit build; the service's own course against
+    # Every scenario against the 32-bit build; the service's own course and the tool against
     # the 64-bit build too.
     for preset in win32 win64; do
       if ! cmake --preset $preset >/dev/null || ! cmake --build --preset $preset -j"$(nproc)" >/dev/null; then
         failed_stages+=("$stage-$preset"); failed=$((failed + 1)); total=$((total + 1)); continue
       fi
-      scenarios=(); [ $preset = win64 ] && scenarios=(service_lifecycle typical_event)
+      scenarios=(); [ $preset = win64 ] && scenarios=(service_lifecycle typical_event ctl_set)
       tests/e2e/run.sh build/$preset "${scenarios[@]}" 2>&1 | tee "build/test-e2e-$preset.log"
       line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "build/test-e2e-$preset.log" | tail -1)
       p=$(sed -E 's/^e2e: ([0-9]+) passed.*/\1/' <<<"${line:-e2e: 0 passed}")

@@ -13,15 +13,18 @@ e2e_prefix() {
   rm -rf "$WINEPREFIX"
   WINEARCH=${E2E_WINEARCH:-win64} wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
-  wine reg add 'HKCU\Software\Wine\AppDefaults\nortavel_free_service.exe\DllOverrides' /v netapi32 \
-    /d native,builtin /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
+  local exe
+  for exe in nortavel_free_service.exe nortavelctl.exe; do
+    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v netapi32 \
+      /d native,builtin /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
+  done
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
   wineserver -p >/dev/null 2>&1
   wine wineboot </dev/null >"$WINEPREFIX.session.log" 2>&1
   E2E_DIR="$WINEPREFIX/drive_c/nortavel"
   mkdir -p "$E2E_DIR"
-  cp "$BUILD_DIR/nortavel_free_service.exe" "$BUILD_DIR/netapi32.dll" "$E2E_DIR/"
+  cp "$BUILD_DIR/nortavel_free_service.exe" "$BUILD_DIR/nortavelctl.exe" "$BUILD_DIR/netapi32.dll" "$E2E_DIR/"
 }
 
 # Ends the scenario's session and removes its prefix.

@@ -13,7 +13,7 @@ case "$action" in
     rm -rf "$WINEPREFIX"
     WINEARCH=win64 wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
-    for exe in nortavel_wine_tests.exe nortavel_free_service.exe; do
+    for exe in nortavel_wine_tests.exe nortavel_free_service.exe nortavelctl.exe; do
       wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v netapi32 /d native,builtin /f \
         </dev/null >>"$WINEPREFIX.boot.log" 2>&1
     done

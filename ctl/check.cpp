@@ -1,0 +1,216 @@
+// nortavelctl check: every mistake in the configuration and the installation
+// that costs a restriction or the log, one line each.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/system_error.h"
+#include "ctl/command_context.h"
+#include "ctl/week.h"
+#include "winsys/accounts.h"
+#include "winsys/registry.h"
+
+namespace {
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr char kReinstall[] = "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL";
+
+class TFindings {
+ public:
+  explicit TFindings(std::ostream& out) : Out(out) {}
+  void Error(const std::string& text) {
+    Out << "error: " << text << "\n";
+    ++Errors;
+  }
+  void Warning(const std::string& text) {
+    Out << "warning: " << text << "\n";
+    ++Warnings;
+  }
+  std::ostream& Out;
+  int Errors = 0;
+  int Warnings = 0;
+};
+
+std::string TypeName(uint32_t type) {
+  static const char* const kNames[] = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD",
+                                       "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_MULTI_SZ"};
+  if (type < 8) return kNames[type];
+  if (type == TRegistryApi::kRegQword) return "REG_QWORD";
+  return "type " + std::to_string(type);
+}
+
+const TRegistryValue* Find(const std::vector<TRegistryValue>& values, const std::string& name) {
+  for (const TRegistryValue& value : values)
+    if (AsciiSameText(value.Name, name)) return &value;
+  return nullptr;
+}
+
+// String data as the service reads it: up to the first zero.
+std::string TextOf(const TRegistryValue& value) { return value.Data.substr(0, value.Data.find('\0')); }
+
+bool IsString(const TRegistryValue& value) {
+  return value.Type == TRegistryApi::kRegSz || value.Type == TRegistryApi::kRegExpandSz;
+}
+
+void CheckService(TRun& run, TFindings& findings) {
+  const TServiceInfo& service = run.Service;
+  if (!service.Installed) {
+    if (service.Error != 0)
+      findings.Error(std::string("cannot query service ") + kServiceName + " (" + SystemErrorText(service.Error) +
+                     "): run from an administrator command prompt");
+    else
+      findings.Error(std::string("service ") + kServiceName +
+                     " is not installed: install it with nortavel_free_service.exe /INSTALL");
+    return;
+  }
+  const std::string name = std::string("service ") + kServiceName;
+  if (service.Config.StartType != TToolApi::kAutoStart)
+    findings.Error(name + " does not start automatically: nobody is restricted after a restart; run sc config " +
+                   kServiceName + " start= auto");
+  if (!AsciiSameText(service.Config.StartName, "LocalSystem"))
+    findings.Error(name + " runs as " + service.Config.StartName + ", not LocalSystem: it cannot lock accounts; " +
+                   kReinstall);
+  const std::string& path = service.Config.BinaryPath;
+  if (!path.empty() && path.front() != '"' && service.Executable.find(' ') != std::string::npos)
+    findings.Error(name + " is registered without quotes around a path with blanks (" + path +
+                   "): Windows may start another program in its place; " + kReinstall);
+  if (service.Machine == 0)
+    findings.Warning(name + ": cannot read its executable " + service.Executable +
+                     ": check that the file exists, or " + kReinstall);
+  if (service.Machine == kMachineI386 && run.Windows64)
+    findings.Warning(name + " is the 32-bit build on 64-bit Windows: it reads " +
+                     run.KeyTextIn(TRegistryView::View32, "") + "; install the 64-bit build to use " +
+                     run.KeyTextIn(TRegistryView::View64, ""));
+}
+
+void CheckLogFolder(TRun& run, TFindings& findings, const TRegistryValue& pathValue) {
+  std::string folder = TextOf(pathValue);
+  const std::string where = " (" + run.KeyText("Path") + ")";
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  const uint32_t attributes = run.Platform.Files.ReadAttributes(folder);
+  if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
+    findings.Error("the log folder " + folder + where + " does not exist: the service writes no log; create it with " +
+                   "nortavelctl logdir " + folder);
+    return;
+  }
+  if (run.Platform.Files.OthersMayWriteFolder(folder) == TFolderAccess::OthersMayWrite)
+    findings.Warning("the log folder " + folder + where +
+                     " may be written by others than SYSTEM and the Administrators: a restricted user can delete "
+                     "the log; run nortavelctl logdir with a new folder, which it creates for administrators only");
+}
+
+void CheckMainValues(TRun& run, TFindings& findings, const std::vector<TRegistryValue>& values) {
+  const TRegistryValue* debug = Find(values, "Debug");
+  if (debug == nullptr)
+    findings.Warning(run.KeyText("Debug") + " is missing: the service logs at level 1 only; set it with nortavelctl level 2");
+  else if (debug->Type != TRegistryApi::kRegDword)
+    findings.Error(run.KeyText("Debug") + " is " + TypeName(debug->Type) +
+                   ", not REG_DWORD: the service refuses the whole configuration; set it with nortavelctl level N");
+  const TRegistryValue* path = Find(values, "Path");
+  if (path == nullptr)
+    findings.Warning(run.KeyText("Path") +
+                     " is missing: the log goes to the service's current folder; set it with nortavelctl logdir DIR");
+  else if (!IsString(*path))
+    findings.Error(run.KeyText("Path") + " is " + TypeName(path->Type) +
+                   ", not REG_SZ: the service refuses the whole configuration; set it with nortavelctl logdir DIR");
+  else
+    CheckLogFolder(run, findings, *path);
+}
+
+void CheckRules(TRun& run, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
+  const std::string fix = ": set the rules again with nortavelctl set " + user + " SCHEDULE";
+  for (int day = 0; day < kDaysPerWeek; ++day) {
+    const std::string name = "Time" + std::to_string(day + 1);
+    const std::string key = run.KeyText("Time_restrictions\\" + user + "\\" + name);
+    const TRegistryValue* value = Find(values, name);
+    if (value == nullptr) {
+      findings.Error(key + " is missing: the service reads no rule from " + DayName(day) + " on, so " + user +
+                     " may use the computer all day then" + fix);
+      return;
+    }
+    if (!IsString(*value)) {
+      findings.Error(key + " is " + TypeName(value->Type) + ", not REG_SZ: the service refuses the whole configuration" +
+                     fix);
+      return;
+    }
+    const std::string rule = TextOf(*value);
+    if (rule.size() < static_cast<size_t>(kSlotsPerDay))
+      findings.Error(key + " has " + std::to_string(rule.size()) + " characters, not 48: " + user +
+                     " may use the computer on " + DayName(day) + " from " +
+                     ClockText(static_cast<int>(rule.size()) * kMinutesPerSlot) + " on" + fix);
+    else if (rule.size() > static_cast<size_t>(kSlotsPerDay))
+      findings.Warning(key + " has " + std::to_string(rule.size()) +
+                       " characters, not 48: the service ignores those after the 48th" + fix);
+    if (rule.find_first_not_of("01") != std::string::npos)
+      findings.Warning(key + " holds characters other than 0 and 1: the service restricts their half hours" + fix);
+  }
+}
+
+void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
+  const std::string restrictions = run.Location.RestrictionsKeyPath();
+  TStringList users;
+  if (registry.OpenForReading(restrictions)) registry.ListSubkeyNames(users);
+  registry.Close();
+  if (users.Empty()) {
+    findings.Warning("no user is configured in " + run.KeyText("Time_restrictions") +
+                     ": add one with nortavelctl set USER SCHEDULE");
+    return;
+  }
+  for (const std::string& user : users) {
+    std::vector<TRegistryValue> values;
+    if (registry.OpenForReading(restrictions + user)) values = registry.ListValues();
+    registry.Close();
+    CheckRules(run, findings, user, values);
+    const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
+    if (account.Readable && !account.Exists)
+      findings.Error("user " + user + " (" + run.KeyText("Time_restrictions\\" + user) +
+                     ") has no local account: the service cannot lock it; check the name, or remove the rules "
+                     "with nortavelctl remove " + user);
+    else if (!account.Readable)
+      findings.Warning("cannot tell whether " + user + " has a local account (" + SystemErrorText(account.Status) +
+                       "): run from an administrator command prompt");
+  }
+}
+
+void CheckOtherView(TRun& run, TFindings& findings, bool present) {
+  if (!run.Windows64) return;
+  const TRegistryView other =
+      run.Location.View == TRegistryView::View64 ? TRegistryView::View32 : TRegistryView::View64;
+  TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(other));
+  if (!registry.KeyExists(run.Location.MainKeyPath)) return;
+  const std::string reader = run.Service.Installed && run.Location.View == run.ServiceView
+                                 ? "the " + TRun::ViewName(run.Location.View) + " view the service reads"
+                                 : "the " + TRun::ViewName(run.Location.View) + " view this check reads";
+  const std::string otherKey = run.KeyTextIn(other, "");
+  if (!present)
+    findings.Error("a configuration exists only in " + otherKey + " (" + TRun::ViewName(other) + " view), not in " +
+                   reader + ": write it again with nortavelctl, or import it with reg import FILE /reg:" +
+                   (run.Location.View == TRegistryView::View64 ? "64" : "32"));
+  else
+    findings.Warning("a second configuration in " + otherKey + " (" + TRun::ViewName(other) + " view) is never read by " +
+                     (run.Service.Installed ? "the service" : "a service of this tool's build") +
+                     ": delete it with reg delete " + otherKey + " /reg:" +
+                     (other == TRegistryView::View64 ? "64" : "32") + " /f");
+}
+}  // namespace
+
+bool RunCheck(TRun& run) {
+  TFindings findings(run.Out);
+  CheckService(run, findings);
+  TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(run.Location.View));
+  const bool present = registry.OpenForReading(run.Location.MainKeyPath);
+  if (!present) {
+    findings.Error(run.KeyText() + " does not exist: the service restricts nobody; add a user with nortavelctl set "
+                   "USER SCHEDULE");
+  } else {
+    const std::vector<TRegistryValue> values = registry.ListValues();
+    registry.Close();
+    CheckMainValues(run, findings, values);
+    CheckUsers(run, findings, registry);
+  }
+  CheckOtherView(run, findings, present);
+  if (findings.Errors == 0 && findings.Warnings == 0)
+    run.Out << "No problems found.\n";
+  else
+    run.Out << findings.Errors << " error(s), " << findings.Warnings << " warning(s).\n";
+  return findings.Errors > 0;
+}

@@ -1,0 +1,460 @@
+#include "ctl/commands.h"
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "common/string_list.h"
+#include "common/system_error.h"
+#include "ctl/command_context.h"
+#include "ctl/schedule.h"
+#include "ctl/usage_error.h"
+#include "ctl/week.h"
+#include "diag/diagnostic_log.h"
+#include "diag/messages.h"
+#include "engine/time_rules.h"
+#include "winsys/accounts.h"
+#include "winsys/config_writer.h"
+
+#ifndef NF_VERSION
+#define NF_VERSION "0.0.0"
+#endif
+
+namespace {
+constexpr char kAdminFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorPathNotFound = 3;
+constexpr int kMaxLevel = 4;
+constexpr int kDefaultLogLines = 20;
+constexpr uint32_t kFollowPauseMs = 1000;
+
+struct TCommandHelp {
+  const char* Name;
+  const char* Synopsis;
+  const char* Summary;
+  const char* Details;
+};
+
+const TCommandHelp kCommands[] = {
+    {"set", "set USER SCHEDULE [--force]", "store when USER may use the computer",
+     "Stores the week of USER (Time1 = Monday .. Time7 = Sunday, one character per\n"
+     "half hour, '0' allowed, '1' restricted) and shows it. The schedule names the\n"
+     "half hours in which USER MAY use the computer, e.g.\n"
+     "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n"
+     "USER must be a local account; --force stores the rules of an account made\n"
+     "later. A running service reads the change within a few seconds.\n"
+     "See \"nortavelctl help schedule\" for the syntax.\n"},
+    {"show", "show [USER]", "the week of every configured user, or of one",
+     "Shows each configured user's week as a grid (# restricted, . allowed, the\n"
+     "current half hour marked) and as a schedule that \"set\" accepts. Rules that\n"
+     "are not 48 characters long are shown as the service reads them.\n"},
+    {"status", "status", "the service, and who is allowed now",
+     "Shows whether the service is installed and running, its start type,\n"
+     "account, executable and bitness, the registry view it reads, the log level\n"
+     "and folder, and per user: allowed or restricted now and until when, whether\n"
+     "the account's logon hours are locked, whether the user runs processes now.\n"},
+    {"check", "check", "find mistakes in the configuration and the installation",
+     "Prints every finding on a line of its own, starting with \"error:\" or\n"
+     "\"warning:\", naming the key or value concerned and the fix. Exits with 1\n"
+     "when it found an error.\n"},
+    {"remove", "remove USER", "delete USER's rules and give back all logon hours",
+     "Deletes the key of USER and gives the account every logon hour back.\n"},
+    {"unlock", "unlock USER | unlock --all", "give back all logon hours",
+     "Gives the account (or every configured one) every logon hour back. The\n"
+     "service locks it again when the rules restrict it.\n"},
+    {"level", "level N", "set the log level (0 to 4)",
+     "0 no log, 1 power-off decisions, 2 (default) configuration and lock\n"
+     "results, 3 service events and rule traces, 4 per-process failures.\n"},
+    {"logdir", "logdir DIR", "set the folder of the log file",
+     "Sets the folder of debug_free.log. A missing folder is created with rights\n"
+     "for SYSTEM and the Administrators only, so a restricted user cannot touch\n"
+     "the log.\n"},
+    {"log", "log [-n N] [-f]", "the last lines of the log",
+     "Prints the last N lines (20) of the service's log; -f goes on printing what\n"
+     "the service adds, until Ctrl-C.\n"},
+    {"export", "export [FILE]", "the configuration as a .reg file",
+     "Writes the whole configuration as a .reg file (Windows Registry Editor\n"
+     "Version 5.00) that \"reg import\" reads on another computer; to standard\n"
+     "output without FILE.\n"},
+    {"help", "help [COMMAND]", "this text, or the details of one command", "Run \"nortavelctl help COMMAND\".\n"},
+};
+
+const char kScheduleHelp[] =
+    "A schedule names the half hours in which the user MAY use the computer:\n"
+    "  always | never | DAYS WINDOW [WINDOW...] [; DAYS WINDOW...]\n"
+    "DAYS: Mo Tu We Th Fr Sa Su (or full names), ranges (Mo-Fr), lists (Sa,Su),\n"
+    "daily, weekdays, weekends. WINDOW: HH:MM-HH:MM on the hour or half hour; the\n"
+    "end is excluded, 24:00 may end a day, an end before the start runs past\n"
+    "midnight. Days no clause names are restricted. The net user /times syntax\n"
+    "(\"M-F,8AM-5PM;Sa-Su,9AM-1PM\") is read too.\n"
+    "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n";
+
+void PrintHelp(std::ostream& out) {
+  out << "nortavelctl " NF_VERSION " - administers the weekly time restrictions of NortavelFree\n\n"
+         "Usage: nortavelctl [--view 32|64] COMMAND [ARGUMENTS]\n\nCommands:\n";
+  for (const TCommandHelp& command : kCommands) {
+    std::string synopsis = command.Synopsis;
+    synopsis.resize(30, ' ');
+    out << "  " << synopsis << command.Summary << "\n";
+  }
+  out << "  --version                     the version\n\n"
+         "By default the tool uses the registry view the installed service reads (the\n"
+         "32-bit view for the 32-bit service on 64-bit Windows); without a service,\n"
+         "that of its own build. --view 32 or --view 64 chooses one.\n"
+         "Exit codes: 0 success, 1 failed (or check found an error), 2 usage error.\n"
+         "\"nortavelctl help COMMAND\" explains a command, \"nortavelctl help schedule\"\n"
+         "the schedule syntax.\n";
+}
+
+void PrintCommandHelp(std::ostream& out, const std::string& name) {
+  if (name == "schedule") {
+    out << kScheduleHelp;
+    return;
+  }
+  for (const TCommandHelp& command : kCommands) {
+    if (name != command.Name) continue;
+    out << "Usage: nortavelctl " << command.Synopsis << "\n\n" << command.Details;
+    return;
+  }
+  throw EUsageError("there is no command '" + name + "': run nortavelctl help for the list");
+}
+
+// The command line: the command, its words and the options of every command.
+struct TCommandLine {
+  std::string Command;
+  std::vector<std::string> Words;
+  std::optional<TRegistryView> View;
+  bool Version = false;
+};
+
+TRegistryView ParseView(const std::string& text) {
+  if (text == "32") return TRegistryView::View32;
+  if (text == "64") return TRegistryView::View64;
+  throw EUsageError("--view takes 32 or 64, not '" + text + "'");
+}
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  TCommandLine line;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--view") {
+      if (i + 1 == args.size()) throw EUsageError("--view needs 32 or 64 after it");
+      line.View = ParseView(args[++i]);
+    } else if (arg.rfind("--view=", 0) == 0) {
+      line.View = ParseView(arg.substr(7));
+    } else if (arg == "--version") {
+      line.Version = true;
+    } else if (line.Command.empty() && (arg == "--help" || arg == "-h" || arg == "/?")) {
+      line.Command = "help";
+    } else if (line.Command.empty()) {
+      line.Command = arg;
+    } else {
+      line.Words.push_back(arg);
+    }
+  }
+  return line;
+}
+
+// Takes flag out of words; whether it was there.
+bool TakeFlag(std::vector<std::string>& words, const std::string& flag) {
+  bool found = false;
+  for (auto it = words.begin(); it != words.end();) {
+    if (*it == flag) {
+      found = true;
+      it = words.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return found;
+}
+
+void ExpectWords(const std::string& command, const std::vector<std::string>& words, size_t least, size_t most) {
+  for (const std::string& word : words)
+    if (word.size() > 1 && word[0] == '-' && command != "set")
+      throw EUsageError(command + " has no option " + word + ": run nortavelctl help " + command);
+  if (words.size() < least || words.size() > most) {
+    std::string synopsis;
+    for (const TCommandHelp& help : kCommands)
+      if (command == help.Name) synopsis = help.Synopsis;
+    throw EUsageError("usage: nortavelctl " + synopsis + " (run nortavelctl help " + command + ")");
+  }
+}
+
+int ParseNumber(const std::string& text, const std::string& what) {
+  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+    throw EUsageError(what + " takes a number, not '" + text + "'");
+  return std::stoi(text);
+}
+
+// The view of this run and the service's.
+void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
+  run.Windows64 = run.Platform.Tool.WindowsIs64Bit();
+  run.Service = QueryService(run.Platform.Tool);
+  const TRegistryView own = run.Platform.Own64 ? TRegistryView::View64 : TRegistryView::View32;
+  run.ServiceView = run.Service.Machine != 0 ? ViewOfMachine(run.Service.Machine) : own;
+  run.Location.View = chosen ? *chosen : run.ServiceView;
+  // 32-bit Windows has one view, and its first releases know no view flags.
+  if (!run.Windows64) run.Location.View = TRegistryView::Own;
+}
+
+void EnsureAccount(TRun& run, const std::string& user) {
+  const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
+  if (!account.Readable)
+    throw ECommandFailed("cannot tell whether " + user + " is a local account (" + SystemErrorText(account.Status) +
+                         "): check the name, or add --force to store the rules anyway");
+  if (!account.Exists)
+    throw ECommandFailed("there is no local account named " + user +
+                         ": check the name (net user lists the accounts), or add --force for an account made later");
+}
+
+void RunSet(TRun& run, std::vector<std::string> words) {
+  const bool force = TakeFlag(words, "--force");
+  ExpectWords("set", words, 2, SIZE_MAX);
+  const std::string user = words[0];
+  std::string text;
+  for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
+  const std::vector<std::string> rules = ParseSchedule(text);
+  if (!force) EnsureAccount(run, user);
+  TConfigWriter(run.Platform.Registry, run.Location).WriteRules(user, rules);
+  run.Out << "Stored in " << run.KeyText("Time_restrictions\\" + user) << ":\n"
+          << FormatWeekGrid(rules, SlotNow(run.Platform.Clock));
+  RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+
+void RunShow(TRun& run, const std::vector<std::string>& words) {
+  ExpectWords("show", words, 0, 1);
+  const TConfiguration config = run.Load();
+  const TWeekSlot now = SlotNow(run.Platform.Clock);
+  if (!words.empty() && config.RestrictedUsers.IndexOf(words[0]) < 0)
+    throw ECommandFailed(words[0] + " has no rules in " + run.KeyText("Time_restrictions") +
+                         ": add them with nortavelctl set " + words[0] + " SCHEDULE");
+  if (config.RestrictedUsers.Empty()) {
+    run.Out << "No user is configured in " << run.KeyText("Time_restrictions") << ".\n";
+    return;
+  }
+  bool first = true;
+  for (int i = 0; i < config.RestrictedUsers.Count(); ++i) {
+    const std::string& user = config.RestrictedUsers[i];
+    if (!words.empty() && !PlatformSameText(user, words[0])) continue;
+    const std::vector<std::string>& rules = config.UserRules[static_cast<size_t>(i)].Items();
+    run.Out << (first ? "" : "\n") << user << ": " << FormatSchedule(rules) << "\n" << FormatWeekGrid(rules, now);
+    first = false;
+  }
+}
+
+// Gives user every logon hour back; false (and said on err) when that failed.
+bool Unlock(TRun& run, const std::string& user) {
+  const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
+  if (account.Readable && !account.Exists) {
+    run.Err << "nortavelctl: there is no local account named " << user
+            << ": nothing to unlock; check the name (net user lists the accounts)\n";
+    return false;
+  }
+  TKeptLog log;
+  SetAccountLogonHours(2, run.Platform.Accounts, log, user, false);
+  for (const std::string& line : log.Lines) {
+    if (line.rfind(kMsgSetUserFailed, 0) == 0) {
+      run.Err << "nortavelctl: cannot give " << user
+              << " the logon hours back: run from an administrator command prompt\n";
+      return false;
+    }
+  }
+  run.Out << user << " may log on at any hour again.\n";
+  return true;
+}
+
+void RunUnlock(TRun& run, std::vector<std::string> words) {
+  const bool all = TakeFlag(words, "--all");
+  ExpectWords("unlock", words, all ? 0 : 1, all ? 0 : 1);
+  std::vector<std::string> users = words;
+  if (all) {
+    users = run.Load().RestrictedUsers.Items();
+    if (users.empty()) run.Out << "No user is configured in " << run.KeyText("Time_restrictions") << ".\n";
+  }
+  bool unlocked = true;
+  for (const std::string& user : users) unlocked = Unlock(run, user) && unlocked;
+  if (!unlocked) throw ECommandFailed("");
+}
+
+void RunRemove(TRun& run, const std::vector<std::string>& words) {
+  ExpectWords("remove", words, 1, 1);
+  const std::string& user = words[0];
+  if (!TConfigWriter(run.Platform.Registry, run.Location).RemoveUser(user))
+    throw ECommandFailed(user + " has no rules in " + run.KeyText("Time_restrictions") +
+                         ": nothing removed; nortavelctl show lists the configured users");
+  run.Out << "Removed " << run.KeyText("Time_restrictions\\" + user) << ".\n";
+  const bool unlocked = Unlock(run, user);
+  RequestReload(run.Platform.Tool, run.Out, run.Err);
+  if (!unlocked) throw ECommandFailed("");
+}
+
+void RunLevel(TRun& run, const std::vector<std::string>& words) {
+  ExpectWords("level", words, 1, 1);
+  const int level = ParseNumber(words[0], "level");
+  if (level > kMaxLevel) throw EUsageError("level " + words[0] + " does not exist: use 0 to 4");
+  TConfigWriter(run.Platform.Registry, run.Location).WriteLevel(level);
+  run.Out << "Log level set to " << level << " in " << run.KeyText() << ".\n";
+  RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+
+void RunLogDir(TRun& run, const std::vector<std::string>& words) {
+  ExpectWords("logdir", words, 1, 1);
+  std::string folder = words[0];
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  const uint32_t attributes = run.Platform.Files.ReadAttributes(folder);
+  if (attributes == kInvalidFileAttributes) {
+    if (!run.Platform.Tool.CreateFolder(folder, kAdminFolderSddl)) {
+      const uint32_t error = run.Platform.Tool.LastError();
+      throw EOSError(error, "Cannot create the folder " + folder + ": " + SystemErrorText(error) +
+                                (error == kErrorPathNotFound ? ": create its parent folder first" : ""));
+    }
+    run.Out << "Created " << folder << " (only SYSTEM and the Administrators may write there).\n";
+  } else if ((attributes & kFileAttributeDirectory) == 0) {
+    throw ECommandFailed(folder + " is a file, not a folder: choose another path");
+  }
+  TConfigWriter(run.Platform.Registry, run.Location).WritePath(folder);
+  run.Out << "Log folder set to " << folder << " in " << run.KeyText() << ".\n";
+  RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+
+// The log's lines from offset on, CR LF or LF ended; offset moves past them.
+std::vector<std::string> ReadLogLines(const std::string& path, std::streamoff& offset) {
+  std::vector<std::string> lines;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return lines;
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  if (size < offset) offset = 0;  // trimmed meanwhile: the kept lines are new to the reader
+  file.seekg(offset);
+  std::string line;
+  while (std::getline(file, line)) {
+    if (file.eof()) break;  // a line still being written
+    offset += static_cast<std::streamoff>(line.size()) + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+void RunLog(TRun& run, std::vector<std::string> words) {
+  const bool follow = TakeFlag(words, "-f");
+  int count = kDefaultLogLines;
+  for (auto it = words.begin(); it != words.end(); ++it) {
+    if (*it != "-n") continue;
+    if (it + 1 == words.end()) throw EUsageError("-n needs a number of lines after it");
+    count = ParseNumber(*(it + 1), "-n");
+    words.erase(it, it + 2);
+    break;
+  }
+  ExpectWords("log", words, 0, 0);
+  const TConfiguration config = run.Load();
+  if (config.AppPath.empty())
+    throw ECommandFailed("no log folder is set in " + run.KeyText() + ": set one with nortavelctl logdir DIR");
+  const std::string path = config.AppPath + kLogFileName;
+  std::streamoff offset = 0;
+  std::vector<std::string> lines = ReadLogLines(path, offset);
+  if (!std::ifstream(path))
+    throw ECommandFailed("cannot read " + path +
+                         ": the service has not written it yet (is the level 0?), or run from an administrator "
+                         "command prompt");
+  const size_t first = lines.size() > static_cast<size_t>(count) ? lines.size() - static_cast<size_t>(count) : 0;
+  for (size_t i = first; i < lines.size(); ++i) run.Out << lines[i] << "\n";
+  while (follow) {
+    run.Out.flush();
+    run.Platform.Tool.Pause(kFollowPauseMs);
+    for (const std::string& line : ReadLogLines(path, offset)) run.Out << line << "\n";
+  }
+}
+
+std::string FixFor(uint32_t code) {
+  if (code == kErrorAccessDenied) return ": run from an administrator command prompt";
+  return "";
+}
+
+void Dispatch(TRun& run, const TCommandLine& line) {
+  const std::string& command = line.Command;
+  if (command == "set") return RunSet(run, line.Words);
+  if (command == "show") return RunShow(run, line.Words);
+  if (command == "remove") return RunRemove(run, line.Words);
+  if (command == "unlock") return RunUnlock(run, line.Words);
+  if (command == "level") return RunLevel(run, line.Words);
+  if (command == "logdir") return RunLogDir(run, line.Words);
+  if (command == "log") return RunLog(run, line.Words);
+  if (command == "status") return ExpectWords(command, line.Words, 0, 0), RunStatus(run);
+  if (command == "export") return ExpectWords(command, line.Words, 0, 1), RunExport(run, line.Words.empty() ? "" : line.Words[0]);
+  if (command == "check") {
+    ExpectWords(command, line.Words, 0, 0);
+    if (RunCheck(run)) throw ECommandFailed("");
+    return;
+  }
+  throw EUsageError("unknown command '" + command + "': run nortavelctl help for the list of commands");
+}
+}  // namespace
+
+TWeekSlot SlotNow(TClock& clock) {
+  const TDateTime now = clock.LocalNow();
+  return TWeekSlot{DayIndexOf(now), SlotIndexOf(now)};
+}
+
+std::string SlotText(int day, int slot) { return DayName(day).substr(0, 3) + " " + ClockText(slot * kMinutesPerSlot); }
+
+std::string TRun::ViewName(TRegistryView view) {
+  return view == TRegistryView::View64 ? "64-bit" : view == TRegistryView::View32 ? "32-bit" : "only";
+}
+
+std::string TRun::KeyTextIn(TRegistryView view, const std::string& below) const {
+  std::string path = Location.MainKeyPath;
+  const std::string software = "\\SOFTWARE\\";
+  if (view == TRegistryView::View32 && Windows64 && path.size() >= software.size() &&
+      AsciiSameText(path.substr(0, software.size()), software))
+    path.insert(software.size(), "WOW6432Node\\");
+  path += below;
+  if (path.size() > 1 && path.back() == '\\') path.pop_back();
+  return "HKLM" + path;
+}
+
+TConfiguration TRun::Load(TRegistryView view) const {
+  TConfiguration config;
+  TConfigLocation location = Location;
+  location.View = view;
+  TKeptLog log;
+  try {
+    LoadConfiguration(config, Platform.Registry, location, log);
+  } catch (const ERegistryException& error) {
+    throw ECommandFailed(error.Message() + " below " + KeyTextIn(view, "") +
+                         ": the service refuses this configuration; nortavelctl check names the value to correct");
+  }
+  return config;
+}
+
+int RunCtl(const std::vector<std::string>& args, TCtlPlatform& platform, std::ostream& out, std::ostream& err) {
+  try {
+    const TCommandLine line = ParseCommandLine(args);
+    if (line.Version) {
+      out << "nortavelctl " NF_VERSION "\n";
+      return kExitSuccess;
+    }
+    if (line.Command.empty() || line.Command == "help") {
+      ExpectWords("help", line.Words, 0, 1);
+      if (line.Words.empty())
+        PrintHelp(out);
+      else
+        PrintCommandHelp(out, line.Words[0]);
+      return kExitSuccess;
+    }
+    TRun run{platform, out, err, platform.Location, false, TServiceInfo{}, TRegistryView::View32};
+    ChooseView(run, line.View);
+    Dispatch(run, line);
+    return kExitSuccess;
+  } catch (const EUsageError& error) {
+    err << "nortavelctl: " << error.Message() << "\n";
+    return kExitUsage;
+  } catch (const ECommandFailed& error) {
+    if (!error.Message().empty()) err << "nortavelctl: " << error.Message() << "\n";
+  } catch (const EOSError& error) {
+    err << "nortavelctl: " << error.Message() << FixFor(error.ErrorCode) << "\n";
+  }
+  return kExitFailed;
+}

@@ -1,0 +1,101 @@
+#include "ctl/service_info.h"
+
+#include <cctype>
+
+#include "common/system_error.h"
+
+namespace {
+// The PE header lies within the first page of every image the linkers make.
+constexpr uint32_t kHeadBytes = 4096;
+constexpr size_t kPeOffsetField = 0x3C;  // IMAGE_DOS_HEADER.e_lfanew
+
+uint32_t LittleEndian(const std::string& bytes, size_t at, size_t count) {
+  uint32_t value = 0;
+  for (size_t i = count; i-- > 0;) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+}  // namespace
+
+uint16_t ImageMachine(const std::string& head) {
+  if (head.size() < kPeOffsetField + 4 || head.compare(0, 2, "MZ") != 0) return 0;
+  const size_t pe = LittleEndian(head, kPeOffsetField, 4);
+  if (pe > head.size() || head.size() - pe < 6 || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return 0;
+  return static_cast<uint16_t>(LittleEndian(head, pe + 4, 2));
+}
+
+std::string ExecutableOf(const std::string& binaryPath) {
+  if (!binaryPath.empty() && binaryPath.front() == '"') {
+    const size_t close = binaryPath.find('"', 1);
+    return binaryPath.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  }
+  const std::string lower = Lower(binaryPath);
+  for (size_t at = lower.find(".exe"); at != std::string::npos; at = lower.find(".exe", at + 1)) {
+    const size_t end = at + 4;
+    if (end == lower.size() || lower[end] == ' ') return binaryPath.substr(0, end);
+  }
+  return binaryPath;
+}
+
+TRegistryView ViewOfMachine(uint16_t machine) {
+  return machine == kMachineAmd64 ? TRegistryView::View64 : TRegistryView::View32;
+}
+
+TServiceInfo QueryService(TToolApi& tool) {
+  TServiceInfo info;
+  const TServiceHandle manager(tool, tool.OpenManager(nullptr, nullptr, TToolApi::kManagerConnect));
+  if (!manager) {
+    info.Error = tool.LastError();
+    return info;
+  }
+  const TServiceHandle service(
+      tool, tool.OpenEntry(manager.Get(), kServiceName, TToolApi::kServiceQueryConfig | TToolApi::kServiceQueryStatus));
+  if (!service) {
+    const uint32_t error = tool.LastError();
+    if (error != TToolApi::kErrorServiceDoesNotExist) info.Error = error;
+    return info;
+  }
+  info.Installed = true;
+  if (!tool.QueryState(service.Get(), info.State)) info.Error = tool.LastError();
+  if (!tool.QueryConfig(service.Get(), info.Config)) {
+    info.Error = tool.LastError();
+    return info;
+  }
+  info.Executable = ExecutableOf(info.Config.BinaryPath);
+  info.Machine = ImageMachine(tool.ReadFileHead(info.Executable, kHeadBytes));
+  return info;
+}
+
+void RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
+  const TServiceHandle manager(tool, tool.OpenManager(nullptr, nullptr, TToolApi::kManagerConnect));
+  const TServiceHandle service(
+      tool, manager ? tool.OpenEntry(manager.Get(), kServiceName,
+                                     TToolApi::kServiceQueryStatus | TToolApi::kServiceUserDefinedControl)
+                    : 0);
+  uint32_t state = 0;
+  if (!service || !tool.QueryState(service.Get(), state)) {
+    const uint32_t error = tool.LastError();
+    if (error == TToolApi::kErrorServiceDoesNotExist) {
+      out << "The service is not installed: it reads the change when it starts.\n";
+      return;
+    }
+    err << "nortavelctl: cannot reach the service (" << SystemErrorText(error)
+        << "): it reads the change within two minutes, or run from an administrator command prompt\n";
+    return;
+  }
+  if (state != TToolApi::kStateRunning) {
+    out << "The service is not running: it reads the change when it starts.\n";
+    return;
+  }
+  if (!tool.Control(service.Get(), kReloadControl, state)) {
+    err << "nortavelctl: the service refused the reload request (" << SystemErrorText(tool.LastError())
+        << "): it reads the change within two minutes, or restart it with net stop NortavelFree and net start "
+           "NortavelFree\n";
+    return;
+  }
+  out << "The service reads the change within a few seconds.\n";
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The installed service as the tool sees it: its registration, its state, the
+// bitness of its executable and so the registry view it reads; and the request
+// that makes it reload the configuration now. Thread: the tool's only thread.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "ctl/tool_api.h"
+#include "winsys/configuration.h"
+
+inline constexpr char kServiceName[] = "NortavelFree";
+// The user-defined control the service answers with a reload at its next tick.
+inline constexpr uint32_t kReloadControl = 128;
+// IMAGE_FILE_HEADER.Machine values.
+inline constexpr uint16_t kMachineI386 = 0x14c;
+inline constexpr uint16_t kMachineAmd64 = 0x8664;
+
+struct TServiceInfo {
+  bool Installed = false;
+  uint32_t Error = 0;      // why the service could not be queried; 0 when it could
+  uint32_t State = 0;      // SERVICE_STOPPED 1 .. SERVICE_PAUSED 7; 0 when unknown
+  TServiceConfig Config;   // when Installed
+  std::string Executable;  // the path without quotes and arguments
+  uint16_t Machine = 0;    // of Executable; 0 when it cannot be read
+};
+
+// Asks the control manager about the service and reads its executable's header.
+// Never raises: what cannot be read stays at its default, Error says why.
+TServiceInfo QueryService(TToolApi& tool);
+
+// The Machine field of a PE image's file header, given the file's first bytes;
+// 0 when they hold no PE image.
+uint16_t ImageMachine(const std::string& head);
+
+// The executable of a registered command line: the quoted part when it starts
+// with a quote, else up to the first ".exe" that ends a word, else all of it.
+std::string ExecutableOf(const std::string& binaryPath);
+
+// The view a 64-bit (or 32-bit) image reads: View64 or View32.
+TRegistryView ViewOfMachine(uint16_t machine);
+
+// Sends kReloadControl when the service runs and says on out what happens next;
+// a refused request is reported on err (with its remedy) and costs nothing else:
+// the service reads the change within two minutes anyway.
+void RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err);

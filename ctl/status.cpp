@@ -1,0 +1,105 @@
+// nortavelctl status: the service and every configured user, now.
+#include <iomanip>
+#include <optional>
+
+#include "common/string_list.h"
+#include "common/system_error.h"
+#include "ctl/command_context.h"
+#include "ctl/week.h"
+#include "engine/time_rules.h"
+#include "winsys/accounts.h"
+#include "winsys/sessions.h"
+
+namespace {
+constexpr int kHalfHoursPerWeek = kDaysPerWeek * kSlotsPerDay;
+
+std::string StateName(uint32_t state) {
+  static const char* const kNames[] = {"in an unknown state", "stopped", "starting", "stopping",
+                                       "running", "continuing", "pausing", "paused"};
+  return kNames[state < 8 ? state : 0];
+}
+
+std::string StartTypeName(uint32_t type) {
+  static const char* const kNames[] = {"boot start", "system start", "automatic start", "manual start",
+                                       "disabled"};
+  return type < 5 ? kNames[type] : "start type " + std::to_string(type);
+}
+
+std::string MachineName(uint16_t machine) {
+  if (machine == kMachineI386) return "32-bit";
+  if (machine == kMachineAmd64) return "64-bit";
+  return "bitness unknown: the file cannot be read";
+}
+
+bool RestrictsAt(const TConfiguration& config, const std::string& user, int halfHour) {
+  const int day = halfHour / kSlotsPerDay % kDaysPerWeek;
+  return RuleRestricts(RuleOfTheDay(config, user, day), halfHour % kSlotsPerDay);
+}
+
+// The next half hour of the week whose state differs from that of now.
+std::optional<int> NextChange(const TConfiguration& config, const std::string& user, int now) {
+  const bool restricted = RestrictsAt(config, user, now);
+  for (int step = 1; step < kHalfHoursPerWeek; ++step)
+    if (RestrictsAt(config, user, now + step) != restricted) return (now + step) % kHalfHoursPerWeek;
+  return std::nullopt;
+}
+
+std::string LogonHoursText(const TAccountInfo& account) {
+  if (account.Locked) return "locked";
+  if (account.Exists) return "unlocked";
+  return account.Readable ? "no account" : "unknown";
+}
+
+std::string Column(const std::string& text, size_t width) {
+  return text.size() < width ? text + std::string(width - text.size(), ' ') : text + " ";
+}
+
+void PrintService(TRun& run) {
+  const TServiceInfo& service = run.Service;
+  std::ostream& out = run.Out;
+  if (!service.Installed) {
+    out << "Service:     "
+        << (service.Error == 0 ? "not installed"
+                               : "unknown (" + SystemErrorText(service.Error) +
+                                     ": run from an administrator command prompt)")
+        << "\n";
+  } else {
+    out << "Service:     " << StateName(service.State) << ", " << StartTypeName(service.Config.StartType)
+        << ", account " << service.Config.StartName << "\n"
+        << "Executable:  " << service.Executable << " (" << MachineName(service.Machine) << ")\n";
+  }
+  std::string whose = "the view of this tool's build: no service";
+  if (service.Installed)
+    whose = run.Location.View == run.ServiceView || !run.Windows64 ? "the view the service reads"
+                                                                   : "NOT the view the service reads";
+  out << "Registry:    " << run.KeyText() << " (" << TRun::ViewName(run.Location.View) << " view, " << whose
+      << ")\n";
+}
+}  // namespace
+
+void RunStatus(TRun& run) {
+  PrintService(run);
+  const TConfiguration config = run.Load();
+  const TWeekSlot now = SlotNow(run.Platform.Clock);
+  std::ostream& out = run.Out;
+  out << "Log level:   " << config.DebugLevel << "\n"
+      << "Log folder:  " << (config.AppPath.empty() ? "(none: the service's current folder)" : config.AppPath)
+      << "\n"
+      << "Now:         " << SlotText(now.Day, now.Slot) << "\n\n";
+  if (config.RestrictedUsers.Empty()) {
+    out << "No user is configured.\n";
+    return;
+  }
+  TStringList seen;
+  TKeptLog log;
+  CollectSeenAccounts(seen, 0, run.Platform.Processes, log);
+  out << Column("User", 16) << "Now         Until       Logon hours  Processes\n";
+  const int nowIndex = now.Day * kSlotsPerDay + now.Slot;
+  for (const std::string& user : config.RestrictedUsers) {
+    const std::optional<int> change = NextChange(config, user, nowIndex);
+    out << Column(user, 16) << Column(RestrictsAt(config, user, nowIndex) ? "restricted" : "allowed", 12)
+        << Column(change ? SlotText(*change / kSlotsPerDay, *change % kSlotsPerDay) : "all week", 12)
+        << Column(LogonHoursText(ReadAccount(run.Platform.Accounts, user)), 13)
+        << (seen.IndexOf(user) >= 0 ? "yes" : "no") << "\n";
+  }
+}

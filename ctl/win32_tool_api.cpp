@@ -1,0 +1,111 @@
+// The Windows calls of nortavelctl.
+#include "ctl/tool_api.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "common/win32.h"
+// After <windows.h>, on which it builds.
+#include <sddl.h>
+
+namespace {
+
+SC_HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<SC_HANDLE>(handle); }
+uintptr_t AsValue(SC_HANDLE handle) { return reinterpret_cast<uintptr_t>(handle); }
+std::string TextOf(const char* text) { return text == nullptr ? std::string() : std::string(text); }
+
+class TWin32ToolApi : public TToolApi {
+ public:
+  uintptr_t OpenManager(const char* machineName, const char* databaseName, uint32_t access) override {
+    return AsValue(OpenSCManagerA(machineName, databaseName, access));
+  }
+
+  uintptr_t OpenEntry(uintptr_t manager, const std::string& name, uint32_t access) override {
+    return AsValue(OpenServiceA(AsHandle(manager), name.c_str(), access));
+  }
+
+  bool QueryConfig(uintptr_t service, TServiceConfig& config) override {
+    DWORD needed = 0;
+    if (QueryServiceConfigA(AsHandle(service), nullptr, 0, &needed) == FALSE &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+      return false;
+    // DWORD-sized elements keep the structure aligned.
+    std::vector<DWORD> buffer(needed / sizeof(DWORD) + 1);
+    auto* answer = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    if (QueryServiceConfigA(AsHandle(service), answer, static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed) ==
+        FALSE)
+      return false;
+    config.ServiceType = answer->dwServiceType;
+    config.StartType = answer->dwStartType;
+    config.BinaryPath = TextOf(answer->lpBinaryPathName);
+    config.StartName = TextOf(answer->lpServiceStartName);
+    return true;
+  }
+
+  bool QueryState(uintptr_t service, uint32_t& state) override {
+    SERVICE_STATUS status{};
+    if (QueryServiceStatus(AsHandle(service), &status) == FALSE) return false;
+    state = status.dwCurrentState;
+    return true;
+  }
+
+  bool Control(uintptr_t service, uint32_t control, uint32_t& state) override {
+    SERVICE_STATUS status{};
+    if (ControlService(AsHandle(service), control, &status) == FALSE) return false;
+    state = status.dwCurrentState;
+    return true;
+  }
+
+  void CloseEntry(uintptr_t handle) override {
+    KeepingLastError([&] { return CloseServiceHandle(AsHandle(handle)); });
+  }
+
+  uint32_t LastError() override { return GetLastError(); }
+
+  std::string ReadFileHead(const std::string& path, uint32_t count) override {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::string();
+    std::string head(count, '\0');
+    head.resize(std::fread(&head[0], 1, head.size(), file));
+    std::fclose(file);
+    return head;
+  }
+
+  bool WindowsIs64Bit() override {
+    if (sizeof(void*) == 8) return true;
+    // IsWow64Process is missing from the first Windows XP: looked up, not imported.
+    using TIsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64 = reinterpret_cast<TIsWow64>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64 != nullptr && isWow64(GetCurrentProcess(), &wow64) != FALSE && wow64 != FALSE;
+  }
+
+  bool CreateFolder(const std::string& path, const std::string& sddl) override {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                             nullptr) == FALSE)
+      return false;
+    SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
+    const BOOL created = CreateDirectoryA(path.c_str(), &security);
+    KeepingLastError([&] { return LocalFree(descriptor); });
+    return created != FALSE;
+  }
+
+  void Pause(uint32_t milliseconds) override { Sleep(milliseconds); }
+
+  void BinaryStandardOutput() override {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+  }
+};
+
+}  // namespace
+
+TToolApi& PlatformTool() {
+  static TWin32ToolApi api;
+  return api;
+}

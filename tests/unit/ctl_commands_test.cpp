@@ -1,0 +1,334 @@
+// The commands of nortavelctl against fakes: exit codes, the exact texts on
+// standard output and error, what the registry holds afterwards and what the
+// account double was asked. The fixture is the tool's own seam. The real calls
+// are proven under Wine.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "ctl/commands.h"
+#include "ctl/service_info.h"
+#include "tests/fakes/fake_accounts.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_log_platform.h"
+#include "tests/fakes/fake_processes.h"
+#include "tests/fakes/fake_registry.h"
+
+namespace {
+using TOp = TFakeRegistry::TOp;
+
+const std::string kMain = "SOFTWARE\\Vrem\\NortavelFree";
+const std::string kChild = kMain + "\\Time_restrictions\\child";
+const std::string kAllowedDay(48, '0');
+const std::string kEveningDay = std::string(30, '1') + std::string(10, '0') + std::string(8, '1');  // 15:00-20:00
+
+// The first bytes of a PE image for machine.
+std::string ImageHead(uint16_t machine) {
+  std::string head(0x40, '\0');
+  head[0] = 'M';
+  head[1] = 'Z';
+  head[0x3C] = 0x40;
+  head += std::string("PE\0\0", 4);
+  head += static_cast<char>(machine & 0xFF);
+  head += static_cast<char>(machine >> 8);
+  return head;
+}
+
+class CtlCommandsTest : public ::testing::Test, public TToolApi {
+ protected:
+  CtlCommandsTest() { Clock.Set(3, 16, 10); }  // Wednesday 16:10
+
+  void TearDown() override { EXPECT_EQ(Registry.OpenHandleCount(), 0u) << "a key was left open"; }
+
+  int Run(const std::vector<std::string>& args) {
+    Out.str("");
+    Err.str("");
+    TCtlPlatform platform{Registry, Accounts, Processes, Files, Clock, *this, false, TConfigLocation()};
+    return RunCtl(args, platform, Out, Err);
+  }
+
+  void InstallService(uint32_t state = kStateRunning) {
+    Installed = true;
+    State = state;
+    Config = {0x10, kAutoStart, "\"C:\\Program Files\\NortavelFree\\nortavel_free_service.exe\"", "LocalSystem"};
+    Head = ImageHead(kMachineI386);
+  }
+
+  void ConfigureChild(const std::string& rule = std::string(48, '0')) {
+    Registry.SetDword(kMain, "Debug", 2);
+    Registry.SetString(kMain, "Path", "C:\\Logs");
+    Files.Files["C:\\Logs"].Attributes = 0x10;
+    for (int n = 1; n <= 7; ++n) Registry.SetString(kChild, "Time" + std::to_string(n), rule);
+  }
+
+  std::string Stored(const std::string& path, const std::string& name) {
+    for (const TRegistryValue& value : Registry.ValuesOf(path))
+      if (value.Name == name) return value.Data;
+    return "(none)";
+  }
+
+  // --- TToolApi ---
+  uintptr_t OpenManager(const char*, const char*, uint32_t) override { return 1; }
+  uintptr_t OpenEntry(uintptr_t, const std::string& name, uint32_t) override {
+    Error = kErrorServiceDoesNotExist;
+    return Installed && name == kServiceName ? 2 : 0;
+  }
+  bool QueryConfig(uintptr_t, TServiceConfig& config) override {
+    config = Config;
+    return true;
+  }
+  bool QueryState(uintptr_t, uint32_t& state) override {
+    state = State;
+    return true;
+  }
+  bool Control(uintptr_t, uint32_t control, uint32_t& state) override {
+    Controls.push_back(control);
+    state = State;
+    return true;
+  }
+  void CloseEntry(uintptr_t) override {}
+  uint32_t LastError() override { return Error; }
+  std::string ReadFileHead(const std::string& path, uint32_t) override {
+    return path == "C:\\Program Files\\NortavelFree\\nortavel_free_service.exe" ? Head : "";
+  }
+  bool WindowsIs64Bit() override { return Windows64; }
+  bool CreateFolder(const std::string& path, const std::string& sddl) override {
+    Created.push_back(path + " " + sddl);
+    Files.Files[path].Attributes = 0x10;
+    return true;
+  }
+  void Pause(uint32_t) override {}
+  void BinaryStandardOutput() override {}
+
+  TFakeRegistry Registry;
+  TFakeAccounts Accounts;
+  TFakeProcesses Processes;
+  TFakeLogPlatform Files;
+  TFakeClock Clock;
+  std::ostringstream Out;
+  std::ostringstream Err;
+
+  bool Installed = false;
+  uint32_t State = kStateStopped;
+  TServiceConfig Config;
+  std::string Head;
+  bool Windows64 = false;
+  uint32_t Error = 0;
+  std::vector<uint32_t> Controls;
+  std::vector<std::string> Created;
+};
+
+TEST_F(CtlCommandsTest, UsageErrorsExitWithTwoSayWhatAndWriteNothing) {
+  EXPECT_EQ(Run({"frobnicate"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: unknown command 'frobnicate': run nortavelctl help for the list of commands\n");
+  EXPECT_EQ(Run({"set", "child", "Mo-Fr", "07:15-08:00"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: \"07:15\" at column 7 is not on a half hour: use 07:00 or 07:30\n");
+  EXPECT_EQ(Run({"--view", "48", "show"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: --view takes 32 or 64, not '48'\n");
+  EXPECT_EQ(Run({"level", "9"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: level 9 does not exist: use 0 to 4\n");
+  EXPECT_EQ(Run({"remove"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: usage: nortavelctl remove USER (run nortavelctl help remove)\n");
+  EXPECT_EQ(Run({"help", "nonsense"}), kExitUsage);
+  EXPECT_TRUE(Registry.CallsOf(TOp::Create).empty());
+  EXPECT_TRUE(Out.str().empty());
+}
+
+TEST_F(CtlCommandsTest, HelpNamesEveryCommandAndVersionIsTheProjects) {
+  EXPECT_EQ(Run({"--version"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "nortavelctl 1.0.0\n");
+  EXPECT_EQ(Run({"help"}), kExitSuccess);
+  for (const char* command : {"set", "show", "status", "check", "remove", "unlock", "level", "logdir", "log", "export"})
+    EXPECT_NE(Out.str().find("\n  " + std::string(command) + " "), std::string::npos) << command;
+  EXPECT_EQ(Run({"help", "unlock"}), kExitSuccess);
+  EXPECT_EQ(Out.str().substr(0, 45), "Usage: nortavelctl unlock USER | unlock --all");
+}
+
+TEST_F(CtlCommandsTest, SetStoresExactlyTheWeekShowsItAndAsksTheRunningServiceToReload) {
+  InstallService();
+  Registry.SetString(kChild, "Time8", "stale");
+  EXPECT_EQ(Run({"set", "child", "Mo-Fr 15:00-20:00; Sa,Su always-not"}), kExitUsage);
+  EXPECT_EQ(Run({"set", "child", "Mo-Fr", "15:00-20:00;", "Sa,Su", "00:00-24:00"}), kExitSuccess) << Err.str();
+  for (int n = 1; n <= 7; ++n)
+    EXPECT_EQ(Stored(kChild, "Time" + std::to_string(n)), (n <= 5 ? kEveningDay : kAllowedDay) + '\0') << n;
+  EXPECT_EQ(Stored(kChild, "Time8"), "(none)");
+  EXPECT_EQ(Controls, std::vector<uint32_t>{kReloadControl});
+  const std::string out = Out.str();
+  EXPECT_EQ(out.substr(0, out.find('\n')), "Stored in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\child:");
+  EXPECT_NE(out.find(">Wed ## ## ## ## ## ## ## ## ## ## ## ## ## ## ## .. .. .. .. .. ## ## ## ##\n"),
+            std::string::npos);
+  EXPECT_EQ(out.substr(out.size() - 51), "The service reads the change within a few seconds.\n");
+  EXPECT_EQ(Err.str(), "");
+}
+
+TEST_F(CtlCommandsTest, SetRefusesAnUnknownAccountUnlessForced) {
+  Accounts.ReadStatus["nobody"] = 2221;  // NERR_UserNotFound
+  EXPECT_EQ(Run({"set", "nobody", "always"}), kExitFailed);
+  EXPECT_EQ(Err.str(), "nortavelctl: there is no local account named nobody: check the name (net user lists the "
+                       "accounts), or add --force for an account made later\n");
+  EXPECT_FALSE(Registry.HasKey(kMain + "\\Time_restrictions\\nobody"));
+  EXPECT_EQ(Run({"set", "--force", "nobody", "never"}), kExitSuccess);
+  EXPECT_EQ(Stored(kMain + "\\Time_restrictions\\nobody", "Time7"), std::string(48, '1') + '\0');
+  EXPECT_EQ(Out.str().substr(Out.str().rfind("The")), "The service is not installed: it reads the change when it starts.\n");
+}
+
+TEST_F(CtlCommandsTest, TheViewFollowsTheServicesExecutableUnlessChosen) {
+  Windows64 = true;
+  InstallService(kStateStopped);
+  Head = ImageHead(kMachineAmd64);
+  ASSERT_EQ(Run({"level", "3"}), kExitSuccess);
+  EXPECT_EQ(Registry.CallsOf(TOp::Create).back().Access & 0x300u, 0x100u);
+  EXPECT_EQ(Out.str(), "Log level set to 3 in HKLM\\SOFTWARE\\Vrem\\NortavelFree.\n"
+                       "The service is not running: it reads the change when it starts.\n");
+  ASSERT_EQ(Run({"level", "1", "--view", "32"}), kExitSuccess);
+  EXPECT_EQ(Registry.CallsOf(TOp::Create).back().Access & 0x300u, 0x200u);
+  EXPECT_EQ(Out.str().substr(0, 66), "Log level set to 1 in HKLM\\SOFTWARE\\WOW6432Node\\Vrem\\NortavelFree.");
+  EXPECT_TRUE(Controls.empty());
+}
+
+TEST_F(CtlCommandsTest, ShowWritesTheScheduleBackAndMarksNow) {
+  ConfigureChild(kEveningDay);
+  Registry.SetString(kChild, "Time6", std::string(40, '1'));
+  ASSERT_EQ(Run({"show", "CHILD"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str().substr(0, Out.str().find('\n')), "child: Mo-Fr,Su 15:00-20:00; Sa 20:00-24:00");
+  EXPECT_NE(Out.str().find("# restricted  . allowed  > ^ now: Wed 16:00\n"), std::string::npos);
+  EXPECT_EQ(Run({"show", "anna"}), kExitFailed);
+  EXPECT_EQ(Err.str(), "nortavelctl: anna has no rules in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions: add "
+                       "them with nortavelctl set anna SCHEDULE\n");
+}
+
+TEST_F(CtlCommandsTest, RemoveDeletesTheKeyAndGivesEveryHourBack) {
+  ConfigureChild();
+  ASSERT_EQ(Run({"remove", "child"}), kExitSuccess) << Err.str();
+  EXPECT_FALSE(Registry.HasKey(kChild));
+  ASSERT_EQ(Accounts.Updates.size(), 1u);
+  EXPECT_EQ(Accounts.Updates[0].User, "child");
+  EXPECT_EQ(Accounts.Updates[0].Hours, std::vector<uint8_t>(21, 0xFF));
+  EXPECT_EQ(Run({"remove", "child"}), kExitFailed);
+  EXPECT_EQ(Err.str(), "nortavelctl: child has no rules in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions: "
+                       "nothing removed; nortavelctl show lists the configured users\n");
+}
+
+TEST_F(CtlCommandsTest, UnlockAllReportsTheAccountThatFailed) {
+  ConfigureChild();
+  Registry.SetString(kMain + "\\Time_restrictions\\anna", "Time1", kAllowedDay);
+  Accounts.UserStatus["anna"] = 5;
+  EXPECT_EQ(Run({"unlock", "--all"}), kExitFailed);
+  EXPECT_EQ(Out.str(), "child may log on at any hour again.\n");
+  EXPECT_EQ(Err.str(), "nortavelctl: cannot give anna the logon hours back: run from an administrator command prompt\n");
+}
+
+TEST_F(CtlCommandsTest, LogdirCreatesAMissingFolderForAdministratorsOnly) {
+  ASSERT_EQ(Run({"logdir", "C:\\NF\\Logs\\"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Created, std::vector<std::string>{"C:\\NF\\Logs D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"});
+  EXPECT_EQ(Stored(kMain, "Path"), std::string("C:\\NF\\Logs") + '\0');
+}
+
+TEST_F(CtlCommandsTest, CheckNamesEveryFindingWithItsKeyAndFix) {
+  InstallService();
+  Config.StartType = 3;
+  Config.BinaryPath = "C:\\Program Files\\NortavelFree\\nortavel_free_service.exe";
+  ConfigureChild();
+  Registry.SetString(kMain, "Debug", "2");
+  Registry.SetString(kChild, "Time3", std::string(40, '0'));
+  Registry.SetDword(kChild, "Time5", 0);
+  Registry.SetString(kMain + "\\Time_restrictions\\ghost", "Time1", kAllowedDay);
+  Accounts.ReadStatus["ghost"] = 2221;
+  Files.FolderAccess = TFolderAccess::OthersMayWrite;
+  EXPECT_EQ(Run({"check"}), kExitFailed);
+  const std::string key = "HKLM\\SOFTWARE\\Vrem\\NortavelFree";
+  EXPECT_EQ(Out.str(),
+            "error: service NortavelFree does not start automatically: nobody is restricted after a restart; run sc "
+            "config NortavelFree start= auto\n"
+            "error: service NortavelFree is registered without quotes around a path with blanks (C:\\Program "
+            "Files\\NortavelFree\\nortavel_free_service.exe): Windows may start another program in its place; "
+            "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL\n"
+            "error: " + key + "\\Debug is REG_SZ, not REG_DWORD: the service refuses the whole configuration; set it "
+            "with nortavelctl level N\n"
+            "warning: the log folder C:\\Logs (" + key + "\\Path) may be written by others than SYSTEM and the "
+            "Administrators: a restricted user can delete the log; run nortavelctl logdir with a new folder, which "
+            "it creates for administrators only\n"
+            "error: " + key + "\\Time_restrictions\\child\\Time3 has 40 characters, not 48: child may use the "
+            "computer on Wednesday from 20:00 on: set the rules again with nortavelctl set child SCHEDULE\n"
+            "error: " + key + "\\Time_restrictions\\child\\Time5 is REG_DWORD, not REG_SZ: the service refuses the "
+            "whole configuration: set the rules again with nortavelctl set child SCHEDULE\n"
+            "error: " + key + "\\Time_restrictions\\ghost\\Time2 is missing: the service reads no rule from Tuesday "
+            "on, so ghost may use the computer all day then: set the rules again with nortavelctl set ghost "
+            "SCHEDULE\n"
+            "error: user ghost (" + key + "\\Time_restrictions\\ghost) has no local account: the service cannot "
+            "lock it; check the name, or remove the rules with nortavelctl remove ghost\n"
+            "7 error(s), 1 warning(s).\n");
+}
+
+TEST_F(CtlCommandsTest, CheckOfAGoodSetupFindsNothing) {
+  InstallService();
+  ConfigureChild();
+  EXPECT_EQ(Run({"check"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "No problems found.\n");
+}
+
+TEST_F(CtlCommandsTest, StatusTellsWhoIsAllowedUntilWhen) {
+  InstallService();
+  ConfigureChild(kEveningDay);
+  Processes.Add(17, "child");
+  ASSERT_EQ(Run({"status"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str(),
+            "Service:     running, automatic start, account LocalSystem\n"
+            "Executable:  C:\\Program Files\\NortavelFree\\nortavel_free_service.exe (32-bit)\n"
+            "Registry:    HKLM\\SOFTWARE\\Vrem\\NortavelFree (only view, the view the service reads)\n"
+            "Log level:   2\n"
+            "Log folder:  C:\\Logs\\\n"
+            "Now:         Wed 16:00\n\n"
+            "User            Now         Until       Logon hours  Processes\n"
+            "child           allowed     Wed 20:00   unlocked     yes\n");
+}
+
+TEST_F(CtlCommandsTest, ExportWritesTheRegFileRegImportReads) {
+  Registry.SetDword(kMain, "Debug", 2);
+  Registry.SetString(kMain, "Path", "C:\\Logs \"x\"");
+  Registry.SetString(kChild, "Time1", "01");
+  ASSERT_EQ(Run({"export"}), kExitSuccess) << Err.str();
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrem\\NortavelFree]\r\n"
+      "\"Debug\"=dword:00000002\r\n"
+      "\"Path\"=\"C:\\\\Logs \\\"x\\\"\"\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\child]\r\n"
+      "\"Time1\"=\"01\"\r\n\r\n";
+  std::string expected = "\xFF\xFE";
+  for (const char c : text) expected += std::string(1, c) + '\0';
+  EXPECT_EQ(Out.str(), expected);
+}
+
+TEST_F(CtlCommandsTest, LogPrintsTheLastLinesOfTheServicesLog) {
+  // The service adds a backslash to the folder: natively that makes a file name in /tmp.
+  const std::string folder = "/tmp/nortavelctl-log-" + std::to_string(getpid());
+  const std::string file = folder + "\\debug_free.log";
+  std::ofstream(file, std::ios::binary) << "[ 1 ] one\r\n[ 2 ] two\r\n[ 3 ] three\r\n[ 4 ] half";
+  Registry.SetString(kMain, "Path", folder);
+  EXPECT_EQ(Run({"log", "-n", "2"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str(), "[ 2 ] two\n[ 3 ] three\n");
+  std::remove(file.c_str());
+  EXPECT_EQ(Run({"log"}), kExitFailed);
+  EXPECT_EQ(Err.str(), "nortavelctl: cannot read " + file +
+                           ": the service has not written it yet (is the level 0?), or run from an administrator "
+                           "command prompt\n");
+}
+
+TEST(CtlServiceInfoTest, ReadsTheMachineAndTheExecutableOfACommandLine) {
+  EXPECT_EQ(ImageMachine(ImageHead(kMachineAmd64)), kMachineAmd64);
+  EXPECT_EQ(ImageMachine("MZ not an image"), 0);
+  std::string farOff = ImageHead(kMachineI386);
+  farOff[0x3C] = 0x7F;
+  EXPECT_EQ(ImageMachine(farOff), 0);
+  EXPECT_EQ(ExecutableOf("\"C:\\A B\\svc.exe\" /x"), "C:\\A B\\svc.exe");
+  EXPECT_EQ(ExecutableOf("C:\\A B\\svc.exe /x"), "C:\\A B\\svc.exe");
+  EXPECT_EQ(ExecutableOf("C:\\svc.exec\\svc.EXE"), "C:\\svc.exec\\svc.EXE");
+}
+
+}  // namespace
