@@ -28,6 +28,8 @@ constexpr uint32_t kErrorPathNotFound = 3;
 constexpr int kMaxLevel = 4;
 constexpr int kDefaultLogLines = 20;
 constexpr uint32_t kFollowPauseMs = 1000;
+// Long enough for the service's next tick (every 2 s) to have reloaded.
+constexpr uint32_t kReloadWait = 3000;
 
 struct TCommandHelp {
   const char* Name;
@@ -285,9 +287,11 @@ void RunRemove(TRun& run, const std::vector<std::string>& words) {
     throw ECommandFailed(user + " has no rules in " + run.KeyText("Time_restrictions") +
                          ": nothing removed; nortavelctl show lists the configured users");
   run.Out << "Removed " << run.KeyText("Time_restrictions\\" + user) << ".\n";
-  const bool unlocked = Unlock(run, user);
-  RequestReload(run.Platform.Tool, run.Out, run.Err);
-  if (!unlocked) throw ECommandFailed("");
+  // A running service must drop the user before the hours come back: a pass
+  // with the old rules would take them away again, and nothing would return
+  // them afterwards. The service reloads at its next tick, every 2 seconds.
+  if (RequestReload(run.Platform.Tool, run.Out, run.Err)) run.Platform.Tool.Pause(kReloadWait);
+  if (!Unlock(run, user)) throw ECommandFailed("");
 }
 
 void RunLevel(TRun& run, const std::vector<std::string>& words) {

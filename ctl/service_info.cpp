@@ -70,7 +70,7 @@ TServiceInfo QueryService(TToolApi& tool) {
   return info;
 }
 
-void RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
+bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
   const TServiceHandle manager(tool, tool.OpenManager(nullptr, nullptr, TToolApi::kManagerConnect));
   const TServiceHandle service(
       tool, manager ? tool.OpenEntry(manager.Get(), kServiceName,
@@ -81,21 +81,22 @@ void RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
     const uint32_t error = tool.LastError();
     if (error == TToolApi::kErrorServiceDoesNotExist) {
       out << "The service is not installed: it reads the change when it starts.\n";
-      return;
+      return false;
     }
     err << "nortavelctl: cannot reach the service (" << SystemErrorText(error)
         << "): it reads the change within two minutes, or run from an administrator command prompt\n";
-    return;
+    return false;
   }
   if (state != TToolApi::kStateRunning) {
     out << "The service is not running: it reads the change when it starts.\n";
-    return;
+    return false;
   }
   if (!tool.Control(service.Get(), kReloadControl, state)) {
     err << "nortavelctl: the service refused the reload request (" << SystemErrorText(tool.LastError())
         << "): it reads the change within two minutes, or restart it with net stop NortavelFree and net start "
            "NortavelFree\n";
-    return;
+    return false;
   }
   out << "The service reads the change within a few seconds.\n";
+  return true;
 }

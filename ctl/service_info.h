@@ -43,5 +43,6 @@ TRegistryView ViewOfMachine(uint16_t machine);
 
 // Sends kReloadControl when the service runs and says on out what happens next;
 // a refused request is reported on err (with its remedy) and costs nothing else:
-// the service reads the change within two minutes anyway.
-void RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err);
+// the service reads the change within two minutes anyway. True when the running
+// service took the request.
+bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err);

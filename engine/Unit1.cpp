@@ -102,12 +102,18 @@ void TNortavelFree::Timer1Timer(TComponent*) {
     }
   };
 
+  // A requested reload comes first and counts as the cycle's own: the count
+  // starts again, so this tick's pass already judges by the new rules (a user
+  // just removed is not locked again by the old ones) and the next scheduled
+  // reload comes two minutes later.
+  const bool requested = ReloadRequested.exchange(false);
+  if (requested) {
+    step([this] { LoadConfiguration(); });
+    TickCount = 0;
+  }
   step([this] { CollectSeenAccounts(); });
   if (TickCount % kEnforceEvery == 0) step([this] { EnforceRestrictions(); });
-  // A requested reload is one of the cycle's own: it restarts the count, so the
-  // next scheduled one comes two minutes later.
-  const bool requested = ReloadRequested.exchange(false);
-  if (TickCount % kReloadEvery == 0 || requested) {
+  if (TickCount % kReloadEvery == 0 && !requested) {
     step([this] { LoadConfiguration(); });
     TickCount = 0;
   }

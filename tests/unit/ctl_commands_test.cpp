@@ -101,8 +101,12 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
     Files.Files[path].Attributes = 0x10;
     return true;
   }
-  void Pause(uint32_t) override {}
+  void Pause(uint32_t milliseconds) override {
+    Paused.push_back(std::to_string(milliseconds) + " ms after " + std::to_string(Controls.size()) +
+                     " controls and " + std::to_string(Accounts.Updates.size()) + " updates");
+  }
   void BinaryStandardOutput() override {}
+  std::vector<std::string> Paused;
 
   TFakeRegistry Registry;
   TFakeAccounts Accounts;
@@ -211,6 +215,17 @@ TEST_F(CtlCommandsTest, RemoveDeletesTheKeyAndGivesEveryHourBack) {
   EXPECT_EQ(Run({"remove", "child"}), kExitFailed);
   EXPECT_EQ(Err.str(), "nortavelctl: child has no rules in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions: "
                        "nothing removed; nortavelctl show lists the configured users\n");
+}
+
+// A running service drops the user at its next tick; only then may the hours
+// come back, or a pass with the old rules would take them away for good.
+TEST_F(CtlCommandsTest, RemoveOnARunningServiceGivesTheHoursBackOnlyOnceTheServiceReloaded) {
+  ConfigureChild();
+  InstallService(kStateRunning);
+  ASSERT_EQ(Run({"remove", "child"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Controls, std::vector<uint32_t>{128});
+  EXPECT_EQ(Paused, std::vector<std::string>{"3000 ms after 1 controls and 0 updates"});
+  EXPECT_EQ(Accounts.Updates.size(), 1u);
 }
 
 TEST_F(CtlCommandsTest, UnlockAllReportsTheAccountThatFailed) {

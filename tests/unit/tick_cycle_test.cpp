@@ -48,14 +48,15 @@ TEST_F(TickCycleTest, ConstructedStateMatchesTheDesign) {
   for (const auto& call : Platform.Timers.TakeCalls()) EXPECT_EQ(call.rfind("set", 0), std::string::npos) << call;
 }
 
-TEST_F(TickCycleTest, AReloadRequestReloadsAtTheNextTickAndRestartsTheCycle) {
+TEST_F(TickCycleTest, AReloadRequestReloadsBeforeThePassOfTheNextTickAndRestartsTheCycle) {
   RunTicks(5);
   Module.HandleCustomControl(129);  // other user-defined codes do nothing
   EXPECT_TRUE(TicksWith(RunTicks(1), "load").empty());
   Module.HandleCustomControl(128);
   const auto ticks = RunTicks(62);
+  EXPECT_EQ(ticks[0], (std::vector<std::string>{"load", "collect", "enforce", "flush"}));
   EXPECT_EQ(TicksWith(ticks, "load"), (std::vector<int>{1, 61}));
-  EXPECT_EQ(TicksWith(ticks, "enforce"), (std::vector<int>{11, 21, 31, 41, 51, 61}));
+  EXPECT_EQ(TicksWith(ticks, "enforce"), (std::vector<int>{1, 11, 21, 31, 41, 51, 61}));
 }
 
 TEST_F(TickCycleTest, HundredTwentyTicksGiveTwelvePassesAndTwoReloads) {
