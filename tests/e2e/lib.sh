@@ -122,3 +122,29 @@ e2e_use_build() {
   export BUILD_DIR E2E_WORK
   mkdir -p "$E2E_WORK"
 }
+
+# Windows Installer packages of BUILD_DIR's executables, with the netapi32 double.
+# The architecture follows the build: x64 for the 64-bit executables, x86 else.
+e2e_msi_arch() { objdump -f "$BUILD_DIR/nortavel_free_service.exe" 2>/dev/null | grep -q 'x86-64' && echo x64 || echo x86; }
+# e2e_msi_build VERSION: prints the path of the package made (under $E2E_WORK/msi).
+e2e_msi_build() {
+  local root; root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  "$root/scripts/package.sh" --test-double --version "$1" --bin "$BUILD_DIR" --out "$E2E_WORK/msi" \
+    "$(e2e_msi_arch)" >"$E2E_WORK/msi-$1-$(e2e_msi_arch).log" 2>&1 || { cat "$E2E_WORK/msi-$1-$(e2e_msi_arch).log"; return 1; }
+  echo "$E2E_WORK/msi/NortavelFree-$1-$(e2e_msi_arch).msi"
+}
+# The install folder a package of this architecture uses in the current prefix
+# (Windows path), and the same on the Linux side.
+e2e_msi_dir() {
+  if [ "$(e2e_msi_arch)" = x86 ] && [ -d "$WINEPREFIX/drive_c/Program Files (x86)" ]; then
+    echo 'C:\Program Files (x86)\NortavelFree'
+  else
+    echo 'C:\Program Files\NortavelFree'
+  fi
+}
+e2e_msi_unix_dir() { local d; d=$(e2e_msi_dir); echo "$WINEPREFIX/drive_c/${d#C:\\}" | tr '\\' '/'; }
+# e2e_msiexec LOGNAME ARGS...: msiexec with a verbose log in C:\LOGNAME.log; its exit code.
+e2e_msiexec() {
+  local log=$1; shift
+  timeout 300 wine msiexec "$@" /l*v "C:\\$log.log" </dev/null >>"$WINEPREFIX.msiexec.log" 2>&1
+}

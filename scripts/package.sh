@@ -1,0 +1,95 @@
+#!/bin/bash
+# Builds the Windows installer packages and the zip with wixl (Debian's msitools):
+#   dist/NortavelFree-VERSION-x64.msi   64-bit service and tool, Program Files
+#   dist/NortavelFree-VERSION-x86.msi   32-bit service and tool
+#   dist/NortavelFree-VERSION-windows.zip  both builds, README.md, the sample .reg
+# VERSION is the CMake project version.
+#   scripts/package.sh [--version X.Y.Z] [--test-double] [--out DIR] [--bin DIR] [x64|x86|zip ...]
+# --version overrides it (the upgrade scenarios build an older package this way);
+# --test-double puts the netapi32 double of the end-to-end scenarios into the
+# packages (never for release); --out writes elsewhere than dist/; --bin takes the
+# executables of one MSI from another build folder than build/win64 or build/win32.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+version=""; double=no; out=dist; bin=""; targets=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --version) version=$2; shift 2 ;;
+    --test-double) double=yes; shift ;;
+    --out) out=$2; shift 2 ;;
+    --bin) bin=$2; shift 2 ;;
+    x64|x86|zip) targets+=("$1"); shift ;;
+    *) echo "usage: $0 [--version X.Y.Z] [--test-double] [--out DIR] [--bin DIR] [x64|x86|zip ...]" >&2; exit 2 ;;
+  esac
+done
+[ ${#targets[@]} -gt 0 ] || targets=(x64 x86 zip)
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+# wixl takes file sources relative to the working directory only.
+[ -z "$bin" ] || bin=$(realpath --relative-to="$root" "$bin")
+cd "$root"
+if [ -z "$version" ]; then
+  version=$(sed -nE 's/^project\(NortavelFree VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+fi
+[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "no usable version: '$version'" >&2; exit 1; }
+command -v wixl >/dev/null && command -v msibuild >/dev/null || { scripts/ensure-packages.sh; }
+
+# The build of a preset, made when an executable is missing.
+build() {
+  local preset=$1 exe
+  for exe in nortavel_free_service.exe nortavelctl.exe netapi32.dll; do
+    if [ ! -f "build/$preset/$exe" ]; then
+      cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j2 >/dev/null
+      return
+    fi
+  done
+}
+
+# wixl writes no Environment table and cannot name a directory as the source of a
+# custom action; both are added to the built database here.
+finish_msi() {
+  local msi=$1
+  msibuild "$msi" -q 'CREATE TABLE `Environment` (`Environment` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL LOCALIZABLE, `Value` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Environment`)'
+  # "*" the machine environment, "-" taken away on removal; [~] keeps the rest of Path.
+  msibuild "$msi" -q "INSERT INTO \`Environment\` (\`Environment\`, \`Name\`, \`Value\`, \`Component_\`) VALUES ('ToolOnPath', '-*Path', '[~];[INSTALLDIR]', 'PathEntry')"
+  msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('RemoveEnvironmentStrings', '', 3300)"
+  msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('WriteEnvironmentStrings', '', 5200)"
+  # The older product goes before anything of the new one is installed: its
+  # removal then cannot take the service the new one registers.
+  msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1510 WHERE \`Action\` = 'RemoveExistingProducts'"
+}
+
+for target in "${targets[@]}"; do
+  case "$target" in
+    x64|x86)
+      preset=$([ "$target" = x64 ] && echo win64 || echo win32)
+      bin_dir=${bin:-build/$preset}
+      [ -n "$bin" ] || build "$preset"
+      msi="$out/NortavelFree-$version-$target.msi"
+      rm -f "$msi"
+      wixl -a "$target" -D Version="$version" -D Arch="$target" -D BinDir="$bin_dir" -D DocDir=. \
+        -D WithDouble="$double" -o "$msi" packaging/NortavelFree.wxs
+      finish_msi "$msi"
+      echo "$msi"
+      ;;
+    zip)
+      build win32; build win64
+      zip="$out/NortavelFree-$version-windows.zip"
+      rm -f "$zip"
+      python3 - "$zip" "$version" <<'PY'
+import sys, zipfile
+zip_path, version = sys.argv[1], sys.argv[2]
+top = f"NortavelFree-{version}"
+entries = [(f"build/{preset}/{exe}", f"{top}/{arch}/{exe}")
+           for preset, arch in (("win64", "x64"), ("win32", "x86"))
+           for exe in ("nortavel_free_service.exe", "nortavelctl.exe")]
+entries += [("README.md", f"{top}/README.md"), ("examples/nortavel_free.reg", f"{top}/nortavel_free.reg")]
+with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
+    for source, name in entries:
+        z.write(source, name)
+PY
+      echo "$zip"
+      ;;
+  esac
+done

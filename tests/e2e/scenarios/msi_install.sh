@@ -1,0 +1,88 @@
+# The Windows Installer package of BUILD_DIR's architecture: a silent install
+# puts both executables into Program Files, registers the service as designed
+# (quoted path), writes the default level and log folder, starts the service and
+# puts the folder on the machine Path; a silent removal unlocks every configured
+# account, stops and deletes the service, removes the files and the Path entry,
+# and keeps the configuration. A second prefix shows that an existing
+# configuration is not overwritten by an install. Prints the time of each step.
+set -eu
+. "$(dirname "$0")/../lib.sh"
+trap e2e_cleanup EXIT
+msi=$(e2e_msi_build 1.0.0) || e2e_fail "package build failed"
+
+e2e_prefix msi_install
+: >"$WINEPREFIX.reg.log"  # e2e_reg appends; a run before this one may have left lines
+cp "$msi" "$WINEPREFIX/drive_c/package.msi"
+dir=$(e2e_msi_dir); unix_dir=$(e2e_msi_unix_dir)
+t0=$(e2e_now_ms)
+e2e_msiexec install /i 'C:\package.msi' /qn || e2e_fail "msiexec /i ended with $?"
+echo "install: $(( $(e2e_now_ms) - t0 )) ms"
+for f in nortavel_free_service.exe nortavelctl.exe README.md nortavel_free.reg; do
+  [ -f "$unix_dir/$f" ] || e2e_fail "$dir\\$f not installed"
+done
+cmp -s "$unix_dir/nortavelctl.exe" "$BUILD_DIR/nortavelctl.exe" || e2e_fail "installed nortavelctl.exe is not the build's"
+
+key='HKLM\System\CurrentControlSet\Services\NortavelFree'
+config=$(wine reg query "$key" </dev/null 2>/dev/null | tr -d '\r')
+echo "$config"
+value() { awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }' <<<"$config"; }
+[ "$(value Type)" = 0x10 ] || e2e_fail "Type $(value Type)"
+[ "$(value Start)" = 0x2 ] || e2e_fail "Start $(value Start)"
+[ "$(value ErrorControl)" = 0x1 ] || e2e_fail "ErrorControl $(value ErrorControl)"
+[ "$(value DisplayName)" = "Nortavel free" ] || e2e_fail "DisplayName $(value DisplayName)"
+# Windows Installer writes the path in quotes; Wine's InstallServices leaves them
+# out and its sc cannot change a path afterwards, so both forms are taken here.
+image=$(value ImagePath)
+[ "$image" = "\"$dir\\nortavel_free_service.exe\"" ] || [ "$image" = "$dir\\nortavel_free_service.exe" ] \
+  || e2e_fail "ImagePath $image"
+[ "$(value ObjectName)" = LocalSystem ] || e2e_fail "ObjectName $(value ObjectName)"
+e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running after install: $(e2e_state)"
+echo "service running"
+
+e2e_reg query "$E2E_KEY" /v Debug || e2e_fail "no Debug in the service's view"
+e2e_reg query "$E2E_KEY" /v Path || e2e_fail "no Path in the service's view"
+tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Debug    REG_DWORD    0x2$' || e2e_fail "Debug is not 2"
+tr -d '\r' <"$WINEPREFIX.reg.log" | grep -qi 'Path    REG_SZ    C:\\ProgramData\\NortavelFree\\logs$' || e2e_fail "Path is not the log folder"
+logs="$WINEPREFIX/drive_c/ProgramData/NortavelFree/logs"
+[ -d "$logs" ] || e2e_fail "log folder not made"
+e2e_wait_for 20 grep -q . "$logs/debug_free.log" || e2e_fail "the service writes no log into the folder"
+env_path=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v Path </dev/null | tr -d '\r')
+grep -qiF "$dir" <<<"$env_path" || e2e_fail "install folder not on the machine Path: $env_path"
+grep -qiF '%SystemRoot%\system32' <<<"$env_path" || e2e_fail "the rest of Path was lost: $env_path"
+
+# A configured, locked account; removal must give its hours back.
+(cd "$unix_dir" && wine nortavelctl.exe set kid never </dev/null >"$WINEPREFIX.ctl.log" 2>&1) || { cat "$WINEPREFIX.ctl.log"; e2e_fail "nortavelctl set"; }
+calls="$WINEPREFIX/drive_c/netapi32_calls.log"
+before=$(grep -c 'user=kid ' "$calls" 2>/dev/null || true)
+
+t0=$(e2e_now_ms)
+e2e_msiexec remove /x 'C:\package.msi' /qn || e2e_fail "msiexec /x ended with $?"
+echo "removal: $(( $(e2e_now_ms) - t0 )) ms"
+if wine reg query "$key" </dev/null >/dev/null 2>&1; then e2e_fail "service still registered after removal"; fi
+e2e_service_process_gone || e2e_fail "service process still alive after removal"
+for f in nortavel_free_service.exe nortavelctl.exe; do [ ! -e "$unix_dir/$f" ] || e2e_fail "$f left behind"; done
+last=$(grep 'user=kid ' "$calls" | tail -1)
+[ "$(grep -c 'user=kid ' "$calls")" -gt "${before:-0}" ] || e2e_fail "removal made no call for kid"
+case "$last" in *"hours=$(printf 'ff%.0s' $(seq 21))"*) ;; *) e2e_fail "removal did not unlock kid: $last" ;; esac
+e2e_reg query "$E2E_KEY\\Time_restrictions\\kid" /v Time1 || e2e_fail "removal lost kid's rules"
+e2e_reg query "$E2E_KEY" /v Debug || e2e_fail "removal lost Debug"
+env_path=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v Path </dev/null | tr -d '\r')
+! grep -qiF "$dir" <<<"$env_path" || e2e_fail "install folder still on Path: $env_path"
+grep -qiF '%SystemRoot%\system32' <<<"$env_path" || e2e_fail "removal damaged Path: $env_path"
+echo "removed: service, files and Path entry gone; kid unlocked; configuration kept"
+
+# An existing configuration survives an install untouched.
+e2e_prefix msi_install_existing
+: >"$WINEPREFIX.reg.log"  # e2e_reg appends; a run before this one may have left lines
+cp "$msi" "$WINEPREFIX/drive_c/package.msi"
+mkdir -p "$WINEPREFIX/drive_c/keep"
+e2e_reg add "$E2E_KEY" /v Debug /t REG_DWORD /d 4 /f
+e2e_reg add "$E2E_KEY" /v Path /t REG_SZ /d 'C:\keep' /f
+e2e_msiexec install /i 'C:\package.msi' /qn || e2e_fail "msiexec /i over a configuration ended with $?"
+: >"$WINEPREFIX.reg.log"
+e2e_reg query "$E2E_KEY"
+tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Debug    REG_DWORD    0x4$' || e2e_fail "install overwrote Debug: $(cat "$WINEPREFIX.reg.log")"
+tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Path    REG_SZ    C:\\keep$' || e2e_fail "install overwrote Path: $(cat "$WINEPREFIX.reg.log")"
+e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running: $(e2e_state)"
+e2e_wait_for 20 grep -q . "$WINEPREFIX/drive_c/keep/debug_free.log" || e2e_fail "the service does not log to the kept folder"
+echo "existing configuration kept by the install"
