@@ -148,3 +148,21 @@ e2e_msiexec() {
   local log=$1; shift
   timeout 300 wine msiexec "$@" /l*v "C:\\$log.log" </dev/null >>"$WINEPREFIX.msiexec.log" 2>&1
 }
+
+# e2e_check_registration: the service is registered as designed (own process,
+# automatic start, normal error control, "Nortavel free", LocalSystem; an empty
+# ObjectName is LocalSystem too). Prints the registration and leaves the
+# registered path in E2E_IMAGE_PATH for the caller to check.
+e2e_check_registration() {
+  local config object
+  config=$(wine reg query 'HKLM\System\CurrentControlSet\Services\NortavelFree' </dev/null 2>/dev/null | tr -d '\r')
+  echo "$config"
+  e2e_value() { awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }' <<<"$config"; }
+  [ "$(e2e_value Type)" = 0x10 ] || e2e_fail "Type $(e2e_value Type)"
+  [ "$(e2e_value Start)" = 0x2 ] || e2e_fail "Start $(e2e_value Start)"
+  [ "$(e2e_value ErrorControl)" = 0x1 ] || e2e_fail "ErrorControl $(e2e_value ErrorControl)"
+  [ "$(e2e_value DisplayName)" = "Nortavel free" ] || e2e_fail "DisplayName $(e2e_value DisplayName)"
+  object=$(e2e_value ObjectName)
+  [ -z "$object" ] || [ "$object" = LocalSystem ] || e2e_fail "ObjectName $object"
+  E2E_IMAGE_PATH=$(e2e_value ImagePath)
+}

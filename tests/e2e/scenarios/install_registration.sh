@@ -19,16 +19,8 @@ echo "plain run: one error event, exit code 0"
 timeout 60 bash -c 'cd "$1" && wine nortavel_free_service.exe /INSTALL /SILENT </dev/null >/dev/null 2>&1' _ "$E2E_DIR" \
   || e2e_fail "silent install did not end (a dialog?)"
 key='HKLM\System\CurrentControlSet\Services\NortavelFree'
-config=$(wine reg query "$key" </dev/null 2>/dev/null | tr -d '\r')
-echo "$config"
-value() { awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }' <<<"$config"; }
-[ "$(value Type)" = 0x10 ] || e2e_fail "Type $(value Type)"
-[ "$(value Start)" = 0x2 ] || e2e_fail "Start $(value Start)"
-[ "$(value ErrorControl)" = 0x1 ] || e2e_fail "ErrorControl $(value ErrorControl)"
-[ "$(value DisplayName)" = "Nortavel free" ] || e2e_fail "DisplayName $(value DisplayName)"
-[ "$(value ImagePath)" = 'C:\nortavel\nortavel_free_service.exe' ] || e2e_fail "ImagePath $(value ImagePath)"
-object=$(value ObjectName)
-[ -z "$object" ] || [ "$object" = LocalSystem ] || e2e_fail "ObjectName $object"
+e2e_check_registration
+[ "$E2E_IMAGE_PATH" = 'C:\nortavel\nortavel_free_service.exe' ] || e2e_fail "ImagePath $E2E_IMAGE_PATH"
 
 timeout 60 bash -c 'cd "$1" && wine nortavel_free_service.exe -uninstall -silent </dev/null >/dev/null 2>&1' _ "$E2E_DIR" \
   || e2e_fail "silent uninstall did not end (a dialog?)"

@@ -23,19 +23,12 @@ done
 cmp -s "$unix_dir/nortavelctl.exe" "$BUILD_DIR/nortavelctl.exe" || e2e_fail "installed nortavelctl.exe is not the build's"
 
 key='HKLM\System\CurrentControlSet\Services\NortavelFree'
-config=$(wine reg query "$key" </dev/null 2>/dev/null | tr -d '\r')
-echo "$config"
-value() { awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }' <<<"$config"; }
-[ "$(value Type)" = 0x10 ] || e2e_fail "Type $(value Type)"
-[ "$(value Start)" = 0x2 ] || e2e_fail "Start $(value Start)"
-[ "$(value ErrorControl)" = 0x1 ] || e2e_fail "ErrorControl $(value ErrorControl)"
-[ "$(value DisplayName)" = "Nortavel free" ] || e2e_fail "DisplayName $(value DisplayName)"
+e2e_check_registration
 # Windows Installer writes the path in quotes; Wine's InstallServices leaves them
 # out and its sc cannot change a path afterwards, so both forms are taken here.
-image=$(value ImagePath)
+image=$E2E_IMAGE_PATH
 [ "$image" = "\"$dir\\nortavel_free_service.exe\"" ] || [ "$image" = "$dir\\nortavel_free_service.exe" ] \
   || e2e_fail "ImagePath $image"
-[ "$(value ObjectName)" = LocalSystem ] || e2e_fail "ObjectName $(value ObjectName)"
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running after install: $(e2e_state)"
 echo "service running"
 
