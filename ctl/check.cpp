@@ -11,7 +11,6 @@
 #include "winsys/registry.h"
 
 namespace {
-constexpr uint32_t kFileAttributeDirectory = 0x10;
 constexpr char kReinstall[] = "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL";
 
 class TFindings {

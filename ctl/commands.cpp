@@ -22,7 +22,6 @@
 
 namespace {
 constexpr char kAdminFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-constexpr uint32_t kFileAttributeDirectory = 0x10;
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr int kMaxLevel = 4;

@@ -1,15 +1,14 @@
 #include "ctl/week.h"
 
+#include "engine/time_rules.h"
+
 TWeek WeekOfRules(const std::vector<std::string>& rules) {
   TWeek week;
   for (int day = 0; day < kDaysPerWeek; ++day) {
     const std::string none;
     const std::string& rule = static_cast<size_t>(day) < rules.size() ? rules[static_cast<size_t>(day)] : none;
-    for (int slot = 0; slot < kSlotsPerDay; ++slot) {
-      // No character for a half hour: the service answers "not restricted".
-      const size_t at = static_cast<size_t>(slot);
-      week[static_cast<size_t>(day)][at] = at >= rule.size() || rule[at] == kAllowedMark;
-    }
+    for (int slot = 0; slot < kSlotsPerDay; ++slot)
+      week[static_cast<size_t>(day)][static_cast<size_t>(slot)] = !RuleRestricts(rule, slot);
   }
   return week;
 }

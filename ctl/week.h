@@ -18,10 +18,10 @@ constexpr char kRestrictedMark = '1';
 // The allowed half hours of each day, Monday first.
 using TWeek = std::array<std::bitset<kSlotsPerDay>, kDaysPerWeek>;
 
-// What the service allows under rules (Time1 first, any count): a half hour is
-// allowed where its character is '0' or where the rule has none (a shorter rule,
-// a missing day). Characters beyond the 48th and rules beyond the seventh are
-// never read.
+// What the service allows under rules (Time1 first, any count), judged by its
+// own RuleRestricts: a half hour is allowed where its character is '0' or where
+// the rule has none (a shorter rule, a missing day). Characters beyond the 48th
+// and rules beyond the seventh are never read.
 TWeek WeekOfRules(const std::vector<std::string>& rules);
 
 // Seven rules of 48 characters: kAllowedMark where week allows, kRestrictedMark

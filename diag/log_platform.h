@@ -19,6 +19,7 @@
 inline constexpr uint32_t kFileAttributeReadOnly = 0x01;
 inline constexpr uint32_t kFileAttributeHidden = 0x02;
 inline constexpr uint32_t kFileAttributeSystem = 0x04;
+inline constexpr uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr uint32_t kFileAttributeArchive = 0x20;
 inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 

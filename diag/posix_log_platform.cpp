@@ -18,7 +18,6 @@
 namespace {
 
 constexpr char kAttributeName[] = "user.DOSATTRIB";
-constexpr uint32_t kFileAttributeDirectory = 0x10;
 constexpr uint32_t kFileAttributeNormal = 0x80;
 // Kept in the extended attribute; the others come from the file's mode.
 constexpr uint32_t kStoredAttributes = ~(kFileAttributeReadOnly | kFileAttributeDirectory | kFileAttributeNormal);

@@ -3,11 +3,6 @@
 #include "winsys/registry.h"
 
 namespace {
-// The names the configuration load reads (configuration.cpp).
-constexpr char kDebugValue[] = "Debug";
-constexpr char kPathValue[] = "Path";
-constexpr char kTimeValuePrefix[] = "Time";
-
 constexpr uint32_t kErrorInvalidName = 123;  // ERROR_INVALID_NAME
 constexpr uint32_t kUserKeyAccess = TRegistryApi::kKeyQueryValue | TRegistryApi::kKeySetValue;
 

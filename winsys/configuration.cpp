@@ -9,9 +9,6 @@
 #include "winsys/registry.h"
 
 namespace {
-constexpr char kDebugValue[] = "Debug";
-constexpr char kPathValue[] = "Path";
-constexpr char kTimeValuePrefix[] = "Time";
 
 // Whether the last character of text is a backslash. In a double-byte code page
 // the byte 0x5C may be the second half of a character, and a trail byte cannot be

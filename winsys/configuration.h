@@ -10,6 +10,11 @@
 #include "common/text.h"
 #include "winsys/registry_api.h"
 
+// The values of the main key and the prefix of a user's day rules (Time1 ...).
+inline constexpr char kDebugValue[] = "Debug";
+inline constexpr char kPathValue[] = "Path";
+inline constexpr char kTimeValuePrefix[] = "Time";
+
 // What one load of the registry gives the service.
 struct TConfiguration {
   int32_t DebugLevel = 2;              // log level; see LevelAdmits
