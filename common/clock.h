@@ -13,12 +13,13 @@ struct TDateTime {
   uint16_t Milliseconds = 0;
 };
 
-// The local clock. Thread-safe: read from the tick and from the service handlers.
+// The computer's clock. Thread-safe: read from the tick and from the service handlers.
 class TClock {
  public:
   virtual ~TClock() = default;
   virtual TDateTime LocalNow() = 0;
+  virtual TDateTime UtcNow() = 0;
 };
 
-// GetLocalTime on Windows, the C library's local time natively.
+// GetLocalTime and GetSystemTime on Windows, the C library's clock natively.
 TClock& PlatformClock();

@@ -2,13 +2,21 @@
 #include "common/win32.h"
 
 namespace {
+TDateTime DateTimeOf(const SYSTEMTIME& st) {
+  return TDateTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+}
+
 class TWin32Clock : public TClock {
  public:
   TDateTime LocalNow() override {
     SYSTEMTIME st;
     GetLocalTime(&st);
-    return TDateTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay,
-                     st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+    return DateTimeOf(st);
+  }
+  TDateTime UtcNow() override {
+    SYSTEMTIME st;
+    GetSystemTime(&st);
+    return DateTimeOf(st);
   }
 };
 }  // namespace

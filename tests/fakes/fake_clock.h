@@ -3,7 +3,8 @@
 
 #include "common/clock.h"
 
-// A clock that reads whatever the test set; thread-safe.
+// A clock that reads whatever the test set; thread-safe. Its UTC time is the
+// local time until a test sets one of its own.
 class TFakeClock : public TClock {
  public:
   TDateTime LocalNow() override {
@@ -11,9 +12,19 @@ class TFakeClock : public TClock {
     ++Reads;
     return Now;
   }
+  TDateTime UtcNow() override {
+    std::lock_guard<std::mutex> guard(Lock);
+    ++Reads;
+    return UtcSet ? Utc : Now;
+  }
   void Set(const TDateTime& time) {
     std::lock_guard<std::mutex> guard(Lock);
     Now = time;
+  }
+  void SetUtc(const TDateTime& time) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Utc = time;
+    UtcSet = true;
   }
   // dayOfWeek: 0 = Sunday .. 6 = Saturday, as the platform counts.
   void Set(int dayOfWeek, int hour, int minute, int second = 0) {
@@ -32,4 +43,6 @@ class TFakeClock : public TClock {
  private:
   std::mutex Lock;
   TDateTime Now;
+  TDateTime Utc;
+  bool UtcSet = false;
 };

@@ -1,0 +1,74 @@
+#include "common/time_zone.h"
+
+#include "common/calendar.h"
+
+namespace {
+int32_t Int32At(const std::string& data, size_t at) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<uint8_t>(data[at + i])) << (8 * i);
+  return static_cast<int32_t>(value);
+}
+
+TDateTime SystemTimeAt(const std::string& data, size_t at) {
+  uint16_t fields[8];
+  for (size_t i = 0; i < 8; ++i)
+    fields[i] = static_cast<uint16_t>(static_cast<uint8_t>(data[at + 2 * i]) |
+                                      static_cast<uint8_t>(data[at + 2 * i + 1]) << 8);
+  return TDateTime{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7]};
+}
+
+const TZoneRules& RulesOfYear(const TTimeZone& zone, int year) {
+  if (zone.Years.empty()) return zone.Rules;
+  if (year <= zone.Years.begin()->first) return zone.Years.begin()->second;
+  if (year >= zone.Years.rbegin()->first) return zone.Years.rbegin()->second;
+  const auto found = zone.Years.find(year);
+  return found != zone.Years.end() ? found->second : zone.Rules;
+}
+
+// The wall-clock seconds of a change in year: a fixed date, or the week-th
+// weekday of the month (the 5th meaning the last).
+int64_t ChangeIn(int year, const TDateTime& date) {
+  TDateTime at = date;
+  if (date.Year == 0) {
+    const int firstWeekday = DateTimeAt(DaysFromCivil(year, date.Month, 1) * 86400).DayOfWeek;
+    int day = 1 + (date.DayOfWeek - firstWeekday + 7) % 7 + (date.Day - 1) * 7;
+    while (day > DaysInMonth(year, date.Month)) day -= 7;
+    at.Year = static_cast<uint16_t>(year);
+    at.Day = static_cast<uint16_t>(day);
+  }
+  return SecondsOf(at);
+}
+
+// Whether utc lies in daylight time under rules, both changes taken in the
+// standard year that holds utc.
+bool InDaylightTime(const TZoneRules& rules, int64_t utc, int year) {
+  if (rules.StandardDate.Month == 0 || rules.DaylightDate.Month == 0) return false;
+  // Each change is given in the local time it ends.
+  const int64_t daylightStarts = ChangeIn(year, rules.DaylightDate) + (rules.Bias + rules.StandardBias) * 60;
+  const int64_t daylightEnds = ChangeIn(year, rules.StandardDate) + (rules.Bias + rules.DaylightBias) * 60;
+  if (daylightStarts < daylightEnds) return utc >= daylightStarts && utc < daylightEnds;
+  // The southern hemisphere: daylight time spans the new year.
+  return utc >= daylightStarts || utc < daylightEnds;
+}
+}  // namespace
+
+bool ParseZoneRules(const std::string& data, TZoneRules& rules) {
+  if (data.size() < 44) return false;
+  rules.Bias = Int32At(data, 0);
+  rules.StandardBias = Int32At(data, 4);
+  rules.DaylightBias = Int32At(data, 8);
+  rules.StandardDate = SystemTimeAt(data, 12);
+  rules.DaylightDate = SystemTimeAt(data, 28);
+  return true;
+}
+
+TDateTime ZoneTime(const TTimeZone& zone, const TDateTime& utc) {
+  const int64_t seconds = SecondsOf(utc);
+  const TZoneRules& base = RulesOfYear(zone, utc.Year);
+  const int year = DateTimeAt(seconds - base.Bias * 60).Year;
+  const TZoneRules& rules = RulesOfYear(zone, year);
+  const int32_t bias = rules.Bias + (InDaylightTime(rules, seconds, year) ? rules.DaylightBias : rules.StandardBias);
+  TDateTime local = DateTimeAt(seconds - bias * 60);
+  local.Milliseconds = utc.Milliseconds;
+  return local;
+}
