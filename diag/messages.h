@@ -76,3 +76,26 @@ inline constexpr char kMsgRefusedLinkPrefix[] = "The log file ";
 inline constexpr char kMsgRefusedLinkAdvice[] =
     " is a link or has more than one name, so the service does not write to it: delete it and the service "
     "creates a new log";
+
+// Warnings, extra time and a fixed time zone: lines only where their values are set.
+inline constexpr char kMsgBadWarnMinutes[] =
+    "ERROR:WarnMinutes must be a number from 0 to 60 (REG_DWORD), no warnings are sent: ";  // 1, + the value
+inline constexpr char kMsgUnknownTimeZone[] =
+    "ERROR:Unknown time zone in TimeZone, the computer's local time is used: ";  // 1, + the name
+// 1: + user + kMsgBadExtraTimeValue + the value.
+inline constexpr char kMsgBadExtraTime[] = "ERROR:Extra time ignored, AllowUntil is not YYYY-MM-DD HH:MM for user: ";
+inline constexpr char kMsgBadExtraTimeValue[] = " AllowUntil=";
+inline constexpr char kMsgExtraTime[] = "Extra time for user: ";  // 2: + user + kMsgExtraTimeUntil + the value
+inline constexpr char kMsgExtraTimeUntil[] = " until ";
+inline constexpr char kMsgWarningSent[] = "Warning sent to user: ";  // 2, + user
+// 1: + user + ": " + the system's text.
+inline constexpr char kMsgWarningNotSent[] = "ERROR:Warning could not be shown to user: ";
+// 1, once per change: + the computer's zone + kMsgZoneDiffersFixed + the fixed zone.
+inline constexpr char kMsgZoneDiffers[] = "WARNING:The computer's time zone is ";
+inline constexpr char kMsgZoneDiffersFixed[] = ", the restrictions keep to the time zone ";
+
+// The message shown in the user's sessions before the power-off: the text is
+// kMsgTimeEndsPrefix + HH:MM + kMsgTimeEndsSuffix.
+inline constexpr char kMsgWarningCaption[] = "Nortavel free";
+inline constexpr char kMsgTimeEndsPrefix[] = "Your computer time ends at ";
+inline constexpr char kMsgTimeEndsSuffix[] = ". The computer will be switched off then: please save your work.";

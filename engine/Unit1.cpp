@@ -3,12 +3,15 @@
 #include <exception>
 #include <utility>
 
+#include "common/calendar.h"
 #include "common/debug_level.h"
 #include "diag/messages.h"
 #include "engine/time_rules.h"
 #include "winsys/accounts.h"
 #include "winsys/configuration.h"
 #include "winsys/sessions.h"
+#include "winsys/time_zones.h"
+#include "winsys/user_messages.h"
 
 TNortavelFree* NortavelFree = nullptr;
 
@@ -167,10 +170,11 @@ void TNortavelFree::ReleaseLists() {
 }
 
 void TNortavelFree::EnforceRestrictions() {
+  ReportZoneDifference();
   // The count is read again before each user: the loop never caches it.
   for (int i = 0; i < RestrictedUsers.Count(); ++i) {
     const std::string user = RestrictedUsers[i];
-    const bool restricted = IsRestrictedNow(user);
+    const bool restricted = IsRestrictedNow(user) && !InExtraTime(user);
     bool seen = false;
     if (restricted) {
       if (LevelAdmits(DebugLevel, 2)) Log(kMsgFoundRestrictedUser + user);
@@ -182,6 +186,48 @@ void TNortavelFree::EnforceRestrictions() {
     SetAccountLogonHours(user, restricted);
     if (seen) ShutdownComputer();
   }
+  if (WarnMinutes > 0) WarnOfTimeEnding();
+}
+
+TZoneClock TNortavelFree::RuleClock() { return TZoneClock(Platform.Clock, FixedZone ? &*FixedZone : nullptr); }
+
+bool TNortavelFree::InExtraTime(const std::string& user) {
+  const TExtraTime extra = ExtraTimeOf(*this, user);
+  if (extra.Until == 0 || SecondsOf(RuleClock().LocalNow()) >= extra.Until) return false;
+  if (LevelAdmits(DebugLevel, 2)) Log(kMsgExtraTime + user + kMsgExtraTimeUntil + extra.Text);
+  return true;
+}
+
+void TNortavelFree::WarnOfTimeEnding() {
+  const int64_t now = SecondsOf(RuleClock().LocalNow());
+  for (int i = 0; i < RestrictedUsers.Count(); ++i) {
+    const std::string user = RestrictedUsers[i];
+    if (SeenAccounts.IndexOf(user) < 0) continue;
+    const std::optional<int64_t> end = AllowedTimeEnd(*this, user, now, int64_t{WarnMinutes} * 60);
+    if (!end) continue;
+    const auto warned = WarnedOf.find(user);
+    if (warned != WarnedOf.end() && warned->second == *end) continue;
+    const TMessageOutcome outcome =
+        ShowUserMessage(DebugLevel, Platform.Sessions, *this, user, kMsgWarningCaption,
+                        kMsgTimeEndsPrefix + FormatClockTime(*end) + kMsgTimeEndsSuffix);
+    // Not at the screen: the next pass tries again, as long as the time is near.
+    if (outcome.Sessions == 0) continue;
+    WarnedOf[user] = *end;
+    if (outcome.Shown > 0 && LevelAdmits(DebugLevel, 2)) Log(kMsgWarningSent + user);
+  }
+}
+
+void TNortavelFree::ReportZoneDifference() {
+  if (!FixedZone) return;
+  const std::string computer = ReadComputerTimeZone(Platform.Registry);
+  if (computer.empty() || PlatformSameText(computer, FixedZone->Name)) {
+    ZoneReported.clear();
+    return;
+  }
+  const std::string reported = computer + kMsgZoneDiffersFixed + FixedZone->Name;
+  if (reported == ZoneReported) return;
+  ZoneReported = reported;
+  if (LevelAdmits(DebugLevel, 1)) Log(kMsgZoneDiffers + reported);
 }
 
 bool TNortavelFree::LoadConfiguration() {
@@ -199,7 +245,8 @@ void TNortavelFree::CollectSeenAccounts() {
 }
 
 bool TNortavelFree::IsRestrictedNow(const std::string& user) {
-  return ::IsRestrictedNow(*this, Platform.Clock, *this, user);
+  TZoneClock clock = RuleClock();
+  return ::IsRestrictedNow(*this, clock, *this, user);
 }
 
 void TNortavelFree::SetAccountLogonHours(const std::string& user, bool block) {

@@ -9,11 +9,13 @@
 // holds it while waiting for another thread.
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <string>
 
 #include "common/clock.h"
 #include "common/log_sink.h"
+#include "common/time_zone.h"
 #include "diag/diagnostic_log.h"
 #include "engine/engine_state.h"
 #include "svcmgr/service.h"
@@ -22,6 +24,7 @@
 #include "winsys/configuration.h"
 #include "winsys/process_api.h"
 #include "winsys/registry_api.h"
+#include "winsys/session_api.h"
 
 // Every platform facility the module reaches, one seam each.
 struct TNortavelFreePlatform {
@@ -30,6 +33,7 @@ struct TNortavelFreePlatform {
   TRegistryApi& Registry;
   TProcessApi& Processes;
   TAccountApi& Accounts;
+  TSessionApi& Sessions;
   TServiceRuntimeApi& ServiceRuntime;
   TTimerApi& Timers;
 };
@@ -90,6 +94,16 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
  private:
   void FlushAndTrim();
   void ReleaseLists();
+  // The time the rules use: the fixed zone's when TimeZone names one, the
+  // computer's local time otherwise.
+  TZoneClock RuleClock();
+  // Whether user's extra time lets them use the computer now (logged at level 2).
+  bool InExtraTime(const std::string& user);
+  // Shows each restricted user at the screen, once per coming restricted time,
+  // that their time ends within WarnMinutes.
+  void WarnOfTimeEnding();
+  // Says at level 1, once per change, that the computer's zone is not the fixed one.
+  void ReportZoneDifference();
   // Warns, in the log at level 1 and in the event log, of what lets the
   // restrictions be escaped: 64-bit programs a 32-bit service cannot see, a log
   // folder that others may write.
@@ -99,6 +113,10 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   void ReportRefusedLink();
   bool Released = false;
   bool LinkReported = false;
+  // Per user, the start of the restricted time already warned of.
+  std::map<std::string, int64_t> WarnedOf;
+  // The computer's zone last reported as differing from the fixed one.
+  std::string ZoneReported;
   // Set on the service thread, taken by the next tick on the main thread.
   std::atomic<bool> ReloadRequested{false};
 };

@@ -1,5 +1,6 @@
 #include "engine/time_rules.h"
 
+#include "common/calendar.h"
 #include "common/debug_level.h"
 #include "diag/messages.h"
 
@@ -44,4 +45,32 @@ bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, 
     return false;
   }
   return RuleRestricts(rule, slot);
+}
+
+TExtraTime ExtraTimeOf(const TConfiguration& state, const std::string& user) {
+  const int position = state.RestrictedUsers.IndexOf(user);
+  if (position < 0 || position >= static_cast<int>(state.ExtraTime.size())) return {};
+  return state.ExtraTime[static_cast<size_t>(position)];
+}
+
+bool AllowedAt(const TConfiguration& state, const std::string& user, int64_t t) {
+  if (t < ExtraTimeOf(state, user).Until) return true;
+  const TDateTime time = DateTimeAt(t);
+  return !RuleRestricts(RuleOfTheDay(state, user, DayIndexOf(time)), SlotIndexOf(time));
+}
+
+std::optional<int64_t> AllowedTimeEnd(const TConfiguration& state, const std::string& user, int64_t now,
+                                      int64_t horizon) {
+  constexpr int64_t kHalfHour = 30 * 60;
+  if (!AllowedAt(state, user, now)) return std::nullopt;
+  // Being allowed changes only where a half hour begins or the extra time ends.
+  const int64_t extraEnds = ExtraTimeOf(state, user).Until;
+  for (int64_t boundary = (now / kHalfHour + 1) * kHalfHour; boundary - kHalfHour <= now + horizon;
+       boundary += kHalfHour) {
+    if (extraEnds > now && extraEnds < boundary && extraEnds <= now + horizon && !AllowedAt(state, user, extraEnds))
+      return extraEnds;
+    if (boundary > now + horizon) break;
+    if (!AllowedAt(state, user, boundary)) return boundary;
+  }
+  return std::nullopt;
 }

@@ -10,6 +10,7 @@
 #include "winsys/account_api.h"
 #include "winsys/process_api.h"
 #include "winsys/registry_api.h"
+#include "winsys/session_api.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ void CreateServiceModule(TServiceApplication& application) {
   application.CreateModule(NortavelFree, [] {
     auto module = std::make_unique<TNortavelFree>(TNortavelFreePlatform{
         PlatformClock(), PlatformLogFiles(), PlatformRegistry(), PlatformProcesses(), PlatformAccounts(),
+        PlatformSessions(),
         PlatformServiceRuntimeApi(), PlatformTimerApi()});
     if (AdjustModule) AdjustModule(*module);
     return module;

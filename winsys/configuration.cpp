@@ -4,9 +4,11 @@
 #include <string>
 #include <utility>
 
+#include "common/calendar.h"
 #include "common/debug_level.h"
 #include "diag/messages.h"
 #include "winsys/registry.h"
+#include "winsys/time_zones.h"
 
 namespace {
 
@@ -25,6 +27,7 @@ bool EndsWithBackslash(const std::string& text, TLeadByteTest isLeadByte) {
 
 // One load: the registry, where to read and how to log.
 struct TLoad {
+  TRegistryApi& Api;
   TRegistry& Registry;
   const TConfigLocation& Location;
   TLogSink& Log;
@@ -42,18 +45,73 @@ void ReadDebugLevel(TConfiguration& state, const TLoad& load) {
   if (LevelAdmits(state.DebugLevel, 1)) load.Log.Log(kMsgNoDebugLevel + mainKey);
 }
 
+// WarnMinutes where present: out of range or of another type, no warnings.
+void ReadWarnMinutes(TConfiguration& state, TRegistry& registry, TLogSink& log) {
+  if (!registry.ValueExists(kWarnMinutesValue)) return;
+  std::string shown;
+  try {
+    const int32_t minutes = registry.ReadInteger(kWarnMinutesValue);
+    if (minutes >= 0 && minutes <= kMaxWarnMinutes) {
+      state.WarnMinutes = minutes;
+      return;
+    }
+    shown = std::to_string(minutes);
+  } catch (const ERegistryException&) {
+    shown = "not a REG_DWORD";
+  }
+  if (LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgBadWarnMinutes + shown);
+}
+
+// TimeZone where present, with the zone's rules from the database in the same
+// view; a name the database lacks leaves the computer's local time in force.
+void ReadFixedZone(TConfiguration& state, TRegistry& registry, const TLoad& load) {
+  if (!registry.ValueExists(kTimeZoneValue)) return;
+  try {
+    state.TimeZoneName = registry.ReadString(kTimeZoneValue);
+  } catch (const ERegistryException&) {
+    state.TimeZoneName = "(not a REG_SZ)";
+  }
+  TTimeZone zone;
+  if (ReadTimeZone(load.Api, static_cast<uint32_t>(load.Location.View), state.TimeZoneName, zone)) {
+    state.FixedZone = std::move(zone);
+  } else if (LevelAdmits(state.DebugLevel, 1)) {
+    load.Log.Log(kMsgUnknownTimeZone + state.TimeZoneName);
+  }
+}
+
+// AllowUntil of the user whose key is open; unreadable, it is logged and ignored.
+TExtraTime ReadExtraTime(const TConfiguration& state, TRegistry& registry, TLogSink& log, const std::string& user) {
+  TExtraTime extra;
+  if (!registry.ValueExists(kAllowUntilValue)) return extra;
+  try {
+    extra.Text = registry.ReadString(kAllowUntilValue);
+  } catch (const ERegistryException&) {
+    extra.Text = "(not a REG_SZ)";
+  }
+  if (!ParseMinuteStamp(extra.Text, extra.Until)) {
+    extra.Until = 0;
+    if (LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgBadExtraTime + user + kMsgBadExtraTimeValue + extra.Text);
+  }
+  return extra;
+}
+
 void ReadAppPath(TConfiguration& state, const TLoad& load, TLeadByteTest isLeadByte) {
   TRegistry& registry = load.Registry;
   const std::string& mainKey = load.Location.MainKeyPath;
-  if (registry.OpenForReading(mainKey) && registry.ValueExists(kPathValue)) {
+  const bool opened = registry.OpenForReading(mainKey);
+  if (opened && registry.ValueExists(kPathValue)) {
     std::string path = registry.ReadString(kPathValue);
     if (!EndsWithBackslash(path, isLeadByte)) path += '\\';
     state.AppPath = std::move(path);
-    registry.Close();
-    return;
+  } else {
+    state.AppPath.clear();
+    if (LevelAdmits(state.DebugLevel, 1)) load.Log.Log(kMsgNoApplicationPath + mainKey);
   }
-  state.AppPath.clear();
-  if (LevelAdmits(state.DebugLevel, 1)) load.Log.Log(kMsgNoApplicationPath + mainKey);
+  // The optional values live beside Path, in the key already open.
+  if (!opened) return;
+  ReadWarnMinutes(state, registry, load.Log);
+  ReadFixedZone(state, registry, load);
+  registry.Close();
 }
 
 TStringList ReadDayRules(const TConfiguration& state, TRegistry& registry, TLogSink& log) {
@@ -86,6 +144,7 @@ void ReadRestrictedUsers(TConfiguration& state, const TLoad& load) {
     // position i of UserRules still belongs to position i of RestrictedUsers.
     const bool opened = registry.OpenForReading(restrictionsKey + user);
     state.UserRules.push_back(opened ? ReadDayRules(state, registry, load.Log) : TStringList());
+    state.ExtraTime.push_back(opened ? ReadExtraTime(state, registry, load.Log, user) : TExtraTime());
     registry.Close();
   }
 }
@@ -94,8 +153,11 @@ void ReadRestrictedUsers(TConfiguration& state, const TLoad& load) {
 bool LoadConfiguration(TConfiguration& state, TRegistryApi& api, const TConfigLocation& location, TLogSink& log,
                        TLeadByteTest isLeadByte) {
   TRegistry registry(api, location.RootKey, static_cast<uint32_t>(location.View));
-  const TLoad load{registry, location, log};
+  const TLoad load{api, registry, location, log};
   ClearConfiguration(state);
+  state.WarnMinutes = 0;
+  state.TimeZoneName.clear();
+  state.FixedZone.reset();
   // Without the main key the level and the folder stay as they were.
   if (registry.KeyExists(location.MainKeyPath)) {
     ReadDebugLevel(state, load);
@@ -109,4 +171,5 @@ bool LoadConfiguration(TConfiguration& state, TRegistryApi& api, const TConfigLo
 void ClearConfiguration(TConfiguration& state) {
   state.RestrictedUsers.Clear();
   state.UserRules.clear();
+  state.ExtraTime.clear();
 }

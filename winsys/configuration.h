@@ -2,18 +2,31 @@
 // The restriction configuration and where it lives in the registry.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/log_sink.h"
 #include "common/string_list.h"
 #include "common/text.h"
+#include "common/time_zone.h"
 #include "winsys/registry_api.h"
 
 // The values of the main key and the prefix of a user's day rules (Time1 ...).
 inline constexpr char kDebugValue[] = "Debug";
 inline constexpr char kPathValue[] = "Path";
 inline constexpr char kTimeValuePrefix[] = "Time";
+// Optional values beyond those: absent, the service does without them.
+inline constexpr char kWarnMinutesValue[] = "WarnMinutes";  // main key, REG_DWORD 0..60
+inline constexpr char kTimeZoneValue[] = "TimeZone";        // main key, REG_SZ: a zone's key name
+inline constexpr char kAllowUntilValue[] = "AllowUntil";    // user's key, REG_SZ "YYYY-MM-DD HH:MM"
+inline constexpr int32_t kMaxWarnMinutes = 60;
+
+// A user's extra time: allowed until then, in the time the rules use.
+struct TExtraTime {
+  std::string Text;   // as stored
+  int64_t Until = 0;  // seconds (common/calendar.h); 0: none
+};
 
 // What one load of the registry gives the service.
 struct TConfiguration {
@@ -21,6 +34,10 @@ struct TConfiguration {
   std::string AppPath;                 // log folder: empty or ending in a backslash
   TStringList RestrictedUsers;         // configured user names, in registry order
   std::vector<TStringList> UserRules;  // per restricted user, its day rules (Time1 first)
+  std::vector<TExtraTime> ExtraTime;   // per restricted user, parallel to UserRules
+  int32_t WarnMinutes = 0;             // warn this long before the power-off; 0: never
+  std::string TimeZoneName;            // TimeZone as stored; empty: the computer's local time
+  std::optional<TTimeZone> FixedZone;  // the zone TimeZone names, when the database has it
 };
 
 // Which registry view a reader or writer uses. Own adds no KEY_WOW64_* flag, so a
@@ -39,7 +56,9 @@ struct TConfigLocation {
 };
 
 // Replaces the level, folder, users and rules of config with what the registry
-// holds at location, logging as it reads at the level just read. Always returns
+// holds at location, logging as it reads at the level just read. WarnMinutes,
+// TimeZone and AllowUntil are read where present: a value out of range, of
+// another type or naming no zone is logged at level 1 and left off. Always returns
 // true; raises ERegistryException for a value of the wrong type. isLeadByte
 // tells a backslash that ends the folder from the second byte of a double-byte
 // character.
@@ -52,5 +71,5 @@ struct TConfigLocation {
 bool LoadConfiguration(TConfiguration& config, TRegistryApi& registry, const TConfigLocation& location,
                        TLogSink& log, TLeadByteTest isLeadByte = &PlatformIsLeadByte);
 
-// Empties RestrictedUsers and UserRules.
+// Empties RestrictedUsers, UserRules and ExtraTime.
 void ClearConfiguration(TConfiguration& config);

@@ -1,7 +1,7 @@
 # Shared steps of the end-to-end scenarios. Each scenario runs in a prefix of its
 # own under $E2E_WORK, with a persistent wineserver, the null graphics driver and
-# our netapi32 double beside the service executable.
-#   BUILD_DIR   the Windows build holding nortavel_free_service.exe and netapi32.dll
+# our netapi32 and wtsapi32 doubles beside the service executable.
+#   BUILD_DIR   the Windows build holding nortavel_free_service.exe and the doubles
 
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -13,10 +13,12 @@ e2e_prefix() {
   rm -rf "$WINEPREFIX"
   WINEARCH=${E2E_WINEARCH:-win64} wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
-  local exe
+  local exe dll
   for exe in nortavel_free_service.exe nortavelctl.exe; do
-    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v netapi32 \
-      /d native,builtin /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
+    for dll in netapi32 wtsapi32; do
+      wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v $dll \
+        /d native,builtin /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
+    done
   done
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
@@ -24,7 +26,8 @@ e2e_prefix() {
   wine wineboot </dev/null >"$WINEPREFIX.session.log" 2>&1
   E2E_DIR="$WINEPREFIX/drive_c/nortavel"
   mkdir -p "$E2E_DIR"
-  cp "$BUILD_DIR/nortavel_free_service.exe" "$BUILD_DIR/nortavelctl.exe" "$BUILD_DIR/netapi32.dll" "$E2E_DIR/"
+  cp "$BUILD_DIR/nortavel_free_service.exe" "$BUILD_DIR/nortavelctl.exe" "$BUILD_DIR/netapi32.dll" \
+    "$BUILD_DIR/wtsapi32.dll" "$E2E_DIR/"
 }
 
 # Ends the scenario's session and removes its prefix.

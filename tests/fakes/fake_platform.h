@@ -7,6 +7,7 @@
 #include "tests/fakes/fake_log_platform.h"
 #include "tests/fakes/fake_processes.h"
 #include "tests/fakes/fake_registry.h"
+#include "tests/fakes/fake_sessions.h"
 #include "tests/fakes/fake_service_runtime.h"
 #include "tests/fakes/fake_timer_api.h"
 
@@ -16,10 +17,11 @@ struct TFakePlatform {
   TFakeRegistry Registry;
   TFakeProcesses Processes;
   TFakeAccounts Accounts;
+  TFakeSessions Sessions;
   TFakeServiceRuntime ServiceRuntime;
   TFakeTimerApi Timers;
 
   TNortavelFreePlatform View() {
-    return TNortavelFreePlatform{Clock, LogFiles, Registry, Processes, Accounts, ServiceRuntime, Timers};
+    return TNortavelFreePlatform{Clock, LogFiles, Registry, Processes, Accounts, Sessions, ServiceRuntime, Timers};
   }
 };

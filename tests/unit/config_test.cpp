@@ -360,3 +360,85 @@ TEST_F(ConfigTest, PositionsStayParallelWhenTheListingOrTheReadingMisbehaves) {
 }
 
 }  // namespace
+
+namespace {
+const std::string kZones = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+// Tokyo's TZI: UTC = local - 9 h, no daylight saving.
+const std::string kTokyoTzi = std::string("\xE4\xFD\xFF\xFF", 4) + std::string(40, '\0');
+
+struct TAdditionCase {
+  const char* Name;
+  std::function<void(TFakeRegistry&)> Setup;
+  int32_t WarnMinutes;
+  const char* ZoneName;  // of the zone in force; "" none
+  std::vector<std::string> Lines;  // besides those of the design
+};
+
+TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
+  auto main = [](std::function<void(TFakeRegistry&)> more) {
+    return [more](TFakeRegistry& r) {
+      r.SetDword(kMain, "Debug", 1);
+      r.SetString(kMain, "Path", "C:\\Logs");
+      r.SetValue(kZones + "\\Tokyo Standard Time", "TZI", TRegistryApi::kRegBinary, kTokyoTzi);
+      r.SetValue(kZones + "\\Broken", "TZI", TRegistryApi::kRegBinary, kTokyoTzi.substr(0, 40));
+      more(r);
+    };
+  };
+  const std::string bad = "ERROR:WarnMinutes must be a number from 0 to 60 (REG_DWORD), no warnings are sent: ";
+  const std::string unknown = "ERROR:Unknown time zone in TimeZone, the computer's local time is used: ";
+  const TAdditionCase cases[] = {
+      {"none", main([](TFakeRegistry&) {}), 0, "", {}},
+      {"warn 10", main([](TFakeRegistry& r) { r.SetDword(kMain, "WarnMinutes", 10); }), 10, "", {}},
+      {"warn 60", main([](TFakeRegistry& r) { r.SetDword(kMain, "WarnMinutes", 60); }), 60, "", {}},
+      {"warn 0", main([](TFakeRegistry& r) { r.SetDword(kMain, "WarnMinutes", 0); }), 0, "", {}},
+      {"warn 61", main([](TFakeRegistry& r) { r.SetDword(kMain, "WarnMinutes", 61); }), 0, "", {bad + "61"}},
+      {"warn -1", main([](TFakeRegistry& r) { r.SetDword(kMain, "WarnMinutes", 0xFFFFFFFF); }), 0, "", {bad + "-1"}},
+      {"warn as text", main([](TFakeRegistry& r) { r.SetString(kMain, "WarnMinutes", "10"); }), 0, "",
+       {bad + "not a REG_DWORD"}},
+      {"zone", main([](TFakeRegistry& r) { r.SetString(kMain, "TimeZone", "Tokyo Standard Time"); }), 0,
+       "Tokyo Standard Time", {}},
+      {"unknown zone", main([](TFakeRegistry& r) { r.SetString(kMain, "TimeZone", "Mars Standard Time"); }), 0, "",
+       {unknown + "Mars Standard Time"}},
+      {"zone without a usable TZI", main([](TFakeRegistry& r) { r.SetString(kMain, "TimeZone", "Broken"); }), 0, "",
+       {unknown + "Broken"}},
+      {"zone through a path", main([](TFakeRegistry& r) { r.SetString(kMain, "TimeZone", "..\\Time Zones\\Tokyo Standard Time"); }), 0, "",
+       {unknown + "..\\Time Zones\\Tokyo Standard Time"}},
+      {"zone as a number", main([](TFakeRegistry& r) { r.SetDword(kMain, "TimeZone", 9); }), 0, "",
+       {unknown + "(not a REG_SZ)"}},
+  };
+  for (const TAdditionCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Fake = TFakeRegistry();
+    Log.Messages.clear();
+    State.WarnMinutes = 5;  // a reload must drop what the last one read
+    c.Setup(Fake);
+    EXPECT_EQ(Load(), "");
+    EXPECT_EQ(State.WarnMinutes, c.WarnMinutes);
+    EXPECT_EQ(State.FixedZone ? State.FixedZone->Name : "", c.ZoneName);
+    EXPECT_EQ(Log.Messages, c.Lines);
+  }
+}
+
+TEST_F(ConfigTest, ExtraTimeIsReadPerUserAndAnUnreadableOneIsLoggedAndIgnored) {
+  Fake.SetDword(kMain, "Debug", 1);
+  Fake.SetString(kMain, "Path", "C:\\Logs");
+  AddUser("Anna", {Rule('1')});
+  AddUser("Bert", {Rule('1')});
+  AddUser("Cleo", {Rule('1')});
+  AddUser("Dora", {Rule('1')});
+  Fake.SetString(kUsers + "\\Anna", "AllowUntil", "2026-12-07 21:15");
+  Fake.SetString(kUsers + "\\Bert", "AllowUntil", "tonight");
+  Fake.SetDword(kUsers + "\\Dora", "AllowUntil", 5);
+  EXPECT_EQ(Load(), "");
+  ASSERT_EQ(State.ExtraTime.size(), 4u);
+  EXPECT_EQ(State.ExtraTime[0].Text, "2026-12-07 21:15");
+  EXPECT_EQ(State.ExtraTime[0].Until % 86400, (21 * 60 + 15) * 60);
+  EXPECT_EQ(State.ExtraTime[1].Until, 0);
+  EXPECT_EQ(State.ExtraTime[2].Until, 0);
+  EXPECT_EQ(State.ExtraTime[2].Text, "");
+  EXPECT_EQ(Log.Messages,
+            (std::vector<std::string>{
+                "ERROR:Extra time ignored, AllowUntil is not YYYY-MM-DD HH:MM for user: Bert AllowUntil=tonight",
+                "ERROR:Extra time ignored, AllowUntil is not YYYY-MM-DD HH:MM for user: Dora AllowUntil=(not a REG_SZ)"}));
+}
+}  // namespace

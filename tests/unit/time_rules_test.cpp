@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "diag/messages.h"
+#include "common/calendar.h"
 #include "engine/time_rules.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/recording_log.h"
@@ -144,4 +145,60 @@ TEST_F(TimeRulesTest, UsersWithoutRuleListsDoNotReadPastUserRules) {
   EXPECT_EQ(Log.Messages[1], "Time control check: day=0 position[2]= rule=");
 }
 
+}  // namespace
+
+namespace {
+// Monday 7 December 2026 at hh:mm:ss, in seconds of the rules' time.
+int64_t OnMonday(int hour, int minute, int second = 0) {
+  return DaysFromCivil(2026, 12, 7) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+struct TEndCase {
+  const char* Name;
+  std::string MondayRule;
+  std::string TuesdayRule;
+  const char* AllowUntil;  // "" none
+  int64_t Now;
+  int64_t Horizon;
+  std::optional<int64_t> End;
+};
+
+TEST(AllowedTimeEndTest, FindsTheFirstRestrictedMomentWithinTheHorizon) {
+  const std::string allowed(48, '0');
+  const std::string from21 = std::string(42, '0') + std::string(6, '1');       // restricted from 21:00
+  const std::string only21 = std::string(42, '0') + "1" + std::string(5, '0');  // 21:00-21:29 only
+  const std::string midnight = "1" + std::string(47, '0');                      // 00:00-00:29 only
+  const TEndCase cases[] = {
+      {"exactly the horizon before", from21, allowed, "", OnMonday(20, 50), 600, OnMonday(21, 0)},
+      {"a second earlier", from21, allowed, "", OnMonday(20, 49, 59), 600, std::nullopt},
+      {"restricted now", from21, allowed, "", OnMonday(21, 0), 600, std::nullopt},
+      {"at midnight of the next day", allowed, midnight, "", OnMonday(23, 45), 1800, OnMonday(24, 0)},
+      {"never within the horizon", allowed, allowed, "", OnMonday(23, 45), 3600, std::nullopt},
+      {"extra time ending mid-half-hour", from21, allowed, "2026-12-07 21:15", OnMonday(21, 5), 600, OnMonday(21, 15)},
+      {"extra time bridging the start", from21, allowed, "2026-12-07 21:15", OnMonday(20, 55), 1800, OnMonday(21, 15)},
+      {"extra time ending in an allowed half hour", only21, allowed, "2026-12-07 21:40", OnMonday(20, 55), 3600,
+       std::nullopt},
+      {"extra time ending exactly at a restricted start", from21, allowed, "2026-12-07 21:30", OnMonday(21, 20), 600,
+       OnMonday(21, 30)},
+      {"extra time already over", from21, allowed, "2026-12-07 20:00", OnMonday(20, 55), 600, OnMonday(21, 0)},
+  };
+  for (const TEndCase& c : cases) {
+    TConfiguration state;
+    state.RestrictedUsers.Add("Anna");
+    TStringList rules;
+    rules.Add(c.MondayRule);
+    rules.Add(c.TuesdayRule);
+    state.UserRules.push_back(rules);
+    TExtraTime extra;
+    if (*c.AllowUntil) {
+      ASSERT_TRUE(ParseMinuteStamp(extra.Text = c.AllowUntil, extra.Until));
+    }
+    state.ExtraTime.push_back(extra);
+    const std::optional<int64_t> end = AllowedTimeEnd(state, "anna", c.Now, c.Horizon);
+    EXPECT_EQ(end.has_value(), c.End.has_value()) << c.Name;
+    if (end && c.End) {
+      EXPECT_EQ(FormatMinuteStamp(*end), FormatMinuteStamp(*c.End)) << c.Name;
+    }
+  }
+}
 }  // namespace

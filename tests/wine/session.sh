@@ -1,6 +1,6 @@
 #!/bin/bash
 # Starts or ends the private Wine session of a test run.
-#   session.sh start PREFIX   fresh prefix, null graphics driver, our netapi32 for
+#   session.sh start PREFIX   fresh prefix, null graphics driver, our netapi32 and wtsapi32 for
 #                             the test and service executables, persistent wineserver
 #   session.sh end PREFIX     ends the session and removes the prefix
 set -eu
@@ -14,8 +14,10 @@ case "$action" in
     WINEARCH=win64 wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
     for exe in nortavel_wine_tests.exe nortavel_free_service.exe nortavelctl.exe; do
-      wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v netapi32 /d native,builtin /f \
-        </dev/null >>"$WINEPREFIX.boot.log" 2>&1
+      for dll in netapi32 wtsapi32; do
+        wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v $dll /d native,builtin /f \
+          </dev/null >>"$WINEPREFIX.boot.log" 2>&1
+      done
     done
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true

@@ -1,0 +1,171 @@
+// Warnings before the power-off, extra time and a fixed time zone, as the
+// enforcement pass applies them: what reaches the accounts, the sessions and
+// the log.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/calendar.h"
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+enum Weekday { Sunday = 0, Monday, Tuesday };
+
+const std::string kFrom21 = std::string(42, '0') + std::string(6, '1');  // restricted from 21:00
+const std::string kTzInfo = "SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation";
+// Tokyo: UTC + 9 h all year.
+const std::string kTokyoTzi = std::string("\xE4\xFD\xFF\xFF", 4) + std::string(40, '\0');
+
+class TimeExtrasTest : public ::testing::Test {
+ protected:
+  TimeExtrasTest() {
+    Module.DebugLevel = 2;
+    Module.RestrictedUsers.Add("anna");
+    Module.UserRules.push_back(TStringList());
+    for (int day = 0; day < 7; ++day) Module.UserRules[0].Add(kFrom21);
+    Module.ExtraTime.push_back(TExtraTime());
+    Module.SeenAccounts.Add("anna");
+    Platform.Sessions.Users = {{0, ""}, {1, "bert"}, {2, "ANNA"}};
+  }
+
+  void GiveExtraTime(const std::string& until) {
+    Module.ExtraTime[0].Text = until;
+    ASSERT_TRUE(ParseMinuteStamp(until, Module.ExtraTime[0].Until));
+  }
+
+  // One pass at Monday hh:mm:ss; the lines it logged, without their timestamps.
+  std::vector<std::string> PassAt(int hour, int minute, int second = 0) {
+    Platform.Clock.Set(Monday, hour, minute, second);
+    Module.DiagLog.LogLines.Clear();
+    Module.EnforceRestrictions();
+    std::vector<std::string> lines;
+    for (const std::string& line : Module.DiagLog.LogLines) lines.push_back(line.substr(line.find(" ] ") + 3));
+    return lines;
+  }
+
+  bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
+  bool LastUpdateLocks() const { return Platform.Accounts.Updates.back().Hours == std::vector<uint8_t>(21, 0); }
+
+  int PowerOffs() const {
+    return static_cast<int>(std::count_if(Platform.Accounts.Calls.begin(), Platform.Accounts.Calls.end(),
+                                          [](const std::string& c) { return c.rfind("ExitWindowsEx", 0) == 0; }));
+  }
+
+  TFakePlatform Platform;
+  TNortavelFree Module{Platform.View()};
+};
+
+TEST_F(TimeExtrasTest, ExtraTimeKeepsTheUserUnlockedUntilItsMinute) {
+  GiveExtraTime("2026-12-07 21:15");
+  auto lines = PassAt(21, 14, 59);
+  EXPECT_TRUE(Has(lines, "Extra time for user: anna until 2026-12-07 21:15"));
+  EXPECT_FALSE(LastUpdateLocks());
+  EXPECT_EQ(PowerOffs(), 0);
+
+  // The power-off request flushes the log, so its lines are in the file by then.
+  PassAt(21, 15);
+  EXPECT_TRUE(LastUpdateLocks());
+  EXPECT_EQ(PowerOffs(), 1);
+}
+
+TEST_F(TimeExtrasTest, ExtraTimeInAnAllowedHalfHourSaysNothing) {
+  GiveExtraTime("2026-12-07 21:15");
+  EXPECT_FALSE(Has(PassAt(20, 0), "Extra time for user: anna until 2026-12-07 21:15"));
+  EXPECT_FALSE(LastUpdateLocks());
+}
+
+TEST_F(TimeExtrasTest, WarningReachesTheUsersSessionsOnceExactlyWarnMinutesBefore) {
+  Module.WarnMinutes = 10;
+  EXPECT_FALSE(Has(PassAt(20, 49, 59), "Warning sent to user: anna"));
+  EXPECT_TRUE(Platform.Sessions.Shown.empty());
+
+  EXPECT_TRUE(Has(PassAt(20, 50), "Warning sent to user: anna"));
+  ASSERT_EQ(Platform.Sessions.Shown.size(), 1u);
+  EXPECT_EQ(Platform.Sessions.Shown[0].Session, 2u) << "the user's session only, its name in capitals";
+  EXPECT_EQ(Platform.Sessions.Shown[0].Title, "Nortavel free");
+  EXPECT_EQ(Platform.Sessions.Shown[0].Text,
+            "Your computer time ends at 21:00. The computer will be switched off then: please save your work.");
+
+  EXPECT_FALSE(Has(PassAt(20, 55), "Warning sent to user: anna"));
+  EXPECT_EQ(Platform.Sessions.Shown.size(), 1u) << "once per restricted period";
+
+  // Extra time moves the end: that is a new period, with a new warning.
+  GiveExtraTime("2026-12-07 21:15");
+  EXPECT_TRUE(Has(PassAt(21, 5), "Warning sent to user: anna"));
+  ASSERT_EQ(Platform.Sessions.Shown.size(), 2u);
+  EXPECT_EQ(Platform.Sessions.Shown[1].Text,
+            "Your computer time ends at 21:15. The computer will be switched off then: please save your work.");
+}
+
+TEST_F(TimeExtrasTest, NoWarningWithoutWarnMinutesForUnseenUsersOrWhileRestricted) {
+  PassAt(20, 55);
+  Module.WarnMinutes = 10;
+  PassAt(21, 5);
+  Module.SeenAccounts.Clear();
+  PassAt(20, 55);
+  EXPECT_TRUE(Platform.Sessions.Shown.empty());
+}
+
+TEST_F(TimeExtrasTest, AUserNotAtTheScreenIsWarnedOnceTheyLogOn) {
+  Module.WarnMinutes = 10;
+  Platform.Sessions.Users = {{0, ""}};
+  PassAt(20, 51);
+  EXPECT_TRUE(Platform.Sessions.Shown.empty());
+  Platform.Sessions.Users[3] = "anna";
+  EXPECT_TRUE(Has(PassAt(20, 52), "Warning sent to user: anna"));
+  EXPECT_EQ(Platform.Sessions.Shown.size(), 1u);
+}
+
+TEST_F(TimeExtrasTest, AFailedWarningIsLoggedAndNotRepeatedEveryPass) {
+  Module.WarnMinutes = 10;
+  Platform.Sessions.Failures[2] = 5;
+  auto errors = [](const std::vector<std::string>& lines) {
+    return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.rfind("ERROR:Warning could not be shown to user: anna: ", 0) == 0;
+    });
+  };
+  auto lines = PassAt(20, 51);
+  EXPECT_FALSE(Has(lines, "Warning sent to user: anna"));
+  EXPECT_EQ(errors(lines), 1);
+  EXPECT_EQ(errors(PassAt(20, 52)), 0) << "no second attempt, so no second error";
+}
+
+TEST_F(TimeExtrasTest, AFixedZoneDecidesByItsOwnDayAndHalfHour) {
+  Module.FixedZone = TTimeZone();
+  Module.FixedZone->Name = "Tokyo Standard Time";
+  ASSERT_TRUE(ParseZoneRules(kTokyoTzi, Module.FixedZone->Rules));
+  Module.DebugLevel = 3;
+  Module.SeenAccounts.Clear();  // no power-off, whose flush would take the lines
+  Platform.Registry.SetString(kTzInfo, "TimeZoneKeyName", "Pacific Standard Time");
+  // The computer says Monday 10:00; it is Monday 12:00 UTC, so Monday 21:00 in Tokyo.
+  TDateTime utc = DateTimeAt(DaysFromCivil(2026, 12, 7) * 86400 + 12 * 3600);
+  Platform.Clock.SetUtc(utc);
+  auto lines = PassAt(10, 0);
+  EXPECT_TRUE(Has(lines, "Time control check: day=0 position[42]=1 rule=" + kFrom21));
+  EXPECT_TRUE(LastUpdateLocks());
+  const std::string differs =
+      "WARNING:The computer's time zone is Pacific Standard Time, the restrictions keep to the time zone Tokyo "
+      "Standard Time";
+  EXPECT_TRUE(Has(lines, differs));
+
+  EXPECT_FALSE(Has(PassAt(10, 0), differs)) << "once per change";
+  Platform.Registry.SetString(kTzInfo, "TimeZoneKeyName", "tokyo standard time");
+  EXPECT_FALSE(Has(PassAt(10, 0), differs));
+  Platform.Registry.SetString(kTzInfo, "TimeZoneKeyName", "Pacific Standard Time");
+  EXPECT_TRUE(Has(PassAt(10, 0), differs)) << "changed away again";
+}
+
+TEST_F(TimeExtrasTest, WithoutAFixedZoneTheComputersLocalTimeDecides) {
+  Platform.Registry.SetString(kTzInfo, "TimeZoneKeyName", "Pacific Standard Time");
+  Platform.Clock.SetUtc(DateTimeAt(DaysFromCivil(2026, 12, 7) * 86400 + 12 * 3600));
+  PassAt(21, 0);
+  EXPECT_TRUE(LastUpdateLocks());
+  EXPECT_TRUE(Platform.Registry.CallsOf(TFakeRegistry::TOp::Open).empty()) << "the zone is not even looked at";
+}
+
+}  // namespace

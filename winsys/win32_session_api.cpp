@@ -1,0 +1,45 @@
+#include "common/win32.h"
+#include <wtsapi32.h>
+
+#include "winsys/session_api.h"
+
+namespace {
+class TWin32Sessions : public TSessionApi {
+ public:
+  bool ListSessions(std::vector<uint32_t>& sessions) override {
+    sessions.clear();
+    WTS_SESSION_INFOA* list = nullptr;
+    DWORD count = 0;
+    if (!WTSEnumerateSessionsA(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) return false;
+    for (DWORD i = 0; i < count; ++i) sessions.push_back(list[i].SessionId);
+    WTSFreeMemory(list);
+    return true;
+  }
+
+  std::string SessionUser(uint32_t session) override {
+    LPSTR name = nullptr;
+    DWORD bytes = 0;
+    if (!WTSQuerySessionInformationA(WTS_CURRENT_SERVER_HANDLE, session, WTSUserName, &name, &bytes)) return {};
+    std::string user = name != nullptr ? std::string(name) : std::string();
+    WTSFreeMemory(name);
+    return user;
+  }
+
+  uint32_t ShowMessage(uint32_t session, const std::string& title, const std::string& text,
+                       uint32_t style) override {
+    std::string caption = title;
+    std::string message = text;
+    DWORD response = 0;
+    if (WTSSendMessageA(WTS_CURRENT_SERVER_HANDLE, session, caption.data(), static_cast<DWORD>(caption.size()),
+                        message.data(), static_cast<DWORD>(message.size()), style, 0, &response, FALSE))
+      return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+  }
+};
+}  // namespace
+
+TSessionApi& PlatformSessions() {
+  static TWin32Sessions sessions;
+  return sessions;
+}
