@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "common/calendar.h"
 #include "common/system_error.h"
 #include "ctl/command_context.h"
 #include "ctl/week.h"
 #include "winsys/accounts.h"
 #include "winsys/registry.h"
+#include "winsys/time_zones.h"
 
 namespace {
 constexpr char kReinstall[] = "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL";
@@ -97,6 +99,31 @@ void CheckLogFolder(TRun& run, TFindings& findings, const TRegistryValue& pathVa
                      "the log; run nortavelctl logdir with a new folder, which it creates for administrators only");
 }
 
+void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegistryValue>& values) {
+  const TRegistryValue* warn = Find(values, kWarnMinutesValue);
+  if (warn != nullptr) {
+    const bool number = warn->Type == TRegistryApi::kRegDword && warn->Data.size() == 4;
+    const uint32_t minutes = number ? static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[0])) |
+                                          static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[1])) << 8 |
+                                          static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[2])) << 16 |
+                                          static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[3])) << 24
+                                    : 0;
+    if (!number || minutes > static_cast<uint32_t>(kMaxWarnMinutes))
+      findings.Warning(run.KeyText(kWarnMinutesValue) +
+                       " is not a number from 0 to 60 (REG_DWORD): nobody is warned; set it with nortavelctl warn "
+                       "MINUTES");
+  }
+  const TRegistryValue* zone = Find(values, kTimeZoneValue);
+  if (zone == nullptr) return;
+  TTimeZone found;
+  const std::string name = IsString(*zone) ? TextOf(*zone) : std::string();
+  if (name.empty() || !ReadTimeZone(run.Platform.Registry, static_cast<uint32_t>(run.Location.View), name, found))
+    findings.Error(run.KeyText(kTimeZoneValue) + " (" + (IsString(*zone) ? name : TypeName(zone->Type)) +
+                   ") is not a time zone of this computer: the rules follow the computer's time zone, which users "
+                   "may change; set one with nortavelctl timezone NAME, or remove it with nortavelctl timezone "
+                   "--clear");
+}
+
 void CheckMainValues(TRun& run, TFindings& findings, const std::vector<TRegistryValue>& values) {
   const TRegistryValue* debug = Find(values, "Debug");
   if (debug == nullptr)
@@ -113,6 +140,7 @@ void CheckMainValues(TRun& run, TFindings& findings, const std::vector<TRegistry
                    ", not REG_SZ: the service refuses the whole configuration; set it with nortavelctl logdir DIR");
   else
     CheckLogFolder(run, findings, *path);
+  CheckOptionalValues(run, findings, values);
 }
 
 void CheckRules(TRun& run, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
@@ -159,6 +187,12 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
     if (registry.OpenForReading(restrictions + user)) values = registry.ListValues();
     registry.Close();
     CheckRules(run, findings, user, values);
+    const TRegistryValue* extra = Find(values, kAllowUntilValue);
+    int64_t until = 0;
+    if (extra != nullptr && (!IsString(*extra) || !ParseMinuteStamp(TextOf(*extra), until)))
+      findings.Warning(run.KeyText("Time_restrictions\\" + user + "\\" + kAllowUntilValue) +
+                       " is not a date and time like 2026-12-24 21:30: the service ignores it; give extra time with "
+                       "nortavelctl grant " + user + " 30m, or remove it with nortavelctl grant " + user + " --clear");
     const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
     if (account.Readable && !account.Exists)
       findings.Error("user " + user + " (" + run.KeyText("Time_restrictions\\" + user) +

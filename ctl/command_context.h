@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/log_sink.h"
+#include "common/time_zone.h"
 #include "ctl/commands.h"
 #include "ctl/service_info.h"
 #include "ctl/week_grid.h"
@@ -30,7 +31,16 @@ struct TRun {
   // The configuration as the service reads it; ECommandFailed for a value it would refuse.
   TConfiguration Load(TRegistryView view) const;
   TConfiguration Load() const { return Load(Location.View); }
+  // The clock of the rules under config: its fixed zone's time, or the computer's.
+  TZoneClock RuleClock(const TConfiguration& config) const;
 };
+
+// Takes flag out of words; whether it was there.
+bool TakeFlag(std::vector<std::string>& words, const std::string& flag);
+// EUsageError unless words holds least to most words and no option.
+void ExpectWords(const std::string& command, const std::vector<std::string>& words, size_t least, size_t most);
+// A number of up to six digits; EUsageError naming what otherwise.
+int ParseNumber(const std::string& text, const std::string& what);
 
 // A log sink that keeps the lines, for the calls of winsys that only log.
 class TKeptLog : public TLogSink {
@@ -48,6 +58,9 @@ TWeekSlot SlotNow(TClock& clock);
 std::string SlotText(int day, int slot);
 
 void RunStatus(TRun& run);
+void RunGrant(TRun& run, std::vector<std::string> words);
+void RunTimeZone(TRun& run, std::vector<std::string> words);
+void RunWarn(TRun& run, const std::vector<std::string>& words);
 // True when an error was found.
 bool RunCheck(TRun& run);
 // file empty: to standard output.

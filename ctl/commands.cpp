@@ -74,6 +74,20 @@ const TCommandHelp kCommands[] = {
     {"log", "log [-n N] [-f]", "the last lines of the log",
      "Prints the last N lines (20) of the service's log; -f goes on printing what\n"
      "the service adds, until Ctrl-C.\n"},
+    {"grant", "grant USER 30m|2h|until HH:MM|--clear", "extra time for USER, today",
+     "Lets USER use the computer longer than the rules allow: 30m or 2h (or 1h30m,\n"
+     "at most 24h) added to the end of the time USER has now, or until the next\n"
+     "HH:MM. Stored as AllowUntil in USER's key; --clear takes it back. Once it\n"
+     "has passed, the rules apply again.\n"},
+    {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
+     "Shows a restricted user at the screen, MINUTES before their computer time\n"
+     "ends, that the computer will be switched off then. 0 turns the warning off.\n"},
+    {"timezone", "timezone [NAME | --current | --clear]", "keep the rules to one time zone",
+     "The rules follow the computer's time zone, which any user may change. With\n"
+     "NAME (a Windows time zone, e.g. \"W. Europe Standard Time\"; tzutil /l lists\n"
+     "them) or --current (the zone the computer has now) they keep to that zone,\n"
+     "daylight saving included, whatever the computer's zone. --clear goes back to\n"
+     "the computer's zone; without arguments, shows the setting.\n"},
     {"export", "export [FILE]", "the configuration as a .reg file",
      "Writes the whole configuration as a .reg file (Windows Registry Editor\n"
      "Version 5.00) that \"reg import\" reads on another computer; to standard\n"
@@ -96,7 +110,9 @@ void PrintHelp(std::ostream& out) {
          "Usage: nortavelctl [--view 32|64] COMMAND [ARGUMENTS]\n\nCommands:\n";
   for (const TCommandHelp& command : kCommands) {
     std::string synopsis = command.Synopsis;
-    synopsis.resize(30, ' ');
+    // A long synopsis puts its summary on a line of its own, in the same column.
+    synopsis = synopsis.size() < 30 ? synopsis + std::string(30 - synopsis.size(), ' ')
+                                    : synopsis + "\n" + std::string(32, ' ');
     out << "  " << synopsis << command.Summary << "\n";
   }
   out << "  --version                     the version\n\n"
@@ -157,6 +173,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   return line;
 }
 
+}  // namespace
+
 // Takes flag out of words; whether it was there.
 bool TakeFlag(std::vector<std::string>& words, const std::string& flag) {
   bool found = false;
@@ -189,6 +207,7 @@ int ParseNumber(const std::string& text, const std::string& what) {
   return std::stoi(text);
 }
 
+namespace {
 // The view of this run and the service's.
 void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
   run.Windows64 = run.Platform.Tool.WindowsIs64Bit();
@@ -385,6 +404,9 @@ void Dispatch(TRun& run, const TCommandLine& line) {
   if (command == "level") return RunLevel(run, line.Words);
   if (command == "logdir") return RunLogDir(run, line.Words);
   if (command == "log") return RunLog(run, line.Words);
+  if (command == "grant") return RunGrant(run, line.Words);
+  if (command == "warn") return RunWarn(run, line.Words);
+  if (command == "timezone") return RunTimeZone(run, line.Words);
   if (command == "status") return ExpectWords(command, line.Words, 0, 0), RunStatus(run);
   if (command == "export") return ExpectWords(command, line.Words, 0, 1), RunExport(run, line.Words.empty() ? "" : line.Words[0]);
   if (command == "check") {

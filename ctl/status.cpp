@@ -2,6 +2,7 @@
 #include <iomanip>
 #include <optional>
 
+#include "common/calendar.h"
 #include "common/string_list.h"
 #include "common/system_error.h"
 #include "ctl/command_context.h"
@@ -80,12 +81,20 @@ void PrintService(TRun& run) {
 void RunStatus(TRun& run) {
   PrintService(run);
   const TConfiguration config = run.Load();
-  const TWeekSlot now = SlotNow(run.Platform.Clock);
+  TZoneClock clock = run.RuleClock(config);
+  const int64_t nowSeconds = SecondsOf(clock.LocalNow());
+  const TWeekSlot now = TWeekSlot{DayIndexOf(DateTimeAt(nowSeconds)), SlotIndexOf(DateTimeAt(nowSeconds))};
   std::ostream& out = run.Out;
   out << "Log level:   " << config.DebugLevel << "\n"
       << "Log folder:  " << (config.AppPath.empty() ? "(none: the service's current folder)" : config.AppPath)
-      << "\n"
-      << "Now:         " << SlotText(now.Day, now.Slot) << "\n\n";
+      << "\n";
+  if (!config.TimeZoneName.empty())
+    out << "Time zone:   "
+        << (config.FixedZone ? config.FixedZone->Name + ", whatever the computer's"
+                             : config.TimeZoneName + " is unknown: the computer's is used")
+        << "\n";
+  if (config.WarnMinutes > 0) out << "Warnings:    " << config.WarnMinutes << " minutes before the time ends\n";
+  out << "Now:         " << SlotText(now.Day, now.Slot) << "\n\n";
   if (config.RestrictedUsers.Empty()) {
     out << "No user is configured.\n";
     return;
@@ -95,11 +104,22 @@ void RunStatus(TRun& run) {
   CollectSeenAccounts(seen, 0, run.Platform.Processes, log);
   out << Column("User", 16) << "Now         Until       Logon hours  Processes\n";
   const int nowIndex = now.Day * kSlotsPerDay + now.Slot;
+  std::string extraTimes;
   for (const std::string& user : config.RestrictedUsers) {
     const std::optional<int> change = NextChange(config, user, nowIndex);
-    out << Column(user, 16) << Column(RestrictsAt(config, user, nowIndex) ? "restricted" : "allowed", 12)
-        << Column(change ? SlotText(*change / kSlotsPerDay, *change % kSlotsPerDay) : "all week", 12)
+    std::string until = change ? SlotText(*change / kSlotsPerDay, *change % kSlotsPerDay) : "all week";
+    const TExtraTime extra = ExtraTimeOf(config, user);
+    const bool allowed = AllowedAt(config, user, nowSeconds);
+    // Extra time moves the end of the allowed time, to any minute.
+    if (allowed && extra.Until > nowSeconds) {
+      const std::optional<int64_t> end = AllowedTimeEnd(config, user, nowSeconds, kHalfHoursPerWeek * 1800LL);
+      const TDateTime at = end ? DateTimeAt(*end) : TDateTime();
+      until = end ? DayName(DayIndexOf(at)).substr(0, 3) + " " + FormatClockTime(*end) : "all week";
+      extraTimes += "Extra time:  " + user + " until " + extra.Text + "\n";
+    }
+    out << Column(user, 16) << Column(allowed ? "allowed" : "restricted", 12) << Column(until, 12)
         << Column(LogonHoursText(ReadAccount(run.Platform.Accounts, user)), 13)
         << (seen.IndexOf(user) >= 0 ? "yes" : "no") << "\n";
   }
+  if (!extraTimes.empty()) out << "\n" << extraTimes;
 }

@@ -48,6 +48,14 @@ void CheckUserName(const std::string& user) {
 const uint8_t* Bytes(const std::string& data) { return reinterpret_cast<const uint8_t*>(data.data()); }
 
 std::string StringData(const std::string& text) { return text + '\0'; }
+
+// REG_DWORD data: little-endian.
+std::string DwordData(int32_t number) {
+  const uint32_t value = static_cast<uint32_t>(number);
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(value >> (8 * i) & 0xFF);
+  return data;
+}
 }  // namespace
 
 TConfigWriter::TConfigWriter(TRegistryApi& registry, const TConfigLocation& location)
@@ -59,6 +67,27 @@ TOwnedKey TConfigWriter::CreateKey(const std::string& path, uint32_t access) {
                                             access | static_cast<uint32_t>(Location.View), key);
   if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot create key " + Shown(path));
   return TOwnedKey(Registry, key);
+}
+
+TOwnedKey TConfigWriter::OpenKey(const std::string& path, uint32_t access) {
+  uintptr_t key = 0;
+  const int32_t result =
+      Registry.OpenKey(Location.RootKey, BelowRoot(path), access | static_cast<uint32_t>(Location.View), key);
+  if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot open key " + Shown(path));
+  return TOwnedKey(Registry, key);
+}
+
+bool TConfigWriter::DeleteValue(const std::string& path, const std::string& name) {
+  uintptr_t opened = 0;
+  const int32_t open =
+      Registry.OpenKey(Location.RootKey, BelowRoot(path), kUserKeyAccess | static_cast<uint32_t>(Location.View), opened);
+  if (open == TRegistryApi::kErrorFileNotFound) return false;
+  if (open != TRegistryApi::kErrorSuccess) throw RegistryError(open, "Cannot open key " + Shown(path));
+  const TOwnedKey key(Registry, opened);
+  const int32_t result = Registry.DeleteValue(key.Get(), name);
+  if (result == TRegistryApi::kErrorFileNotFound) return false;
+  if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot delete " + name + " in " + Shown(path));
+  return true;
 }
 
 void TConfigWriter::WriteMainValue(const std::string& name, uint32_t type, const std::string& data) {
@@ -104,11 +133,31 @@ bool TConfigWriter::RemoveUser(const std::string& user) {
   return true;
 }
 
-void TConfigWriter::WriteLevel(int32_t level) {
-  const uint32_t value = static_cast<uint32_t>(level);
-  std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(value >> (8 * i) & 0xFF);  // REG_DWORD: little-endian
-  WriteMainValue(kDebugValue, TRegistryApi::kRegDword, data);
+void TConfigWriter::WriteLevel(int32_t level) { WriteMainValue(kDebugValue, TRegistryApi::kRegDword, DwordData(level)); }
+
+void TConfigWriter::WriteWarnMinutes(int32_t minutes) {
+  WriteMainValue(kWarnMinutesValue, TRegistryApi::kRegDword, DwordData(minutes));
+}
+
+void TConfigWriter::WriteTimeZone(const std::string& name) {
+  WriteMainValue(kTimeZoneValue, TRegistryApi::kRegSz, StringData(name));
+}
+
+bool TConfigWriter::ClearTimeZone() { return DeleteValue(Location.MainKeyPath, kTimeZoneValue); }
+
+void TConfigWriter::WriteExtraTime(const std::string& user, const std::string& until) {
+  CheckUserName(user);
+  const TOwnedKey key = OpenKey(Location.RestrictionsKeyPath() + user, TRegistryApi::kKeySetValue);
+  const std::string data = StringData(until);
+  const int32_t result =
+      Registry.SetValue(key.Get(), kAllowUntilValue, TRegistryApi::kRegSz, Bytes(data), static_cast<uint32_t>(data.size()));
+  if (result != TRegistryApi::kErrorSuccess)
+    throw RegistryError(result, std::string("Cannot write ") + kAllowUntilValue + " of user " + user);
+}
+
+bool TConfigWriter::ClearExtraTime(const std::string& user) {
+  CheckUserName(user);
+  return DeleteValue(Location.RestrictionsKeyPath() + user, kAllowUntilValue);
 }
 
 void TConfigWriter::WritePath(const std::string& path) {

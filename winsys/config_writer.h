@@ -32,10 +32,21 @@ class TConfigWriter {
   // Debug (REG_DWORD) and Path (REG_SZ) of the main key, creating it as needed.
   void WriteLevel(int32_t level);
   void WritePath(const std::string& path);
+  // WarnMinutes (REG_DWORD) and TimeZone (REG_SZ) of the main key; each Clear
+  // deletes the value and is false when there was none.
+  void WriteWarnMinutes(int32_t minutes);
+  void WriteTimeZone(const std::string& name);
+  bool ClearTimeZone();
+  // AllowUntil (REG_SZ) in the key of a configured user: a user without a key
+  // is an error (ERROR_FILE_NOT_FOUND), since extra time alone restricts nobody.
+  void WriteExtraTime(const std::string& user, const std::string& until);
+  bool ClearExtraTime(const std::string& user);
 
  private:
   TOwnedKey CreateKey(const std::string& path, uint32_t access);
+  TOwnedKey OpenKey(const std::string& path, uint32_t access);
   void WriteMainValue(const std::string& name, uint32_t type, const std::string& data);
+  bool DeleteValue(const std::string& path, const std::string& name);
 
   TRegistryApi& Registry;
   TConfigLocation Location;

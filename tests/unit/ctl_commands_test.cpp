@@ -10,6 +10,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "common/calendar.h"
 #include "ctl/commands.h"
 #include "ctl/service_info.h"
 #include "tests/fakes/fake_accounts.h"
@@ -346,4 +347,158 @@ TEST(CtlServiceInfoTest, ReadsTheMachineAndTheExecutableOfACommandLine) {
   EXPECT_EQ(ExecutableOf("C:\\svc.exec\\svc.EXE"), "C:\\svc.exec\\svc.EXE");
 }
 
+}  // namespace
+
+namespace {
+const std::string kZones = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+const std::string kComputerZone = "SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation";
+// UTC + 9 h and UTC - 8 h, without daylight saving.
+const std::string kTokyoTzi = std::string("\xE4\xFD\xFF\xFF", 4) + std::string(40, '\0');
+const std::string kPacificTzi = std::string("\xE0\x01\x00\x00", 4) + std::string(40, '\0');
+
+class CtlTimeCommandsTest : public CtlCommandsTest {
+ protected:
+  CtlTimeCommandsTest() {
+    InstallService();
+    ConfigureChild(kEveningDay);
+    Registry.SetValue(kZones + "\\Tokyo Standard Time", "TZI", TRegistryApi::kRegBinary, kTokyoTzi);
+    Registry.SetValue(kZones + "\\Pacific Standard Time", "TZI", TRegistryApi::kRegBinary, kPacificTzi);
+    Registry.SetString(kComputerZone, "TimeZoneKeyName", "Pacific Standard Time");
+  }
+};
+
+struct TGrantCase {
+  const char* Name;
+  int Hour, Minute, Second;  // on Wednesday 9 December 2026
+  const char* Before;        // AllowUntil stored before, "" none
+  std::vector<std::string> Args;
+  const char* Stored;
+};
+
+TEST_F(CtlTimeCommandsTest, GrantAddsToTheTimeTheUserHasAnyway) {
+  const TGrantCase cases[] = {
+      {"while allowed: from the end of the window", 16, 10, 0, "", {"30m"}, "2026-12-09 20:30"},
+      {"hours and minutes", 16, 10, 0, "", {"1h30m"}, "2026-12-09 21:30"},
+      {"while restricted: from now, to the next whole minute", 21, 10, 20, "", {"30m"}, "2026-12-09 21:41"},
+      {"after extra time given before", 16, 10, 0, "2026-12-09 20:30", {"30m"}, "2026-12-09 21:00"},
+      {"extra time that has passed counts no more", 21, 10, 0, "2026-12-09 20:30", {"2h"}, "2026-12-09 23:10"},
+      {"until later today", 16, 10, 0, "", {"until", "22:00"}, "2026-12-09 22:00"},
+      {"until a time that has passed today: tomorrow", 16, 10, 0, "", {"until", "09:00"}, "2026-12-10 09:00"},
+  };
+  for (const TGrantCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Registry.RemoveValue(kChild, "AllowUntil");
+    if (*c.Before) Registry.SetString(kChild, "AllowUntil", c.Before);
+    Clock.Set(3, c.Hour, c.Minute, c.Second);
+    Controls.clear();
+    std::vector<std::string> args = {"grant", "Child"};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    ASSERT_EQ(Run(args), kExitSuccess) << Err.str();
+    EXPECT_EQ(Stored(kChild, "AllowUntil"), std::string(c.Stored) + '\0');
+    EXPECT_EQ(Out.str().substr(0, Out.str().find('\n') + 1),
+              "child may use the computer until " + std::string(c.Stored[9] == '9' ? "Wed " : "Thu ") + c.Stored +
+                  ".\n");
+    EXPECT_EQ(Controls, std::vector<uint32_t>{128}) << "the running service is asked to reload";
+  }
+}
+
+TEST_F(CtlTimeCommandsTest, GrantRefusesWhatItCannotStore) {
+  const struct { std::vector<std::string> Args; int Exit; const char* Error; } cases[] = {
+      {{"grant", "nobody", "30m"}, kExitFailed,
+       "nortavelctl: nobody has no rules in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions: extra time is for "
+       "restricted users; add rules with nortavelctl set nobody SCHEDULE\n"},
+      {{"grant", "child", "25h"}, kExitUsage, "nortavelctl: grant gives at most 24h at a time, not 25h\n"},
+      {{"grant", "child", "30"}, kExitUsage,
+       "nortavelctl: grant takes a time like 30m, 2h or 1h30m, or until HH:MM, not '30'\n"},
+      {{"grant", "child", "30m2h"}, kExitUsage,
+       "nortavelctl: grant takes a time like 30m, 2h or 1h30m, or until HH:MM, not '30m2h'\n"},
+      {{"grant", "child", "0m"}, kExitUsage,
+       "nortavelctl: grant takes a time like 30m, 2h or 1h30m, or until HH:MM, not '0m'\n"},
+      {{"grant", "child", "until", "24:00"}, kExitUsage,
+       "nortavelctl: until takes a time of day as HH:MM, from 00:00 to 23:59, not '24:00'\n"},
+      {{"grant", "child"}, kExitUsage,
+       "nortavelctl: usage: nortavelctl grant USER 30m|2h|until HH:MM|--clear (run nortavelctl help grant)\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.Args), c.Exit) << c.Args.back();
+    EXPECT_EQ(Err.str(), c.Error);
+  }
+  EXPECT_EQ(Stored(kChild, "AllowUntil"), "(none)");
+}
+
+TEST_F(CtlTimeCommandsTest, GrantClearTakesTheExtraTimeBack) {
+  Registry.SetString(kChild, "AllowUntil", "2026-12-09 21:00");
+  ASSERT_EQ(Run({"grant", "child", "--clear"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Stored(kChild, "AllowUntil"), "(none)");
+  EXPECT_EQ(Out.str().substr(0, Out.str().find('\n') + 1), "Extra time of child removed.\n");
+  ASSERT_EQ(Run({"grant", "child", "--clear"}), kExitSuccess);
+  EXPECT_EQ(Out.str().substr(0, Out.str().find('\n') + 1), "child had no extra time.\n");
+}
+
+TEST_F(CtlTimeCommandsTest, TimezoneStoresTheDatabasesSpellingAndRefusesUnknownNames) {
+  ASSERT_EQ(Run({"timezone", "tokyo", "standard", "time"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Stored(kMain, "TimeZone"), std::string("Tokyo Standard Time") + '\0');
+  EXPECT_EQ(Controls, std::vector<uint32_t>{128});
+  ASSERT_EQ(Run({"timezone"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "The restrictions keep to Tokyo Standard Time (the computer's time zone: Pacific Standard Time).\n");
+
+  EXPECT_EQ(Run({"timezone", "Mars Standard Time"}), kExitFailed);
+  EXPECT_EQ(Err.str(),
+            "nortavelctl: there is no time zone named 'Mars Standard Time' on this computer: tzutil /l lists the "
+            "names (the line below each zone)\n");
+  EXPECT_EQ(Run({"timezone", "..\\Time Zones\\Tokyo Standard Time"}), kExitFailed);
+  EXPECT_EQ(Stored(kMain, "TimeZone"), std::string("Tokyo Standard Time") + '\0');
+
+  ASSERT_EQ(Run({"timezone", "--current"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Stored(kMain, "TimeZone"), std::string("Pacific Standard Time") + '\0');
+  ASSERT_EQ(Run({"timezone", "--clear"}), kExitSuccess);
+  EXPECT_EQ(Stored(kMain, "TimeZone"), "(none)");
+  EXPECT_EQ(Run({"timezone"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "The restrictions follow the computer's time zone (Pacific Standard Time).\n");
+}
+
+TEST_F(CtlTimeCommandsTest, WarnStoresTheMinutes) {
+  ASSERT_EQ(Run({"warn", "10"}), kExitSuccess);
+  EXPECT_EQ(Stored(kMain, "WarnMinutes"), std::string("\x0A\0\0\0", 4));
+  EXPECT_EQ(Run({"warn", "61"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: warn takes 0 to 60 minutes, not 61\n");
+}
+
+TEST_F(CtlTimeCommandsTest, StatusShowsTheZoneTheWarningAndExtraTime) {
+  Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");
+  Registry.SetDword(kMain, "WarnMinutes", 10);
+  Registry.SetString(kChild, "AllowUntil", "2026-12-09 20:45");
+  // The computer says 16:10; in Tokyo it is 19:10.
+  TDateTime utc = DateTimeAt(DaysFromCivil(2026, 12, 9) * 86400 + 10 * 3600 + 10 * 60);
+  Clock.SetUtc(utc);
+  ASSERT_EQ(Run({"status"}), kExitSuccess) << Err.str();
+  const std::string out = Out.str();
+  EXPECT_EQ(out.substr(out.find("Time zone:")),
+            "Time zone:   Tokyo Standard Time, whatever the computer's\n"
+            "Warnings:    10 minutes before the time ends\n"
+            "Now:         Wed 19:00\n\n"
+            "User            Now         Until       Logon hours  Processes\n"
+            "child           allowed     Wed 20:45   unlocked     no\n\n"
+            "Extra time:  child until 2026-12-09 20:45\n");
+}
+
+TEST_F(CtlTimeCommandsTest, CheckFindsAnUnknownZoneAndUnreadableValues) {
+  Registry.SetString(kMain, "TimeZone", "Mars Standard Time");
+  Registry.SetDword(kMain, "WarnMinutes", 90);
+  Registry.SetString(kChild, "AllowUntil", "tonight");
+  EXPECT_EQ(Run({"check"}), kExitFailed);
+  const std::string out = Out.str();
+  EXPECT_NE(out.find("warning: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\WarnMinutes is not a number from 0 to 60 "
+                     "(REG_DWORD): nobody is warned; set it with nortavelctl warn MINUTES\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("error: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\TimeZone (Mars Standard Time) is not a time zone "
+                     "of this computer"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("warning: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\child\\AllowUntil is not a "
+                     "date and time like 2026-12-24 21:30: the service ignores it"),
+            std::string::npos)
+      << out;
+}
 }  // namespace

@@ -1,0 +1,180 @@
+// nortavelctl grant, timezone and warn: extra time, a fixed time zone and the
+// warning before the power-off.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/calendar.h"
+#include "ctl/command_context.h"
+#include "ctl/usage_error.h"
+#include "ctl/week.h"
+#include "engine/time_rules.h"
+#include "winsys/config_writer.h"
+#include "winsys/registry.h"
+#include "winsys/time_zones.h"
+
+namespace {
+constexpr int64_t kMinute = 60;
+constexpr int64_t kDay = 24 * 60 * kMinute;
+constexpr int64_t kWeek = 7 * kDay;
+constexpr int64_t kMostExtraTime = kDay;
+
+// "30m", "2h", "1h30m": a positive number of minutes, at most a day.
+int64_t ParseDuration(const std::string& text) {
+  const std::string usage = "grant takes a time like 30m, 2h or 1h30m, or until HH:MM, not '" + text + "'";
+  int64_t total = 0;
+  size_t at = 0;
+  bool hours = false, minutes = false;
+  while (at < text.size()) {
+    size_t digits = at;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == at || digits - at > 4 || digits == text.size()) throw EUsageError(usage);
+    const int64_t number = std::stoll(text.substr(at, digits - at));
+    const char unit = text[digits];
+    if (unit == 'h' && !hours && !minutes) {
+      hours = true;
+      total += number * 60 * kMinute;
+    } else if (unit == 'm' && !minutes) {
+      minutes = true;
+      total += number * kMinute;
+    } else {
+      throw EUsageError(usage);
+    }
+    at = digits + 1;
+  }
+  if (total == 0) throw EUsageError(usage);
+  if (total > kMostExtraTime) throw EUsageError("grant gives at most 24h at a time, not " + text);
+  return total;
+}
+
+// Seconds since midnight of "HH:MM", 00:00 to 23:59.
+int64_t ParseClock(const std::string& text) {
+  int64_t seconds = 0;
+  if (!ParseMinuteStamp("2000-01-01 " + text, seconds))
+    throw EUsageError("until takes a time of day as HH:MM, from 00:00 to 23:59, not '" + text + "'");
+  return seconds - DaysFromCivil(2000, 1, 1) * kDay;
+}
+
+std::string DayAndTime(int64_t seconds) {
+  const TDateTime time = DateTimeAt(seconds);
+  return DayName(DayIndexOf(time)).substr(0, 3) + " " + FormatMinuteStamp(seconds);
+}
+
+// The user as the registry spells them; ECommandFailed when not configured.
+std::string ConfiguredUser(TRun& run, const TConfiguration& config, const std::string& user) {
+  const int position = config.RestrictedUsers.IndexOf(user);
+  if (position < 0)
+    throw ECommandFailed(user + " has no rules in " + run.KeyText("Time_restrictions") +
+                         ": extra time is for restricted users; add rules with nortavelctl set " + user +
+                         " SCHEDULE");
+  return config.RestrictedUsers[position];
+}
+
+// The zone's key name as the database spells it, or empty.
+std::string ZoneNamed(TRun& run, const std::string& name) {
+  TTimeZone zone;
+  if (!ReadTimeZone(run.Platform.Registry, static_cast<uint32_t>(run.Location.View), name, zone)) return {};
+  TRegistry registry(run.Platform.Registry, TRegistryApi::kLocalMachine, static_cast<uint32_t>(run.Location.View));
+  TStringList names(&AsciiSameText);
+  if (registry.OpenForReading(kTimeZonesKeyPath)) registry.ListSubkeyNames(names);
+  const int position = names.IndexOf(name);
+  return position >= 0 ? names[position] : name;
+}
+
+std::string ComputerZoneText(TRun& run) {
+  const std::string computer = ReadComputerTimeZone(run.Platform.Registry);
+  return computer.empty() ? "unknown" : computer;
+}
+}  // namespace
+
+TZoneClock TRun::RuleClock(const TConfiguration& config) const {
+  return TZoneClock(Platform.Clock, config.FixedZone ? &*config.FixedZone : nullptr);
+}
+
+void RunGrant(TRun& run, std::vector<std::string> words) {
+  const bool clear = TakeFlag(words, "--clear");
+  ExpectWords("grant", words, clear ? 1 : 2, clear ? 1 : 3);
+  const TConfiguration config = run.Load();
+  const std::string user = ConfiguredUser(run, config, words[0]);
+  TConfigWriter writer(run.Platform.Registry, run.Location);
+  if (clear) {
+    run.Out << (writer.ClearExtraTime(user) ? "Extra time of " + user + " removed.\n" : user + " had no extra time.\n");
+    RequestReload(run.Platform.Tool, run.Out, run.Err);
+    return;
+  }
+  const int64_t now = SecondsOf(run.RuleClock(config).LocalNow());
+  int64_t until = 0;
+  if (words[1] == "until") {
+    if (words.size() != 3) throw EUsageError("usage: nortavelctl grant USER until HH:MM (run nortavelctl help grant)");
+    // The next time the clock shows HH:MM: today, or tomorrow when that has passed.
+    until = now / kDay * kDay + ParseClock(words[2]);
+    if (until <= now) until += kDay;
+  } else {
+    if (words.size() != 2) throw EUsageError("usage: nortavelctl grant USER 30m|2h|until HH:MM (run nortavelctl help grant)");
+    const int64_t duration = ParseDuration(words[1]);
+    // Extra time adds to the time the user has anyway, extra time given before included.
+    const int64_t from = AllowedTimeEnd(config, user, now, kWeek).value_or(now);
+    until = from + duration;
+    until = (until + kMinute - 1) / kMinute * kMinute;
+  }
+  const std::string stamp = FormatMinuteStamp(until);
+  writer.WriteExtraTime(user, stamp);
+  run.Out << user << " may use the computer until " << DayAndTime(until)
+          << (config.FixedZone ? " (" + config.FixedZone->Name + ")" : std::string()) << ".\n";
+  RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+
+void RunTimeZone(TRun& run, std::vector<std::string> words) {
+  const bool current = TakeFlag(words, "--current");
+  const bool clear = TakeFlag(words, "--clear");
+  if (current && clear) throw EUsageError("timezone takes --current or --clear, not both");
+  ExpectWords("timezone", words, 0, current || clear ? 0 : SIZE_MAX);
+  TConfigWriter writer(run.Platform.Registry, run.Location);
+  if (clear) {
+    run.Out << (writer.ClearTimeZone() ? "The restrictions follow the computer's time zone again ("
+                                       : "The restrictions already follow the computer's time zone (")
+            << ComputerZoneText(run) << ").\n";
+    RequestReload(run.Platform.Tool, run.Out, run.Err);
+    return;
+  }
+  if (!current && words.empty()) {
+    const TConfiguration config = run.Load();
+    if (config.FixedZone)
+      run.Out << "The restrictions keep to " << config.FixedZone->Name << " (the computer's time zone: "
+              << ComputerZoneText(run) << ").\n";
+    else if (!config.TimeZoneName.empty())
+      run.Out << "TimeZone names " << config.TimeZoneName
+              << ", which is not a time zone of this computer, so the restrictions follow the computer's time zone ("
+              << ComputerZoneText(run) << "): set another with nortavelctl timezone NAME.\n";
+    else
+      run.Out << "The restrictions follow the computer's time zone (" << ComputerZoneText(run) << ").\n";
+    return;
+  }
+  std::string name;
+  if (current) {
+    name = ReadComputerTimeZone(run.Platform.Registry);
+    if (name.empty()) throw ECommandFailed("cannot read the computer's time zone: name it, e.g. nortavelctl timezone \"W. Europe Standard Time\"");
+  } else {
+    for (size_t i = 0; i < words.size(); ++i) name += (i > 0 ? " " : "") + words[i];
+  }
+  const std::string zone = ZoneNamed(run, name);
+  if (zone.empty())
+    throw ECommandFailed("there is no time zone named '" + name +
+                         "' on this computer: tzutil /l lists the names (the line below each zone)");
+  writer.WriteTimeZone(zone);
+  run.Out << "The restrictions keep to " << zone << " from now on, whatever the computer's time zone.\n";
+  RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+
+void RunWarn(TRun& run, const std::vector<std::string>& words) {
+  ExpectWords("warn", words, 1, 1);
+  const int minutes = ParseNumber(words[0], "warn");
+  if (minutes > kMaxWarnMinutes) throw EUsageError("warn takes 0 to 60 minutes, not " + words[0]);
+  TConfigWriter(run.Platform.Registry, run.Location).WriteWarnMinutes(minutes);
+  if (minutes == 0)
+    run.Out << "No warnings before the computer is switched off.\n";
+  else
+    run.Out << "Users are warned " << minutes << " minute" << (minutes == 1 ? "" : "s")
+            << " before their computer time ends.\n";
+  RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
