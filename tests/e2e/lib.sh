@@ -95,6 +95,15 @@ e2e_state_is() { [ "$(e2e_state)" = "$1" ]; }
 # Sends a control code (or "query") through the control helper.
 e2e_control() { wine "$BUILD_DIR/control_service.exe" "$E2E_SERVICE" "$1" </dev/null 2>/dev/null | tr -d '\r'; }
 
+# Runs nortavelctl from its folder: stdout (CR dropped) to $CTL_OUT, stderr to
+# $CTL_ERR, the exit code to $CTL_RC.
+e2e_ctl() {
+  CTL_RC=0
+  (cd "$E2E_DIR" && wine nortavelctl.exe "$@" </dev/null >"$WINEPREFIX.ctl.out" 2>"$WINEPREFIX.ctl.err") || CTL_RC=$?
+  CTL_OUT=$(tr -d '\r' <"$WINEPREFIX.ctl.out")
+  CTL_ERR=$(tr -d '\r' <"$WINEPREFIX.ctl.err")
+}
+
 # Milliseconds since the epoch, for printed timings.
 e2e_now_ms() { date +%s%3N; }
 
