@@ -3,6 +3,19 @@
 
 #include "common/clock.h"
 
+// A date and time as the platform reports it; dayOfWeek 0 = Sunday.
+inline TDateTime DateTimeOf(int year, int month, int day, int hour, int minute, int second = 0, int dayOfWeek = 0) {
+  TDateTime t;
+  t.Year = static_cast<uint16_t>(year);
+  t.Month = static_cast<uint16_t>(month);
+  t.Day = static_cast<uint16_t>(day);
+  t.Hour = static_cast<uint16_t>(hour);
+  t.Minute = static_cast<uint16_t>(minute);
+  t.Second = static_cast<uint16_t>(second);
+  t.DayOfWeek = static_cast<uint16_t>(dayOfWeek);
+  return t;
+}
+
 // A clock that reads whatever the test set; thread-safe. Its UTC time is the
 // local time until a test sets one of its own.
 class TFakeClock : public TClock {
@@ -28,15 +41,8 @@ class TFakeClock : public TClock {
   }
   // dayOfWeek: 0 = Sunday .. 6 = Saturday, as the platform counts.
   void Set(int dayOfWeek, int hour, int minute, int second = 0) {
-    TDateTime t;
-    t.Year = 2026;
-    t.Month = 12;
-    t.Day = static_cast<uint16_t>(6 + dayOfWeek);  // 6 December 2026 is a Sunday
-    t.DayOfWeek = static_cast<uint16_t>(dayOfWeek);
-    t.Hour = static_cast<uint16_t>(hour);
-    t.Minute = static_cast<uint16_t>(minute);
-    t.Second = static_cast<uint16_t>(second);
-    Set(t);
+    // 6 December 2026 is a Sunday.
+    Set(DateTimeOf(2026, 12, 6 + dayOfWeek, hour, minute, second, dayOfWeek));
   }
   int Reads = 0;
 

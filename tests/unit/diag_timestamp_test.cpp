@@ -3,20 +3,13 @@
 #include <algorithm>
 
 #include "diag/timestamp.h"
+#include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_log_platform.h"
 
 namespace {
 
 TDateTime At(int year, int month, int day, int hour, int minute, int second, int dayOfWeek = 0) {
-  TDateTime t;
-  t.Year = static_cast<uint16_t>(year);
-  t.Month = static_cast<uint16_t>(month);
-  t.Day = static_cast<uint16_t>(day);
-  t.Hour = static_cast<uint16_t>(hour);
-  t.Minute = static_cast<uint16_t>(minute);
-  t.Second = static_cast<uint16_t>(second);
-  t.DayOfWeek = static_cast<uint16_t>(dayOfWeek);
-  return t;
+  return DateTimeOf(year, month, day, hour, minute, second, dayOfWeek);
 }
 
 TLocaleFormats German() { return TLocaleFormats{}; }  // dd.MM.yyyy, 24 h, leading zero

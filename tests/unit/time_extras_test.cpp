@@ -169,3 +169,31 @@ TEST_F(TimeExtrasTest, WithoutAFixedZoneTheComputersLocalTimeDecides) {
 }
 
 }  // namespace
+
+namespace {
+TEST_F(TimeExtrasTest, AFixedZonesDaylightSavingChangeMovesTheHalfHourItDecides) {
+  // Central Europe springs forward on 29 March 2026 at 01:00 UTC, from 02:00 to 03:00.
+  const std::string westEurope("\xC4\xFF\xFF\xFF\0\0\0\0\xC4\xFF\xFF\xFF\0\0\x0A\0\0\0\x05\0\x03\0\0\0\0\0\0\0"
+                               "\0\0\x03\0\0\0\x05\0\x02\0\0\0\0\0\0\0",
+                               44);
+  Module.FixedZone = TTimeZone();
+  Module.FixedZone->Name = "W. Europe Standard Time";
+  ASSERT_TRUE(ParseZoneRules(westEurope, Module.FixedZone->Rules));
+  Module.DebugLevel = 3;
+  Module.SeenAccounts.Clear();
+  // Restricted from 03:00 to 03:29 only, on every day.
+  const std::string only3 = std::string(6, '0') + "1" + std::string(41, '0');
+  for (int day = 0; day < 7; ++day) Module.UserRules[0].Items()[static_cast<size_t>(day)] = only3;
+  const int64_t change = DaysFromCivil(2026, 3, 29) * 86400 + 3600;
+  const struct { int64_t Utc; const char* Trace; bool Locked; } cases[] = {
+      {change - 1, "Time control check: day=6 position[3]=0 rule=", false},  // 01:59:59 winter time
+      {change, "Time control check: day=6 position[6]=1 rule=", true},       // 03:00:00 summer time
+  };
+  for (const auto& c : cases) {
+    Platform.Clock.SetUtc(DateTimeAt(c.Utc));
+    const auto lines = PassAt(12, 0);
+    EXPECT_TRUE(Has(lines, c.Trace + only3)) << c.Trace;
+    EXPECT_EQ(LastUpdateLocks(), c.Locked) << c.Trace;
+  }
+}
+}  // namespace

@@ -4,18 +4,12 @@
 
 #include "common/calendar.h"
 #include "common/time_zone.h"
+#include "tests/fakes/fake_clock.h"
 
 namespace {
 
 TDateTime At(int year, int month, int day, int hour, int minute, int second = 0) {
-  TDateTime t;
-  t.Year = static_cast<uint16_t>(year);
-  t.Month = static_cast<uint16_t>(month);
-  t.Day = static_cast<uint16_t>(day);
-  t.Hour = static_cast<uint16_t>(hour);
-  t.Minute = static_cast<uint16_t>(minute);
-  t.Second = static_cast<uint16_t>(second);
-  return t;
+  return DateTimeOf(year, month, day, hour, minute, second);
 }
 
 std::string Text(const TDateTime& t) {

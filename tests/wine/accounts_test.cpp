@@ -15,29 +15,16 @@
 #include "diag/messages.h"
 #include "engine/engine_state.h"
 #include "tests/fakes/recording_log.h"
+#include "tests/wine/double_log.h"
 #include "winsys/accounts.h"
 
 namespace {
 
 class WineAccountTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    CallLog = "netapi32_calls_" + std::to_string(_getpid()) + ".log";
-    std::remove(CallLog.c_str());
-    ASSERT_EQ(_putenv(("NF_NETAPI32_LOG=" + CallLog).c_str()), 0);
-  }
-  void TearDown() override {
-    std::remove(CallLog.c_str());
-    _putenv("NF_NETAPI32_LOG=");
-  }
-  std::vector<std::string> RecordedCalls() const {
-    std::vector<std::string> lines;
-    std::ifstream file(CallLog);
-    for (std::string line; std::getline(file, line);) lines.push_back(line);
-    return lines;
-  }
+  std::vector<std::string> RecordedCalls() const { return Calls.Lines(); }
 
-  std::string CallLog;
+  TDoubleLog Calls{"NF_NETAPI32_LOG", "netapi32_calls"};
   TEngineState State;
   TRecordingLog Log;
 };

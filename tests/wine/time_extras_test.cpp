@@ -3,17 +3,14 @@
 // registry, converted as Windows itself converts them.
 #include <gtest/gtest.h>
 
-#include <process.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "common/calendar.h"
 #include "common/win32.h"
 #include "tests/fakes/recording_log.h"
+#include "tests/wine/double_log.h"
 #include "winsys/registry_api.h"
 #include "winsys/session_api.h"
 #include "winsys/time_zones.h"
@@ -29,22 +26,9 @@ std::string ThisUser() {
 
 class WineSessionMessageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    CallLog = "wtsapi32_calls_" + std::to_string(_getpid()) + ".log";
-    std::remove(CallLog.c_str());
-    ASSERT_EQ(_putenv(("NF_WTSAPI32_LOG=" + CallLog).c_str()), 0);
-  }
-  void TearDown() override {
-    std::remove(CallLog.c_str());
-    _putenv("NF_WTSAPI32_LOG=");
-  }
-  std::vector<std::string> Recorded() const {
-    std::vector<std::string> lines;
-    std::ifstream file(CallLog);
-    for (std::string line; std::getline(file, line);) lines.push_back(line);
-    return lines;
-  }
-  std::string CallLog;
+  std::vector<std::string> Recorded() const { return Calls.Lines(); }
+
+  TDoubleLog Calls{"NF_WTSAPI32_LOG", "wtsapi32_calls"};
   TRecordingLog Log;
 };
 
