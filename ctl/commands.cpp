@@ -246,7 +246,8 @@ void RunSet(TRun& run, std::vector<std::string> words) {
 void RunShow(TRun& run, const std::vector<std::string>& words) {
   ExpectWords("show", words, 0, 1);
   const TConfiguration config = run.Load();
-  const TWeekSlot now = SlotNow(run.Platform.Clock);
+  TZoneClock clock = run.RuleClock(config);
+  const TWeekSlot now = SlotNow(clock);
   if (!words.empty() && config.RestrictedUsers.IndexOf(words[0]) < 0)
     throw ECommandFailed(words[0] + " has no rules in " + run.KeyText("Time_restrictions") +
                          ": add them with nortavelctl set " + words[0] + " SCHEDULE");

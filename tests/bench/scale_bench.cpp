@@ -81,8 +81,8 @@ void BM_PassThousandUsers(benchmark::State& bench) {
   FillRegistry(fakes.Registry, ruleBytes);
   TQuietAccounts accounts;
   TNortavelFreePlatform platform = fakes.View();
-  TNortavelFreePlatform quiet{platform.Clock,    platform.LogFiles,       platform.Registry, platform.Processes,
-                              accounts,          platform.ServiceRuntime, platform.Timers};
+  TNortavelFreePlatform quiet{platform.Clock,    platform.LogFiles, platform.Registry,       platform.Processes,
+                              accounts,          platform.Sessions, platform.ServiceRuntime, platform.Timers};
   TPassModule module(quiet);
   module.LoadConfiguration();
   // Twenty accounts own processes, none of them restricted: every restricted
