@@ -174,7 +174,7 @@ void TNortavelFree::EnforceRestrictions() {
   // The count is read again before each user: the loop never caches it.
   for (int i = 0; i < RestrictedUsers.Count(); ++i) {
     const std::string user = RestrictedUsers[i];
-    const bool restricted = IsRestrictedNow(user) && !InExtraTime(user);
+    const bool restricted = IsRestrictedNow(user) && !InExtraTime(i);
     bool seen = false;
     if (restricted) {
       if (LevelAdmits(DebugLevel, 2)) Log(kMsgFoundRestrictedUser + user);
@@ -191,10 +191,14 @@ void TNortavelFree::EnforceRestrictions() {
 
 TZoneClock TNortavelFree::RuleClock() { return TZoneClock(Platform.Clock, FixedZone ? &*FixedZone : nullptr); }
 
-bool TNortavelFree::InExtraTime(const std::string& user) {
-  const TExtraTime extra = ExtraTimeOf(*this, user);
+bool TNortavelFree::InExtraTime(int position) {
+  // By position, which the lists share: a lookup by name for every restricted
+  // user would make the pass quadratic in the number of users.
+  if (position < 0 || position >= static_cast<int>(ExtraTime.size())) return false;
+  const TExtraTime& extra = ExtraTime[static_cast<size_t>(position)];
   if (extra.Until == 0 || SecondsOf(RuleClock().LocalNow()) >= extra.Until) return false;
-  if (LevelAdmits(DebugLevel, 2)) Log(kMsgExtraTime + user + kMsgExtraTimeUntil + extra.Text);
+  if (LevelAdmits(DebugLevel, 2))
+    Log(kMsgExtraTime + RestrictedUsers[position] + kMsgExtraTimeUntil + extra.Text);
   return true;
 }
 

@@ -97,8 +97,9 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   // The time the rules use: the fixed zone's when TimeZone names one, the
   // computer's local time otherwise.
   TZoneClock RuleClock();
-  // Whether user's extra time lets them use the computer now (logged at level 2).
-  bool InExtraTime(const std::string& user);
+  // Whether the extra time of the user at position lets them use the computer
+  // now (logged at level 2).
+  bool InExtraTime(int position);
   // Shows each restricted user at the screen, once per coming restricted time,
   // that their time ends within WarnMinutes.
   void WarnOfTimeEnding();

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/calendar.h"
 #include "engine/Unit1.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/scale_config.h"
@@ -75,15 +76,19 @@ class TPassModule : public TNortavelFree {
   void FlushLog() override {}
 };
 
+// The fakes, with account calls that answer at once.
+TNortavelFreePlatform QuietPlatform(TFakePlatform& fakes, TAccountApi& accounts) {
+  const TNortavelFreePlatform platform = fakes.View();
+  return TNortavelFreePlatform{platform.Clock,    platform.LogFiles, platform.Registry,       platform.Processes,
+                               accounts,          platform.Sessions, platform.ServiceRuntime, platform.Timers};
+}
+
 void BM_PassThousandUsers(benchmark::State& bench) {
   const size_t ruleBytes = static_cast<size_t>(bench.range(0));
   TFakePlatform fakes;
   FillRegistry(fakes.Registry, ruleBytes);
   TQuietAccounts accounts;
-  TNortavelFreePlatform platform = fakes.View();
-  TNortavelFreePlatform quiet{platform.Clock,    platform.LogFiles, platform.Registry,       platform.Processes,
-                              accounts,          platform.Sessions, platform.ServiceRuntime, platform.Timers};
-  TPassModule module(quiet);
+  TPassModule module(QuietPlatform(fakes, accounts));
   module.LoadConfiguration();
   // Twenty accounts own processes, none of them restricted: every restricted
   // user is looked up through the whole list and no power-off is requested.
@@ -93,5 +98,28 @@ void BM_PassThousandUsers(benchmark::State& bench) {
   bench.counters["users"] = kUsers;
 }
 BENCHMARK(BM_PassThousandUsers)->Arg(48)->Arg(64 * 1024)->Unit(benchmark::kMicrosecond);
+
+// The same pass with warnings, extra time and a fixed zone all in force: every
+// user has extra time (so every restricted one logs it), twenty of them own
+// processes and are checked for a warning, and every clock read is converted.
+void BM_PassThousandUsersWithExtras(benchmark::State& bench) {
+  TFakePlatform fakes;
+  FillRegistry(fakes.Registry, 48);
+  TQuietAccounts accounts;
+  TPassModule module(QuietPlatform(fakes, accounts));
+  module.LoadConfiguration();
+  module.WarnMinutes = 60;
+  module.FixedZone = TTimeZone();
+  module.FixedZone->Name = "UTC";
+  for (TExtraTime& extra : module.ExtraTime) {
+    extra.Text = "2099-12-31 23:59";
+    ParseMinuteStamp(extra.Text, extra.Until);
+  }
+  for (int i = 0; i < 20; ++i) module.SeenAccounts.Add(UserName(i * 50));
+  fakes.Clock.Set(2, 21, 10);
+  for (auto _ : bench) module.EnforceRestrictions();
+  bench.counters["users"] = kUsers;
+}
+BENCHMARK(BM_PassThousandUsersWithExtras)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
