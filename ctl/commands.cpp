@@ -238,8 +238,15 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   const std::vector<std::string> rules = ParseSchedule(text);
   if (!force) EnsureAccount(run, user);
   TConfigWriter(run.Platform.Registry, run.Location).WriteRules(user, rules);
-  run.Out << "Stored in " << run.KeyText("Time_restrictions\\" + user) << ":\n"
-          << FormatWeekGrid(rules, SlotNow(run.Platform.Clock));
+  // The grid marks now in the rules' time zone; a configuration the service
+  // would refuse has none, and the computer's time marks it.
+  TConfiguration config;
+  try {
+    config = run.Load();
+  } catch (const ECommandFailed&) {
+  }
+  TZoneClock clock = run.RuleClock(config);
+  run.Out << "Stored in " << run.KeyText("Time_restrictions\\" + user) << ":\n" << FormatWeekGrid(rules, SlotNow(clock));
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 

@@ -101,3 +101,22 @@ TEST_F(WineCtlTest, LogdirCreatesTheFolderAndStoresIt) {
 }
 
 }  // namespace
+
+namespace {
+TEST_F(WineCtlTest, TimezoneTakesTheDatabasesSpellingAndGrantWritesExtraTime) {
+  ASSERT_EQ(Run({"--view", "64", "timezone", "tokyo", "standard", "time"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Stored(KEY_WOW64_64KEY, kMain, "TimeZone"), "Tokyo Standard Time");
+  ASSERT_EQ(Run({"--view", "64", "timezone"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str().rfind("The restrictions keep to Tokyo Standard Time (the computer's time zone: ", 0), 0u)
+      << Out.str();
+  EXPECT_EQ(Run({"--view", "64", "timezone", "Atlantis Standard Time"}), kExitFailed);
+
+  ASSERT_EQ(Run({"--view", "64", "set", "--force", "kid", "never"}), kExitSuccess) << Err.str();
+  ASSERT_EQ(Run({"--view", "64", "grant", "kid", "until", "23:59"}), kExitSuccess) << Err.str();
+  const std::string stored = Stored(KEY_WOW64_64KEY, kMain + "\\Time_restrictions\\kid", "AllowUntil");
+  EXPECT_EQ(stored.size(), 16u) << stored;
+  EXPECT_EQ(stored.substr(10), " 23:59");
+  ASSERT_EQ(Run({"--view", "64", "grant", "kid", "--clear"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Stored(KEY_WOW64_64KEY, kMain + "\\Time_restrictions\\kid", "AllowUntil"), "(none)");
+}
+}  // namespace
