@@ -38,15 +38,15 @@ for stage in "${stages[@]}"; do
   fi
   if [ "$stage" = e2e ]; then
     # Every scenario against the 32-bit build in a 64-bit prefix; the service's
-    # own course, the tool and the x64 package against the 64-bit build; the x86
-    # package also in a 32-bit prefix.
+    # own course, the tool, the fixed zone, the warning and the x64 package against
+    # the 64-bit build; the x86 package also in a 32-bit prefix.
     for run in win32 win64 win32-on-win32; do
       preset=${run%%-*}
       if ! cmake --preset $preset >/dev/null || ! cmake --build --preset $preset -j"$(nproc)" >/dev/null; then
         failed_stages+=("$stage-$run"); failed=$((failed + 1)); total=$((total + 1)); continue
       fi
       scenarios=(); arch=win64
-      [ $run = win64 ] && scenarios=(service_lifecycle typical_event ctl_set msi_install msi_upgrade)
+      [ $run = win64 ] && scenarios=(service_lifecycle typical_event ctl_set fixed_time_zone warning msi_install msi_upgrade)
       [ $run = win32-on-win32 ] && { scenarios=(msi_install msi_upgrade); arch=win32; }
       E2E_WINEARCH=$arch E2E_WORK=$PWD/build/$preset/e2e-$arch \
         tests/e2e/run.sh build/$preset "${scenarios[@]}" 2>&1 | tee "build/test-e2e-$run.log"
