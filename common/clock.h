@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-// Local date and time as the platform reports it (the fields of SYSTEMTIME).
+// A date and time as the platform reports it, local or UTC (the fields of SYSTEMTIME).
 struct TDateTime {
   uint16_t Year = 0;
   uint16_t Month = 1;      // 1..12

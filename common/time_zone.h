@@ -11,18 +11,22 @@
 
 // One set of rules: the TZI value (REG_TZI_FORMAT). UTC = local time + Bias +
 // StandardBias in standard time, + Bias + DaylightBias in daylight time
-// (minutes). A date with Year 0 recurs: Day is the week of the month (1 to 4,
-// 5 the last) on weekday DayOfWeek, at Hour:Minute of the local time that the
-// change ends. A Month of 0 in either date means no daylight saving.
+// (minutes). Each date is given in the local time in force before its change
+// (standard time for DaylightDate, daylight time for StandardDate). A date with
+// Year 0 recurs: Day is the week of the month (1 to 4, 5 the last) on weekday
+// DayOfWeek; any other Year names the one year it happens in. A Month of 0 in
+// either date means no daylight saving.
 struct TZoneRules {
   int32_t Bias = 0;
   int32_t StandardBias = 0;
   int32_t DaylightBias = 0;
-  TDateTime StandardDate;
-  TDateTime DaylightDate;
+  TDateTime StandardDate = TDateTime{0, 0, 0, 0, 0, 0, 0, 0};
+  TDateTime DaylightDate = TDateTime{0, 0, 0, 0, 0, 0, 0, 0};
 };
 
-// The 44 bytes of a TZI value, little-endian; false when data is shorter.
+// The 44 bytes of a TZI value, little-endian. false when data is shorter or
+// describes no real zone: an offset beyond a day, a month beyond 12, a
+// recurring date outside week 1 to 5, weekday 0 to 6, 00:00 to 23:59:59.999.
 bool ParseZoneRules(const std::string& data, TZoneRules& rules);
 
 struct TTimeZone {

@@ -102,19 +102,18 @@ void CheckLogFolder(TRun& run, TFindings& findings, const TRegistryValue& pathVa
 void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegistryValue>& values) {
   const TRegistryValue* warn = Find(values, kWarnMinutesValue);
   if (warn != nullptr) {
-    const bool number = warn->Type == TRegistryApi::kRegDword && warn->Data.size() == 4;
-    const uint32_t minutes = number ? static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[0])) |
-                                          static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[1])) << 8 |
-                                          static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[2])) << 16 |
-                                          static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[3])) << 24
-                                    : 0;
+    // As the service reads it: up to 4 bytes, the missing high ones zero.
+    const bool number = warn->Type == TRegistryApi::kRegDword && warn->Data.size() <= 4;
+    uint32_t minutes = 0;
+    for (size_t i = 0; number && i < warn->Data.size(); ++i)
+      minutes |= static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[i])) << (8 * i);
     if (!number || minutes > static_cast<uint32_t>(kMaxWarnMinutes))
       findings.Warning(run.KeyText(kWarnMinutesValue) +
                        " is not a number from 0 to 60 (REG_DWORD): nobody is warned; set it with nortavelctl warn "
                        "MINUTES");
   }
   const TRegistryValue* zone = Find(values, kTimeZoneValue);
-  if (zone == nullptr) return;
+  if (zone == nullptr || (IsString(*zone) && TextOf(*zone).empty())) return;
   TTimeZone found;
   const std::string name = IsString(*zone) ? TextOf(*zone) : std::string();
   if (name.empty() || !ReadTimeZone(run.Platform.Registry, static_cast<uint32_t>(run.Location.View), name, found))

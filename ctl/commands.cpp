@@ -77,8 +77,9 @@ const TCommandHelp kCommands[] = {
     {"grant", "grant USER 30m|2h|until HH:MM|--clear", "extra time for USER, today",
      "Lets USER use the computer longer than the rules allow: 30m or 2h (or 1h30m,\n"
      "at most 24h) added to the end of the time USER has now, or until the next\n"
-     "HH:MM. Stored as AllowUntil in USER's key; --clear takes it back. Once it\n"
-     "has passed, the rules apply again.\n"},
+     "HH:MM (tomorrow's only within 12 hours, e.g. until 00:30 late at night).\n"
+     "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
+     "passed, the rules apply again.\n"},
     {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
      "Shows a restricted user at the screen, MINUTES before their computer time\n"
      "ends, that the computer will be switched off then. 0 turns the warning off.\n"},

@@ -18,6 +18,8 @@ constexpr int64_t kMinute = 60;
 constexpr int64_t kDay = 24 * 60 * kMinute;
 constexpr int64_t kWeek = 7 * kDay;
 constexpr int64_t kMostExtraTime = kDay;
+// "until HH:MM" reaches into tomorrow by this much at most.
+constexpr int64_t kMostOvernight = 12 * 60 * kMinute;
 
 // "30m", "2h", "1h30m": a positive number of minutes, at most a day.
 int64_t ParseDuration(const std::string& text) {
@@ -106,9 +108,15 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
   int64_t until = 0;
   if (words[1] == "until") {
     if (words.size() != 3) throw EUsageError("usage: nortavelctl grant USER until HH:MM (run nortavelctl help grant)");
-    // The next time the clock shows HH:MM: today, or tomorrow when that has passed.
+    // The next time the clock shows HH:MM: today, or tomorrow when that has
+    // passed, as for "until 00:30" late in the evening. A time that passed
+    // earlier today is more likely a slip than a grant through the night.
     until = now / kDay * kDay + ParseClock(words[2]);
-    if (until <= now) until += kDay;
+    if (until <= now) {
+      until += kDay;
+      if (until - now > kMostOvernight)
+        throw EUsageError(words[2] + " has passed today: give a time still to come, or a length such as 30m");
+    }
   } else {
     if (words.size() != 2) throw EUsageError("usage: nortavelctl grant USER 30m|2h|until HH:MM (run nortavelctl help grant)");
     const int64_t duration = ParseDuration(words[1]);

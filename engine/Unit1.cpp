@@ -165,6 +165,7 @@ void TNortavelFree::ReleaseLists() {
   DiagLog.LogLines.Clear();
   RestrictedUsers.Clear();
   UserRules.clear();
+  ExtraTime.clear();
   SeenAccounts.Clear();
   Released = true;
 }
@@ -192,8 +193,8 @@ void TNortavelFree::EnforceRestrictions() {
 TZoneClock TNortavelFree::RuleClock() { return TZoneClock(Platform.Clock, FixedZone ? &*FixedZone : nullptr); }
 
 bool TNortavelFree::InExtraTime(int position) {
-  // By position, which the lists share: a lookup by name for every restricted
-  // user would make the pass quadratic in the number of users.
+  // By position, which the lists share: a lookup by name would add another
+  // search of the whole list for every restricted user.
   if (position < 0 || position >= static_cast<int>(ExtraTime.size())) return false;
   const TExtraTime& extra = ExtraTime[static_cast<size_t>(position)];
   if (extra.Until == 0 || SecondsOf(RuleClock().LocalNow()) >= extra.Until) return false;
@@ -215,7 +216,8 @@ void TNortavelFree::WarnOfTimeEnding() {
         ShowUserMessage(DebugLevel, Platform.Sessions, *this, user, kMsgWarningCaption,
                         kMsgTimeEndsPrefix + FormatClockTime(*end) + kMsgTimeEndsSuffix);
     // Not at the screen: the next pass tries again, as long as the time is near.
-    if (outcome.Sessions == 0) continue;
+    // Sessions that cannot be listed were logged, and are not tried every pass.
+    if (outcome.Listed && outcome.Sessions == 0) continue;
     WarnedOf[user] = *end;
     if (outcome.Shown > 0 && LevelAdmits(DebugLevel, 2)) Log(kMsgWarningSent + user);
   }

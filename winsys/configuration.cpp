@@ -64,15 +64,19 @@ void ReadWarnMinutes(TConfiguration& state, TRegistry& registry, TLogSink& log) 
 
 // TimeZone where present, with the zone's rules from the database in the same
 // view; a name the database lacks leaves the computer's local time in force.
+// An empty string fixes no zone, as if the value were absent.
 void ReadFixedZone(TConfiguration& state, TRegistry& registry, const TLoad& load) {
   if (!registry.ValueExists(kTimeZoneValue)) return;
+  bool isString = true;
   try {
     state.TimeZoneName = registry.ReadString(kTimeZoneValue);
   } catch (const ERegistryException&) {
     state.TimeZoneName = "(not a REG_SZ)";
+    isString = false;
   }
+  if (state.TimeZoneName.empty()) return;
   TTimeZone zone;
-  if (ReadTimeZone(load.Api, static_cast<uint32_t>(load.Location.View), state.TimeZoneName, zone)) {
+  if (isString && ReadTimeZone(load.Api, static_cast<uint32_t>(load.Location.View), state.TimeZoneName, zone)) {
     state.FixedZone = std::move(zone);
   } else if (LevelAdmits(state.DebugLevel, 1)) {
     load.Log.Log(kMsgUnknownTimeZone + state.TimeZoneName);

@@ -14,8 +14,9 @@ class TSessionApi {
 
   virtual ~TSessionApi() = default;
   // WTSEnumerateSessionsA(WTS_CURRENT_SERVER_HANDLE, 0, 1, ...): the id of every
-  // session, the list freed with WTSFreeMemory. false when the call failed.
-  virtual bool ListSessions(std::vector<uint32_t>& sessions) = 0;
+  // session, the list freed with WTSFreeMemory. 0, or the Windows error code of
+  // the failure.
+  virtual uint32_t ListSessions(std::vector<uint32_t>& sessions) = 0;
   // WTSQuerySessionInformationA(WTS_CURRENT_SERVER_HANDLE, session, WTSUserName):
   // the name of the user logged on there, empty when none or on failure.
   virtual std::string SessionUser(uint32_t session) = 0;

@@ -11,7 +11,12 @@ TMessageOutcome ShowUserMessage(int32_t debugLevel, TSessionApi& sessions, TLogS
                                 const std::string& title, const std::string& text) {
   TMessageOutcome outcome;
   std::vector<uint32_t> ids;
-  if (!sessions.ListSessions(ids)) return outcome;
+  const uint32_t listError = sessions.ListSessions(ids);
+  if (listError != 0) {
+    if (LevelAdmits(debugLevel, 1)) log.Log(kMsgWarningNotSent + user + ": " + SystemErrorText(listError));
+    return outcome;
+  }
+  outcome.Listed = true;
   for (const uint32_t id : ids) {
     const std::string owner = sessions.SessionUser(id);
     if (owner.empty() || !PlatformSameText(owner, user)) continue;

@@ -9,12 +9,14 @@
 #include "winsys/session_api.h"
 
 struct TMessageOutcome {
-  int Sessions = 0;  // sessions of the user found
-  int Shown = 0;     // of those, the ones the message reached
+  bool Listed = false;  // the sessions could be listed
+  int Sessions = 0;     // sessions of the user found
+  int Shown = 0;        // of those, the ones the message reached
 };
 
 // Shows text under title in each session of user (names compared ignoring
-// case) and does not wait for an answer. A session the message cannot reach is
-// logged at level 1 with the system's reason.
+// case) and does not wait for an answer. Sessions that cannot be listed, and a
+// session the message cannot reach, are logged at level 1 with the system's
+// reason.
 TMessageOutcome ShowUserMessage(int32_t debugLevel, TSessionApi& sessions, TLogSink& log, const std::string& user,
                                 const std::string& title, const std::string& text);

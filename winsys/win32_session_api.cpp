@@ -6,14 +6,14 @@
 namespace {
 class TWin32Sessions : public TSessionApi {
  public:
-  bool ListSessions(std::vector<uint32_t>& sessions) override {
+  uint32_t ListSessions(std::vector<uint32_t>& sessions) override {
     sessions.clear();
     WTS_SESSION_INFOA* list = nullptr;
     DWORD count = 0;
-    if (!WTSEnumerateSessionsA(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) return false;
+    if (!WTSEnumerateSessionsA(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) return Failure();
     for (DWORD i = 0; i < count; ++i) sessions.push_back(list[i].SessionId);
     WTSFreeMemory(list);
-    return true;
+    return 0;
   }
 
   std::string SessionUser(uint32_t session) override {
@@ -33,6 +33,12 @@ class TWin32Sessions : public TSessionApi {
     if (WTSSendMessageA(WTS_CURRENT_SERVER_HANDLE, session, caption.data(), static_cast<DWORD>(caption.size()),
                         message.data(), static_cast<DWORD>(message.size()), style, 0, &response, FALSE))
       return 0;
+    return Failure();
+  }
+
+ private:
+  // The last error of a failed call; never 0, which would read as success.
+  static uint32_t Failure() {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_GEN_FAILURE;
   }

@@ -3,8 +3,9 @@
    the user running the calling process is logged on. Each WTSSendMessageA
    appends one line to the file named by NF_WTSAPI32_LOG (default
    C:\wtsapi32_calls.log):
-     server=<current|other> session=<n> title=<text> text=<text> style=<hex>
-       timeout=<n> wait=<0|1>   (on the same line)
+     server=<current|other> session=<n> title=<text> title_bytes=<n> text=<text>
+       text_bytes=<n> style=<hex> timeout=<n> wait=<0|1>   (on the same line)
+   The lengths are the callers', so one that counts the terminating zero shows.
    and answers IDASYNC when not asked to wait. The buffers handed out are ours,
    and only our WTSFreeMemory frees them. */
 #include <stdio.h>
@@ -97,9 +98,10 @@ BOOL WINAPI WTSSendMessageA(HANDLE server, DWORD session, char* title, DWORD tit
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  fprintf(file, "server=%s session=%lu title=%.*s text=%.*s style=0x%lx timeout=%lu wait=%d\n",
+  fprintf(file, "server=%s session=%lu title=%.*s title_bytes=%lu text=%.*s text_bytes=%lu style=0x%lx timeout=%lu wait=%d\n",
           server == NULL ? "current" : "other", (unsigned long)session, (int)title_length, title,
-          (int)message_length, message, (unsigned long)style, (unsigned long)timeout, wait ? 1 : 0);
+          (unsigned long)title_length, (int)message_length, message, (unsigned long)message_length,
+          (unsigned long)style, (unsigned long)timeout, wait ? 1 : 0);
   fclose(file);
   *response = wait ? IDOK : IDASYNC_ANSWER;
   return TRUE;

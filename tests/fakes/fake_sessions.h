@@ -15,11 +15,11 @@ class TFakeSessions : public TSessionApi {
     uint32_t Style;
   };
 
-  bool ListSessions(std::vector<uint32_t>& sessions) override {
+  uint32_t ListSessions(std::vector<uint32_t>& sessions) override {
     sessions.clear();
-    if (ListFails) return false;
+    if (ListError != 0) return ListError;
     for (const auto& entry : Users) sessions.push_back(entry.first);
-    return true;
+    return 0;
   }
   std::string SessionUser(uint32_t session) override {
     const auto found = Users.find(session);
@@ -35,6 +35,6 @@ class TFakeSessions : public TSessionApi {
 
   std::map<uint32_t, std::string> Users;     // session id -> user logged on ("" none)
   std::map<uint32_t, uint32_t> Failures;     // session id -> error of ShowMessage
-  bool ListFails = false;
+  uint32_t ListError = 0;                    // of ListSessions
   std::vector<TMessage> Shown;
 };

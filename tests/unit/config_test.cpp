@@ -401,8 +401,11 @@ TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
        {unknown + "Mars Standard Time"}},
       {"zone without a usable TZI", main([](TFakeRegistry& r) { r.SetString(kMain, "TimeZone", "Broken"); }), 0, "",
        {unknown + "Broken"}},
-      {"zone through a path", main([](TFakeRegistry& r) { r.SetString(kMain, "TimeZone", "..\\Time Zones\\Tokyo Standard Time"); }), 0, "",
-       {unknown + "..\\Time Zones\\Tokyo Standard Time"}},
+      {"zone through a path", main([](TFakeRegistry& r) {
+         r.SetValue(kZones + "\\Outer\\Inner", "TZI", TRegistryApi::kRegBinary, kTokyoTzi);
+         r.SetString(kMain, "TimeZone", "Outer\\Inner");
+       }), 0, "", {unknown + "Outer\\Inner"}},
+      {"empty zone: none", main([](TFakeRegistry& r) { r.SetString(kMain, "TimeZone", ""); }), 0, "", {}},
       {"zone as a number", main([](TFakeRegistry& r) { r.SetDword(kMain, "TimeZone", 9); }), 0, "",
        {unknown + "(not a REG_SZ)"}},
   };

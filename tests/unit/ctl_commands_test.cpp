@@ -384,7 +384,7 @@ TEST_F(CtlTimeCommandsTest, GrantAddsToTheTimeTheUserHasAnyway) {
       {"after extra time given before", 16, 10, 0, "2026-12-09 20:30", {"30m"}, "2026-12-09 21:00"},
       {"extra time that has passed counts no more", 21, 10, 0, "2026-12-09 20:30", {"2h"}, "2026-12-09 23:10"},
       {"until later today", 16, 10, 0, "", {"until", "22:00"}, "2026-12-09 22:00"},
-      {"until a time that has passed today: tomorrow", 16, 10, 0, "", {"until", "09:00"}, "2026-12-10 09:00"},
+      {"until past midnight: tomorrow", 23, 10, 0, "", {"until", "00:30"}, "2026-12-10 00:30"},
   };
   for (const TGrantCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -417,6 +417,8 @@ TEST_F(CtlTimeCommandsTest, GrantRefusesWhatItCannotStore) {
        "nortavelctl: grant takes a time like 30m, 2h or 1h30m, or until HH:MM, not '0m'\n"},
       {{"grant", "child", "until", "24:00"}, kExitUsage,
        "nortavelctl: until takes a time of day as HH:MM, from 00:00 to 23:59, not '24:00'\n"},
+      {{"grant", "child", "until", "16:00"}, kExitUsage,
+       "nortavelctl: 16:00 has passed today: give a time still to come, or a length such as 30m\n"},
       {{"grant", "child"}, kExitUsage,
        "nortavelctl: usage: nortavelctl grant USER 30m|2h|until HH:MM|--clear (run nortavelctl help grant)\n"},
   };
@@ -447,7 +449,8 @@ TEST_F(CtlTimeCommandsTest, TimezoneStoresTheDatabasesSpellingAndRefusesUnknownN
   EXPECT_EQ(Err.str(),
             "nortavelctl: there is no time zone named 'Mars Standard Time' on this computer: tzutil /l lists the "
             "names (the line below each zone)\n");
-  EXPECT_EQ(Run({"timezone", "..\\Time Zones\\Tokyo Standard Time"}), kExitFailed);
+  Registry.SetValue(kZones + "\\Tokyo Standard Time\\Nested", "TZI", TRegistryApi::kRegBinary, kTokyoTzi);
+  EXPECT_EQ(Run({"timezone", "Tokyo Standard Time\\Nested"}), kExitFailed) << "a key below a zone is none";
   EXPECT_EQ(Stored(kMain, "TimeZone"), std::string("Tokyo Standard Time") + '\0');
 
   ASSERT_EQ(Run({"timezone", "--current"}), kExitSuccess) << Err.str();

@@ -122,17 +122,37 @@ TEST_F(TimeExtrasTest, AUserNotAtTheScreenIsWarnedOnceTheyLogOn) {
 }
 
 TEST_F(TimeExtrasTest, AFailedWarningIsLoggedAndNotRepeatedEveryPass) {
-  Module.WarnMinutes = 10;
-  Platform.Sessions.Failures[2] = 5;
   auto errors = [](const std::vector<std::string>& lines) {
     return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
       return line.rfind("ERROR:Warning could not be shown to user: anna: ", 0) == 0;
     });
   };
-  auto lines = PassAt(20, 51);
-  EXPECT_FALSE(Has(lines, "Warning sent to user: anna"));
-  EXPECT_EQ(errors(lines), 1);
-  EXPECT_EQ(errors(PassAt(20, 52)), 0) << "no second attempt, so no second error";
+  for (const bool listFails : {false, true}) {
+    SCOPED_TRACE(listFails ? "the sessions cannot be listed" : "the session refuses the message");
+    // A module of its own, which has warned nobody yet.
+    TFakePlatform platform;
+    TNortavelFree module{platform.View()};
+    static_cast<TConfiguration&>(module) = Module;
+    module.SeenAccounts.Add("anna");
+    module.WarnMinutes = 10;
+    platform.Sessions.Users = {{2, "anna"}};
+    if (listFails)
+      platform.Sessions.ListError = 1722;  // RPC_S_SERVER_UNAVAILABLE
+    else
+      platform.Sessions.Failures[2] = 5;
+    auto pass = [&](int minute) {
+      platform.Clock.Set(Monday, 20, minute);
+      module.DiagLog.LogLines.Clear();
+      module.EnforceRestrictions();
+      std::vector<std::string> lines;
+      for (const std::string& line : module.DiagLog.LogLines) lines.push_back(line.substr(line.find(" ] ") + 3));
+      return lines;
+    };
+    auto lines = pass(51);
+    EXPECT_FALSE(Has(lines, "Warning sent to user: anna"));
+    EXPECT_EQ(errors(lines), 1);
+    EXPECT_EQ(errors(pass(52)), 0) << "no second attempt, so no second error";
+  }
 }
 
 TEST_F(TimeExtrasTest, AFixedZoneDecidesByItsOwnDayAndHalfHour) {

@@ -68,6 +68,32 @@ TEST(CalendarTest, MinuteStampsParseOnlyWhenWellFormedAndReal) {
   }
 }
 
+// kWestEurope with the 16-bit field at byte offset `at` set to value.
+std::string WestEuropeWith(size_t at, uint16_t value) {
+  std::string data = Bytes(kWestEurope);
+  data[at] = static_cast<char>(value & 0xFF);
+  data[at + 1] = static_cast<char>(value >> 8);
+  return data;
+}
+
+TEST(TimeZoneTest, ParseRefusesWhatNoZoneCanMean) {
+  // Offsets: StandardDate at 12, DaylightDate at 28; Month +2, DayOfWeek +4, Day +6, Hour +8.
+  const struct { const char* Name; std::string Data; } cases[] = {
+      {"a bias beyond a day", WestEuropeWith(0, 0xFA5F) /* -1441 */.replace(2, 2, "\xFF\xFF")},
+      {"month 13", WestEuropeWith(14, 13)},
+      {"week 0", WestEuropeWith(18, 0)},
+      {"week 6", WestEuropeWith(34, 6)},
+      {"weekday 7", WestEuropeWith(16, 7)},
+      {"hour 24", WestEuropeWith(36, 24)},
+  };
+  for (const auto& c : cases) {
+    TZoneRules rules;
+    EXPECT_FALSE(ParseZoneRules(c.Data, rules)) << c.Name;
+  }
+  TZoneRules rules;
+  EXPECT_TRUE(ParseZoneRules(WestEuropeWith(0, 0xFA60).replace(2, 2, "\xFF\xFF"), rules)) << "-1440 is a day";
+}
+
 TEST(TimeZoneTest, ParseRefusesAShortValue) {
   TZoneRules rules;
   EXPECT_FALSE(ParseZoneRules(Bytes(kWestEurope).substr(0, 43), rules));
@@ -103,6 +129,18 @@ TEST(TimeZoneTest, LocalTimeFollowsTheChangesOfTheZone) {
       {kTokyo, At(2026, 12, 6, 20, 0), "2026-12-07 05:00:00 wd1"},
   };
   for (const TZoneCase& c : cases) EXPECT_EQ(Text(ZoneTime(Zone(c.Tzi), c.Utc)), c.Local) << Text(c.Utc);
+}
+
+TEST(TimeZoneTest, AFixedDateChangesOnlyItsYearAndTheEndOfADayIsMidnight) {
+  TTimeZone zone = Zone(kWestEurope);
+  // Summer time from 2026-03-29 02:00 to 2026-10-25 at the end of the day (23:59:59.999).
+  zone.Rules.DaylightDate = DateTimeOf(2026, 3, 29, 2, 0);
+  zone.Rules.StandardDate = DateTimeOf(2026, 10, 25, 23, 59, 59);
+  zone.Rules.StandardDate.Milliseconds = 999;
+  EXPECT_EQ(Text(ZoneTime(zone, At(2026, 7, 1, 12, 0))), "2026-07-01 14:00:00 wd3");
+  EXPECT_EQ(Text(ZoneTime(zone, At(2026, 10, 25, 21, 59, 59))), "2026-10-25 23:59:59 wd0");
+  EXPECT_EQ(Text(ZoneTime(zone, At(2026, 10, 25, 22, 0))), "2026-10-25 23:00:00 wd0") << "the change at midnight";
+  EXPECT_EQ(Text(ZoneTime(zone, At(2027, 7, 1, 12, 0))), "2027-07-01 13:00:00 wd4") << "not in 2027";
 }
 
 TEST(TimeZoneTest, YearsOfTheirOwnUseTheirOwnRules) {

@@ -20,8 +20,10 @@ e2e_wait_for 60 e2e_log_has "User account successfully blocked: tzkid" || e2e_fa
 e2e_log_has "the restrictions keep to the time zone UTC" || e2e_fail "the differing computer zone was not logged"
 grep -F "WARNING:The computer's time zone is" "$(e2e_log_file)" | tr -d '\r'
 slot=$(( 10#$(TZ=UTC date +%H) * 2 + 10#$(TZ=UTC date +%M) / 30 ))
-grep -E "Time control check: day=[0-6] position\[($slot|$(( (slot + 47) % 48 )))\]=1" "$(e2e_log_file)" |
-  tail -1 | tr -d '\r' || e2e_fail "the decision was not taken at the UTC half hour $slot"
+decision=$(grep -E "Time control check: day=[0-6] position\[($slot|$(( (slot + 47) % 48 )))\]=1" "$(e2e_log_file)" |
+  tail -1 | tr -d '\r')
+[ -n "$decision" ] || e2e_fail "the decision was not taken at the UTC half hour $slot"
+echo "$decision"
 grep -q "user=tzkid level=1020 units=168 hours=$(printf '00%.0s' $(seq 21))" \
   "$WINEPREFIX/drive_c/netapi32_calls.log" || e2e_fail "no lock recorded by the double"
 

@@ -24,7 +24,7 @@ calls="$WINEPREFIX/drive_c/wtsapi32_calls.log"
 cat "$calls"
 text=$(printf 'Your computer time ends at %02d:%02d. The computer will be switched off then: please save your work.' \
   $(( ends / 2 )) $(( ends % 2 * 30 )))
-tr -d '\r' <"$calls" | grep -qxF "server=current session=1 title=Nortavel free text=$text style=0x40030 timeout=0 wait=0" ||
+tr -d '\r' <"$calls" | grep -qxF "server=current session=1 title=Nortavel free title_bytes=13 text=$text text_bytes=${#text} style=0x40030 timeout=0 wait=0" ||
   e2e_fail "the message is not the one expected: $text"
 # Two more passes (every 20 s) leave the message alone.
 three_passes() { [ "$(grep -c "User account successfully unblocked: $user" "$(e2e_log_file)")" -ge 3 ]; }
