@@ -7,6 +7,9 @@ e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # e2e_prefix NAME: makes a fresh prefix and a running session; exports WINEPREFIX.
 e2e_prefix() {
+  # A scenario that moves on to a second prefix ends the one it had.
+  [ -n "${E2E_PREFIX_OPEN:-}" ] && e2e_cleanup
+  E2E_PREFIX_OPEN=1
   export WINEPREFIX="$E2E_WORK/$1"
   export WINEDEBUG=${WINEDEBUG:--all}
   wineserver -k >/dev/null 2>&1 || true
