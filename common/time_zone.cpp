@@ -1,19 +1,14 @@
 #include "common/time_zone.h"
 
 #include "common/calendar.h"
+#include "common/little_endian.h"
 
 namespace {
-int32_t Int32At(const std::string& data, size_t at) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<uint8_t>(data[at + i])) << (8 * i);
-  return static_cast<int32_t>(value);
-}
+int32_t Int32At(const std::string& data, size_t at) { return static_cast<int32_t>(LittleEndian(&data[at], 4)); }
 
 TDateTime SystemTimeAt(const std::string& data, size_t at) {
   uint16_t fields[8];
-  for (size_t i = 0; i < 8; ++i)
-    fields[i] = static_cast<uint16_t>(static_cast<uint8_t>(data[at + 2 * i]) |
-                                      static_cast<uint8_t>(data[at + 2 * i + 1]) << 8);
+  for (size_t i = 0; i < 8; ++i) fields[i] = static_cast<uint16_t>(LittleEndian(&data[at + 2 * i], 2));
   return TDateTime{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7]};
 }
 

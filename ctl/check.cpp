@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/calendar.h"
+#include "common/little_endian.h"
 #include "common/system_error.h"
 #include "ctl/command_context.h"
 #include "ctl/week.h"
@@ -104,9 +105,7 @@ void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegi
   if (warn != nullptr) {
     // As the service reads it: up to 4 bytes, the missing high ones zero.
     const bool number = warn->Type == TRegistryApi::kRegDword && warn->Data.size() <= 4;
-    uint32_t minutes = 0;
-    for (size_t i = 0; number && i < warn->Data.size(); ++i)
-      minutes |= static_cast<uint32_t>(static_cast<uint8_t>(warn->Data[i])) << (8 * i);
+    const uint32_t minutes = number ? LittleEndian(warn->Data.data(), warn->Data.size()) : 0;
     if (!number || minutes > static_cast<uint32_t>(kMaxWarnMinutes))
       findings.Warning(run.KeyText(kWarnMinutesValue) +
                        " is not a number from 0 to 60 (REG_DWORD): nobody is warned; set it with nortavelctl warn "

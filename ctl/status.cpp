@@ -82,8 +82,9 @@ void RunStatus(TRun& run) {
   PrintService(run);
   const TConfiguration config = run.Load();
   TZoneClock clock = run.RuleClock(config);
-  const int64_t nowSeconds = SecondsOf(clock.LocalNow());
-  const TWeekSlot now = TWeekSlot{DayIndexOf(DateTimeAt(nowSeconds)), SlotIndexOf(DateTimeAt(nowSeconds))};
+  const TDateTime nowTime = clock.LocalNow();
+  const int64_t nowSeconds = SecondsOf(nowTime);
+  const TWeekSlot now = TWeekSlot{DayIndexOf(nowTime), SlotIndexOf(nowTime)};
   std::ostream& out = run.Out;
   out << "Log level:   " << config.DebugLevel << "\n"
       << "Log folder:  " << (config.AppPath.empty() ? "(none: the service's current folder)" : config.AppPath)

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/exceptions.h"
+#include "common/little_endian.h"
 #include "common/system_error.h"
 
 namespace {
@@ -72,10 +73,7 @@ int32_t TRegistry::ReadInteger(const std::string& name) {
     Raise(kMsgFailedToGetData, name);
   if (type != TRegistryApi::kRegDword) Raise(kMsgInvalidDataType, name);
   // Bytes the value does not have count as zero, whatever the call left there.
-  for (uint32_t i = std::min<uint32_t>(size, sizeof data); i < sizeof data; ++i) data[i] = 0;
-  const uint32_t value = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-                         static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-  return static_cast<int32_t>(value);
+  return static_cast<int32_t>(LittleEndian(data, std::min<uint32_t>(size, sizeof data)));
 }
 
 std::string TRegistry::ReadString(const std::string& name) {

@@ -18,6 +18,16 @@ const std::string kTzInfo = "SYSTEM\\CurrentControlSet\\Control\\TimeZoneInforma
 // Tokyo: UTC + 9 h all year.
 const std::string kTokyoTzi = std::string("\xE4\xFD\xFF\xFF", 4) + std::string(40, '\0');
 
+// One pass of module at Monday hh:mm:ss; the lines it logged, without their timestamps.
+std::vector<std::string> PassOf(TNortavelFree& module, TFakePlatform& platform, int hour, int minute, int second = 0) {
+  platform.Clock.Set(Monday, hour, minute, second);
+  module.DiagLog.LogLines.Clear();
+  module.EnforceRestrictions();
+  std::vector<std::string> lines;
+  for (const std::string& line : module.DiagLog.LogLines) lines.push_back(line.substr(line.find(" ] ") + 3));
+  return lines;
+}
+
 class TimeExtrasTest : public ::testing::Test {
  protected:
   TimeExtrasTest() {
@@ -35,14 +45,8 @@ class TimeExtrasTest : public ::testing::Test {
     ASSERT_TRUE(ParseMinuteStamp(until, Module.ExtraTime[0].Until));
   }
 
-  // One pass at Monday hh:mm:ss; the lines it logged, without their timestamps.
   std::vector<std::string> PassAt(int hour, int minute, int second = 0) {
-    Platform.Clock.Set(Monday, hour, minute, second);
-    Module.DiagLog.LogLines.Clear();
-    Module.EnforceRestrictions();
-    std::vector<std::string> lines;
-    for (const std::string& line : Module.DiagLog.LogLines) lines.push_back(line.substr(line.find(" ] ") + 3));
-    return lines;
+    return PassOf(Module, Platform, hour, minute, second);
   }
 
   bool Has(const std::vector<std::string>& lines, const std::string& line) {
@@ -140,18 +144,10 @@ TEST_F(TimeExtrasTest, AFailedWarningIsLoggedAndNotRepeatedEveryPass) {
       platform.Sessions.ListError = 1722;  // RPC_S_SERVER_UNAVAILABLE
     else
       platform.Sessions.Failures[2] = 5;
-    auto pass = [&](int minute) {
-      platform.Clock.Set(Monday, 20, minute);
-      module.DiagLog.LogLines.Clear();
-      module.EnforceRestrictions();
-      std::vector<std::string> lines;
-      for (const std::string& line : module.DiagLog.LogLines) lines.push_back(line.substr(line.find(" ] ") + 3));
-      return lines;
-    };
-    auto lines = pass(51);
+    auto lines = PassOf(module, platform, 20, 51);
     EXPECT_FALSE(Has(lines, "Warning sent to user: anna"));
     EXPECT_EQ(errors(lines), 1);
-    EXPECT_EQ(errors(pass(52)), 0) << "no second attempt, so no second error";
+    EXPECT_EQ(errors(PassOf(module, platform, 20, 52)), 0) << "no second attempt, so no second error";
   }
 }
 
