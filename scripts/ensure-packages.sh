@@ -6,7 +6,7 @@ set -eu
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-          wine wine32:i386 wine64 xvfb xauth imagemagick x11-apps wixl msitools)
+          wine wine32:i386 wine64 xvfb xauth imagemagick x11-apps wixl msitools tzdata)
 
 missing=()
 for package in "${packages[@]}"; do

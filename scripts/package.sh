@@ -77,18 +77,18 @@ for target in "${targets[@]}"; do
       build win32; build win64
       zip="$out/NortavelFree-$version-windows.zip"
       rm -f "$zip"
-      python3 - "$zip" "$version" <<'PY'
-import sys, zipfile
-zip_path, version = sys.argv[1], sys.argv[2]
-top = f"NortavelFree-{version}"
-entries = [(f"build/{preset}/{exe}", f"{top}/{arch}/{exe}")
-           for preset, arch in (("win64", "x64"), ("win32", "x86"))
-           for exe in ("nortavel_free_service.exe", "nortavelctl.exe")]
-entries += [("README.md", f"{top}/README.md"), ("examples/nortavel_free.reg", f"{top}/nortavel_free.reg")]
-with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
-    for source, name in entries:
-        z.write(source, name)
-PY
+      # CMake's own archiver makes the zip, so packaging needs nothing CMake does not have.
+      top="NortavelFree-$version"
+      stage=$(mktemp -d)
+      mkdir -p "$stage/$top/x64" "$stage/$top/x86"
+      for exe in nortavel_free_service.exe nortavelctl.exe; do
+        cp "build/win64/$exe" "$stage/$top/x64/"
+        cp "build/win32/$exe" "$stage/$top/x86/"
+      done
+      cp README.md "$stage/$top/"
+      cp examples/nortavel_free.reg "$stage/$top/"
+      (cd "$stage" && cmake -E tar cf "$zip" --format=zip "$top")
+      rm -rf "$stage"
       echo "$zip"
       ;;
   esac

@@ -5,6 +5,14 @@
 
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# e2e_needs_zone NAME: a scenario that sets TZ says which zone it needs when the
+# system lacks it; otherwise Wine quietly falls back to UTC and the scenario fails
+# for a reason that has nothing to do with the service.
+e2e_needs_zone() {
+  [ -f "/usr/share/zoneinfo/$1" ] ||
+    e2e_fail "this scenario needs the time zone $1, which this system lacks (Debian package tzdata)"
+}
+
 # e2e_prefix NAME: makes a fresh prefix and a running session; exports WINEPREFIX.
 e2e_prefix() {
   # A scenario that moves on to a second prefix ends the one it had.

@@ -6,6 +6,7 @@
 set -eu
 . "$(dirname "$0")/../lib.sh"
 trap e2e_cleanup EXIT
+e2e_needs_zone Pacific/Kiritimati
 export TZ=Pacific/Kiritimati  # the wineserver takes the computer's zone from it
 e2e_prefix fixed_zone
 e2e_exe /INSTALL /SILENT
