@@ -145,7 +145,7 @@ void CheckRules(TRun& run, TFindings& findings, const std::string& user, const s
   const std::string fix = ": set the rules again with nortavelctl set " + user + " SCHEDULE";
   for (int day = 0; day < kDaysPerWeek; ++day) {
     const std::string name = "Time" + std::to_string(day + 1);
-    const std::string key = run.KeyText("Time_restrictions\\" + user + "\\" + name);
+    const std::string key = run.RestrictionsKeyText(user + "\\" + name);
     const TRegistryValue* value = Find(values, name);
     if (value == nullptr) {
       findings.Error(key + " is missing: the service reads no rule from " + DayName(day) + " on, so " + user +
@@ -176,7 +176,7 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
   if (registry.OpenForReading(restrictions)) registry.ListSubkeyNames(users);
   registry.Close();
   if (users.Empty()) {
-    findings.Warning("no user is configured in " + run.KeyText("Time_restrictions") +
+    findings.Warning("no user is configured in " + run.RestrictionsKeyText() +
                      ": add one with nortavelctl set USER SCHEDULE");
     return;
   }
@@ -188,12 +188,12 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
     const TRegistryValue* extra = Find(values, kAllowUntilValue);
     int64_t until = 0;
     if (extra != nullptr && (!IsString(*extra) || !ParseMinuteStamp(TextOf(*extra), until)))
-      findings.Warning(run.KeyText("Time_restrictions\\" + user + "\\" + kAllowUntilValue) +
+      findings.Warning(run.RestrictionsKeyText(user + "\\" + kAllowUntilValue) +
                        " is not a date and time like 2026-12-24 21:30: the service ignores it; give extra time with "
                        "nortavelctl grant " + user + " 30m, or remove it with nortavelctl grant " + user + " --clear");
     const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
     if (account.Readable && !account.Exists)
-      findings.Error("user " + user + " (" + run.KeyText("Time_restrictions\\" + user) +
+      findings.Error("user " + user + " (" + run.RestrictionsKeyText(user) +
                      ") has no local account: the service cannot lock it; check the name, or remove the rules "
                      "with nortavelctl remove " + user);
     else if (!account.Readable)

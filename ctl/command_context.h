@@ -25,6 +25,10 @@ struct TRun {
   // A key below the main key as regedit names it: "HKLM\SOFTWARE\WOW6432Node\Vrem\NortavelFree\<below>"
   // for the 32-bit view on 64-bit Windows, without the node elsewhere.
   std::string KeyText(const std::string& below = std::string()) const { return KeyTextIn(Location.View, below); }
+  // The restrictions' key, or a user's key or value below it, as regedit names it.
+  std::string RestrictionsKeyText(const std::string& below = std::string()) const {
+    return KeyText(std::string(kRestrictionsKeyName) + (below.empty() ? "" : "\\" + below));
+  }
   std::string KeyTextIn(TRegistryView view, const std::string& below) const;
   // "32-bit" or "64-bit" for a view of this run.
   static std::string ViewName(TRegistryView view);

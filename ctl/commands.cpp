@@ -27,8 +27,8 @@ constexpr uint32_t kErrorPathNotFound = 3;
 constexpr int kMaxLevel = 4;
 constexpr int kDefaultLogLines = 20;
 constexpr uint32_t kFollowPauseMs = 1000;
-// Long enough for the service's next tick (every 2 s) to have reloaded.
-constexpr uint32_t kReloadWait = 3000;
+// Long enough for the service's next tick to have reloaded.
+constexpr uint32_t kReloadWait = kTickPeriodMs + 1000;
 
 struct TCommandHelp {
   const char* Name;
@@ -247,7 +247,7 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   } catch (const ECommandFailed&) {
   }
   TZoneClock clock = run.RuleClock(config);
-  run.Out << "Stored in " << run.KeyText("Time_restrictions\\" + user) << ":\n" << FormatWeekGrid(rules, SlotNow(clock));
+  run.Out << "Stored in " << run.RestrictionsKeyText(user) << ":\n" << FormatWeekGrid(rules, SlotNow(clock));
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
@@ -257,10 +257,10 @@ void RunShow(TRun& run, const std::vector<std::string>& words) {
   TZoneClock clock = run.RuleClock(config);
   const TWeekSlot now = SlotNow(clock);
   if (!words.empty() && config.RestrictedUsers.IndexOf(words[0]) < 0)
-    throw ECommandFailed(words[0] + " has no rules in " + run.KeyText("Time_restrictions") +
+    throw ECommandFailed(words[0] + " has no rules in " + run.RestrictionsKeyText() +
                          ": add them with nortavelctl set " + words[0] + " SCHEDULE");
   if (config.RestrictedUsers.Empty()) {
-    run.Out << "No user is configured in " << run.KeyText("Time_restrictions") << ".\n";
+    run.Out << "No user is configured in " << run.RestrictionsKeyText() << ".\n";
     return;
   }
   bool first = true;
@@ -300,7 +300,7 @@ void RunUnlock(TRun& run, std::vector<std::string> words) {
   std::vector<std::string> users = words;
   if (all) {
     users = run.Load().RestrictedUsers.Items();
-    if (users.empty()) run.Out << "No user is configured in " << run.KeyText("Time_restrictions") << ".\n";
+    if (users.empty()) run.Out << "No user is configured in " << run.RestrictionsKeyText() << ".\n";
   }
   bool unlocked = true;
   for (const std::string& user : users) unlocked = Unlock(run, user) && unlocked;
@@ -311,9 +311,9 @@ void RunRemove(TRun& run, const std::vector<std::string>& words) {
   ExpectWords("remove", words, 1, 1);
   const std::string& user = words[0];
   if (!TConfigWriter(run.Platform.Registry, run.Location).RemoveUser(user))
-    throw ECommandFailed(user + " has no rules in " + run.KeyText("Time_restrictions") +
+    throw ECommandFailed(user + " has no rules in " + run.RestrictionsKeyText() +
                          ": nothing removed; nortavelctl show lists the configured users");
-  run.Out << "Removed " << run.KeyText("Time_restrictions\\" + user) << ".\n";
+  run.Out << "Removed " << run.RestrictionsKeyText(user) << ".\n";
   // A running service must drop the user before the hours come back: a pass
   // with the old rules would take them away again, and nothing would return
   // them afterwards. The service reloads at its next tick, every 2 seconds.

@@ -91,10 +91,10 @@ bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
     out << "The service is not running: it reads the change when it starts.\n";
     return false;
   }
-  if (!tool.Control(service.Get(), kReloadControl, state)) {
+  if (!tool.Control(service.Get(), kControlReloadConfiguration, state)) {
     err << "nortavelctl: the service refused the reload request (" << SystemErrorText(tool.LastError())
-        << "): it reads the change within two minutes, or restart it with net stop NortavelFree and net start "
-           "NortavelFree\n";
+        << "): it reads the change within two minutes, or restart it with net stop " << kServiceName
+        << " and net start " << kServiceName << "\n";
     return false;
   }
   out << "The service reads the change within a few seconds.\n";

@@ -7,12 +7,10 @@
 #include <ostream>
 #include <string>
 
+#include "common/protocol.h"
 #include "ctl/tool_api.h"
 #include "winsys/configuration.h"
 
-inline constexpr char kServiceName[] = "NortavelFree";
-// The user-defined control the service answers with a reload at its next tick.
-inline constexpr uint32_t kReloadControl = 128;
 // IMAGE_FILE_HEADER.Machine values.
 inline constexpr uint16_t kMachineI386 = 0x14c;
 inline constexpr uint16_t kMachineAmd64 = 0x8664;
@@ -41,7 +39,7 @@ std::string ExecutableOf(const std::string& binaryPath);
 // The view a 64-bit (or 32-bit) image reads: View64 or View32.
 TRegistryView ViewOfMachine(uint16_t machine);
 
-// Sends kReloadControl when the service runs and says on out what happens next;
+// Sends kControlReloadConfiguration when the service runs and says on out what happens next;
 // a refused request is reported on err (with its remedy) and costs nothing else:
 // the service reads the change within two minutes anyway. True when the running
 // service took the request.

@@ -66,7 +66,7 @@ std::string DayAndTime(int64_t seconds) {
 std::string ConfiguredUser(TRun& run, const TConfiguration& config, const std::string& user) {
   const int position = config.RestrictedUsers.IndexOf(user);
   if (position < 0)
-    throw ECommandFailed(user + " has no rules in " + run.KeyText("Time_restrictions") +
+    throw ECommandFailed(user + " has no rules in " + run.RestrictionsKeyText() +
                          ": extra time is for restricted users; add rules with nortavelctl set " + user +
                          " SCHEDULE");
   return config.RestrictedUsers[position];

@@ -5,6 +5,7 @@
 
 #include "common/calendar.h"
 #include "common/debug_level.h"
+#include "common/protocol.h"
 #include "diag/messages.h"
 #include "engine/time_rules.h"
 #include "winsys/accounts.h"
@@ -31,8 +32,8 @@ TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
       Timer1(platform.Timers),
       DiagLog(platform.LogFiles, platform.Clock),
       Platform(platform) {
-  Name = "NortavelFree";
-  DisplayName = "Nortavel free";
+  Name = kServiceName;
+  DisplayName = kServiceDisplayName;
   AllowPause = false;
   WaitHint = 2000;
   OnCreate = [this](TComponent* sender) { ServiceCreate(sender); };
@@ -44,7 +45,7 @@ TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
 
   Timer1.Name = "Timer1";
   Timer1.SetEnabled(false);
-  Timer1.SetInterval(kTickInterval);
+  Timer1.SetInterval(kTickPeriodMs);
   Timer1.SetOnTimer([this](TComponent* sender) { Timer1Timer(sender); });
 }
 
@@ -115,8 +116,8 @@ void TNortavelFree::Timer1Timer(TComponent*) {
     TickCount = 0;
   }
   step([this] { CollectSeenAccounts(); });
-  if (TickCount % kEnforceEvery == 0) step([this] { EnforceRestrictions(); });
-  if (TickCount % kReloadEvery == 0 && !requested) {
+  if (TickCount % kPassEveryTicks == 0) step([this] { EnforceRestrictions(); });
+  if (TickCount % kReloadEveryTicks == 0 && !requested) {
     step([this] { LoadConfiguration(); });
     TickCount = 0;
   }

@@ -40,13 +40,6 @@ struct TNortavelFreePlatform {
 
 class TNortavelFree : public TService, public TEngineState, public TLogSink {
  public:
-  static constexpr uint32_t kTickInterval = 2000;  // ms
-  static constexpr int kEnforceEvery = 10;         // ticks
-  static constexpr int kReloadEvery = 60;          // ticks
-  // The user-defined control that asks for a reload at the next tick, sent by
-  // the administration tool after it changed the configuration.
-  static constexpr uint32_t kControlReloadConfiguration = 128;
-
   explicit TNortavelFree(const TNortavelFreePlatform& platform);
   ~TNortavelFree() override;
 
@@ -84,7 +77,7 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   bool ListsReleased() const { return Released; }
 
  protected:
-  // Service thread: control 128 asks the next tick to reload; other
+  // Service thread: kControlReloadConfiguration asks the next tick to reload; other
   // user-defined controls do nothing.
   bool HandleCustomControl(uint32_t controlCode) override;
 

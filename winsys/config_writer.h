@@ -22,7 +22,7 @@ class TConfigWriter {
   TConfigWriter(TRegistryApi& registry, const TConfigLocation& location);
 
   // Time1 ... Time<n> (REG_SZ) of user from rules[0 .. n-1], creating the main
-  // key, Time_restrictions and the user's key as needed; Time values beyond n
+  // key, the restrictions key and the user's key as needed; Time values beyond n
   // that the key held before are deleted, so the service reads exactly rules.
   void WriteRules(const std::string& user, const std::vector<std::string>& rules);
   // Deletes the user's key with its values; false when there was none. A key

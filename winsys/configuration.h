@@ -7,20 +7,12 @@
 #include <vector>
 
 #include "common/log_sink.h"
+#include "common/protocol.h"
 #include "common/string_list.h"
 #include "common/text.h"
 #include "common/time_zone.h"
 #include "winsys/registry_api.h"
 
-// The values of the main key and the prefix of a user's day rules (Time1 ...).
-inline constexpr char kDebugValue[] = "Debug";
-inline constexpr char kPathValue[] = "Path";
-inline constexpr char kTimeValuePrefix[] = "Time";
-// Optional values beyond those: absent, the service does without them.
-inline constexpr char kWarnMinutesValue[] = "WarnMinutes";  // main key, REG_DWORD 0..60
-inline constexpr char kTimeZoneValue[] = "TimeZone";        // main key, REG_SZ: a zone's key name
-inline constexpr char kAllowUntilValue[] = "AllowUntil";    // user's key, REG_SZ "YYYY-MM-DD HH:MM"
-inline constexpr int32_t kMaxWarnMinutes = 60;
 
 // A user's extra time: allowed until then, in the time the rules use.
 struct TExtraTime {
@@ -46,13 +38,13 @@ enum class TRegistryView : uint32_t { Own = 0, View64 = 0x0100, View32 = 0x0200 
 
 // Where a configuration lives: a root key and the main key's path below it
 // (leading and trailing backslash), in one view. The restrictions are the
-// subkey "Time_restrictions" of the main key.
+// subkey kRestrictionsKeyName of the main key.
 struct TConfigLocation {
   uintptr_t RootKey = TRegistryApi::kLocalMachine;
-  std::string MainKeyPath = "\\SOFTWARE\\Vrem\\NortavelFree\\";
+  std::string MainKeyPath = kMainKeyPath;
   TRegistryView View = TRegistryView::Own;
 
-  std::string RestrictionsKeyPath() const { return MainKeyPath + "Time_restrictions\\"; }
+  std::string RestrictionsKeyPath() const { return MainKeyPath + kRestrictionsKeyName + "\\"; }
 };
 
 // Replaces the level, folder, users and rules of config with what the registry

@@ -162,7 +162,7 @@ TEST_F(CtlCommandsTest, SetStoresExactlyTheWeekShowsItAndAsksTheRunningServiceTo
   for (int n = 1; n <= 7; ++n)
     EXPECT_EQ(Stored(kChild, "Time" + std::to_string(n)), (n <= 5 ? kEveningDay : kAllowedDay) + '\0') << n;
   EXPECT_EQ(Stored(kChild, "Time8"), "(none)");
-  EXPECT_EQ(Controls, std::vector<uint32_t>{kReloadControl});
+  EXPECT_EQ(Controls, std::vector<uint32_t>{kControlReloadConfiguration});
   const std::string out = Out.str();
   EXPECT_EQ(out.substr(0, out.find('\n')), "Stored in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\child:");
   EXPECT_NE(out.find(">Wed ## ## ## ## ## ## ## ## ## ## ## ## ## ## ## .. .. .. .. .. ## ## ## ##\n"),

@@ -1,0 +1,39 @@
+#pragma once
+// What the service and every program of the product must agree on, each said
+// once: the service's name and control code, its periods, where the
+// configuration lives and the names of its values. A program that sends the
+// service a request, reads its configuration or judges its rules includes this.
+
+#include <cstdint>
+
+// The service as the control manager knows it.
+inline constexpr char kServiceName[] = "NortavelFree";
+inline constexpr char kServiceDisplayName[] = "Nortavel free";
+
+// The user-defined control that asks the running service to reload the
+// configuration at its next tick; the administration tool sends it after a change.
+inline constexpr uint32_t kControlReloadConfiguration = 128;
+
+// The service's schedule: a tick every 2 s, the enforcement pass on every tenth
+// tick (20 s), a configuration reload on every sixtieth (120 s).
+inline constexpr uint32_t kTickPeriodMs = 2000;
+inline constexpr int kPassEveryTicks = 10;
+inline constexpr int kReloadEveryTicks = 60;
+inline constexpr uint32_t kPassPeriodMs = kTickPeriodMs * kPassEveryTicks;
+
+// The configuration: below HKEY_LOCAL_MACHINE, the main key (leading and
+// trailing backslash) holds the service-wide values and the subkey of the
+// restrictions, which holds one subkey per restricted user.
+inline constexpr char kMainKeyPath[] = "\\SOFTWARE\\Vrem\\NortavelFree\\";
+inline constexpr char kRestrictionsKeyName[] = "Time_restrictions";
+
+// The main key's values.
+inline constexpr char kDebugValue[] = "Debug";
+inline constexpr char kPathValue[] = "Path";
+// A user's day rules: Time1 (Monday) .. Time7 (Sunday).
+inline constexpr char kTimeValuePrefix[] = "Time";
+// Optional values beyond those: absent, the service does without them.
+inline constexpr char kWarnMinutesValue[] = "WarnMinutes";  // main key, REG_DWORD 0..60
+inline constexpr char kTimeZoneValue[] = "TimeZone";        // main key, REG_SZ: a zone's key name
+inline constexpr char kAllowUntilValue[] = "AllowUntil";    // user's key, REG_SZ "YYYY-MM-DD HH:MM"
+inline constexpr int32_t kMaxWarnMinutes = 60;
