@@ -7,13 +7,12 @@
 #include "common/system_error.h"
 #include "ctl/command_context.h"
 #include "ctl/week.h"
+#include "engine/decision.h"
 #include "engine/time_rules.h"
 #include "winsys/accounts.h"
 #include "winsys/sessions.h"
 
 namespace {
-constexpr int kHalfHoursPerWeek = kDaysPerWeek * kSlotsPerDay;
-
 std::string StateName(uint32_t state) {
   static const char* const kNames[] = {"in an unknown state", "stopped", "starting", "stopping",
                                        "running", "continuing", "pausing", "paused"};
@@ -30,19 +29,6 @@ std::string MachineName(uint16_t machine) {
   if (machine == kMachineI386) return "32-bit";
   if (machine == kMachineAmd64) return "64-bit";
   return "bitness unknown: the file cannot be read";
-}
-
-bool RestrictsAt(const TConfiguration& config, const std::string& user, int halfHour) {
-  const int day = halfHour / kSlotsPerDay % kDaysPerWeek;
-  return RuleRestricts(RuleOfTheDay(config, user, day), halfHour % kSlotsPerDay);
-}
-
-// The next half hour of the week whose state differs from that of now.
-std::optional<int> NextChange(const TConfiguration& config, const std::string& user, int now) {
-  const bool restricted = RestrictsAt(config, user, now);
-  for (int step = 1; step < kHalfHoursPerWeek; ++step)
-    if (RestrictsAt(config, user, now + step) != restricted) return (now + step) % kHalfHoursPerWeek;
-  return std::nullopt;
 }
 
 std::string LogonHoursText(const TAccountInfo& account) {
@@ -104,21 +90,16 @@ void RunStatus(TRun& run) {
   TKeptLog log;
   CollectSeenAccounts(seen, 0, run.Platform.Processes, log);
   out << Column("User", 16) << "Now         Until       Logon hours  Processes\n";
-  const int nowIndex = now.Day * kSlotsPerDay + now.Slot;
   std::string extraTimes;
-  for (const std::string& user : config.RestrictedUsers) {
-    const std::optional<int> change = NextChange(config, user, nowIndex);
-    std::string until = change ? SlotText(*change / kSlotsPerDay, *change % kSlotsPerDay) : "all week";
-    const TExtraTime extra = ExtraTimeOf(config, user);
-    const bool allowed = AllowedAt(config, user, nowSeconds);
-    // Extra time moves the end of the allowed time, to any minute.
-    if (allowed && extra.Until > nowSeconds) {
-      const std::optional<int64_t> end = AllowedTimeEnd(config, user, nowSeconds, kHalfHoursPerWeek * 1800LL);
-      const TDateTime at = end ? DateTimeAt(*end) : TDateTime();
-      until = end ? DayName(DayIndexOf(at)).substr(0, 3) + " " + FormatClockTime(*end) : "all week";
-      extraTimes += "Extra time:  " + user + " until " + extra.Text + "\n";
-    }
-    out << Column(user, 16) << Column(allowed ? "allowed" : "restricted", 12) << Column(until, 12)
+  for (int i = 0; i < config.RestrictedUsers.Count(); ++i) {
+    const std::string& user = config.RestrictedUsers[i];
+    const TDecision decision = DecideFor(config, i, nowSeconds, kSecondsPerWeek);
+    const std::string until = decision.Until ? DayName(DayIndexOf(DateTimeAt(*decision.Until))).substr(0, 3) + " " +
+                                                   FormatClockTime(*decision.Until)
+                                             : "all week";
+    const TExtraTime& extra = config.UserExtras[static_cast<size_t>(i)].ExtraTime;
+    if (decision.Allowed && extra.Until > nowSeconds) extraTimes += "Extra time:  " + user + " until " + extra.Text + "\n";
+    out << Column(user, 16) << Column(decision.Allowed ? "allowed" : "restricted", 12) << Column(until, 12)
         << Column(LogonHoursText(ReadAccount(run.Platform.Accounts, user)), 13)
         << (seen.IndexOf(user) >= 0 ? "yes" : "no") << "\n";
   }

@@ -8,6 +8,7 @@
 #include "ctl/command_context.h"
 #include "ctl/usage_error.h"
 #include "ctl/week.h"
+#include "engine/decision.h"
 #include "engine/time_rules.h"
 #include "winsys/config_writer.h"
 #include "winsys/registry.h"
@@ -121,7 +122,8 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
     if (words.size() != 2) throw EUsageError("usage: nortavelctl grant USER 30m|2h|until HH:MM (run nortavelctl help grant)");
     const int64_t duration = ParseDuration(words[1]);
     // Extra time adds to the time the user has anyway, extra time given before included.
-    const int64_t from = AllowedTimeEnd(config, user, now, kWeek).value_or(now);
+    const TDecision decision = DecideFor(config, config.RestrictedUsers.IndexOf(user), now, kWeek);
+    const int64_t from = decision.Allowed ? decision.Until.value_or(now) : now;
     until = from + duration;
     until = (until + kMinute - 1) / kMinute * kMinute;
   }

@@ -3,16 +3,12 @@
 #include <exception>
 #include <utility>
 
-#include "common/calendar.h"
 #include "common/debug_level.h"
 #include "common/protocol.h"
 #include "diag/messages.h"
-#include "engine/time_rules.h"
-#include "winsys/accounts.h"
+#include "engine/weak_spots.h"
 #include "winsys/configuration.h"
 #include "winsys/sessions.h"
-#include "winsys/time_zones.h"
-#include "winsys/user_messages.h"
 
 TNortavelFree* NortavelFree = nullptr;
 
@@ -31,7 +27,8 @@ TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
     : TService(platform.ServiceRuntime),
       Timer1(platform.Timers),
       DiagLog(platform.LogFiles, platform.Clock),
-      Platform(platform) {
+      Platform(platform),
+      Enforcement(TEnforcementPlatform{platform.Clock, platform.Registry, platform.Accounts, platform.Sessions}) {
   Name = kServiceName;
   DisplayName = kServiceDisplayName;
   AllowPause = false;
@@ -61,13 +58,7 @@ void TNortavelFree::ServiceStart(TService*, bool&) {
   LinkReported = false;
   LoadConfiguration();
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStarted);
-  WarnOfWeakSpots();
-}
-
-void TNortavelFree::WarnOfWeakSpots() {
-  if (Platform.Processes.RunsUnderWow64()) Warn(kMsgWow64Service);
-  if (Platform.LogFiles.OthersMayWriteFolder(AppPath) == TFolderAccess::OthersMayWrite)
-    Warn(kMsgOpenLogFolder + AppPath + kMsgOpenLogFolderAdvice);
+  for (const std::string& text : FindWeakSpots(Platform.Processes, Platform.LogFiles, AppPath)) Warn(text);
 }
 
 void TNortavelFree::Warn(const std::string& text) {
@@ -166,76 +157,12 @@ void TNortavelFree::ReleaseLists() {
   DiagLog.LogLines.Clear();
   RestrictedUsers.Clear();
   UserRules.clear();
-  ExtraTime.clear();
+  UserExtras.clear();
   SeenAccounts.Clear();
   Released = true;
 }
 
-void TNortavelFree::EnforceRestrictions() {
-  ReportZoneDifference();
-  // The count is read again before each user: the loop never caches it.
-  for (int i = 0; i < RestrictedUsers.Count(); ++i) {
-    const std::string user = RestrictedUsers[i];
-    const bool restricted = IsRestrictedNow(user) && !InExtraTime(i);
-    bool seen = false;
-    if (restricted) {
-      if (LevelAdmits(DebugLevel, 2)) Log(kMsgFoundRestrictedUser + user);
-      if (SeenAccounts.IndexOf(user) >= 0) {
-        if (LevelAdmits(DebugLevel, 1)) Log(kMsgUserLoggedIn);
-        seen = true;
-      }
-    }
-    SetAccountLogonHours(user, restricted);
-    if (seen) ShutdownComputer();
-  }
-  if (WarnMinutes > 0) WarnOfTimeEnding();
-}
-
-TZoneClock TNortavelFree::RuleClock() { return TZoneClock(Platform.Clock, FixedZone ? &*FixedZone : nullptr); }
-
-bool TNortavelFree::InExtraTime(int position) {
-  // By position, which the lists share: a lookup by name would add another
-  // search of the whole list for every restricted user.
-  if (position < 0 || position >= static_cast<int>(ExtraTime.size())) return false;
-  const TExtraTime& extra = ExtraTime[static_cast<size_t>(position)];
-  if (extra.Until == 0 || SecondsOf(RuleClock().LocalNow()) >= extra.Until) return false;
-  if (LevelAdmits(DebugLevel, 2))
-    Log(kMsgExtraTime + RestrictedUsers[position] + kMsgExtraTimeUntil + extra.Text);
-  return true;
-}
-
-void TNortavelFree::WarnOfTimeEnding() {
-  const int64_t now = SecondsOf(RuleClock().LocalNow());
-  for (int i = 0; i < RestrictedUsers.Count(); ++i) {
-    const std::string user = RestrictedUsers[i];
-    if (SeenAccounts.IndexOf(user) < 0) continue;
-    const std::optional<int64_t> end = AllowedTimeEnd(*this, user, now, int64_t{WarnMinutes} * 60);
-    if (!end) continue;
-    const auto warned = WarnedOf.find(user);
-    if (warned != WarnedOf.end() && warned->second == *end) continue;
-    const TMessageOutcome outcome =
-        ShowUserMessage(DebugLevel, Platform.Sessions, *this, user, kMsgWarningCaption,
-                        kMsgTimeEndsPrefix + FormatClockTime(*end) + kMsgTimeEndsSuffix);
-    // Not at the screen: the next pass tries again, as long as the time is near.
-    // Sessions that cannot be listed were logged, and are not tried every pass.
-    if (outcome.Listed && outcome.Sessions == 0) continue;
-    WarnedOf[user] = *end;
-    if (outcome.Shown > 0 && LevelAdmits(DebugLevel, 2)) Log(kMsgWarningSent + user);
-  }
-}
-
-void TNortavelFree::ReportZoneDifference() {
-  if (!FixedZone) return;
-  const std::string computer = ReadComputerTimeZone(Platform.Registry);
-  if (computer.empty() || PlatformSameText(computer, FixedZone->Name)) {
-    ZoneReported.clear();
-    return;
-  }
-  const std::string reported = computer + kMsgZoneDiffersFixed + FixedZone->Name;
-  if (reported == ZoneReported) return;
-  ZoneReported = reported;
-  if (LevelAdmits(DebugLevel, 1)) Log(kMsgZoneDiffers + reported);
-}
+void TNortavelFree::EnforceRestrictions() { Enforcement.Run(*this, *this); }
 
 bool TNortavelFree::LoadConfiguration() {
   // Read into a copy and adopt it only whole: a value of the wrong type in one
@@ -250,17 +177,6 @@ bool TNortavelFree::LoadConfiguration() {
 void TNortavelFree::CollectSeenAccounts() {
   ::CollectSeenAccounts(SeenAccounts, DebugLevel, Platform.Processes, *this);
 }
-
-bool TNortavelFree::IsRestrictedNow(const std::string& user) {
-  TZoneClock clock = RuleClock();
-  return ::IsRestrictedNow(*this, clock, *this, user);
-}
-
-void TNortavelFree::SetAccountLogonHours(const std::string& user, bool block) {
-  ::SetAccountLogonHours(DebugLevel, Platform.Accounts, *this, user, block);
-}
-
-bool TNortavelFree::ShutdownComputer() { return ::ShutdownComputer(DebugLevel, Platform.Accounts, *this); }
 
 void TNortavelFree::Log(const std::string& message) { DiagLog.Log(message); }
 

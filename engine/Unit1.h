@@ -9,14 +9,13 @@
 // holds it while waiting for another thread.
 
 #include <atomic>
-#include <map>
 #include <mutex>
 #include <string>
 
 #include "common/clock.h"
 #include "common/log_sink.h"
-#include "common/time_zone.h"
 #include "diag/diagnostic_log.h"
+#include "engine/enforcement.h"
 #include "engine/engine_state.h"
 #include "svcmgr/service.h"
 #include "svcmgr/timer.h"
@@ -60,17 +59,15 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
 
   TServiceControlEntry GetControlEntry() override;
 
-  // The subsystems' operations on this module's state. Virtual so that tests can
-  // count and order them; each runs under ModuleLock, taken by its caller.
-  virtual bool LoadConfiguration();
-  virtual void CollectSeenAccounts();
-  virtual void EnforceRestrictions();
-  virtual bool IsRestrictedNow(const std::string& user);
-  virtual void SetAccountLogonHours(const std::string& user, bool block);
-  virtual bool ShutdownComputer();
+  // The subsystems' operations on this module's state; each runs under
+  // ModuleLock, taken by its caller.
+  bool LoadConfiguration();
+  void CollectSeenAccounts();
+  // The enforcement pass (engine/enforcement.h).
+  void EnforceRestrictions();
   void Log(const std::string& message) override;
   void FlushLog() override;
-  virtual void TrimLogFile();
+  void TrimLogFile();
 
   // True once the shutdown or destroy handler has released the lists; a late
   // tick and a later handler then leave them alone.
@@ -87,30 +84,13 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
  private:
   void FlushAndTrim();
   void ReleaseLists();
-  // The time the rules use: the fixed zone's when TimeZone names one, the
-  // computer's local time otherwise.
-  TZoneClock RuleClock();
-  // Whether the extra time of the user at position lets them use the computer
-  // now (logged at level 2).
-  bool InExtraTime(int position);
-  // Shows each restricted user at the screen, once per coming restricted time,
-  // that their time ends within WarnMinutes.
-  void WarnOfTimeEnding();
-  // Says at level 1, once per change, that the computer's zone is not the fixed one.
-  void ReportZoneDifference();
-  // Warns, in the log at level 1 and in the event log, of what lets the
-  // restrictions be escaped: 64-bit programs a 32-bit service cannot see, a log
-  // folder that others may write.
-  void WarnOfWeakSpots();
+  // Warns, in the log at level 1 and in the event log.
   void Warn(const std::string& text);
   // Reports a log file refused as a link in the event log, once per start.
   void ReportRefusedLink();
+  TEnforcement Enforcement;
   bool Released = false;
   bool LinkReported = false;
-  // Per user, the start of the restricted time already warned of.
-  std::map<std::string, int64_t> WarnedOf;
-  // The computer's zone last reported as differing from the fixed one.
-  std::string ZoneReported;
   // Set on the service thread, taken by the next tick on the main thread.
   std::atomic<bool> ReloadRequested{false};
 };

@@ -3,7 +3,6 @@
 // anything else restricted; Time1 (index 0) is Monday, Time7 (index 6) Sunday.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "common/clock.h"
@@ -23,22 +22,9 @@ std::string RuleOfTheDay(const TConfiguration& state, const std::string& user, i
 // rule too short to have one does not restrict it.
 bool RuleRestricts(const std::string& rule, int slot);
 
-// Whether the user is inside a restricted half hour now. Reads the clock once.
-// At level 3 and up logs "Checking user:" and the trace line. A rule too short
-// to answer (or missing) answers "not restricted" and logs that gap at level 2,
-// where the configuration read is logged too.
+// Whether the user may not use the computer now: the decision (engine/decision.h)
+// at the time the clock reads once, with its log lines. At level 3 and up logs
+// "Checking user:" and the trace line; a rule too short to answer (or missing)
+// answers "not restricted" and logs that gap at level 2, where the
+// configuration read is logged too.
 bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user);
-
-// The user's extra time; Until 0 when none or unreadable.
-TExtraTime ExtraTimeOf(const TConfiguration& state, const std::string& user);
-
-// Whether the user may use the computer at the time t (seconds) of the rules:
-// the rule allows that half hour, or extra time lasts beyond t.
-bool AllowedAt(const TConfiguration& state, const std::string& user, int64_t t);
-
-// The moment the allowed time that holds now ends: the start of the first
-// restricted half hour after now that extra time does not cover, or the end of
-// the extra time inside a restricted half hour. Looks at most horizon seconds
-// ahead; nullopt when the user is not allowed at now or stays allowed beyond.
-std::optional<int64_t> AllowedTimeEnd(const TConfiguration& state, const std::string& user, int64_t now,
-                                      int64_t horizon);

@@ -148,7 +148,9 @@ void ReadRestrictedUsers(TConfiguration& state, const TLoad& load) {
     // position i of UserRules still belongs to position i of RestrictedUsers.
     const bool opened = registry.OpenForReading(restrictionsKey + user);
     state.UserRules.push_back(opened ? ReadDayRules(state, registry, load.Log) : TStringList());
-    state.ExtraTime.push_back(opened ? ReadExtraTime(state, registry, load.Log, user) : TExtraTime());
+    TUserExtras extras;
+    if (opened) extras.ExtraTime = ReadExtraTime(state, registry, load.Log, user);
+    state.UserExtras.push_back(std::move(extras));
     registry.Close();
   }
 }
@@ -175,5 +177,5 @@ bool LoadConfiguration(TConfiguration& state, TRegistryApi& api, const TConfigLo
 void ClearConfiguration(TConfiguration& state) {
   state.RestrictedUsers.Clear();
   state.UserRules.clear();
-  state.ExtraTime.clear();
+  state.UserExtras.clear();
 }

@@ -20,13 +20,19 @@ struct TExtraTime {
   int64_t Until = 0;  // seconds (common/calendar.h); 0: none
 };
 
+// What a restricted user's key holds beyond the day rules. Each addition is a
+// field here, so a user's data stays in one record however many there are.
+struct TUserExtras {
+  TExtraTime ExtraTime;
+};
+
 // What one load of the registry gives the service.
 struct TConfiguration {
   int32_t DebugLevel = 2;              // log level; see LevelAdmits
   std::string AppPath;                 // log folder: empty or ending in a backslash
   TStringList RestrictedUsers;         // configured user names, in registry order
   std::vector<TStringList> UserRules;  // per restricted user, its day rules (Time1 first)
-  std::vector<TExtraTime> ExtraTime;   // per restricted user, parallel to UserRules
+  std::vector<TUserExtras> UserExtras; // per restricted user, parallel to UserRules
   int32_t WarnMinutes = 0;             // warn this long before the power-off; 0: never
   std::string TimeZoneName;            // TimeZone as stored; empty: the computer's local time
   std::optional<TTimeZone> FixedZone;  // the zone TimeZone names, when the database has it
@@ -63,5 +69,5 @@ struct TConfigLocation {
 bool LoadConfiguration(TConfiguration& config, TRegistryApi& registry, const TConfigLocation& location,
                        TLogSink& log, TLeadByteTest isLeadByte = &PlatformIsLeadByte);
 
-// Empties RestrictedUsers, UserRules and ExtraTime.
+// Empties RestrictedUsers, UserRules and UserExtras.
 void ClearConfiguration(TConfiguration& config);

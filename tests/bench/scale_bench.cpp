@@ -111,9 +111,9 @@ void BM_PassThousandUsersWithExtras(benchmark::State& bench) {
   module.WarnMinutes = 60;
   module.FixedZone = TTimeZone();
   module.FixedZone->Name = "UTC";
-  for (TExtraTime& extra : module.ExtraTime) {
-    extra.Text = "2099-12-31 23:59";
-    ParseMinuteStamp(extra.Text, extra.Until);
+  for (TUserExtras& extras : module.UserExtras) {
+    extras.ExtraTime.Text = "2099-12-31 23:59";
+    ParseMinuteStamp(extras.ExtraTime.Text, extras.ExtraTime.Until);
   }
   for (int i = 0; i < 20; ++i) module.SeenAccounts.Add(UserName(i * 50));
   fakes.Clock.Set(2, 21, 10);

@@ -433,12 +433,12 @@ TEST_F(ConfigTest, ExtraTimeIsReadPerUserAndAnUnreadableOneIsLoggedAndIgnored) {
   Fake.SetString(kUsers + "\\Bert", "AllowUntil", "tonight");
   Fake.SetDword(kUsers + "\\Dora", "AllowUntil", 5);
   EXPECT_EQ(Load(), "");
-  ASSERT_EQ(State.ExtraTime.size(), 4u);
-  EXPECT_EQ(State.ExtraTime[0].Text, "2026-12-07 21:15");
-  EXPECT_EQ(State.ExtraTime[0].Until % 86400, (21 * 60 + 15) * 60);
-  EXPECT_EQ(State.ExtraTime[1].Until, 0);
-  EXPECT_EQ(State.ExtraTime[2].Until, 0);
-  EXPECT_EQ(State.ExtraTime[2].Text, "");
+  ASSERT_EQ(State.UserExtras.size(), 4u);
+  EXPECT_EQ(State.UserExtras[0].ExtraTime.Text, "2026-12-07 21:15");
+  EXPECT_EQ(State.UserExtras[0].ExtraTime.Until % 86400, (21 * 60 + 15) * 60);
+  EXPECT_EQ(State.UserExtras[1].ExtraTime.Until, 0);
+  EXPECT_EQ(State.UserExtras[2].ExtraTime.Until, 0);
+  EXPECT_EQ(State.UserExtras[2].ExtraTime.Text, "");
   EXPECT_EQ(Log.Messages,
             (std::vector<std::string>{
                 "ERROR:Extra time ignored, AllowUntil is not YYYY-MM-DD HH:MM for user: Bert AllowUntil=tonight",

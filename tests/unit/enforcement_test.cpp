@@ -1,95 +1,97 @@
+// The enforcement pass of the real module on the fakes: what reaches the log,
+// the accounts and the power-off, from rules that restrict or allow the whole day.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <map>
+#include <sstream>
 
+#include "diag/diagnostic_log.h"
 #include "diag/messages.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace {
 
-using Calls = std::vector<std::string>;
+using Lines = std::vector<std::string>;
 
-// A module whose rule evaluation is scripted per user and whose log is a journal;
-// lock-out and power-off run for real against the recording account double.
-class TEnforcingModule : public TNortavelFree {
- public:
-  explicit TEnforcingModule(TFakePlatform& platform) : TNortavelFree(platform.View()) {}
-
-  bool LoadConfiguration() override { return true; }
-  bool IsRestrictedNow(const std::string& user) override {
-    Journal.push_back("check " + user);
-    if (OnCheck) OnCheck(user);
-    return Restricted[user];
-  }
-  void SetAccountLogonHours(const std::string& user, bool block) override {
-    Journal.push_back((block ? "lock " : "unlock ") + user);
-    TNortavelFree::SetAccountLogonHours(user, block);
-  }
-  bool ShutdownComputer() override {
-    Journal.push_back("shutdown");
-    return TNortavelFree::ShutdownComputer();
-  }
-  void Log(const std::string& message) override { Journal.push_back("log " + message); }
-  void FlushLog() override { Journal.push_back("flush"); }
-
-  std::map<std::string, bool> Restricted;
-  std::function<void(const std::string&)> OnCheck;
-  Calls Journal;
-};
+const std::string kRestricted(48, '1');
+const std::string kAllowed(48, '0');
 
 class EnforcementTest : public ::testing::Test {
  protected:
-  void Users(std::initializer_list<const char*> users) {
-    for (const char* user : users) Module.RestrictedUsers.Add(user);
+  EnforcementTest() {
+    Module.DebugLevel = 2;
+    Module.AppPath = "C:\\Logs\\";
+    Platform.Clock.Set(DateTimeOf(2026, 12, 8, 21, 10, 0, 2));  // Tuesday 21:10: position 42 of Time2
   }
-  Calls Requests() const {
-    Calls requests;
-    for (const std::string& call : Platform.Accounts.Calls)
-      if (call.rfind("ExitWindowsEx", 0) == 0) requests.push_back(call);
-    return requests;
+  // Each user restricted (all day, every day) or allowed.
+  void Users(std::initializer_list<std::pair<const char*, bool>> users) {
+    for (const auto& [user, restricted] : users) {
+      Module.RestrictedUsers.Add(user);
+      Module.UserRules.emplace_back();
+      for (int day = 0; day < 7; ++day) Module.UserRules.back().Add(restricted ? kRestricted : kAllowed);
+    }
+  }
+  // Every line the module logged, written out by a flush or still buffered,
+  // without timestamps; the log is emptied.
+  Lines TakeLog() {
+    Lines lines;
+    std::istringstream file(Platform.LogFiles.Data("C:\\Logs\\" + std::string(kLogFileName)));
+    for (std::string line; std::getline(file, line);) lines.push_back(Text(line));
+    for (const std::string& line : Module.DiagLog.LogLines) lines.push_back(Text(line));
+    Platform.LogFiles.Files.clear();
+    Module.DiagLog.LogLines.Clear();
+    return lines;
+  }
+  static std::string Text(std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line.substr(line.find(" ] ") + 3);
+  }
+  // The account updates in order: "lock anna" or "unlock anna".
+  Lines Updates() const {
+    Lines updates;
+    for (const auto& update : Platform.Accounts.Updates)
+      updates.push_back((update.Hours == std::vector<uint8_t>(21, 0) ? "lock " : "unlock ") + update.User);
+    return updates;
+  }
+  size_t PowerOffs() const {
+    return static_cast<size_t>(std::count_if(Platform.Accounts.Calls.begin(), Platform.Accounts.Calls.end(),
+                                             [](const std::string& c) { return c.rfind("ExitWindowsEx", 0) == 0; }));
   }
 
   TFakePlatform Platform;
-  TEnforcingModule Module{Platform};
+  TNortavelFree Module{Platform.View()};
 };
 
 TEST_F(EnforcementTest, NoRestrictedUsersDoesNothing) {
   Module.SeenAccounts.Add("anna");
+  Module.DebugLevel = 4;
   Module.EnforceRestrictions();
-  EXPECT_TRUE(Module.Journal.empty());
+  EXPECT_TRUE(TakeLog().empty());
   EXPECT_TRUE(Platform.Accounts.Calls.empty());
 }
 
 TEST_F(EnforcementTest, UserNeverSeenIsLockedOrUnlockedButNeverPoweredOff) {
-  Users({"anna"});
-  Module.Restricted["anna"] = true;
+  Users({{"anna", true}});
   Module.EnforceRestrictions();
-  EXPECT_EQ(Module.Journal, (Calls{"check anna", "log FILTER: found user with time restrictions:anna", "lock anna",
-                                   "log User account successfully blocked: anna"}));
+  EXPECT_EQ(TakeLog(), (Lines{"FILTER: found user with time restrictions:anna", "User account successfully blocked: anna"}));
 
-  Module.Journal.clear();
-  Module.Restricted["anna"] = false;
+  Module.UserRules[0] = TStringList();
+  for (int day = 0; day < 7; ++day) Module.UserRules[0].Add(kAllowed);
   Module.EnforceRestrictions();
-  EXPECT_EQ(Module.Journal, (Calls{"check anna", "unlock anna", "log User account successfully unblocked: anna"}));
-  EXPECT_TRUE(Requests().empty());
-  ASSERT_EQ(Platform.Accounts.Updates.size(), 2u);
-  EXPECT_EQ(Platform.Accounts.Updates[0].Hours, std::vector<uint8_t>(21, 0x00));
-  EXPECT_EQ(Platform.Accounts.Updates[1].Hours, std::vector<uint8_t>(21, 0xFF));
+  EXPECT_EQ(TakeLog(), (Lines{"User account successfully unblocked: anna"}));
+  EXPECT_EQ(Updates(), (Lines{"lock anna", "unlock anna"}));
+  EXPECT_EQ(PowerOffs(), 0u);
 }
 
 TEST_F(EnforcementTest, SeenUserIsLockedBeforeThePowerOffIsRequested) {
-  Users({"anna"});
+  Users({{"anna", true}});
   Module.SeenAccounts.Add("anna");  // seen earlier, logged off since: still seen
-  Module.Restricted["anna"] = true;
   Module.EnforceRestrictions();
-  EXPECT_EQ(Module.Journal,
-            (Calls{"check anna", "log FILTER: found user with time restrictions:anna",
-                   "log FILTER: User logged in, invoking shutdown", "lock anna",
-                   "log User account successfully blocked: anna", "shutdown", "log Shutting down computer", "flush"}));
+  EXPECT_EQ(TakeLog(), (Lines{"FILTER: found user with time restrictions:anna",
+                              "FILTER: User logged in, invoking shutdown", "User account successfully blocked: anna",
+                              "Shutting down computer"}));
   // The account update reached the system before the power-off request.
-  const Calls& system = Platform.Accounts.Calls;
+  const Lines& system = Platform.Accounts.Calls;
   const auto update = std::find(system.begin(), system.end(), "NetUserSetInfo(null,anna,1020)");
   const auto request = std::find(system.begin(), system.end(), "ExitWindowsEx(0xc,0x80000000)");
   ASSERT_NE(update, system.end());
@@ -98,106 +100,75 @@ TEST_F(EnforcementTest, SeenUserIsLockedBeforeThePowerOffIsRequested) {
 }
 
 TEST_F(EnforcementTest, AllowedUserWhoIsLoggedOnIsOnlyUnlocked) {
-  Users({"anna"});
+  Users({{"anna", false}});
   Module.SeenAccounts.Add("anna");
-  for (int level : {4, 1}) {
-    Module.DebugLevel = level;
-    Module.Journal.clear();
-    Module.EnforceRestrictions();
-    Calls expected{"check anna", "unlock anna"};
-    if (level >= 2) expected.push_back("log User account successfully unblocked: anna");
-    EXPECT_EQ(Module.Journal, expected);
-  }
-  EXPECT_TRUE(Requests().empty());
+  Module.DebugLevel = 4;
+  Module.EnforceRestrictions();
+  EXPECT_EQ(TakeLog(), (Lines{"Checking user:anna", "Time control check: day=1 position[42]=0 rule=" + kAllowed,
+                              "User account successfully unblocked: anna"}));
+  Module.DebugLevel = 1;
+  Module.EnforceRestrictions();
+  EXPECT_TRUE(TakeLog().empty());
+  EXPECT_EQ(Updates(), (Lines{"unlock anna", "unlock anna"}));
+  EXPECT_EQ(PowerOffs(), 0u);
 }
 
 TEST_F(EnforcementTest, LevelOneLogsOnlyTheLoggedInLineAndLevelZeroNothing) {
-  Users({"anna"});
+  Users({{"anna", true}});
   Module.SeenAccounts.Add("anna");
-  Module.Restricted["anna"] = true;
   Module.DebugLevel = 1;
   Module.EnforceRestrictions();
-  EXPECT_EQ(Module.Journal,
-            (Calls{"check anna", "log FILTER: User logged in, invoking shutdown", "lock anna", "shutdown", "flush"}));
+  EXPECT_EQ(TakeLog(), (Lines{"FILTER: User logged in, invoking shutdown"}));
 
   Module.DebugLevel = 0;
-  Module.Journal.clear();
   Module.EnforceRestrictions();
-  EXPECT_EQ(Module.Journal, (Calls{"check anna", "lock anna", "shutdown", "flush"}));
-  EXPECT_EQ(Requests().size(), 2u);
+  EXPECT_TRUE(TakeLog().empty());
+  EXPECT_EQ(Updates(), (Lines{"lock anna", "lock anna"}));
+  EXPECT_EQ(PowerOffs(), 2u);
 }
 
 TEST_F(EnforcementTest, SeenNameInCapitalsMatchesTheConfiguredName) {
-  Users({"anna"});
+  Users({{"anna", true}});
   Module.SeenAccounts.Add("ANNA");
-  Module.Restricted["anna"] = true;
   Module.EnforceRestrictions();
-  EXPECT_EQ(Requests().size(), 1u);
+  EXPECT_EQ(PowerOffs(), 1u);
 }
 
 TEST_F(EnforcementTest, EveryUserIsVisitedAndEachSeenRestrictedOneRequestsAPowerOff) {
-  Users({"anna", "bert", "carl", "dora"});
+  Users({{"anna", true}, {"bert", true}, {"carl", true}, {"dora", false}});
   Module.SeenAccounts.Add("anna");
   Module.SeenAccounts.Add("carl");
   Module.SeenAccounts.Add("dora");
-  Module.Restricted = {{"anna", true}, {"bert", true}, {"carl", true}, {"dora", false}};
   Platform.Accounts.ExitAccepted = false;  // a refused request does not stop the pass
   Module.DebugLevel = 0;
   Module.EnforceRestrictions();
-  EXPECT_EQ(Module.Journal, (Calls{"check anna", "lock anna", "shutdown", "flush", "check bert", "lock bert",
-                                   "check carl", "lock carl", "shutdown", "flush", "check dora", "unlock dora"}));
-  EXPECT_EQ(Requests().size(), 2u);
+  EXPECT_EQ(Updates(), (Lines{"lock anna", "lock bert", "lock carl", "unlock dora"}));
+  EXPECT_EQ(PowerOffs(), 2u);
 }
 
 TEST_F(EnforcementTest, MissingShutdownPrivilegeDoesNotStopThePass) {
-  Users({"anna", "bert"});
+  Users({{"anna", true}, {"bert", true}});
   Module.SeenAccounts.Add("anna");
-  Module.Restricted = {{"anna", true}, {"bert", true}};
   Platform.Accounts.AdjustError = 1300;  // ERROR_NOT_ALL_ASSIGNED
   Module.DebugLevel = 3;
   Module.EnforceRestrictions();
-  EXPECT_EQ(Module.Journal,
-            (Calls{"check anna", "log FILTER: found user with time restrictions:anna",
-                   "log FILTER: User logged in, invoking shutdown", "lock anna",
-                   "log User account successfully blocked: anna", "shutdown",
-                   "log Unable to adjust token privilege for shutdown", "check bert",
-                   "log FILTER: found user with time restrictions:bert", "lock bert",
-                   "log User account successfully blocked: bert"}));
-  EXPECT_TRUE(Requests().empty());
-}
-
-TEST_F(EnforcementTest, CountIsReadAgainBeforeEachUser) {
-  Users({"anna", "bert"});
-  Module.DebugLevel = 0;
-  Module.OnCheck = [this](const std::string& user) {
-    if (user == "anna") Module.RestrictedUsers.Add("carl");
-    if (user == "carl") Module.RestrictedUsers.Delete(3);  // a user added behind carl is dropped again
-    if (user == "bert") Module.RestrictedUsers.Add("dora");
-  };
-  Module.EnforceRestrictions();
-  EXPECT_EQ(Module.Journal, (Calls{"check anna", "unlock anna", "check bert", "unlock bert", "check carl",
-                                   "unlock carl"}));
-}
-
-TEST_F(EnforcementTest, FailingEvaluationEndsThePassAtThatUser) {
-  Users({"anna", "bert"});
-  Module.DebugLevel = 0;
-  Module.OnCheck = [](const std::string& user) {
-    if (user == "anna") throw Exception("no rule");
-  };
-  EXPECT_THROW(Module.EnforceRestrictions(), Exception);
-  EXPECT_EQ(Module.Journal, Calls{"check anna"});
-  EXPECT_TRUE(Platform.Accounts.Calls.empty());
+  const std::string trace = "Time control check: day=1 position[42]=1 rule=" + kRestricted;
+  EXPECT_EQ(TakeLog(), (Lines{"Checking user:anna", trace, "FILTER: found user with time restrictions:anna",
+                              "FILTER: User logged in, invoking shutdown", "User account successfully blocked: anna",
+                              "Unable to adjust token privilege for shutdown", "Checking user:bert", trace,
+                              "FILTER: found user with time restrictions:bert",
+                              "User account successfully blocked: bert"}));
+  EXPECT_EQ(Updates(), (Lines{"lock anna", "lock bert"}));
+  EXPECT_EQ(PowerOffs(), 0u);
 }
 
 TEST_F(EnforcementTest, TickSeesTheProcessOwnerAndPowersOffInTheSamePass) {
-  Users({"anna"});
-  Module.Restricted["anna"] = true;
+  Users({{"anna", true}});
   Platform.Processes.Add(4, "system").FailAt = TProcessStep::Modules;
   Platform.Processes.Add(1200, "Anna");
   Module.Timer1Timer(&Module.Timer1);
-  EXPECT_EQ(Module.SeenAccounts.Items(), Calls{"Anna"});
-  EXPECT_EQ(Requests().size(), 1u);
+  EXPECT_EQ(Module.SeenAccounts.Items(), Lines{"Anna"});
+  EXPECT_EQ(PowerOffs(), 1u);
   EXPECT_TRUE(Platform.Processes.Outstanding().empty());
 }
 

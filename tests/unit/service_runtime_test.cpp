@@ -18,22 +18,29 @@
 #include "common/system_error.h"
 #include "diag/messages.h"
 #include "svcmgr/thread.h"
-#include "tests/fakes/counting_module.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace {
 
 using State = TServiceState;
 
-// The module with its subsystems recorded, a log trim that can be made to fail,
-// and a configuration load that can be made to raise.
-class TRuntimeModule : public TCountingModule {
+// The real module on the fakes, its log lines and flushes recorded as they come
+// (the handlers say which of them ran), and a flush that can be made to fail
+// once, as a log folder gone at stop would make it.
+class TRuntimeModule : public TNortavelFree {
  public:
-  explicit TRuntimeModule(TFakePlatform& platform) : TCountingModule(platform) {}
-  void TrimLogFile() override {
-    TCountingModule::TrimLogFile();
-    if (FailTrim) throw Exception("log folder gone");
+  explicit TRuntimeModule(TFakePlatform& platform) : TNortavelFree(platform.View()) {}
+  void Log(const std::string& message) override {
+    Calls.push_back("log " + message);
+    TNortavelFree::Log(message);
   }
-  std::atomic<bool> FailTrim{false};
+  void FlushLog() override {
+    Calls.push_back("flush");
+    if (FailFlushOnce.exchange(false)) throw Exception("log folder gone");
+    TNortavelFree::FlushLog();
+  }
+  std::vector<std::string> Calls;
+  std::atomic<bool> FailFlushOnce{false};
 };
 
 // Lets a test hold the service thread inside a handler until it opens the gate.
@@ -105,7 +112,7 @@ class ServiceRuntimeTest : public ::testing::Test {
   void TearDown() override {
     // A test that failed half-way leaves the service running: stop it.
     if (ServiceMain.joinable()) {
-      Module.FailTrim = false;
+      Module.FailFlushOnce = false;
       Runtime.Control(kControlStop);
       ServiceMain.join();
     }
@@ -252,7 +259,7 @@ TEST_F(ServiceRuntimeTest, ShutdownQueuedBehindStopIsHandledByTheDrainAfterTheTi
 
 TEST_F(ServiceRuntimeTest, FailingServiceStopReportsRunningAgainAndTheServiceTicksOn) {
   StartAndWaitRunning();
-  Module.FailTrim = true;
+  Module.FailFlushOnce = true;
   Runtime.Control(kControlStop);
   Barrier();
 
@@ -270,7 +277,6 @@ TEST_F(ServiceRuntimeTest, FailingServiceStopReportsRunningAgainAndTheServiceTic
   EXPECT_EQ(Module.Calls.back(), "flush");
 
   // A later stop goes through.
-  Module.FailTrim = false;
   Runtime.Control(kControlStop);
   WaitServiceEnd();
   EXPECT_EQ(Runtime.Reports().back(), kStopped);
@@ -279,7 +285,7 @@ TEST_F(ServiceRuntimeTest, FailingServiceStopReportsRunningAgainAndTheServiceTic
 
 TEST_F(ServiceRuntimeTest, FailingServiceShutdownStillStops) {
   StartAndWaitRunning();
-  Module.FailTrim = true;
+  Module.FailFlushOnce = true;
   Runtime.Control(kControlShutdown);
   WaitServiceEnd();
 
@@ -298,7 +304,8 @@ struct StartFailure {
 class ServiceStartFailureTest : public ServiceRuntimeTest, public ::testing::WithParamInterface<StartFailure> {};
 
 TEST_P(ServiceStartFailureTest, ReportsTwoStartPendingThenStoppedWithExitCodeZero) {
-  Module.OnLoad = GetParam().Raise;
+  const std::function<void()> raise = GetParam().Raise;
+  Module.OnStart = [raise](TService*, bool&) { raise(); };
   StartService();
   WaitServiceEnd();
 

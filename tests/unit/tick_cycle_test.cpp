@@ -1,32 +1,75 @@
+// The module's tick schedule and lifecycle handlers on the fakes, seen from
+// outside: a reload reads the registry, session detection lists the processes,
+// the pass updates the accounts, the flush writes the log file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "diag/diagnostic_log.h"
 #include "diag/messages.h"
-#include "tests/fakes/counting_module.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace {
 
-std::vector<int> TicksWith(const std::vector<std::vector<std::string>>& ticks, const std::string& call) {
+const std::string kMain = "SOFTWARE\\Vrem\\NortavelFree";
+const std::string kAnna = kMain + "\\Time_restrictions\\anna";
+const std::string kLogFile = std::string("C:\\Logs\\") + kLogFileName;
+
+class TModule : public TNortavelFree {
+ public:
+  using TNortavelFree::HandleCustomControl;
+  using TNortavelFree::TNortavelFree;
+};
+
+std::vector<int> TicksWith(const std::vector<std::vector<std::string>>& ticks, const std::string& step) {
   std::vector<int> numbers;
   for (size_t i = 0; i < ticks.size(); ++i)
-    if (std::count(ticks[i].begin(), ticks[i].end(), call) > 0) numbers.push_back(static_cast<int>(i) + 1);
+    if (std::count(ticks[i].begin(), ticks[i].end(), step) > 0) numbers.push_back(static_cast<int>(i) + 1);
   return numbers;
 }
 
 class TickCycleTest : public ::testing::Test {
  protected:
+  TickCycleTest() {
+    Platform.Registry.SetDword(kMain, "Debug", 2);
+    Platform.Registry.SetString(kMain, "Path", "C:\\Logs");
+    Rule('1');
+  }
+  // anna's rules: every half hour of the week restricted ('1') or allowed ('0').
+  void Rule(char character) {
+    for (int day = 1; day <= 7; ++day)
+      Platform.Registry.SetString(kAnna, "Time" + std::to_string(day), std::string(48, character));
+  }
+  // Per tick, what it did: "load", "collect", "enforce", and "flush" when the
+  // line logged before the tick reached the file.
   std::vector<std::vector<std::string>> RunTicks(int count) {
     std::vector<std::vector<std::string>> ticks;
     for (int i = 0; i < count; ++i) {
-      Module.Calls.clear();
+      const size_t reads = Platform.Registry.Calls.size();
+      const size_t listings = Enumerations();
+      const size_t updates = Platform.Accounts.Updates.size();
+      const std::string marker = "tick " + std::to_string(++Ticked);
+      Module.Log(marker);
       Module.Timer1Timer(&Module.Timer1);
-      ticks.push_back(Module.Calls);
+      std::vector<std::string> steps;
+      if (Platform.Registry.Calls.size() > reads) steps.push_back("load");
+      if (Enumerations() > listings) steps.push_back("collect");
+      if (Platform.Accounts.Updates.size() > updates) steps.push_back("enforce");
+      if (Platform.LogFiles.Data(kLogFile).find(marker) != std::string::npos && Module.DiagLog.LogLines.Empty())
+        steps.push_back("flush");
+      ticks.push_back(steps);
     }
     return ticks;
   }
+  size_t Enumerations() const {
+    return static_cast<size_t>(std::count_if(Platform.Processes.Calls.begin(), Platform.Processes.Calls.end(),
+                                             [](const std::string& c) { return c.rfind("EnumProcesses", 0) == 0; }));
+  }
+  bool LastUpdateLocks() const { return Platform.Accounts.Updates.back().Hours == std::vector<uint8_t>(21, 0); }
+
   TFakePlatform Platform;
-  TCountingModule Module{Platform};
+  TModule Module{Platform.View()};
+  int Ticked = 0;
 };
 
 TEST_F(TickCycleTest, ConstructedStateMatchesTheDesign) {
@@ -48,31 +91,38 @@ TEST_F(TickCycleTest, ConstructedStateMatchesTheDesign) {
   for (const auto& call : Platform.Timers.TakeCalls()) EXPECT_EQ(call.rfind("set", 0), std::string::npos) << call;
 }
 
+TEST_F(TickCycleTest, HundredTwentyTicksGiveTwelvePassesAndTwoReloads) {
+  Module.LoadConfiguration();
+  const auto ticks = RunTicks(120);
+  EXPECT_EQ(TicksWith(ticks, "enforce"), (std::vector<int>{1, 11, 21, 31, 41, 51, 61, 71, 81, 91, 101, 111}));
+  EXPECT_EQ(TicksWith(ticks, "load"), (std::vector<int>{1, 61}));
+  EXPECT_EQ(TicksWith(ticks, "collect").size(), 120u);
+  EXPECT_EQ(TicksWith(ticks, "flush").size(), 120u);
+}
+
+TEST_F(TickCycleTest, TheScheduledReloadComesAfterThePassOfItsTick) {
+  Module.LoadConfiguration();
+  RunTicks(60);
+  Rule('0');
+  RunTicks(1);  // tick 61: the pass still judges by the rules read before
+  EXPECT_TRUE(LastUpdateLocks());
+  RunTicks(10);  // tick 71: by the rules the reload of tick 61 read
+  EXPECT_FALSE(LastUpdateLocks());
+}
+
 TEST_F(TickCycleTest, AReloadRequestReloadsBeforeThePassOfTheNextTickAndRestartsTheCycle) {
+  Module.LoadConfiguration();
   RunTicks(5);
   Module.HandleCustomControl(129);  // other user-defined codes do nothing
   EXPECT_TRUE(TicksWith(RunTicks(1), "load").empty());
+  Rule('0');
   Module.HandleCustomControl(128);
   const auto ticks = RunTicks(62);
   EXPECT_EQ(ticks[0], (std::vector<std::string>{"load", "collect", "enforce", "flush"}));
   EXPECT_EQ(TicksWith(ticks, "load"), (std::vector<int>{1, 61}));
   EXPECT_EQ(TicksWith(ticks, "enforce"), (std::vector<int>{1, 11, 21, 31, 41, 51, 61}));
-}
-
-TEST_F(TickCycleTest, HundredTwentyTicksGiveTwelvePassesAndTwoReloads) {
-  const auto ticks = RunTicks(120);
-  const std::vector<int> passes = TicksWith(ticks, "enforce");
-  const std::vector<int> reloads = TicksWith(ticks, "load");
-  EXPECT_EQ(passes, (std::vector<int>{1, 11, 21, 31, 41, 51, 61, 71, 81, 91, 101, 111}));
-  EXPECT_EQ(reloads, (std::vector<int>{1, 61}));
-  EXPECT_EQ(TicksWith(ticks, "collect").size(), 120u);
-  EXPECT_EQ(TicksWith(ticks, "flush").size(), 120u);
-}
-
-TEST_F(TickCycleTest, StepsRunInTheDesignedOrder) {
-  const auto ticks = RunTicks(2);
-  EXPECT_EQ(ticks[0], (std::vector<std::string>{"collect", "enforce", "load", "flush"}));
-  EXPECT_EQ(ticks[1], (std::vector<std::string>{"collect", "flush"}));
+  // The first pass after the request already judged by the new rules.
+  EXPECT_FALSE(Platform.Accounts.Updates[1].Hours == std::vector<uint8_t>(21, 0));
 }
 
 TEST_F(TickCycleTest, CounterRestartsAfterAReload) {
@@ -84,17 +134,17 @@ TEST_F(TickCycleTest, CounterRestartsAfterAReload) {
   EXPECT_EQ(Module.TickCount, 1);
 }
 
-TEST_F(TickCycleTest, FailingStepStillFlushesCountsAndReportsTheFirstError) {
-  Module.OnEnforce = [] { throw Exception("first"); };
-  Module.OnLoad = [] { throw ERegistryException("second"); };
-  Module.Calls.clear();
+TEST_F(TickCycleTest, AFailingReloadStillFlushesCountsAndReachesTheTimer) {
+  Module.LoadConfiguration();
+  Platform.Registry.SetString(kMain, "Debug", "two");  // the wrong type
+  Module.Log("before");
   try {
     Module.Timer1Timer(&Module.Timer1);
     FAIL() << "the tick's error must reach the timer's exception handling";
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.Message(), "first");
+  } catch (const ERegistryException&) {
   }
-  EXPECT_EQ(Module.Calls, (std::vector<std::string>{"collect", "enforce", "load", "flush"}));
+  EXPECT_NE(Platform.LogFiles.Data(kLogFile).find("before"), std::string::npos);
+  EXPECT_TRUE(LastUpdateLocks());  // the pass before the reload ran
   EXPECT_EQ(Module.TickCount, 1);
 }
 
@@ -104,7 +154,8 @@ TEST_F(TickCycleTest, StartResetsTheCounterAndLoads) {
   Module.ServiceStart(&Module, started);
   EXPECT_TRUE(started);
   EXPECT_EQ(Module.TickCount, 0);
-  EXPECT_EQ(Module.Calls, (std::vector<std::string>{"load"}));
+  EXPECT_EQ(Module.AppPath, "C:\\Logs\\");
+  EXPECT_EQ(Module.RestrictedUsers.Items(), std::vector<std::string>{"anna"});
 }
 
 struct LifecycleCase {
@@ -116,27 +167,26 @@ class LifecycleMessagesTest : public TickCycleTest, public ::testing::WithParamI
 
 TEST_P(LifecycleMessagesTest, FourMessagesAppearFromLevelThree) {
   const LifecycleCase c = GetParam();
-  Module.OnLoad = [this, c] { Module.DebugLevel = c.Level; };
+  Platform.Registry.SetDword(kMain, "Debug", static_cast<uint32_t>(c.Level));
   bool flag = true;
   Module.ServiceStart(&Module, flag);
   Module.ServiceStop(&Module, flag);
   Module.ServiceShutdown(&Module);
-  std::vector<std::string> expected{"load"};
-  if (c.Logged) expected.push_back("log Service started");
-  if (c.Logged) expected.push_back("log Service stopped");
-  expected.insert(expected.end(), {"flush", "trim"});
-  if (c.Logged) expected.push_back("log Service shutdown");
-  expected.insert(expected.end(), {"flush", "trim"});
-  EXPECT_EQ(Module.Calls, expected);
+  Module.ServiceDestroy(&Module);  // after a shutdown: says nothing more
+  std::string expected;
+  if (c.Logged) expected = "Service started|Service stopped|Service shutdown|";
+  std::string written;
+  const std::string& file = Platform.LogFiles.Data(kLogFile);
+  for (const char* message : {kMsgServiceStarted, kMsgServiceStopped, kMsgServiceShutdown, kMsgServiceDestroyed})
+    if (file.find(message) != std::string::npos) written += std::string(message) + "|";
+  EXPECT_EQ(written, expected);
 
   TFakePlatform other;
-  TCountingModule destroyed(other);
+  TModule destroyed(other.View());
   destroyed.DebugLevel = c.Level;
+  destroyed.AppPath = "C:\\Logs\\";
   destroyed.ServiceDestroy(&destroyed);
-  std::vector<std::string> destroyCalls;
-  if (c.Logged) destroyCalls.push_back("log Service destroyed");
-  destroyCalls.insert(destroyCalls.end(), {"flush", "trim"});
-  EXPECT_EQ(destroyed.Calls, destroyCalls);
+  EXPECT_EQ(other.LogFiles.Data(kLogFile).find(kMsgServiceDestroyed) != std::string::npos, c.Logged);
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, LifecycleMessagesTest,
@@ -163,9 +213,7 @@ TEST_F(TickCycleTest, StopEmptiesTheBufferButKeepsTheConfiguration) {
 }
 
 TEST_F(TickCycleTest, AfterShutdownLateTicksAndDestroyTouchNothing) {
-  Module.DebugLevel = 3;
-  Module.RestrictedUsers.Add("anna");
-  Module.UserRules.emplace_back();
+  Module.LoadConfiguration();
   Module.SeenAccounts.Add("anna");
   Module.ServiceShutdown(&Module);
   EXPECT_TRUE(Module.ListsReleased());
@@ -173,12 +221,17 @@ TEST_F(TickCycleTest, AfterShutdownLateTicksAndDestroyTouchNothing) {
   EXPECT_TRUE(Module.UserRules.empty());
   EXPECT_TRUE(Module.SeenAccounts.Empty());
 
-  Module.Calls.clear();
+  const size_t reads = Platform.Registry.Calls.size();
+  const std::string file = Platform.LogFiles.Data(kLogFile);
+  Module.DebugLevel = 4;
   Module.Timer1Timer(&Module.Timer1);
   Module.ServiceDestroy(&Module);
   bool stopped = true;
   Module.ServiceStop(&Module, stopped);
-  EXPECT_TRUE(Module.Calls.empty());
+  EXPECT_EQ(Platform.Registry.Calls.size(), reads);
+  EXPECT_TRUE(Platform.Processes.Calls.empty());
+  EXPECT_TRUE(Platform.Accounts.Calls.empty());
+  EXPECT_EQ(Platform.LogFiles.Data(kLogFile), file);
 }
 
 }  // namespace

@@ -11,24 +11,13 @@ namespace {
 // Its findings come from the sanitizers: ThreadSanitizer reports any access the
 // module's lock does not cover, AddressSanitizer any use of a released list; the
 // plain build only shows that nothing crashes or deadlocks.
-class TBusyModule : public TNortavelFree {
- public:
-  explicit TBusyModule(TFakePlatform& platform) : TNortavelFree(platform.View()) {}
-  bool LoadConfiguration() override {
-    RestrictedUsers.Clear();
-    UserRules.clear();
-    RestrictedUsers.Add("anna");
-    UserRules.emplace_back();
-    UserRules.back().Add(std::string(48, '1'));
-    return true;
-  }
-  void CollectSeenAccounts() override {
-    if (SeenAccounts.IndexOf("anna") < 0) SeenAccounts.Add("anna");
-  }
-  void SetAccountLogonHours(const std::string&, bool) override { ++Locks; }
-  bool ShutdownComputer() override { return true; }
-  int Locks = 0;
-};
+// The real module on the fakes: one restricted user, always restricted, who
+// owns a process, so that every pass locks and asks for a power-off.
+void Configure(TFakePlatform& platform) {
+  const std::string user = "SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\anna";
+  for (int day = 1; day <= 7; ++day) platform.Registry.SetString(user, "Time" + std::to_string(day), std::string(48, '1'));
+  platform.Processes.Add(1200, "anna");
+}
 
 TEST(TickStressTest, HundredThousandTicksRaceStopShutdownAndDestroyCleanly) {
   // 100,000 ticks in all, each round racing one handler against its ticks.
@@ -36,7 +25,9 @@ TEST(TickStressTest, HundredThousandTicksRaceStopShutdownAndDestroyCleanly) {
   constexpr int kTicksPerRound = 2500;
   for (int round = 0; round < kRounds; ++round) {
     TFakePlatform platform;
-    TBusyModule module(platform);
+    Configure(platform);
+    TNortavelFree module(platform.View());
+    module.LoadConfiguration();
     module.DebugLevel = 4;
     std::atomic<bool> go{false};
     std::thread ticker([&] {

@@ -35,14 +35,15 @@ class TimeExtrasTest : public ::testing::Test {
     Module.RestrictedUsers.Add("anna");
     Module.UserRules.push_back(TStringList());
     for (int day = 0; day < 7; ++day) Module.UserRules[0].Add(kFrom21);
-    Module.ExtraTime.push_back(TExtraTime());
+    Module.UserExtras.emplace_back();
     Module.SeenAccounts.Add("anna");
     Platform.Sessions.Users = {{0, ""}, {1, "bert"}, {2, "ANNA"}};
   }
 
   void GiveExtraTime(const std::string& until) {
-    Module.ExtraTime[0].Text = until;
-    ASSERT_TRUE(ParseMinuteStamp(until, Module.ExtraTime[0].Until));
+    TExtraTime& extra = Module.UserExtras[0].ExtraTime;
+    extra.Text = until;
+    ASSERT_TRUE(ParseMinuteStamp(until, extra.Until));
   }
 
   std::vector<std::string> PassAt(int hour, int minute, int second = 0) {

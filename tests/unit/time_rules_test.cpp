@@ -4,6 +4,7 @@
 
 #include "diag/messages.h"
 #include "common/calendar.h"
+#include "engine/decision.h"
 #include "engine/time_rules.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/recording_log.h"
@@ -160,10 +161,10 @@ struct TEndCase {
   const char* AllowUntil;  // "" none
   int64_t Now;
   int64_t Horizon;
-  std::optional<int64_t> End;
+  std::optional<int64_t> End;  // allowed now and until then; nullopt: not allowed, or beyond the horizon
 };
 
-TEST(AllowedTimeEndTest, FindsTheFirstRestrictedMomentWithinTheHorizon) {
+TEST(DecisionTest, AnAllowedUserIsAllowedUntilTheFirstRestrictedMomentWithinTheHorizon) {
   const std::string allowed(48, '0');
   const std::string from21 = std::string(42, '0') + std::string(6, '1');       // restricted from 21:00
   const std::string only21 = std::string(42, '0') + "1" + std::string(5, '0');  // 21:00-21:29 only
@@ -183,22 +184,57 @@ TEST(AllowedTimeEndTest, FindsTheFirstRestrictedMomentWithinTheHorizon) {
       {"extra time already over", from21, allowed, "2026-12-07 20:00", OnMonday(20, 55), 600, OnMonday(21, 0)},
   };
   for (const TEndCase& c : cases) {
-    TConfiguration state;
-    state.RestrictedUsers.Add("Anna");
     TStringList rules;
     rules.Add(c.MondayRule);
     rules.Add(c.TuesdayRule);
-    state.UserRules.push_back(rules);
-    TExtraTime extra;
+    TUserExtras extras;
     if (*c.AllowUntil) {
-      ASSERT_TRUE(ParseMinuteStamp(extra.Text = c.AllowUntil, extra.Until));
+      ASSERT_TRUE(ParseMinuteStamp(extras.ExtraTime.Text = c.AllowUntil, extras.ExtraTime.Until));
     }
-    state.ExtraTime.push_back(extra);
-    const std::optional<int64_t> end = AllowedTimeEnd(state, "anna", c.Now, c.Horizon);
+    const TDecision decision = Decide(rules, extras, c.Now, c.Horizon);
+    const std::optional<int64_t> end = decision.Allowed ? decision.Until : std::nullopt;
     EXPECT_EQ(end.has_value(), c.End.has_value()) << c.Name;
     if (end && c.End) {
       EXPECT_EQ(FormatMinuteStamp(*end), FormatMinuteStamp(*c.End)) << c.Name;
     }
+  }
+}
+}  // namespace
+
+namespace {
+TEST(DecisionTest, SaysWhyAndWhenARestrictedUserMayComeBack) {
+  const std::string from21 = std::string(42, '0') + std::string(6, '1');
+  const std::string from07 = std::string(14, '1') + std::string(34, '0');
+  struct {
+    const char* Name;
+    std::string Monday;
+    const char* AllowUntil;
+    int64_t Now;
+    int64_t Horizon;
+    bool Allowed;
+    TDecisionReason Reason;
+    std::optional<int64_t> Until;
+  } const cases[] = {
+      {"restricted until Tuesday's first allowed half hour", from21, "", OnMonday(21, 10), kSecondsPerWeek, false,
+       TDecisionReason::Rule, OnMonday(24 + 7, 0)},
+      {"that is beyond the horizon", from21, "", OnMonday(21, 10), 3600, false, TDecisionReason::Rule, std::nullopt},
+      {"extra time past the rule", from21, "2026-12-07 21:45", OnMonday(21, 10), 0, true, TDecisionReason::ExtraTime,
+       std::nullopt},
+      {"extra time over", from21, "2026-12-07 21:05", OnMonday(21, 10), 0, false, TDecisionReason::Rule, std::nullopt},
+      {"a rule too short to answer", "000", "", OnMonday(21, 10), 0, true, TDecisionReason::NoRule, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    TStringList rules;
+    rules.Add(c.Monday);
+    rules.Add(from07);
+    TUserExtras extras;
+    if (*c.AllowUntil) {
+      ASSERT_TRUE(ParseMinuteStamp(extras.ExtraTime.Text = c.AllowUntil, extras.ExtraTime.Until));
+    }
+    const TDecision decision = Decide(rules, extras, c.Now, c.Horizon);
+    EXPECT_EQ(decision.Allowed, c.Allowed) << c.Name;
+    EXPECT_EQ(decision.Reason, c.Reason) << c.Name;
+    EXPECT_EQ(decision.Until, c.Until) << c.Name;
   }
 }
 }  // namespace

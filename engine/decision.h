@@ -1,0 +1,47 @@
+#pragma once
+// The one answer to "may this user use the computer now, until when, and why".
+// The enforcement pass, its warnings and every program of the product ask here,
+// so that the service, nortavelctl and what the user sees never disagree.
+// Portable and stateless.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/clock.h"
+#include "common/log_sink.h"
+#include "common/string_list.h"
+#include "winsys/configuration.h"
+
+enum class TDecisionReason {
+  Rule,       // the day rule's character for now
+  NoRule,     // no character for now (rule missing or too short): allowed
+  ExtraTime,  // the rule restricts, AllowUntil lasts beyond now
+};
+
+struct TDecision {
+  bool Allowed = true;
+  TDecisionReason Reason = TDecisionReason::Rule;
+  // When Allowed, the moment the allowed time ends; otherwise the moment it
+  // opens again. Seconds of the rules' time (common/calendar.h); nullopt when
+  // nothing changes within the horizon asked for.
+  std::optional<int64_t> Until;
+};
+
+// The decision for a user with these day rules (Time1 first) and extras at now,
+// seconds of the rules' time. Looks at most horizon seconds ahead for Until; 0
+// looks no further than now, which costs nothing beyond the answer.
+TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon);
+
+// The decision for the user at position of config; a position the lists do not
+// reach has no rules and no extras.
+TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon);
+
+// The decision for user at position of config at the time clock reads (once),
+// logging as the design's rule evaluation does: at level 3 "Checking user:" and
+// the trace line of the half hour, at level 2 a rule that cannot answer. user is
+// the name as the caller spells it.
+TDecision DecideNow(const TConfiguration& config, const std::string& user, int position, TClock& clock,
+                    TLogSink& log, int64_t horizon);
+
+inline constexpr int64_t kSecondsPerWeek = 7 * 24 * 60 * 60;
