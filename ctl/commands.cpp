@@ -30,113 +30,19 @@ constexpr uint32_t kFollowPauseMs = 1000;
 // Long enough for the service's next tick to have reloaded.
 constexpr uint32_t kReloadWait = kTickPeriodMs + 1000;
 
-struct TCommandHelp {
+// What a command does with the words after its name.
+using TCommandHandler = void (*)(TRun& run, std::vector<std::string> words);
+
+struct TCommand {
   const char* Name;
   const char* Synopsis;
   const char* Summary;
   const char* Details;
+  TCommandHandler Run;  // none for help, which needs neither the registry view nor the service
 };
 
-const TCommandHelp kCommands[] = {
-    {"set", "set USER SCHEDULE [--force]", "store when USER may use the computer",
-     "Stores the week of USER (Time1 = Monday .. Time7 = Sunday, one character per\n"
-     "half hour, '0' allowed, '1' restricted) and shows it. The schedule names the\n"
-     "half hours in which USER MAY use the computer, e.g.\n"
-     "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n"
-     "USER must be a local account; --force stores the rules of an account made\n"
-     "later. A running service reads the change within a few seconds.\n"
-     "See \"nortavelctl help schedule\" for the syntax.\n"},
-    {"show", "show [USER]", "the week of every configured user, or of one",
-     "Shows each configured user's week as a grid (# restricted, . allowed, the\n"
-     "current half hour marked) and as a schedule that \"set\" accepts. Rules that\n"
-     "are not 48 characters long are shown as the service reads them.\n"},
-    {"status", "status", "the service, and who is allowed now",
-     "Shows whether the service is installed and running, its start type,\n"
-     "account, executable and bitness, the registry view it reads, the log level\n"
-     "and folder, and per user: allowed or restricted now and until when, whether\n"
-     "the account's logon hours are locked, whether the user runs processes now.\n"},
-    {"check", "check", "find mistakes in the configuration and the installation",
-     "Prints every finding on a line of its own, starting with \"error:\" or\n"
-     "\"warning:\", naming the key or value concerned and the fix. Exits with 1\n"
-     "when it found an error.\n"},
-    {"remove", "remove USER", "delete USER's rules and give back all logon hours",
-     "Deletes the key of USER and gives the account every logon hour back.\n"},
-    {"unlock", "unlock USER | unlock --all", "give back all logon hours",
-     "Gives the account (or every configured one) every logon hour back. The\n"
-     "service locks it again when the rules restrict it.\n"},
-    {"level", "level N", "set the log level (0 to 4)",
-     "0 no log, 1 power-off decisions, 2 (default) configuration and lock\n"
-     "results, 3 service events and rule traces, 4 per-process failures.\n"},
-    {"logdir", "logdir DIR", "set the folder of the log file",
-     "Sets the folder of debug_free.log. A missing folder is created with rights\n"
-     "for SYSTEM and the Administrators only, so a restricted user cannot touch\n"
-     "the log.\n"},
-    {"log", "log [-n N] [-f]", "the last lines of the log",
-     "Prints the last N lines (20) of the service's log; -f goes on printing what\n"
-     "the service adds, until Ctrl-C.\n"},
-    {"grant", "grant USER 30m|2h|until HH:MM|--clear", "extra time for USER, today",
-     "Lets USER use the computer longer than the rules allow: 30m or 2h (or 1h30m,\n"
-     "at most 24h) added to the end of the time USER has now, or until the next\n"
-     "HH:MM (tomorrow's only within 12 hours, e.g. until 00:30 late at night).\n"
-     "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
-     "passed, the rules apply again.\n"},
-    {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
-     "Shows a restricted user at the screen, MINUTES before their computer time\n"
-     "ends, that the computer will be switched off then. 0 turns the warning off.\n"},
-    {"timezone", "timezone [NAME | --current | --clear]", "keep the rules to one time zone",
-     "The rules follow the computer's time zone, which any user may change. With\n"
-     "NAME (a Windows time zone, e.g. \"W. Europe Standard Time\"; tzutil /l lists\n"
-     "them) or --current (the zone the computer has now) they keep to that zone,\n"
-     "daylight saving included, whatever the computer's zone. --clear goes back to\n"
-     "the computer's zone; without arguments, shows the setting.\n"},
-    {"export", "export [FILE]", "the configuration as a .reg file",
-     "Writes the whole configuration as a .reg file (Windows Registry Editor\n"
-     "Version 5.00) that \"reg import\" reads on another computer; to standard\n"
-     "output without FILE.\n"},
-    {"help", "help [COMMAND]", "this text, or the details of one command", "Run \"nortavelctl help COMMAND\".\n"},
-};
-
-const char kScheduleHelp[] =
-    "A schedule names the half hours in which the user MAY use the computer:\n"
-    "  always | never | DAYS WINDOW [WINDOW...] [; DAYS WINDOW...]\n"
-    "DAYS: Mo Tu We Th Fr Sa Su (or full names), ranges (Mo-Fr), lists (Sa,Su),\n"
-    "daily, weekdays, weekends. WINDOW: HH:MM-HH:MM on the hour or half hour; the\n"
-    "end is excluded, 24:00 may end a day, an end before the start runs past\n"
-    "midnight. Days no clause names are restricted. The net user /times syntax\n"
-    "(\"M-F,8AM-5PM;Sa-Su,9AM-1PM\") is read too.\n"
-    "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n";
-
-void PrintHelp(std::ostream& out) {
-  out << "nortavelctl " NF_VERSION " - administers the weekly time restrictions of NortavelFree\n\n"
-         "Usage: nortavelctl [--view 32|64] COMMAND [ARGUMENTS]\n\nCommands:\n";
-  for (const TCommandHelp& command : kCommands) {
-    std::string synopsis = command.Synopsis;
-    // A long synopsis puts its summary on a line of its own, in the same column.
-    synopsis = synopsis.size() < 30 ? synopsis + std::string(30 - synopsis.size(), ' ')
-                                    : synopsis + "\n" + std::string(32, ' ');
-    out << "  " << synopsis << command.Summary << "\n";
-  }
-  out << "  --version                     the version\n\n"
-         "By default the tool uses the registry view the installed service reads (the\n"
-         "32-bit view for the 32-bit service on 64-bit Windows); without a service,\n"
-         "that of its own build. --view 32 or --view 64 chooses one.\n"
-         "Exit codes: 0 success, 1 failed (or check found an error), 2 usage error.\n"
-         "\"nortavelctl help COMMAND\" explains a command, \"nortavelctl help schedule\"\n"
-         "the schedule syntax.\n";
-}
-
-void PrintCommandHelp(std::ostream& out, const std::string& name) {
-  if (name == "schedule") {
-    out << kScheduleHelp;
-    return;
-  }
-  for (const TCommandHelp& command : kCommands) {
-    if (name != command.Name) continue;
-    out << "Usage: nortavelctl " << command.Synopsis << "\n\n" << command.Details;
-    return;
-  }
-  throw EUsageError("there is no command '" + name + "': run nortavelctl help for the list");
-}
+// The row named name exactly; null for none.
+const TCommand* FindCommand(const std::string& name);
 
 // The command line: the command, its words and the options of every command.
 struct TCommandLine {
@@ -195,9 +101,8 @@ void ExpectWords(const std::string& command, const std::vector<std::string>& wor
     if (word.size() > 1 && word[0] == '-' && command != "set")
       throw EUsageError(command + " has no option " + word + ": run nortavelctl help " + command);
   if (words.size() < least || words.size() > most) {
-    std::string synopsis;
-    for (const TCommandHelp& help : kCommands)
-      if (command == help.Name) synopsis = help.Synopsis;
+    const TCommand* row = FindCommand(command);
+    const std::string synopsis = row != nullptr ? row->Synopsis : "";
     throw EUsageError("usage: nortavelctl " + synopsis + " (run nortavelctl help " + command + ")");
   }
 }
@@ -251,7 +156,7 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
-void RunShow(TRun& run, const std::vector<std::string>& words) {
+void RunShow(TRun& run, std::vector<std::string> words) {
   ExpectWords("show", words, 0, 1);
   const TConfiguration config = run.Load();
   TZoneClock clock = run.RuleClock(config);
@@ -307,7 +212,7 @@ void RunUnlock(TRun& run, std::vector<std::string> words) {
   if (!unlocked) throw ECommandFailed("");
 }
 
-void RunRemove(TRun& run, const std::vector<std::string>& words) {
+void RunRemove(TRun& run, std::vector<std::string> words) {
   ExpectWords("remove", words, 1, 1);
   const std::string& user = words[0];
   if (!TConfigWriter(run.Platform.Registry, run.Location).RemoveUser(user))
@@ -321,7 +226,7 @@ void RunRemove(TRun& run, const std::vector<std::string>& words) {
   if (!Unlock(run, user)) throw ECommandFailed("");
 }
 
-void RunLevel(TRun& run, const std::vector<std::string>& words) {
+void RunLevel(TRun& run, std::vector<std::string> words) {
   ExpectWords("level", words, 1, 1);
   const int level = ParseNumber(words[0], "level");
   if (level > kMaxLevel) throw EUsageError("level " + words[0] + " does not exist: use 0 to 4");
@@ -330,7 +235,7 @@ void RunLevel(TRun& run, const std::vector<std::string>& words) {
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
-void RunLogDir(TRun& run, const std::vector<std::string>& words) {
+void RunLogDir(TRun& run, std::vector<std::string> words) {
   ExpectWords("logdir", words, 1, 1);
   std::string folder = words[0];
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
@@ -404,26 +309,140 @@ std::string FixFor(uint32_t code) {
   return "";
 }
 
-void Dispatch(TRun& run, const TCommandLine& line) {
-  const std::string& command = line.Command;
-  if (command == "set") return RunSet(run, line.Words);
-  if (command == "show") return RunShow(run, line.Words);
-  if (command == "remove") return RunRemove(run, line.Words);
-  if (command == "unlock") return RunUnlock(run, line.Words);
-  if (command == "level") return RunLevel(run, line.Words);
-  if (command == "logdir") return RunLogDir(run, line.Words);
-  if (command == "log") return RunLog(run, line.Words);
-  if (command == "grant") return RunGrant(run, line.Words);
-  if (command == "warn") return RunWarn(run, line.Words);
-  if (command == "timezone") return RunTimeZone(run, line.Words);
-  if (command == "status") return ExpectWords(command, line.Words, 0, 0), RunStatus(run);
-  if (command == "export") return ExpectWords(command, line.Words, 0, 1), RunExport(run, line.Words.empty() ? "" : line.Words[0]);
-  if (command == "check") {
-    ExpectWords(command, line.Words, 0, 0);
-    if (RunCheck(run)) throw ECommandFailed("");
+// One row per command, in the order of the help listing; the help texts, the
+// usage complaints and the dispatch all read it, so they cannot disagree.
+const TCommand kCommands[] = {
+    {"set", "set USER SCHEDULE [--force]", "store when USER may use the computer",
+     "Stores the week of USER (Time1 = Monday .. Time7 = Sunday, one character per\n"
+     "half hour, '0' allowed, '1' restricted) and shows it. The schedule names the\n"
+     "half hours in which USER MAY use the computer, e.g.\n"
+     "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n"
+     "USER must be a local account; --force stores the rules of an account made\n"
+     "later. A running service reads the change within a few seconds.\n"
+     "See \"nortavelctl help schedule\" for the syntax.\n",
+     RunSet},
+    {"show", "show [USER]", "the week of every configured user, or of one",
+     "Shows each configured user's week as a grid (# restricted, . allowed, the\n"
+     "current half hour marked) and as a schedule that \"set\" accepts. Rules that\n"
+     "are not 48 characters long are shown as the service reads them.\n",
+     RunShow},
+    {"status", "status", "the service, and who is allowed now",
+     "Shows whether the service is installed and running, its start type,\n"
+     "account, executable and bitness, the registry view it reads, the log level\n"
+     "and folder, and per user: allowed or restricted now and until when, whether\n"
+     "the account's logon hours are locked, whether the user runs processes now.\n",
+     [](TRun& run, std::vector<std::string> words) {
+       ExpectWords("status", words, 0, 0);
+       RunStatus(run);
+     }},
+    {"check", "check", "find mistakes in the configuration and the installation",
+     "Prints every finding on a line of its own, starting with \"error:\" or\n"
+     "\"warning:\", naming the key or value concerned and the fix. Exits with 1\n"
+     "when it found an error.\n",
+     [](TRun& run, std::vector<std::string> words) {
+       ExpectWords("check", words, 0, 0);
+       if (RunCheck(run)) throw ECommandFailed("");
+     }},
+    {"remove", "remove USER", "delete USER's rules and give back all logon hours",
+     "Deletes the key of USER and gives the account every logon hour back.\n",
+     RunRemove},
+    {"unlock", "unlock USER | unlock --all", "give back all logon hours",
+     "Gives the account (or every configured one) every logon hour back. The\n"
+     "service locks it again when the rules restrict it.\n",
+     RunUnlock},
+    {"level", "level N", "set the log level (0 to 4)",
+     "0 no log, 1 power-off decisions, 2 (default) configuration and lock\n"
+     "results, 3 service events and rule traces, 4 per-process failures.\n",
+     RunLevel},
+    {"logdir", "logdir DIR", "set the folder of the log file",
+     "Sets the folder of debug_free.log. A missing folder is created with rights\n"
+     "for SYSTEM and the Administrators only, so a restricted user cannot touch\n"
+     "the log.\n",
+     RunLogDir},
+    {"log", "log [-n N] [-f]", "the last lines of the log",
+     "Prints the last N lines (20) of the service's log; -f goes on printing what\n"
+     "the service adds, until Ctrl-C.\n",
+     RunLog},
+    {"grant", "grant USER 30m|2h|until HH:MM|--clear", "extra time for USER, today",
+     "Lets USER use the computer longer than the rules allow: 30m or 2h (or 1h30m,\n"
+     "at most 24h) added to the end of the time USER has now, or until the next\n"
+     "HH:MM (tomorrow's only within 12 hours, e.g. until 00:30 late at night).\n"
+     "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
+     "passed, the rules apply again.\n",
+     RunGrant},
+    {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
+     "Shows a restricted user at the screen, MINUTES before their computer time\n"
+     "ends, that the computer will be switched off then. 0 turns the warning off.\n",
+     [](TRun& run, std::vector<std::string> words) { RunWarn(run, words); }},
+    {"timezone", "timezone [NAME | --current | --clear]", "keep the rules to one time zone",
+     "The rules follow the computer's time zone, which any user may change. With\n"
+     "NAME (a Windows time zone, e.g. \"W. Europe Standard Time\"; tzutil /l lists\n"
+     "them) or --current (the zone the computer has now) they keep to that zone,\n"
+     "daylight saving included, whatever the computer's zone. --clear goes back to\n"
+     "the computer's zone; without arguments, shows the setting.\n",
+     RunTimeZone},
+    {"export", "export [FILE]", "the configuration as a .reg file",
+     "Writes the whole configuration as a .reg file (Windows Registry Editor\n"
+     "Version 5.00) that \"reg import\" reads on another computer; to standard\n"
+     "output without FILE.\n",
+     [](TRun& run, std::vector<std::string> words) {
+       ExpectWords("export", words, 0, 1);
+       RunExport(run, words.empty() ? "" : words[0]);
+     }},
+    {"help", "help [COMMAND]", "this text, or the details of one command", "Run \"nortavelctl help COMMAND\".\n",
+     nullptr},
+};
+
+const TCommand* FindCommand(const std::string& name) {
+  for (const TCommand& command : kCommands)
+    if (name == command.Name) return &command;
+  return nullptr;
+}
+
+const char kScheduleHelp[] =
+    "A schedule names the half hours in which the user MAY use the computer:\n"
+    "  always | never | DAYS WINDOW [WINDOW...] [; DAYS WINDOW...]\n"
+    "DAYS: Mo Tu We Th Fr Sa Su (or full names), ranges (Mo-Fr), lists (Sa,Su),\n"
+    "daily, weekdays, weekends. WINDOW: HH:MM-HH:MM on the hour or half hour; the\n"
+    "end is excluded, 24:00 may end a day, an end before the start runs past\n"
+    "midnight. Days no clause names are restricted. The net user /times syntax\n"
+    "(\"M-F,8AM-5PM;Sa-Su,9AM-1PM\") is read too.\n"
+    "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n";
+
+void PrintHelp(std::ostream& out) {
+  out << "nortavelctl " NF_VERSION " - administers the weekly time restrictions of NortavelFree\n\n"
+         "Usage: nortavelctl [--view 32|64] COMMAND [ARGUMENTS]\n\nCommands:\n";
+  for (const TCommand& command : kCommands) {
+    std::string synopsis = command.Synopsis;
+    // A long synopsis puts its summary on a line of its own, in the same column.
+    synopsis = synopsis.size() < 30 ? synopsis + std::string(30 - synopsis.size(), ' ')
+                                    : synopsis + "\n" + std::string(32, ' ');
+    out << "  " << synopsis << command.Summary << "\n";
+  }
+  out << "  --version                     the version\n\n"
+         "By default the tool uses the registry view the installed service reads (the\n"
+         "32-bit view for the 32-bit service on 64-bit Windows); without a service,\n"
+         "that of its own build. --view 32 or --view 64 chooses one.\n"
+         "Exit codes: 0 success, 1 failed (or check found an error), 2 usage error.\n"
+         "\"nortavelctl help COMMAND\" explains a command, \"nortavelctl help schedule\"\n"
+         "the schedule syntax.\n";
+}
+
+void PrintCommandHelp(std::ostream& out, const std::string& name) {
+  if (name == "schedule") {
+    out << kScheduleHelp;
     return;
   }
-  throw EUsageError("unknown command '" + command + "': run nortavelctl help for the list of commands");
+  const TCommand* command = FindCommand(name);
+  if (command == nullptr) throw EUsageError("there is no command '" + name + "': run nortavelctl help for the list");
+  out << "Usage: nortavelctl " << command->Synopsis << "\n\n" << command->Details;
+}
+
+void Dispatch(TRun& run, const TCommandLine& line) {
+  const TCommand* command = FindCommand(line.Command);
+  if (command == nullptr || command->Run == nullptr)
+    throw EUsageError("unknown command '" + line.Command + "': run nortavelctl help for the list of commands");
+  command->Run(run, line.Words);
 }
 }  // namespace
 
