@@ -36,4 +36,7 @@ inline constexpr char kTimeValuePrefix[] = "Time";
 inline constexpr char kWarnMinutesValue[] = "WarnMinutes";  // main key, REG_DWORD 0..60
 inline constexpr char kTimeZoneValue[] = "TimeZone";        // main key, REG_SZ: a zone's key name
 inline constexpr char kAllowUntilValue[] = "AllowUntil";    // user's key, REG_SZ "YYYY-MM-DD HH:MM"
+inline constexpr char kEndActionValue[] = "EndAction";      // main key, REG_SZ: one of the two below
+inline constexpr char kEndActionSignOut[] = "signout";
+inline constexpr char kEndActionPowerOff[] = "poweroff";
 inline constexpr int32_t kMaxWarnMinutes = 60;

@@ -99,3 +99,12 @@ inline constexpr char kMsgZoneDiffersFixed[] = ", the restrictions keep to the t
 inline constexpr char kMsgWarningCaption[] = "Nortavel free";
 inline constexpr char kMsgTimeEndsPrefix[] = "Your computer time ends at ";
 inline constexpr char kMsgTimeEndsSuffix[] = ". The computer will be switched off then: please save your work.";
+// The same in sign-out mode.
+inline constexpr char kMsgTimeEndsSignOutSuffix[] = ". You will be signed out then: please save your work.";
+
+// Sign-out instead of power-off (EndAction "signout").
+inline constexpr char kMsgSigningOut[] = "Signing out user: ";                     // 2, + user
+inline constexpr char kMsgSignOutFailed[] = "ERROR:Signing out failed for user: ";  // 1, + user
+// 1, per reload: + the value.
+inline constexpr char kMsgBadEndAction[] =
+    "ERROR:EndAction must be signout or poweroff, the computer is switched off when time ends: ";

@@ -1,10 +1,10 @@
 #include "engine/enforcement.h"
 
-#include <optional>
-#include <vector>
+#include <utility>
 
 #include "common/calendar.h"
 #include "common/debug_level.h"
+#include "common/system_error.h"
 #include "common/text.h"
 #include "diag/messages.h"
 #include "engine/decision.h"
@@ -12,12 +12,76 @@
 #include "winsys/time_zones.h"
 #include "winsys/user_messages.h"
 
+namespace {
+constexpr int64_t kMinute = 60;
+// How far a wall clock may move against elapsed time in one night: the largest
+// daylight-saving shift. The decision looks this much further ahead, so that no
+// end within the warning's elapsed window escapes it.
+constexpr int64_t kMostClockShift = 3600;
+
+int64_t OffsetAt(const TTimeZone& zone, int64_t utc) { return SecondsOf(ZoneTime(zone, DateTimeAt(utc))) - utc; }
+}  // namespace
+
+// What one pass knows beyond the state: the time once, in UTC and in the rules'
+// time, and who has a session now (read only when it is needed).
+struct TEnforcement::TPass {
+  TPass(const TEngineState& state, TLogSink& log) : State(state), Log(log) {}
+
+  const TEngineState& State;
+  TLogSink& Log;
+  int64_t WarnSeconds = 0;
+  int64_t NowUtc = 0;
+  int64_t NowWall = 0;
+  // The rules that turn a later UTC moment into the rules' time: the fixed
+  // zone's, or the computer's zone as the registry describes it.
+  const TTimeZone* Zone = nullptr;
+  std::optional<TTimeZone> ComputerZone;
+  bool ComputerZoneRead = false;
+  // Sign-out mode: each session and its user; Listed false when they cannot be
+  // listed, and then presence falls back to having been seen.
+  std::vector<std::pair<uint32_t, std::string>> Sessions;
+  bool Listed = false;
+
+  bool SignOut() const { return State.EndAction == TEndAction::SignOut; }
+
+  // Present: in sign-out mode, having a session now; otherwise, as designed,
+  // having been seen owning a process since the service started.
+  bool Present(const std::string& user) const {
+    if (SignOut() && Listed) {
+      for (const auto& session : Sessions)
+        if (PlatformSameText(session.second, user)) return true;
+      return false;
+    }
+    return State.SeenAccounts.IndexOf(user) >= 0;
+  }
+
+  // The rules' time at the UTC moment utc: exact in a fixed zone; in the
+  // computer's, the clock now moved by the time elapsed and by any change of
+  // the zone's offset in between.
+  int64_t WallAt(int64_t utc) const {
+    if (State.FixedZone) return SecondsOf(ZoneTime(*State.FixedZone, DateTimeAt(utc)));
+    const int64_t shift = Zone != nullptr ? OffsetAt(*Zone, utc) - OffsetAt(*Zone, NowUtc) : 0;
+    return NowWall + (utc - NowUtc) + shift;
+  }
+};
+
 void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
   ReportZoneDifference(state, log);
+  TPass pass(state, log);
+  pass.WarnSeconds = int64_t{state.WarnMinutes} * kMinute;
+  if (pass.WarnSeconds > 0) {
+    pass.NowUtc = SecondsOf(Platform.Clock.UtcNow());
+    pass.NowWall = SecondsOf(RuleClock(state).LocalNow());
+  }
+  if (pass.SignOut()) {
+    std::vector<uint32_t> ids;
+    pass.Listed = Platform.Sessions.ListSessions(ids) == 0;
+    for (const uint32_t id : ids) pass.Sessions.emplace_back(id, Platform.Sessions.SessionUser(id));
+  }
   // Looking ahead costs time per user; only the warnings need it.
-  const int64_t horizon = int64_t{state.WarnMinutes} * 60;
-  // The ends of allowed time that a warning may concern, by position.
-  std::vector<std::optional<int64_t>> ends;
+  const int64_t horizon = pass.WarnSeconds > 0 ? pass.WarnSeconds + kMostClockShift : 0;
+  // The allowed users whose time may end within the warning's window.
+  std::vector<int> nearEnd;
   // The count is read again before each user: the loop never caches it.
   for (int i = 0; i < state.RestrictedUsers.Count(); ++i) {
     const std::string user = state.RestrictedUsers[i];
@@ -26,39 +90,92 @@ void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
     if (decision.Reason == TDecisionReason::ExtraTime && LevelAdmits(state.DebugLevel, 2))
       log.Log(kMsgExtraTime + user + kMsgExtraTimeUntil + state.UserExtras[static_cast<size_t>(i)].ExtraTime.Text);
     const bool restricted = !decision.Allowed;
-    bool seen = false;
+    bool present = false;
+    bool ending = false;
     if (restricted) {
       if (LevelAdmits(state.DebugLevel, 2)) log.Log(kMsgFoundRestrictedUser + user);
-      if (state.SeenAccounts.IndexOf(user) >= 0) {
-        if (LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgUserLoggedIn);
-        seen = true;
+      present = pass.Present(user);
+      if (present) {
+        const auto warned = WarnedOf.find(user);
+        ending = pass.WarnSeconds == 0 || (warned != WarnedOf.end() && pass.NowUtc >= warned->second);
+        if (ending && !pass.SignOut() && LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgUserLoggedIn);
       }
     }
     SetAccountLogonHours(state.DebugLevel, Platform.Accounts, log, user, restricted);
-    if (seen) ShutdownComputer(state.DebugLevel, Platform.Accounts, log);
-    if (horizon > 0) ends.push_back(decision.Allowed ? decision.Until : std::nullopt);
+    if (ending) {
+      EndTime(pass, user);
+    } else if (present && WarnedOf.count(user) == 0) {
+      // Restricted without having been told: the end comes WarnMinutes from
+      // now, whatever changed; a later change keeps the end already given.
+      Warn(pass, user, (pass.NowUtc + pass.WarnSeconds + kMinute - 1) / kMinute * kMinute, false);
+    }
+    if (decision.Allowed && pass.WarnSeconds > 0) {
+      if (decision.Until)
+        nearEnd.push_back(i);
+      else
+        WarnedOf.erase(user);
+    }
   }
-  for (size_t i = 0; i < ends.size(); ++i)
-    if (ends[i]) WarnOfTimeEnding(state, static_cast<int>(i), *ends[i], log);
+  for (const int i : nearEnd) {
+    const std::string& user = state.RestrictedUsers[i];
+    const std::optional<int64_t> end = EndWithinWarning(pass, i);
+    if (!end) {
+      WarnedOf.erase(user);
+      continue;
+    }
+    const auto warned = WarnedOf.find(user);
+    if (pass.Present(user) && (warned == WarnedOf.end() || warned->second != *end)) Warn(pass, user, *end, true);
+  }
 }
 
 TZoneClock TEnforcement::RuleClock(const TConfiguration& config) const {
   return TZoneClock(Platform.Clock, config.FixedZone ? &*config.FixedZone : nullptr);
 }
 
-void TEnforcement::WarnOfTimeEnding(const TEngineState& state, int position, int64_t end, TLogSink& log) {
-  const std::string& user = state.RestrictedUsers[position];
-  if (state.SeenAccounts.IndexOf(user) < 0) return;
-  const auto warned = WarnedOf.find(user);
-  if (warned != WarnedOf.end() && warned->second == end) return;
+std::optional<int64_t> TEnforcement::EndWithinWarning(TPass& pass, int position) {
+  if (!pass.State.FixedZone && !pass.ComputerZoneRead) {
+    // Only the computer's zone says when its clock jumps; without it, the
+    // clock is taken to run on as it does now.
+    pass.ComputerZoneRead = true;
+    TTimeZone zone;
+    const std::string name = ReadComputerTimeZone(Platform.Registry);
+    if (!name.empty() && ReadTimeZone(Platform.Registry, 0, name, zone)) pass.ComputerZone = std::move(zone);
+    pass.Zone = pass.ComputerZone ? &*pass.ComputerZone : nullptr;
+  }
+  // Being allowed changes only where a minute of the rules' time begins, and
+  // every zone's offset is whole minutes: probing each minute finds the end.
+  for (int64_t utc = (pass.NowUtc + kMinute - 1) / kMinute * kMinute; utc <= pass.NowUtc + pass.WarnSeconds;
+       utc += kMinute)
+    if (!DecideFor(pass.State, position, pass.WallAt(utc), 0).Allowed) return utc;
+  return std::nullopt;
+}
+
+void TEnforcement::Warn(TPass& pass, const std::string& user, int64_t endUtc, bool retry) {
+  const TEngineState& state = pass.State;
+  const std::string text = kMsgTimeEndsPrefix + FormatClockTime(pass.WallAt(endUtc)) +
+                           (pass.SignOut() ? kMsgTimeEndsSignOutSuffix : kMsgTimeEndsSuffix);
   const TMessageOutcome outcome =
-      ShowUserMessage(state.DebugLevel, Platform.Sessions, log, user, kMsgWarningCaption,
-                      kMsgTimeEndsPrefix + FormatClockTime(end) + kMsgTimeEndsSuffix);
+      ShowUserMessage(state.DebugLevel, Platform.Sessions, pass.Log, user, kMsgWarningCaption, text);
   // Not at the screen: the next pass tries again, as long as the time is near.
   // Sessions that cannot be listed were logged, and are not tried every pass.
-  if (outcome.Listed && outcome.Sessions == 0) return;
-  WarnedOf[user] = end;
-  if (outcome.Shown > 0 && LevelAdmits(state.DebugLevel, 2)) log.Log(kMsgWarningSent + user);
+  if (retry && outcome.Listed && outcome.Sessions == 0) return;
+  WarnedOf[user] = endUtc;
+  if (outcome.Shown > 0 && LevelAdmits(state.DebugLevel, 2)) pass.Log.Log(kMsgWarningSent + user);
+}
+
+void TEnforcement::EndTime(TPass& pass, const std::string& user) {
+  const TEngineState& state = pass.State;
+  if (pass.SignOut()) {
+    if (LevelAdmits(state.DebugLevel, 2)) pass.Log.Log(kMsgSigningOut + user);
+    bool signedOut = pass.Listed;
+    for (const auto& session : pass.Sessions)
+      if (PlatformSameText(session.second, user) && Platform.Sessions.LogoffSession(session.first) != 0)
+        signedOut = false;
+    if (signedOut) return;
+    // Time still ends: what cannot sign the user out powers the computer off.
+    if (LevelAdmits(state.DebugLevel, 1)) pass.Log.Log(kMsgSignOutFailed + user);
+  }
+  ShutdownComputer(state.DebugLevel, Platform.Accounts, pass.Log);
 }
 
 void TEnforcement::ReportZoneDifference(const TConfiguration& config, TLogSink& log) {

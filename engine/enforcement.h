@@ -1,14 +1,25 @@
 #pragma once
 // The enforcement pass and what rides on it: before it, the report of a computer
-// zone that differs from the fixed one; within it, extra time; after it, the
-// warnings of time about to end. Every decision comes from engine/decision.h.
+// zone that differs from the fixed one; within it, extra time, the warning of a
+// user who is to be switched off or signed out, and the sign-out itself; after
+// it, the warnings of time about to end. Every decision comes from
+// engine/decision.h.
 //
-// Thread: the tick thread, under the module's lock. Keeps, between passes, whom
-// it warned of which end and which zone difference it reported.
+// With WarnMinutes set, nobody present is switched off or signed out without
+// having been warned first: a user whose time ends at a boundary is warned as it
+// comes near; one whom a change (rules, extra time, zone, clock) restricts at once
+// is locked and warned at once, and the end comes WarnMinutes later. Warning
+// windows are measured in elapsed (UTC) time, so a daylight-saving night moves
+// neither a warning nor an end.
+//
+// Thread: the tick thread, under the module's lock. Keeps, between passes, the
+// end each user was warned of and the zone difference it reported.
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/clock.h"
 #include "common/log_sink.h"
@@ -31,23 +42,30 @@ class TEnforcement {
   explicit TEnforcement(const TEnforcementPlatform& platform) : Platform(platform) {}
 
   // One pass over the restricted users of state, in order: each is decided, its
-  // account locked or unlocked, and the computer powered off when a restricted
-  // user was seen. log receives the lines; its flush writes the log before a
-  // power-off.
+  // account locked or unlocked, and a present restricted user's time ended (the
+  // computer powered off, or in sign-out mode the user signed out). log receives
+  // the lines; its flush writes the log before a power-off.
   void Run(const TEngineState& state, TLogSink& log);
 
  private:
+  struct TPass;
+
   // The time the rules use: the fixed zone's when TimeZone names one, the
   // computer's local time otherwise.
   TZoneClock RuleClock(const TConfiguration& config) const;
   // Says at level 1, once per change, that the computer's zone is not the fixed one.
   void ReportZoneDifference(const TConfiguration& config, TLogSink& log);
-  // Shows the seen user at position, once per coming restricted time, that their
-  // time ends at end.
-  void WarnOfTimeEnding(const TEngineState& state, int position, int64_t end, TLogSink& log);
+  // The first moment (UTC) within WarnMinutes of elapsed time at which the user
+  // at position, allowed now, is no longer allowed.
+  std::optional<int64_t> EndWithinWarning(TPass& pass, int position);
+  // Shows the message that time ends at endUtc in the user's sessions, and
+  // remembers the end unless the user was not at the screen and retry is set.
+  void Warn(TPass& pass, const std::string& user, int64_t endUtc, bool retry);
+  // Signs the user out of every session (sign-out mode) or powers the computer off.
+  void EndTime(TPass& pass, const std::string& user);
 
   TEnforcementPlatform Platform;
-  // Per user, the start of the restricted time already warned of.
+  // Per user, the moment (UTC seconds) they were told their time ends.
   std::map<std::string, int64_t> WarnedOf;
   // The computer's zone last reported as differing from the fixed one.
   std::string ZoneReported;

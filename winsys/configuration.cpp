@@ -83,6 +83,23 @@ void ReadFixedZone(TConfiguration& state, TRegistry& registry, const TLoad& load
   }
 }
 
+// EndAction where present: "signout" or "poweroff" in any letter case; any other
+// value, or one of another type, keeps the power-off and is logged.
+void ReadEndAction(TConfiguration& state, TRegistry& registry, TLogSink& log) {
+  if (!registry.ValueExists(kEndActionValue)) return;
+  std::string text;
+  try {
+    text = registry.ReadString(kEndActionValue);
+  } catch (const ERegistryException&) {
+    text = "(not a REG_SZ)";
+  }
+  if (AsciiSameText(text, kEndActionSignOut)) {
+    state.EndAction = TEndAction::SignOut;
+  } else if (!AsciiSameText(text, kEndActionPowerOff) && LevelAdmits(state.DebugLevel, 1)) {
+    log.Log(kMsgBadEndAction + text);
+  }
+}
+
 // AllowUntil of the user whose key is open; unreadable, it is logged and ignored.
 TExtraTime ReadExtraTime(const TConfiguration& state, TRegistry& registry, TLogSink& log, const std::string& user) {
   TExtraTime extra;
@@ -115,6 +132,7 @@ void ReadAppPath(TConfiguration& state, const TLoad& load, TLeadByteTest isLeadB
   if (!opened) return;
   ReadWarnMinutes(state, registry, load.Log);
   ReadFixedZone(state, registry, load);
+  ReadEndAction(state, registry, load.Log);
   registry.Close();
 }
 
@@ -162,6 +180,7 @@ bool LoadConfiguration(TConfiguration& state, TRegistryApi& api, const TConfigLo
   const TLoad load{api, registry, location, log};
   ClearConfiguration(state);
   state.WarnMinutes = 0;
+  state.EndAction = TEndAction::PowerOff;
   state.TimeZoneName.clear();
   state.FixedZone.reset();
   // Without the main key the level and the folder stay as they were.

@@ -26,6 +26,9 @@ struct TUserExtras {
   TExtraTime ExtraTime;
 };
 
+// What the service does where the design powers the computer off.
+enum class TEndAction { PowerOff, SignOut };
+
 // What one load of the registry gives the service.
 struct TConfiguration {
   int32_t DebugLevel = 2;              // log level; see LevelAdmits
@@ -36,6 +39,7 @@ struct TConfiguration {
   int32_t WarnMinutes = 0;             // warn this long before the power-off; 0: never
   std::string TimeZoneName;            // TimeZone as stored; empty: the computer's local time
   std::optional<TTimeZone> FixedZone;  // the zone TimeZone names, when the database has it
+  TEndAction EndAction = TEndAction::PowerOff;  // EndAction; absent or unusable: the power-off
 };
 
 // Which registry view a reader or writer uses. Own adds no KEY_WOW64_* flag, so a
@@ -55,7 +59,7 @@ struct TConfigLocation {
 
 // Replaces the level, folder, users and rules of config with what the registry
 // holds at location, logging as it reads at the level just read. WarnMinutes,
-// TimeZone and AllowUntil are read where present: a value out of range, of
+// TimeZone, EndAction and AllowUntil are read where present: a value out of range, of
 // another type or naming no zone is logged at level 1 and left off. Always returns
 // true; raises ERegistryException for a value of the wrong type. isLeadByte
 // tells a backslash that ends the folder from the second byte of a double-byte

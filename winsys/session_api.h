@@ -25,6 +25,9 @@ class TSessionApi {
   // for an answer. 0, or the Windows error code of the failure.
   virtual uint32_t ShowMessage(uint32_t session, const std::string& title, const std::string& text,
                                uint32_t style) = 0;
+  // WTSLogoffSession(WTS_CURRENT_SERVER_HANDLE, session, FALSE): signs the user
+  // of the session out without waiting for it. 0, or the Windows error code.
+  virtual uint32_t LogoffSession(uint32_t session) = 0;
 };
 
 // The Windows implementation; not available natively.

@@ -36,6 +36,10 @@ class TWin32Sessions : public TSessionApi {
     return Failure();
   }
 
+  uint32_t LogoffSession(uint32_t session) override {
+    return WTSLogoffSession(WTS_CURRENT_SERVER_HANDLE, session, FALSE) ? 0 : Failure();
+  }
+
  private:
   // The last error of a failed call; never 0, which would read as success.
   static uint32_t Failure() {

@@ -107,4 +107,24 @@ BOOL WINAPI WTSSendMessageA(HANDLE server, DWORD session, char* title, DWORD tit
   return TRUE;
 }
 
+/* Appends "logoff server=<current|other> session=<n> wait=<0|1>" and succeeds. */
+BOOL WINAPI WTSLogoffSession(HANDLE server, DWORD session, BOOL wait) {
+  char path[MAX_PATH];
+  FILE* file;
+  if (session > 1) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  log_path(path, sizeof path);
+  file = fopen(path, "a");
+  if (file == NULL) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  fprintf(file, "logoff server=%s session=%lu wait=%d\n", server == NULL ? "current" : "other",
+          (unsigned long)session, wait ? 1 : 0);
+  fclose(file);
+  return TRUE;
+}
+
 void WINAPI WTSFreeMemory(void* memory) { free(memory); }

@@ -32,9 +32,17 @@ class TFakeSessions : public TSessionApi {
     Shown.push_back(TMessage{session, title, text, style});
     return 0;
   }
+  uint32_t LogoffSession(uint32_t session) override {
+    if (LogoffError != 0) return LogoffError;
+    SignedOut.push_back(session);
+    Users.erase(session);
+    return 0;
+  }
 
   std::map<uint32_t, std::string> Users;     // session id -> user logged on ("" none)
   std::map<uint32_t, uint32_t> Failures;     // session id -> error of ShowMessage
   uint32_t ListError = 0;                    // of ListSessions
+  uint32_t LogoffError = 0;                  // of LogoffSession
   std::vector<TMessage> Shown;
+  std::vector<uint32_t> SignedOut;           // sessions signed out, in order
 };

@@ -372,6 +372,7 @@ struct TAdditionCase {
   int32_t WarnMinutes;
   const char* ZoneName;  // of the zone in force; "" none
   std::vector<std::string> Lines;  // besides those of the design
+  TEndAction EndAction = TEndAction::PowerOff;
 };
 
 TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
@@ -386,6 +387,8 @@ TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
   };
   const std::string bad = "ERROR:WarnMinutes must be a number from 0 to 60 (REG_DWORD), no warnings are sent: ";
   const std::string unknown = "ERROR:Unknown time zone in TimeZone, the computer's local time is used: ";
+  const std::string endAction =
+      "ERROR:EndAction must be signout or poweroff, the computer is switched off when time ends: ";
   const TAdditionCase cases[] = {
       {"none", main([](TFakeRegistry&) {}), 0, "", {}},
       {"warn 10", main([](TFakeRegistry& r) { r.SetDword(kMain, "WarnMinutes", 10); }), 10, "", {}},
@@ -408,17 +411,26 @@ TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
       {"empty zone: none", main([](TFakeRegistry& r) { r.SetString(kMain, "TimeZone", ""); }), 0, "", {}},
       {"zone as a number", main([](TFakeRegistry& r) { r.SetDword(kMain, "TimeZone", 9); }), 0, "",
        {unknown + "(not a REG_SZ)"}},
+      {"sign out", main([](TFakeRegistry& r) { r.SetString(kMain, "EndAction", "SignOut"); }), 0, "", {},
+       TEndAction::SignOut},
+      {"power off", main([](TFakeRegistry& r) { r.SetString(kMain, "EndAction", "poweroff"); }), 0, "", {}},
+      {"another action", main([](TFakeRegistry& r) { r.SetString(kMain, "EndAction", "reboot"); }), 0, "",
+       {endAction + "reboot"}},
+      {"action as a number", main([](TFakeRegistry& r) { r.SetDword(kMain, "EndAction", 1); }), 0, "",
+       {endAction + "(not a REG_SZ)"}},
   };
   for (const TAdditionCase& c : cases) {
     SCOPED_TRACE(c.Name);
     Fake = TFakeRegistry();
     Log.Messages.clear();
     State.WarnMinutes = 5;  // a reload must drop what the last one read
+    State.EndAction = TEndAction::SignOut;
     c.Setup(Fake);
     EXPECT_EQ(Load(), "");
     EXPECT_EQ(State.WarnMinutes, c.WarnMinutes);
     EXPECT_EQ(State.FixedZone ? State.FixedZone->Name : "", c.ZoneName);
     EXPECT_EQ(Log.Messages, c.Lines);
+    EXPECT_EQ(State.EndAction, c.EndAction);
   }
 }
 

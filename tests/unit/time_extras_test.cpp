@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "common/calendar.h"
+#include "diag/diagnostic_log.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace {
@@ -107,13 +108,78 @@ TEST_F(TimeExtrasTest, WarningReachesTheUsersSessionsOnceExactlyWarnMinutesBefor
             "Your computer time ends at 21:15. The computer will be switched off then: please save your work.");
 }
 
-TEST_F(TimeExtrasTest, NoWarningWithoutWarnMinutesForUnseenUsersOrWhileRestricted) {
+TEST_F(TimeExtrasTest, NoWarningWithoutWarnMinutesOrForUnseenUsers) {
   PassAt(20, 55);
   Module.WarnMinutes = 10;
-  PassAt(21, 5);
   Module.SeenAccounts.Clear();
   PassAt(20, 55);
+  PassAt(21, 5);
   EXPECT_TRUE(Platform.Sessions.Shown.empty());
+  EXPECT_EQ(PowerOffs(), 0);
+}
+
+// A change that restricts a present user at once (here: extra time taken back)
+// locks them at once, warns them at once, and ends their time exactly
+// WarnMinutes later, rounded up to the minute; a second change keeps that end.
+TEST_F(TimeExtrasTest, AChangeThatRestrictsAPresentUserWarnsAndEndsWarnMinutesLater) {
+  Module.WarnMinutes = 10;
+  GiveExtraTime("2026-12-07 22:00");
+  PassAt(21, 4);
+  EXPECT_TRUE(Platform.Sessions.Shown.empty());
+  Module.UserExtras[0] = TUserExtras();  // grant --clear
+  EXPECT_TRUE(Has(PassAt(21, 5, 30), "Warning sent to user: anna"));
+  EXPECT_TRUE(LastUpdateLocks());
+  EXPECT_EQ(PowerOffs(), 0);
+  ASSERT_EQ(Platform.Sessions.Shown.size(), 1u);
+  EXPECT_EQ(Platform.Sessions.Shown[0].Text,
+            "Your computer time ends at 21:16. The computer will be switched off then: please save your work.");
+
+  for (int day = 0; day < 7; ++day) Module.UserRules[0].Items()[static_cast<size_t>(day)] = std::string(48, '1');
+  PassAt(21, 10);
+  PassAt(21, 15, 59);
+  EXPECT_EQ(PowerOffs(), 0) << "not a pass before the end given";
+  EXPECT_EQ(Platform.Sessions.Shown.size(), 1u) << "the second change keeps the first end";
+  PassAt(21, 16);
+  EXPECT_EQ(PowerOffs(), 1);
+}
+
+TEST_F(TimeExtrasTest, AWarnedBoundaryEndsTimeAsItComes) {
+  Module.WarnMinutes = 10;
+  PassAt(20, 55);
+  EXPECT_EQ(Platform.Sessions.Shown.size(), 1u);
+  PassAt(21, 0);
+  EXPECT_EQ(PowerOffs(), 1);
+  EXPECT_EQ(Platform.Sessions.Shown.size(), 1u);
+}
+
+TEST_F(TimeExtrasTest, SignOutModeEndsTimeForUsersWithASessionNow) {
+  Module.EndAction = TEndAction::SignOut;
+  Platform.Sessions.Users = {{1, "bert"}};  // anna was seen earlier, but has no session now
+  PassAt(21, 0);
+  EXPECT_TRUE(LastUpdateLocks());
+  EXPECT_TRUE(Platform.Sessions.SignedOut.empty());
+  EXPECT_EQ(PowerOffs(), 0) << "nobody's work ends for a user who has left";
+
+  Platform.Sessions.Users = {{1, "bert"}, {2, "ANNA"}, {5, "anna"}};
+  EXPECT_TRUE(Has(PassAt(21, 0), "Signing out user: anna"));
+  EXPECT_EQ(Platform.Sessions.SignedOut, (std::vector<uint32_t>{2, 5}));
+  EXPECT_EQ(PowerOffs(), 0);
+
+  Platform.Sessions.Users = {{2, "anna"}};
+  Platform.Sessions.LogoffError = 5;
+  PassAt(21, 0);
+  EXPECT_EQ(PowerOffs(), 1) << "a failed sign-out still ends the time";
+  const std::string log = Platform.LogFiles.Data(kLogFileName);
+  EXPECT_NE(log.find("] ERROR:Signing out failed for user: anna"), std::string::npos);
+}
+
+TEST_F(TimeExtrasTest, SignOutModeWarnsThatTheUserWillBeSignedOut) {
+  Module.EndAction = TEndAction::SignOut;
+  Module.WarnMinutes = 10;
+  PassAt(20, 50);
+  ASSERT_EQ(Platform.Sessions.Shown.size(), 1u);
+  EXPECT_EQ(Platform.Sessions.Shown[0].Text,
+            "Your computer time ends at 21:00. You will be signed out then: please save your work.");
 }
 
 TEST_F(TimeExtrasTest, AUserNotAtTheScreenIsWarnedOnceTheyLogOn) {
@@ -211,6 +277,52 @@ TEST_F(TimeExtrasTest, AFixedZonesDaylightSavingChangeMovesTheHalfHourItDecides)
     const auto lines = PassAt(12, 0);
     EXPECT_TRUE(Has(lines, c.Trace + only3)) << c.Trace;
     EXPECT_EQ(LastUpdateLocks(), c.Locked) << c.Trace;
+  }
+}
+}  // namespace
+
+namespace {
+// The warning's window is elapsed time: on the nights the clocks change, a
+// restriction from 03:00 (wall time of the fixed zone) is warned of exactly
+// WarnMinutes before it begins, not an hour early or not at all.
+TEST_F(TimeExtrasTest, DaylightSavingNightsMoveNeitherTheWarningNorTheEnd) {
+  const std::string westEurope("\xC4\xFF\xFF\xFF\0\0\0\0\xC4\xFF\xFF\xFF\0\0\x0A\0\0\0\x05\0\x03\0\0\0\0\0\0\0"
+                               "\0\0\x03\0\0\0\x05\0\x02\0\0\0\0\0\0\0",
+                               44);
+  const std::string from3 = std::string(6, '0') + std::string(42, '1');
+  // Spring: 01:00 UTC is 03:00 summer time. Autumn: 03:00 winter time is 02:00 UTC.
+  const struct { const char* Night; int64_t Starts; } nights[] = {
+      {"spring", DaysFromCivil(2026, 3, 29) * 86400 + 1 * 3600},
+      {"autumn", DaysFromCivil(2026, 10, 25) * 86400 + 2 * 3600},
+  };
+  for (const auto& night : nights) {
+    SCOPED_TRACE(night.Night);
+    TFakePlatform platform;
+    TNortavelFree module{platform.View()};
+    static_cast<TConfiguration&>(module) = Module;
+    module.SeenAccounts.Add("anna");
+    module.WarnMinutes = 10;
+    module.FixedZone = TTimeZone();
+    module.FixedZone->Name = "W. Europe Standard Time";
+    ASSERT_TRUE(ParseZoneRules(westEurope, module.FixedZone->Rules));
+    for (int day = 0; day < 7; ++day) module.UserRules[0].Items()[static_cast<size_t>(day)] = from3;
+    platform.Sessions.Users = {{2, "anna"}};
+    for (const int64_t early : {4200, 601}) {  // an hour early (the wall clock's ten minutes in autumn), a second early
+      platform.Clock.SetUtc(DateTimeAt(night.Starts - early));
+      module.EnforceRestrictions();
+    }
+    EXPECT_TRUE(platform.Sessions.Shown.empty());
+    platform.Clock.SetUtc(DateTimeAt(night.Starts - 600));
+    module.EnforceRestrictions();
+    ASSERT_EQ(platform.Sessions.Shown.size(), 1u);
+    EXPECT_EQ(platform.Sessions.Shown[0].Text,
+              "Your computer time ends at 03:00. The computer will be switched off then: please save your work.");
+    platform.Clock.SetUtc(DateTimeAt(night.Starts));
+    module.EnforceRestrictions();
+    EXPECT_EQ(platform.Sessions.Shown.size(), 1u);
+    EXPECT_EQ(std::count_if(platform.Accounts.Calls.begin(), platform.Accounts.Calls.end(),
+                            [](const std::string& c) { return c.rfind("ExitWindowsEx", 0) == 0; }),
+              1);
   }
 }
 }  // namespace
