@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/owned.h"
+#include "common/service_handle.h"
 
 // QUERY_SERVICE_CONFIGA, as far as the tool reads it.
 struct TServiceConfig {
@@ -18,7 +18,9 @@ struct TServiceConfig {
   std::string StartName;    // the account, e.g. "LocalSystem"
 };
 
-class TToolApi {
+// CloseEntry (CloseServiceHandle) comes from TServiceHandleApi, which the service
+// host's installation shares, so one handle owner serves both.
+class TToolApi : public virtual TServiceHandleApi {
  public:
   static constexpr uint32_t kManagerConnect = 0x0001;            // SC_MANAGER_CONNECT
   static constexpr uint32_t kServiceQueryConfig = 0x0001;        // SERVICE_QUERY_CONFIG
@@ -40,8 +42,6 @@ class TToolApi {
   virtual bool QueryState(uintptr_t service, uint32_t& state) = 0;
   // ControlService(service, control, &status): dwCurrentState of the answer.
   virtual bool Control(uintptr_t service, uint32_t control, uint32_t& state) = 0;
-  // CloseServiceHandle, keeping the caller's last-error code.
-  virtual void CloseEntry(uintptr_t handle) = 0;
   // GetLastError.
   virtual uint32_t LastError() = 0;
   // Up to count bytes from the start of the file; empty when it cannot be read.
@@ -57,9 +57,10 @@ class TToolApi {
   // _setmode(stdout, _O_BINARY): what the tool writes to standard output from
   // then on reaches it byte for byte.
   virtual void BinaryStandardOutput() = 0;
+  // Whether standard output is a console window: GetConsoleMode succeeds on
+  // GetStdHandle(STD_OUTPUT_HANDLE). False for a file, a pipe and the NUL device.
+  virtual bool StandardOutputIsConsole() = 0;
 };
-
-using TServiceHandle = TOwned<TToolApi, &TToolApi::CloseEntry>;
 
 // The Windows implementation; not available natively.
 TToolApi& PlatformTool();

@@ -101,6 +101,12 @@ class TWin32ToolApi : public TToolApi {
     std::fflush(stdout);
     _setmode(_fileno(stdout), _O_BINARY);
   }
+
+  // Not GetFileType's FILE_TYPE_CHAR: NUL and serial ports answer that too.
+  bool StandardOutputIsConsole() override {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != FALSE;
+  }
 };
 
 }  // namespace

@@ -10,5 +10,6 @@
 #include "svcmgr/event_logger.h"
 #include "svcmgr/install.h"
 #include "svcmgr/message_loop.h"
+#include "svcmgr/os_error.h"
 #include "svcmgr/service.h"
 #include "svcmgr/timer.h"

@@ -11,6 +11,7 @@
 #include "svcmgr/components.h"
 #include "svcmgr/dialogs.h"
 #include "svcmgr/install.h"
+#include "svcmgr/os_error.h"
 #include "svcmgr/thread.h"
 
 TServiceApplication* Application = nullptr;

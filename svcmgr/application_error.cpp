@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "common/system_error.h"
-
 namespace {
 struct TThrowNote {
   const void* Object = nullptr;
@@ -11,14 +9,6 @@ struct TThrowNote {
 };
 thread_local TThrowNote LastThrow;
 }  // namespace
-
-std::string OSErrorMessage(uint32_t code) {
-  if (code == 0) return "A call to an OS function failed";
-  // The code is shown as the signed integer it is stored in.
-  return "System Error.  Code: " + std::to_string(static_cast<int32_t>(code)) + ".\r\n" + SystemErrorText(code);
-}
-
-EOSError OSError(uint32_t code) { return EOSError(code, OSErrorMessage(code)); }
 
 std::string CutText(const std::string& text, size_t limit) { return text.size() > limit ? text.substr(0, limit) : text; }
 

@@ -1,21 +1,13 @@
 #pragma once
-// Error texts of the service host: the failed-system-call error, the
-// last-resort "Application Error" report, and where an error was raised.
+// Error texts of the service host: the last-resort "Application Error" report,
+// and where an error was raised. The failed-system-call error is in os_error.h.
 
 #include <cstdint>
 #include <string>
 
-#include "common/exceptions.h"
-
 inline constexpr char kApplicationErrorCaption[] = "Application Error";
 inline constexpr size_t kApplicationErrorTextLimit = 1023;
 inline constexpr size_t kApplicationErrorCaptionLimit = 63;
-
-// "System Error.  Code: %d." CR LF "%s" with the code and SystemErrorText(code);
-// for code 0, "A call to an OS function failed".
-std::string OSErrorMessage(uint32_t code);
-// The failed-system-call error for code.
-EOSError OSError(uint32_t code);
 
 // "Exception %s in module %s at %p." CR LF "%s%s" CR LF: the class name, the
 // module's file name, the offset into it in eight hexadecimal digits, the message,

@@ -1,7 +1,9 @@
 #pragma once
-// The smallest component model the service host needs: a named component, and the
-// message loop's exception hook through which errors raised while a window message
-// is handled (a timer tick) reach the application's exception handling.
+// The smallest component model the window classes and the service host need: a
+// named component, and the message loop's exception hook through which errors
+// raised while a window message is handled (a timer tick) reach the application's
+// exception handling. A hook rather than a call, so that the message loop and the
+// timer do not depend on whichever application handles their errors.
 
 #include <functional>
 #include <string>

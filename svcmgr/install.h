@@ -6,15 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "common/owned.h"
+#include "common/service_handle.h"
 #include "svcmgr/install_api.h"
 #include "svcmgr/service.h"
 
 inline constexpr uint32_t kScManagerAllAccess = 0xF003F;  // SC_MANAGER_ALL_ACCESS
 inline constexpr uint32_t kServiceAllAccess = 0xF01FF;    // SERVICE_ALL_ACCESS
 
-// Owns an SCM or service handle; closing keeps the caller's last-error code.
-using TServiceHandle = TOwned<TServiceManagerApi, &TServiceManagerApi::CloseEntry>;
+// The values the control manager receives at installation for the start type and
+// the error severity.
+uint32_t StartTypeCode(TStartType startType);
+uint32_t ErrorControlCode(TErrorSeverity severity);
 
 // Every name zero-terminated, then one more zero: two zeros for an empty list.
 std::string DependencyList(const std::vector<std::string>& dependencies);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/service_handle.h"
+
 // The arguments of CreateServiceA, in its order.
 struct TCreateServiceCall {
   uintptr_t Manager = 0;
@@ -24,7 +26,9 @@ struct TCreateServiceCall {
   const char* Password = nullptr;
 };
 
-class TServiceManagerApi {
+// CloseEntry (CloseServiceHandle) comes from TServiceHandleApi, which the
+// administration tool's seam shares, so one handle owner serves both.
+class TServiceManagerApi : public virtual TServiceHandleApi {
  public:
   virtual ~TServiceManagerApi() = default;
   // OpenSCManagerA(machineName, databaseName, access): 0 on failure.
@@ -35,8 +39,6 @@ class TServiceManagerApi {
   virtual uintptr_t OpenEntry(uintptr_t manager, const std::string& name, uint32_t access) = 0;
   // DeleteService(service): false on failure.
   virtual bool DeleteEntry(uintptr_t service) = 0;
-  // CloseServiceHandle(handle), keeping the caller's last-error code.
-  virtual void CloseEntry(uintptr_t handle) = 0;
   // GetLastError() of the calling thread.
   virtual uint32_t LastError() = 0;
 };

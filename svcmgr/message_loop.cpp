@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <exception>
 
-#include "svcmgr/application_error.h"
 #include "svcmgr/components.h"
+#include "svcmgr/os_error.h"
 
 TApplication::TApplication(TMessageLoopApi& api) : Api(api) {
   Window = Api.CreateAppWindow(*this);

@@ -143,10 +143,8 @@ class TService : public TComponent {
   std::unique_ptr<TEventLogger> ServiceEventLogger;  // created at the first event
 };
 
-// The values the control manager receives for the registration properties, both
-// at installation and in every status report. serviceCount is the number of
-// services the process hosts: more than one makes the Win32 type a shared-process
-// type.
+// The service type the control manager receives, both at installation and in
+// every status report (so it stays here, below installation). serviceCount is the
+// number of services the process hosts: more than one makes the Win32 type a
+// shared-process type.
 uint32_t ServiceTypeCode(const TService& service, int serviceCount);
-uint32_t StartTypeCode(TStartType startType);
-uint32_t ErrorControlCode(TErrorSeverity severity);

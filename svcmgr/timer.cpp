@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "svcmgr/application_error.h"
+#include "svcmgr/os_error.h"
 
 TTimer::TTimer(TTimerApi& api) : Api(api) {
   WindowHandle = Api.CreateTimerWindow(*this);

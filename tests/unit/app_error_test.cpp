@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "common/system_error.h"
 #include "svcmgr/application_error.h"
 
 namespace {
@@ -48,15 +47,6 @@ TEST(ApplicationErrorTest, TextIsCutTo1023Characters) {
 TEST(ApplicationErrorTest, OffsetHasAtLeastEightUpperCaseDigits) {
   EXPECT_NE(ApplicationErrorText("E", "m", 0, "").find(" at 00000000."), std::string::npos);
   EXPECT_NE(ApplicationErrorText("E", "m", 0xDEADBEEF, "").find(" at DEADBEEF."), std::string::npos);
-}
-
-TEST(ApplicationErrorTest, FailedSystemCallTexts) {
-  EXPECT_EQ(OSErrorMessage(1073), "System Error.  Code: 1073.\r\n" + SystemErrorText(1073));
-  EXPECT_EQ(OSErrorMessage(0), "A call to an OS function failed");
-  const EOSError error = OSError(5);
-  EXPECT_EQ(error.ErrorCode, 5u);
-  EXPECT_EQ(error.Message(), OSErrorMessage(5));
-  EXPECT_STREQ(error.ClassName(), "EOSError");
 }
 
 TEST(ApplicationErrorTest, FileNameDropsTheFolder) {

@@ -2,8 +2,8 @@
 // manager, with the dialogs read and closed by dialog_closer.exe.
 #include <gtest/gtest.h>
 
-#include "svcmgr/application_error.h"
 #include "svcmgr/dialogs.h"
+#include "svcmgr/os_error.h"
 #include "tests/wine/app_wine_support.h"
 
 namespace {
