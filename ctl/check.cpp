@@ -57,7 +57,7 @@ void CheckService(TRun& run, TFindings& findings) {
   const TServiceInfo& service = run.Service;
   if (!service.Installed) {
     if (service.Error != 0)
-      findings.Error(std::string("cannot query service ") + kServiceName + " (" + SystemErrorText(service.Error) +
+      findings.Error(std::string("cannot query service ") + kServiceName + " (" + ErrorText(service.Error) +
                      "): run from an administrator command prompt");
     else
       findings.Error(std::string("service ") + kServiceName +
@@ -111,6 +111,12 @@ void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegi
                        " is not a number from 0 to 60 (REG_DWORD): nobody is warned; set it with nortavelctl warn "
                        "MINUTES");
   }
+  const TRegistryValue* action = Find(values, kEndActionValue);
+  if (action != nullptr && (!IsString(*action) || (!AsciiSameText(TextOf(*action), kEndActionSignOut) &&
+                                                   !AsciiSameText(TextOf(*action), kEndActionPowerOff))))
+    findings.Warning(run.KeyText(kEndActionValue) + " (" + (IsString(*action) ? TextOf(*action) : TypeName(action->Type)) +
+                     ") is neither signout nor poweroff: the computer is switched off when time ends; set it with "
+                     "nortavelctl endaction signout|poweroff");
   const TRegistryValue* zone = Find(values, kTimeZoneValue);
   if (zone == nullptr || (IsString(*zone) && TextOf(*zone).empty())) return;
   TTimeZone found;
@@ -197,7 +203,7 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
                      ") has no local account: the service cannot lock it; check the name, or remove the rules "
                      "with nortavelctl remove " + user);
     else if (!account.Readable)
-      findings.Warning("cannot tell whether " + user + " has a local account (" + SystemErrorText(account.Status) +
+      findings.Warning("cannot tell whether " + user + " has a local account (" + ErrorText(account.Status) +
                        "): run from an administrator command prompt");
   }
 }

@@ -10,6 +10,7 @@
 #include "common/time_zone.h"
 #include "ctl/commands.h"
 #include "ctl/service_info.h"
+#include "ctl/usage_error.h"
 #include "ctl/week_grid.h"
 #include "winsys/configuration.h"
 
@@ -46,6 +47,15 @@ void ExpectWords(const std::string& command, const std::vector<std::string>& wor
 // A number of up to six digits; EUsageError naming what otherwise.
 int ParseNumber(const std::string& text, const std::string& what);
 
+// The names nearest to typed by edit distance (letter case ignored, two
+// neighbours swapped count as one edit), when they are near enough to be a slip
+// of the fingers: at most 2 edits, and fewer than half as many as the longer of
+// the two has letters. Ties are all given, in the order of names.
+std::vector<std::string> NearestNames(const std::string& typed, const std::vector<std::string>& names);
+// "did you mean anna?", "did you mean anna or anne?" for NearestNames; empty when
+// none is near.
+std::string DidYouMean(const std::string& typed, const std::vector<std::string>& names);
+
 // A log sink that keeps the lines, for the calls of winsys that only log.
 class TKeptLog : public TLogSink {
  public:
@@ -58,13 +68,18 @@ class TKeptLog : public TLogSink {
 
 TWeekSlot SlotNow(TClock& clock);
 
-// A half hour of the week as "Wed 07:30".
-std::string SlotText(int day, int slot);
-
 void RunStatus(TRun& run);
 void RunGrant(TRun& run, std::vector<std::string> words);
 void RunTimeZone(TRun& run, std::vector<std::string> words);
 void RunWarn(TRun& run, const std::vector<std::string>& words);
+void RunEndAction(TRun& run, std::vector<std::string> words);
+
+// The configuration before a change, to compare with after it; an empty one
+// when the service would refuse it.
+TConfiguration LoadBeforeChange(const TRun& run);
+// After a change: names on Out each user it restricts now who owns processes,
+// and when their time ends ("USER is using the computer now: ...").
+void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before);
 // True when an error was found.
 bool RunCheck(TRun& run);
 // file empty: to standard output.

@@ -1,11 +1,12 @@
 #include "ctl/commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "common/string_list.h"
-#include "common/system_error.h"
 #include "ctl/command_context.h"
 #include "ctl/schedule.h"
 #include "ctl/usage_error.h"
@@ -15,6 +16,7 @@
 #include "engine/time_rules.h"
 #include "winsys/accounts.h"
 #include "winsys/config_writer.h"
+#include "winsys/registry.h"
 
 #ifndef NF_VERSION
 #define NF_VERSION "0.0.0"
@@ -41,7 +43,7 @@ struct TCommand {
   TCommandHandler Run;  // none for help, which needs neither the registry view nor the service
 };
 
-// The row named name exactly; null for none.
+// The row named name, in any letter case; null for none.
 const TCommand* FindCommand(const std::string& name);
 
 // The command line: the command, its words and the options of every command.
@@ -114,6 +116,52 @@ int ParseNumber(const std::string& text, const std::string& what) {
 }
 
 namespace {
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Optimal string alignment: insertions, deletions, substitutions and swaps of
+// neighbours, the slips a hurried typist makes.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    for (size_t j = 1; j <= b.size(); ++j) {
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  }
+  return d[a.size()][b.size()];
+}
+}  // namespace
+
+std::vector<std::string> NearestNames(const std::string& typed, const std::vector<std::string>& names) {
+  constexpr size_t kMostEdits = 2;
+  std::vector<std::string> nearest;
+  size_t best = kMostEdits + 1;
+  for (const std::string& name : names) {
+    const size_t distance = EditDistance(Lower(typed), Lower(name));
+    if (distance > kMostEdits || 2 * distance >= std::max(typed.size(), name.size()) || distance > best) continue;
+    if (distance < best) nearest.clear();
+    best = distance;
+    nearest.push_back(name);
+  }
+  return nearest;
+}
+
+std::string DidYouMean(const std::string& typed, const std::vector<std::string>& names) {
+  const std::vector<std::string> nearest = NearestNames(typed, names);
+  if (nearest.empty()) return "";
+  std::string text = "did you mean ";
+  for (size_t i = 0; i < nearest.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == nearest.size() ? " or " : ", ") + nearest[i];
+  return text + "?";
+}
+
+namespace {
 // The view of this run and the service's.
 void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
   run.Windows64 = run.Platform.Tool.WindowsIs64Bit();
@@ -125,10 +173,26 @@ void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
   if (!run.Windows64) run.Location.View = TRegistryView::Own;
 }
 
+// message, and the configured users nearest to user after it.
+EUsageError UnknownUser(const std::string& message, const std::string& user, const std::vector<std::string>& users) {
+  const std::string suggestion = DidYouMean(user, users);
+  return EUsageError(message + (suggestion.empty() ? "" : "; " + suggestion));
+}
+
+// The users with a key below the restrictions' key; none when it cannot be
+// read. Unlike Load, never refuses a configuration: only names are wanted.
+std::vector<std::string> ConfiguredUsers(TRun& run) {
+  TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(run.Location.View));
+  TStringList users;
+  if (registry.OpenForReading(run.Location.RestrictionsKeyPath())) registry.ListSubkeyNames(users);
+  registry.Close();
+  return users.Items();
+}
+
 void EnsureAccount(TRun& run, const std::string& user) {
   const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
   if (!account.Readable)
-    throw ECommandFailed("cannot tell whether " + user + " is a local account (" + SystemErrorText(account.Status) +
+    throw ECommandFailed("cannot tell whether " + user + " is a local account (" + ErrorText(account.Status) +
                          "): check the name, or add --force to store the rules anyway");
   if (!account.Exists)
     throw ECommandFailed("there is no local account named " + user +
@@ -143,16 +207,15 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
   const std::vector<std::string> rules = ParseSchedule(text);
   if (!force) EnsureAccount(run, user);
+  const TConfiguration before = LoadBeforeChange(run);
   TConfigWriter(run.Platform.Registry, run.Location).WriteRules(user, rules);
   // The grid marks now in the rules' time zone; a configuration the service
   // would refuse has none, and the computer's time marks it.
-  TConfiguration config;
-  try {
-    config = run.Load();
-  } catch (const ECommandFailed&) {
-  }
+  const TConfiguration config = LoadBeforeChange(run);
   TZoneClock clock = run.RuleClock(config);
-  run.Out << "Stored in " << run.RestrictionsKeyText(user) << ":\n" << FormatWeekGrid(rules, SlotNow(clock));
+  run.Out << "Stored in " << run.RestrictionsKeyText(user) << ":\n"
+          << FormatWeekGrid(rules, SlotNow(clock)) << "Schedule: " << FormatSchedule(rules) << "\n";
+  SayWhomTheChangeRestricts(run, before);
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
@@ -162,8 +225,9 @@ void RunShow(TRun& run, std::vector<std::string> words) {
   TZoneClock clock = run.RuleClock(config);
   const TWeekSlot now = SlotNow(clock);
   if (!words.empty() && config.RestrictedUsers.IndexOf(words[0]) < 0)
-    throw ECommandFailed(words[0] + " has no rules in " + run.RestrictionsKeyText() +
-                         ": add them with nortavelctl set " + words[0] + " SCHEDULE");
+    throw UnknownUser(words[0] + " has no rules in " + run.RestrictionsKeyText() + ": add them with nortavelctl set " +
+                          words[0] + " SCHEDULE",
+                      words[0], config.RestrictedUsers.Items());
   if (config.RestrictedUsers.Empty()) {
     run.Out << "No user is configured in " << run.RestrictionsKeyText() << ".\n";
     return;
@@ -178,25 +242,29 @@ void RunShow(TRun& run, std::vector<std::string> words) {
   }
 }
 
-// Gives user every logon hour back; false (and said on err) when that failed.
-bool Unlock(TRun& run, const std::string& user) {
+enum class TUnlock { Done, NoAccount, Failed };
+
+std::string NoAccountText(const std::string& user) {
+  return "there is no local account named " + user +
+         ": nothing to unlock; check the name (net user lists the accounts)";
+}
+
+// Gives user every logon hour back. Failed is said on err; NoAccount is left to
+// the caller, for whom it may be no fault.
+TUnlock Unlock(TRun& run, const std::string& user) {
   const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
-  if (account.Readable && !account.Exists) {
-    run.Err << "nortavelctl: there is no local account named " << user
-            << ": nothing to unlock; check the name (net user lists the accounts)\n";
-    return false;
-  }
+  if (account.Readable && !account.Exists) return TUnlock::NoAccount;
   TKeptLog log;
   SetAccountLogonHours(2, run.Platform.Accounts, log, user, false);
   for (const std::string& line : log.Lines) {
     if (line.rfind(kMsgSetUserFailed, 0) == 0) {
       run.Err << "nortavelctl: cannot give " << user
               << " the logon hours back: run from an administrator command prompt\n";
-      return false;
+      return TUnlock::Failed;
     }
   }
   run.Out << user << " may log on at any hour again.\n";
-  return true;
+  return TUnlock::Done;
 }
 
 void RunUnlock(TRun& run, std::vector<std::string> words) {
@@ -208,7 +276,18 @@ void RunUnlock(TRun& run, std::vector<std::string> words) {
     if (users.empty()) run.Out << "No user is configured in " << run.RestrictionsKeyText() << ".\n";
   }
   bool unlocked = true;
-  for (const std::string& user : users) unlocked = Unlock(run, user) && unlocked;
+  for (const std::string& user : users) {
+    const TUnlock result = Unlock(run, user);
+    if (result == TUnlock::NoAccount) {
+      // Neither an account nor a configured user: most likely a slip.
+      const std::vector<std::string> configured = ConfiguredUsers(run);
+      if (!all && std::none_of(configured.begin(), configured.end(),
+                               [&user](const std::string& name) { return PlatformSameText(name, user); }))
+        throw UnknownUser(NoAccountText(user), user, configured);
+      run.Err << "nortavelctl: " << NoAccountText(user) << "\n";
+    }
+    unlocked = result == TUnlock::Done && unlocked;
+  }
   if (!unlocked) throw ECommandFailed("");
 }
 
@@ -216,14 +295,37 @@ void RunRemove(TRun& run, std::vector<std::string> words) {
   ExpectWords("remove", words, 1, 1);
   const std::string& user = words[0];
   if (!TConfigWriter(run.Platform.Registry, run.Location).RemoveUser(user))
-    throw ECommandFailed(user + " has no rules in " + run.RestrictionsKeyText() +
-                         ": nothing removed; nortavelctl show lists the configured users");
+    throw UnknownUser(user + " has no rules in " + run.RestrictionsKeyText() +
+                          ": nothing removed; nortavelctl show lists the configured users",
+                      user, ConfiguredUsers(run));
   run.Out << "Removed " << run.RestrictionsKeyText(user) << ".\n";
   // A running service must drop the user before the hours come back: a pass
   // with the old rules would take them away again, and nothing would return
   // them afterwards. The service reloads at its next tick, every 2 seconds.
   if (RequestReload(run.Platform.Tool, run.Out, run.Err)) run.Platform.Tool.Pause(kReloadWait);
-  if (!Unlock(run, user)) throw ECommandFailed("");
+  const TUnlock result = Unlock(run, user);
+  // The rules of an account deleted earlier are what remove is for.
+  if (result == TUnlock::NoAccount)
+    run.Out << "There is no local account named " << user << ": no logon hours to give back.\n";
+  if (result == TUnlock::Failed) throw ECommandFailed("");
+}
+
+// grant acts on a configured user only; a name that is none is most likely a
+// slip, and the nearest configured users are offered. Options and a missing
+// name are left to grant's own usage check.
+void RunGrantForConfiguredUser(TRun& run, std::vector<std::string> words) {
+  std::vector<std::string> names = words;
+  TakeFlag(names, "--clear");
+  if (!names.empty() && names[0].rfind('-', 0) != 0) {
+    const TConfiguration config = run.Load();
+    const std::string& user = names[0];
+    if (config.RestrictedUsers.IndexOf(user) < 0)
+      throw UnknownUser(user + " has no rules in " + run.RestrictionsKeyText() +
+                            ": extra time is for restricted users; add rules with nortavelctl set " + user +
+                            " SCHEDULE",
+                        user, config.RestrictedUsers.Items());
+  }
+  RunGrant(run, std::move(words));
 }
 
 void RunLevel(TRun& run, std::vector<std::string> words) {
@@ -235,18 +337,49 @@ void RunLevel(TRun& run, std::vector<std::string> words) {
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// How much of path names its root, which nobody creates: "C:\" or "C:", a
+// share's "\\server\share", a lone "\"; 0 for a relative path.
+size_t RootLength(const std::string& path) {
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+    const size_t server = path.find_first_of("\\/", 2);
+    const size_t share = server == std::string::npos ? server : path.find_first_of("\\/", server + 1);
+    return share == std::string::npos ? path.size() : share;
+  }
+  if (path.size() >= 2 && path[1] == ':') return path.size() > 2 && IsPathSeparator(path[2]) ? 3 : 2;
+  return !path.empty() && IsPathSeparator(path[0]) ? 1 : 0;
+}
+
+// The folders of folder that do not exist yet, outermost first, folder last.
+std::vector<std::string> MissingFolders(TLogPlatform& files, std::string folder) {
+  std::vector<std::string> missing;
+  const size_t root = RootLength(folder);
+  while (folder.size() > root && files.ReadAttributes(folder) == kInvalidFileAttributes) {
+    missing.insert(missing.begin(), folder);
+    const size_t parent = folder.find_last_of("\\/");
+    if (parent == std::string::npos) break;
+    folder.erase(parent);
+  }
+  return missing;
+}
+
 void RunLogDir(TRun& run, std::vector<std::string> words) {
   ExpectWords("logdir", words, 1, 1);
   std::string folder = words[0];
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
   const uint32_t attributes = run.Platform.Files.ReadAttributes(folder);
   if (attributes == kInvalidFileAttributes) {
-    if (!run.Platform.Tool.CreateFolder(folder, kAdminFolderSddl)) {
-      const uint32_t error = run.Platform.Tool.LastError();
-      throw EOSError(error, "Cannot create the folder " + folder + ": " + SystemErrorText(error) +
-                                (error == kErrorPathNotFound ? ": create its parent folder first" : ""));
+    // The parents a fresh computer lacks get the same rights: a restricted user
+    // who may write a parent could rename it, and the log with it.
+    for (const std::string& missing : MissingFolders(run.Platform.Files, folder)) {
+      if (!run.Platform.Tool.CreateFolder(missing, kAdminFolderSddl)) {
+        const uint32_t error = run.Platform.Tool.LastError();
+        throw EOSError(error, "Cannot create the folder " + missing + ": " + ErrorText(error) +
+                                  (error == kErrorPathNotFound ? ": check that its drive or share exists" : ""));
+      }
+      run.Out << "Created " << missing << " (only SYSTEM and the Administrators may write there).\n";
     }
-    run.Out << "Created " << folder << " (only SYSTEM and the Administrators may write there).\n";
   } else if ((attributes & kFileAttributeDirectory) == 0) {
     throw ECommandFailed(folder + " is a file, not a folder: choose another path");
   }
@@ -351,8 +484,10 @@ const TCommand kCommands[] = {
      "service locks it again when the rules restrict it.\n",
      RunUnlock},
     {"level", "level N", "set the log level (0 to 4)",
-     "0 no log, 1 power-off decisions, 2 (default) configuration and lock\n"
-     "results, 3 service events and rule traces, 4 per-process failures.\n",
+     "0 no log, 1 power-off decisions, 2 configuration and lock results, 3\n"
+     "service events and rule traces, 4 per-process failures. 2 is the level to\n"
+     "choose, and the one the installer sets; without a Debug value the service\n"
+     "logs at level 1 only (status shows the level in force, check warns).\n",
      RunLevel},
     {"logdir", "logdir DIR", "set the folder of the log file",
      "Sets the folder of debug_free.log. A missing folder is created with rights\n"
@@ -369,7 +504,7 @@ const TCommand kCommands[] = {
      "HH:MM (tomorrow's only within 12 hours, e.g. until 00:30 late at night).\n"
      "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
      "passed, the rules apply again.\n",
-     RunGrant},
+     RunGrantForConfiguredUser},
     {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
      "Shows a restricted user at the screen, MINUTES before their computer time\n"
      "ends, that the computer will be switched off then. 0 turns the warning off.\n",
@@ -381,6 +516,12 @@ const TCommand kCommands[] = {
      "daylight saving included, whatever the computer's zone. --clear goes back to\n"
      "the computer's zone; without arguments, shows the setting.\n",
      RunTimeZone},
+    {"endaction", "endaction [signout | poweroff]", "what happens when a user's time ends",
+     "poweroff (the default) switches the computer off when a restricted user's\n"
+     "time ends, ending everybody's work; signout signs that user out of their\n"
+     "sessions instead, and only a user with a session counts as using the\n"
+     "computer. Without an argument, shows the setting.\n",
+     RunEndAction},
     {"export", "export [FILE]", "the configuration as a .reg file",
      "Writes the whole configuration as a .reg file (Windows Registry Editor\n"
      "Version 5.00) that \"reg import\" reads on another computer; to standard\n"
@@ -395,19 +536,33 @@ const TCommand kCommands[] = {
 
 const TCommand* FindCommand(const std::string& name) {
   for (const TCommand& command : kCommands)
-    if (name == command.Name) return &command;
+    if (AsciiSameText(name, command.Name)) return &command;
   return nullptr;
+}
+
+constexpr char kScheduleTopic[] = "schedule";
+
+// The command names, and what else help explains when asked for.
+std::vector<std::string> CommandNames(bool helpTopics) {
+  std::vector<std::string> names;
+  for (const TCommand& command : kCommands) names.push_back(command.Name);
+  if (helpTopics) names.push_back(kScheduleTopic);
+  return names;
 }
 
 const char kScheduleHelp[] =
     "A schedule names the half hours in which the user MAY use the computer:\n"
     "  always | never | DAYS WINDOW [WINDOW...] [; DAYS WINDOW...]\n"
-    "DAYS: Mo Tu We Th Fr Sa Su (or full names), ranges (Mo-Fr), lists (Sa,Su),\n"
-    "daily, weekdays, weekends. WINDOW: HH:MM-HH:MM on the hour or half hour; the\n"
-    "end is excluded, 24:00 may end a day, an end before the start runs past\n"
-    "midnight. Days no clause names are restricted. The net user /times syntax\n"
-    "(\"M-F,8AM-5PM;Sa-Su,9AM-1PM\") is read too.\n"
-    "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n";
+    "DAYS: Mo, Mon or Monday (any letter case), ranges (Mo-Fr, mon-fri), lists\n"
+    "(Sa,Su), daily, weekdays, weekends. WINDOW: START-END, blanks allowed around\n"
+    "the dash, windows apart by blanks or commas. A time is 07:00, 7 or 7am (also\n"
+    "9:30pm; 12am is 00:00, 12pm is 12:00), on the hour or half hour. The end is\n"
+    "excluded, 24:00 may end a day, an end before the start runs past midnight.\n"
+    "Days no clause names are restricted. The net user /times syntax\n"
+    "(\"M-F,8AM-5PM;Sa-Su,9AM-1PM\") is read too. set prints the schedule back as\n"
+    "show writes it.\n"
+    "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n"
+    "  nortavelctl set child \"mon-fri 7-8, 3pm-8pm; sat,sun 9am-9:30pm\"\n";
 
 void PrintHelp(std::ostream& out) {
   out << "nortavelctl " NF_VERSION " - administers the weekly time restrictions of NortavelFree\n\n"
@@ -429,19 +584,26 @@ void PrintHelp(std::ostream& out) {
 }
 
 void PrintCommandHelp(std::ostream& out, const std::string& name) {
-  if (name == "schedule") {
+  if (AsciiSameText(name, kScheduleTopic)) {
     out << kScheduleHelp;
     return;
   }
   const TCommand* command = FindCommand(name);
-  if (command == nullptr) throw EUsageError("there is no command '" + name + "': run nortavelctl help for the list");
+  if (command == nullptr) {
+    const std::string suggestion = DidYouMean(name, CommandNames(true));
+    throw EUsageError("there is no command '" + name + "': " +
+                      (suggestion.empty() ? "run nortavelctl help for the list" : suggestion));
+  }
   out << "Usage: nortavelctl " << command->Synopsis << "\n\n" << command->Details;
 }
 
 void Dispatch(TRun& run, const TCommandLine& line) {
   const TCommand* command = FindCommand(line.Command);
-  if (command == nullptr || command->Run == nullptr)
-    throw EUsageError("unknown command '" + line.Command + "': run nortavelctl help for the list of commands");
+  if (command == nullptr || command->Run == nullptr) {
+    const std::string suggestion = DidYouMean(line.Command, CommandNames(false));
+    throw EUsageError("unknown command '" + line.Command + "': " +
+                      (suggestion.empty() ? "run nortavelctl help for the list of commands" : suggestion));
+  }
   command->Run(run, line.Words);
 }
 }  // namespace
@@ -450,8 +612,6 @@ TWeekSlot SlotNow(TClock& clock) {
   const TDateTime now = clock.LocalNow();
   return TWeekSlot{DayIndexOf(now), SlotIndexOf(now)};
 }
-
-std::string SlotText(int day, int slot) { return DayName(day).substr(0, 3) + " " + ClockText(slot * kMinutesPerSlot); }
 
 std::string TRun::ViewName(TRegistryView view) {
   return view == TRegistryView::View64 ? "64-bit" : view == TRegistryView::View32 ? "32-bit" : "only";
@@ -489,7 +649,7 @@ int RunCtl(const std::vector<std::string>& args, TCtlPlatform& platform, std::os
       out << "nortavelctl " NF_VERSION "\n";
       return kExitSuccess;
     }
-    if (line.Command.empty() || line.Command == "help") {
+    if (line.Command.empty() || AsciiSameText(line.Command, "help")) {
       ExpectWords("help", line.Words, 0, 1);
       if (line.Words.empty())
         PrintHelp(out);

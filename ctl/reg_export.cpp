@@ -21,10 +21,14 @@ class TRegText {
   // ASCII, byte for byte.
   TRegText& operator<<(const std::string& ascii) {
     for (const char c : ascii) Text.push_back(static_cast<unsigned char>(c));
+    Ansi += ascii;
     return *this;
   }
   // Text in the ANSI code page, as the registry gave it.
-  void AddAnsi(const std::string& text) { Text += Wide(text); }
+  void AddAnsi(const std::string& text) {
+    Text += Wide(text);
+    Ansi += text;
+  }
 
   std::u16string Wide(const std::string& text) {
     if (text.empty()) return std::u16string();
@@ -33,6 +37,15 @@ class TRegText {
                                            &wide[0], static_cast<int32_t>(wide.size()));
     wide.resize(static_cast<size_t>(length > 0 ? length : 0));
     return wide;
+  }
+
+  // The same text in the ANSI code page, as the tool writes all it prints, with
+  // "\n" line ends: a text-mode console stream makes them CR LF.
+  std::string ConsoleText() const {
+    std::string text;
+    for (size_t at = 0; at < Ansi.size(); ++at)
+      if (Ansi.compare(at, 2, "\r\n") != 0) text += Ansi[at];
+    return text;
   }
 
   // UTF-16LE with its byte-order mark.
@@ -48,6 +61,7 @@ class TRegText {
  private:
   TAccountApi& Accounts;
   std::u16string Text;
+  std::string Ansi;
 };
 
 std::string Escaped(const std::string& text) {
@@ -134,6 +148,12 @@ void RunExport(TRun& run, const std::string& file) {
   const std::string import = std::string("reg import FILE") +
                              (run.Windows64 ? " /reg:" + TRun::ViewName(run.Location.View).substr(0, 2) : "");
   if (file.empty()) {
+    // A console shows UTF-16 as letters with gaps; reg import wants it in a
+    // file, so only a redirection gets it.
+    if (run.Platform.Tool.StandardOutputIsConsole()) {
+      run.Out << text.ConsoleText();
+      return;
+    }
     run.Platform.Tool.BinaryStandardOutput();
     run.Out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     run.Out.flush();

@@ -42,7 +42,7 @@ constexpr char kStartAtMidnight[] = "can only end a window: start at 00:00 inste
 // How one of the two syntaxes writes a clause, and how its errors put it.
 struct TSyntax {
   const char* PartSeparators;  // between the days and windows of a clause
-  bool NetUser;                // AM/PM and a lone hour allowed, ":MM" optional
+  bool NetUser;                // a lone hour ("4PM") stands for that hour
   int StepMinutes;             // the grain of its times
   const char* OffStep;
   const char* DaysHint;
@@ -73,26 +73,63 @@ std::string Lower(std::string_view text) {
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 bool StartsWithDigit(std::string_view text) { return !text.empty() && IsDigit(text.front()); }
 
-// Our syntax puts commas only between days, never before a time.
-bool IsNetUserStyle(std::string_view text) {
-  for (size_t at = 0; at + 1 < text.size(); ++at)
-    if (text[at] == ',' && IsDigit(text[at + 1])) return true;
-  return false;
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return text.substr(text.size());
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+// Whether the blanks from at on lean on a dash, before or after them: people
+// write "07:00 - 08:00" and "Mo - Fr", and those blanks part nothing.
+bool BlanksTouchADash(std::string_view text, size_t at) {
+  size_t after = at;
+  while (after < text.size() && IsBlank(text[after])) ++after;
+  return (after < text.size() && text[after] == '-') || (at > 0 && text[at - 1] == '-');
 }
 
 // The non-blank pieces of text between any of separators, blanks trimmed. Each
 // is a view into text, so its column can be told.
 std::vector<std::string_view> Pieces(std::string_view text, const char* separators) {
+  const std::string_view split(separators);
   std::vector<std::string_view> pieces;
   for (size_t begin = 0; begin <= text.size();) {
-    const size_t end = std::min(text.find_first_of(separators, begin), text.size());
-    std::string_view piece = text.substr(begin, end - begin);
-    const size_t first = piece.find_first_not_of(kBlanks);
-    if (first != std::string_view::npos)
-      pieces.push_back(piece.substr(first, piece.find_last_not_of(kBlanks) - first + 1));
+    size_t end = begin;
+    while (end < text.size() &&
+           (split.find(text[end]) == std::string_view::npos || (IsBlank(text[end]) && BlanksTouchADash(text, end))))
+      ++end;
+    const std::string_view piece = Trimmed(text.substr(begin, end - begin));
+    if (!piece.empty()) pieces.push_back(piece);
     begin = end + 1;
   }
   return pieces;
+}
+
+// Whether clause has net user's shape: its days, then a comma, then its hours.
+// Ours parts them with a blank ("Sa,Su 09:00-12:00").
+bool PartsDaysByComma(std::string_view clause) {
+  const auto parts = Pieces(clause, kOurSyntax.PartSeparators);
+  const auto firstTime = std::find_if(parts.begin(), parts.end(), StartsWithDigit);
+  if (firstTime == parts.begin() || firstTime == parts.end()) return false;
+  const std::string_view before = clause.substr(0, static_cast<size_t>(firstTime->data() - clause.data()));
+  const size_t last = before.find_last_not_of(kBlanks);
+  return last != std::string_view::npos && before[last] == ',';
+}
+
+// Net user writes no blanks, so a comma directly before a digit is where its
+// hours begin; but ours may have one too, between two windows
+// ("07:00-08:00,15:00-20:00"), so a clause must also part its days from its
+// hours with a comma. A text with both was always read as net user's, and
+// still is.
+bool IsNetUserStyle(std::string_view text) {
+  bool commaBeforeDigit = false;
+  for (size_t at = 0; at + 1 < text.size(); ++at)
+    if (text[at] == ',' && IsDigit(text[at + 1])) commaBeforeDigit = true;
+  if (!commaBeforeDigit) return false;
+  for (const auto clause : Pieces(text, kClauseSeparator))
+    if (PartsDaysByComma(clause)) return true;
+  return false;
 }
 
 // For "always"/"all" and "never": whether the word allows the whole week.
@@ -103,10 +140,13 @@ std::optional<bool> WholeWeekWord(std::string_view piece) {
   return std::nullopt;
 }
 
-int DayOfName(const std::string& lowerName) {
+int DayOfName(std::string_view name) {
+  const std::string lowerName = Lower(Trimmed(name));
   for (int day = 0; day < kDaysPerWeek; ++day) {
     const std::string full = Lower(DayName(day));
-    if (lowerName == full || lowerName == Lower(ShortDayName(day)) || lowerName == kNetUserDays[day]) return day;
+    if (lowerName == full || lowerName == full.substr(0, 3) || lowerName == Lower(ShortDayName(day)) ||
+        lowerName == kNetUserDays[day])
+      return day;
   }
   return -1;
 }
@@ -115,7 +155,6 @@ int DayOfName(const std::string& lowerName) {
 struct TClockParts {
   int Hour = 0;
   int Minute = 0;
-  bool HasMinutes = false;
   std::string Meridiem;
 };
 
@@ -138,7 +177,6 @@ std::optional<TClockParts> ScanClock(std::string_view text) {
     text.remove_prefix(1);
     clock.Minute = TakeDigits(text, 2, 2);
     if (clock.Minute < 0) return std::nullopt;
-    clock.HasMinutes = true;
   }
   for (char c : text)
     if (c != '.' && c != ' ') clock.Meridiem += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -196,11 +234,11 @@ class TScheduleReader {
     const std::string name = Lower(item);
     for (const auto& word : kDayWords)
       if (name == word.Word) return TDays(word.Days);
-    const size_t dash = name.find('-');
-    const int first = DayOfName(name.substr(0, dash));
+    const size_t dash = item.find('-');
+    const int first = DayOfName(item.substr(0, dash));
     if (first < 0) return std::nullopt;
-    if (dash == std::string::npos) return TDays().set(static_cast<size_t>(first));
-    const int last = DayOfName(name.substr(dash + 1));
+    if (dash == std::string_view::npos) return TDays().set(static_cast<size_t>(first));
+    const int last = DayOfName(item.substr(dash + 1));
     if (last < 0) return std::nullopt;
     if (first == last) Fail(item, "runs from a day to itself: write " + ShortDayName(first) + " alone, or daily");
     TDays days;
@@ -220,8 +258,9 @@ class TScheduleReader {
 
   // The slot a time of window starts (or, isEnd, ends).
   int ReadTime(std::string_view time, std::string_view window, bool isEnd) const {
+    time = Trimmed(time);
     const auto clock = ScanClock(time);
-    if (!clock || !Accepts(*clock)) Fail(window, Syntax.NotAWindow);
+    if (!clock || !IsMeridiem(clock->Meridiem)) Fail(window, Syntax.NotAWindow);
     int hour = clock->Hour;
     if (!clock->Meridiem.empty()) {
       if (hour < 1 || hour > 12) Fail(time, kNotAnHour);
@@ -230,9 +269,10 @@ class TScheduleReader {
     return SlotOf(time, hour * kMinutesPerHour + clock->Minute, clock->Minute, isEnd);
   }
 
-  bool Accepts(const TClockParts& clock) const {
-    if (!Syntax.NetUser) return clock.HasMinutes && clock.Meridiem.empty();
-    return clock.Meridiem.empty() || clock.Meridiem == "am" || clock.Meridiem == "pm";
+  // Both syntaxes take a bare hour ("7"), H:MM and HH:MM, each with or
+  // without AM or PM.
+  static bool IsMeridiem(const std::string& meridiem) {
+    return meridiem.empty() || meridiem == "am" || meridiem == "pm";
   }
 
   int SlotOf(std::string_view time, int minutes, int minute, bool isEnd) const {

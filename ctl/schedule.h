@@ -6,12 +6,15 @@
 //
 // Syntax (letter case never matters):
 //   schedule := "always" | "never" | clause { ";" clause }
-//   clause   := days window { window }          (blanks between the parts)
+//   clause   := days window { window }          (blanks or commas between the parts)
 //   days     := item { "," item }               (blanks may stand for the commas)
 //   item     := day | day "-" day | "daily" | "weekdays" | "weekends"
-//   day      := Mo Tu We Th Fr Sa Su, M T W F, or the full English name
-//   window   := HH:MM "-" HH:MM                  (H:MM too; minutes 00 or 30)
-// e.g. "Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30".
+//   day      := Mo Tu We Th Fr Sa Su, Mon Tue .. Sun, M T W F, or the full English name
+//   window   := time "-" time                   (blanks may stand around the dash)
+//   time     := HH:MM, H:MM or a bare hour H, each with or without AM or PM;
+//               minutes 00 or 30; 12AM is 00:00, 12PM is 12:00
+// e.g. "Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30", or
+// "mon-fri 7-8, 3pm - 8pm; SAT,SUN 9am-9:30pm" for much the same.
 //   - A window includes its start and excludes its end; "24:00" may end one.
 //     An end before the start runs past midnight into the next day (Sunday's
 //     into Monday). An end equal to the start is an error: the window would be
@@ -30,8 +33,10 @@
 // 12-hour (8AM, 12PM, 5P.M.) or 24-hour (8, 8:00, 17:00, 24:00 as an end); an
 // hour range is "8AM-5PM", a single hour ("4PM") is that hour. Windows, ranges
 // and the words above behave as in our syntax. A text is read in this syntax
-// when a comma somewhere is directly followed by a digit ("M,4PM"), which our
-// syntax never has; otherwise in ours, whose errors it then reports.
+// when one of its clauses has its shape, a comma between the days and the
+// hours, and a comma somewhere is directly followed by a digit ("M,4PM");
+// otherwise in ours, whose errors it then reports. A comma between two windows
+// of ours ("07:00-08:00,15:00-20:00") is no such shape.
 
 #include <string>
 #include <vector>

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "common/system_error.h"
+#include "ctl/usage_error.h"
 
 namespace {
 // The PE header lies within the first page of every image the linkers make.
@@ -83,7 +84,7 @@ bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
       out << "The service is not installed: it reads the change when it starts.\n";
       return false;
     }
-    err << "nortavelctl: cannot reach the service (" << SystemErrorText(error)
+    err << "nortavelctl: cannot reach the service (" << ErrorText(error)
         << "): it reads the change within two minutes, or run from an administrator command prompt\n";
     return false;
   }
@@ -92,7 +93,7 @@ bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
     return false;
   }
   if (!tool.Control(service.Get(), kControlReloadConfiguration, state)) {
-    err << "nortavelctl: the service refused the reload request (" << SystemErrorText(tool.LastError())
+    err << "nortavelctl: the service refused the reload request (" << ErrorText(tool.LastError())
         << "): it reads the change within two minutes, or restart it with net stop " << kServiceName
         << " and net start " << kServiceName << "\n";
     return false;

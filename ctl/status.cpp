@@ -47,7 +47,7 @@ void PrintService(TRun& run) {
   if (!service.Installed) {
     out << "Service:     "
         << (service.Error == 0 ? "not installed"
-                               : "unknown (" + SystemErrorText(service.Error) +
+                               : "unknown (" + ErrorText(service.Error) +
                                      ": run from an administrator command prompt)")
         << "\n";
   } else {
@@ -81,7 +81,8 @@ void RunStatus(TRun& run) {
                              : config.TimeZoneName + " is unknown: the computer's is used")
         << "\n";
   if (config.WarnMinutes > 0) out << "Warnings:    " << config.WarnMinutes << " minutes before the time ends\n";
-  out << "Now:         " << SlotText(now.Day, now.Slot) << "\n\n";
+  if (config.EndAction == TEndAction::SignOut) out << "Time ends:   the user is signed out\n";
+  out << "Now:         " << DayName(now.Day).substr(0, 3) << " " << FormatClockTime(nowSeconds) << "\n\n";
   if (config.RestrictedUsers.Empty()) {
     out << "No user is configured.\n";
     return;

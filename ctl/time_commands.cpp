@@ -102,6 +102,7 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
   TConfigWriter writer(run.Platform.Registry, run.Location);
   if (clear) {
     run.Out << (writer.ClearExtraTime(user) ? "Extra time of " + user + " removed.\n" : user + " had no extra time.\n");
+    SayWhomTheChangeRestricts(run, config);
     RequestReload(run.Platform.Tool, run.Out, run.Err);
     return;
   }
@@ -140,10 +141,12 @@ void RunTimeZone(TRun& run, std::vector<std::string> words) {
   if (current && clear) throw EUsageError("timezone takes --current or --clear, not both");
   ExpectWords("timezone", words, 0, current || clear ? 0 : SIZE_MAX);
   TConfigWriter writer(run.Platform.Registry, run.Location);
+  const TConfiguration before = LoadBeforeChange(run);
   if (clear) {
     run.Out << (writer.ClearTimeZone() ? "The restrictions follow the computer's time zone again ("
                                        : "The restrictions already follow the computer's time zone (")
             << ComputerZoneText(run) << ").\n";
+    SayWhomTheChangeRestricts(run, before);
     RequestReload(run.Platform.Tool, run.Out, run.Err);
     return;
   }
@@ -173,6 +176,7 @@ void RunTimeZone(TRun& run, std::vector<std::string> words) {
                          "' on this computer: tzutil /l lists the names (the line below each zone)");
   writer.WriteTimeZone(zone);
   run.Out << "The restrictions keep to " << zone << " from now on, whatever the computer's time zone.\n";
+  SayWhomTheChangeRestricts(run, before);
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
@@ -187,4 +191,20 @@ void RunWarn(TRun& run, const std::vector<std::string>& words) {
     run.Out << "Users are warned " << minutes << " minute" << (minutes == 1 ? "" : "s")
             << " before their computer time ends.\n";
   RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+
+void RunEndAction(TRun& run, std::vector<std::string> words) {
+  ExpectWords("endaction", words, 0, 1);
+  bool signOut = false;
+  if (words.empty()) {
+    signOut = run.Load().EndAction == TEndAction::SignOut;
+  } else {
+    signOut = AsciiSameText(words[0], kEndActionSignOut);
+    if (!signOut && !AsciiSameText(words[0], kEndActionPowerOff))
+      throw EUsageError("endaction takes signout or poweroff, not '" + words[0] + "'");
+    TConfigWriter(run.Platform.Registry, run.Location).WriteEndAction(signOut ? kEndActionSignOut : kEndActionPowerOff);
+  }
+  run.Out << (signOut ? "When a user's time ends, they are signed out; the computer stays on for others.\n"
+                      : "When a user's time ends, the computer is switched off.\n");
+  if (!words.empty()) RequestReload(run.Platform.Tool, run.Out, run.Err);
 }

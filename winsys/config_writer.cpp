@@ -145,6 +145,10 @@ void TConfigWriter::WriteTimeZone(const std::string& name) {
 
 bool TConfigWriter::ClearTimeZone() { return DeleteValue(Location.MainKeyPath, kTimeZoneValue); }
 
+void TConfigWriter::WriteEndAction(const std::string& action) {
+  WriteMainValue(kEndActionValue, TRegistryApi::kRegSz, StringData(action));
+}
+
 void TConfigWriter::WriteExtraTime(const std::string& user, const std::string& until) {
   CheckUserName(user);
   const TOwnedKey key = OpenKey(Location.RestrictionsKeyPath() + user, TRegistryApi::kKeySetValue);

@@ -37,6 +37,8 @@ class TConfigWriter {
   void WriteWarnMinutes(int32_t minutes);
   void WriteTimeZone(const std::string& name);
   bool ClearTimeZone();
+  // EndAction (REG_SZ) of the main key: kEndActionSignOut or kEndActionPowerOff.
+  void WriteEndAction(const std::string& action);
   // AllowUntil (REG_SZ) in the key of a configured user: a user without a key
   // is an error (ERROR_FILE_NOT_FOUND), since extra time alone restricts nobody.
   void WriteExtraTime(const std::string& user, const std::string& until);

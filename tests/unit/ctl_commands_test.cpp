@@ -7,10 +7,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <unistd.h>
 
 #include "common/calendar.h"
+#include "ctl/command_context.h"
 #include "ctl/commands.h"
 #include "ctl/service_info.h"
 #include "tests/fakes/fake_accounts.h"
@@ -98,6 +100,10 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
   }
   bool WindowsIs64Bit() override { return Windows64; }
   bool CreateFolder(const std::string& path, const std::string& sddl) override {
+    if (path == FailCreate) {
+      Error = 3;  // ERROR_PATH_NOT_FOUND
+      return false;
+    }
     Created.push_back(path + " " + sddl);
     Files.Files[path].Attributes = 0x10;
     return true;
@@ -107,6 +113,7 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
                      " controls and " + std::to_string(Accounts.Updates.size()) + " updates");
   }
   void BinaryStandardOutput() override {}
+  bool StandardOutputIsConsole() override { return Console; }
   std::vector<std::string> Paused;
 
   TFakeRegistry Registry;
@@ -125,6 +132,8 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
   uint32_t Error = 0;
   std::vector<uint32_t> Controls;
   std::vector<std::string> Created;
+  std::string FailCreate;
+  bool Console = false;
 };
 
 TEST_F(CtlCommandsTest, UsageErrorsExitWithTwoSayWhatAndWriteNothing) {
@@ -202,7 +211,7 @@ TEST_F(CtlCommandsTest, ShowWritesTheScheduleBackAndMarksNow) {
   ASSERT_EQ(Run({"show", "CHILD"}), kExitSuccess) << Err.str();
   EXPECT_EQ(Out.str().substr(0, Out.str().find('\n')), "child: Mo-Fr,Su 15:00-20:00; Sa 20:00-24:00");
   EXPECT_NE(Out.str().find("# restricted  . allowed  > ^ now: Wed 16:00\n"), std::string::npos);
-  EXPECT_EQ(Run({"show", "anna"}), kExitFailed);
+  EXPECT_EQ(Run({"show", "anna"}), kExitUsage);
   EXPECT_EQ(Err.str(), "nortavelctl: anna has no rules in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions: add "
                        "them with nortavelctl set anna SCHEDULE\n");
 }
@@ -214,7 +223,7 @@ TEST_F(CtlCommandsTest, RemoveDeletesTheKeyAndGivesEveryHourBack) {
   ASSERT_EQ(Accounts.Updates.size(), 1u);
   EXPECT_EQ(Accounts.Updates[0].User, "child");
   EXPECT_EQ(Accounts.Updates[0].Hours, std::vector<uint8_t>(21, 0xFF));
-  EXPECT_EQ(Run({"remove", "child"}), kExitFailed);
+  EXPECT_EQ(Run({"remove", "child"}), kExitUsage);
   EXPECT_EQ(Err.str(), "nortavelctl: child has no rules in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions: "
                        "nothing removed; nortavelctl show lists the configured users\n");
 }
@@ -240,9 +249,146 @@ TEST_F(CtlCommandsTest, UnlockAllReportsTheAccountThatFailed) {
 }
 
 TEST_F(CtlCommandsTest, LogdirCreatesAMissingFolderForAdministratorsOnly) {
+  Files.Files["C:\\NF"].Attributes = 0x10;
   ASSERT_EQ(Run({"logdir", "C:\\NF\\Logs\\"}), kExitSuccess) << Err.str();
   EXPECT_EQ(Created, std::vector<std::string>{"C:\\NF\\Logs D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"});
   EXPECT_EQ(Stored(kMain, "Path"), std::string("C:\\NF\\Logs") + '\0');
+}
+
+TEST_F(CtlCommandsTest, LogdirCreatesTheMissingParentsButNeverARoot) {
+  Files.Files["C:\\ProgramData"].Attributes = 0x10;
+  const std::string only = " D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+  const struct {
+    std::string Folder;
+    std::vector<std::string> Created;
+  } cases[] = {
+      {"C:\\ProgramData\\NortavelFree\\Logs",
+       {"C:\\ProgramData\\NortavelFree" + only, "C:\\ProgramData\\NortavelFree\\Logs" + only}},
+      {"D:\\Logs", {"D:\\Logs" + only}},
+      {"\\\\server\\share\\a\\b", {"\\\\server\\share\\a" + only, "\\\\server\\share\\a\\b" + only}},
+      {"Logs\\today", {"Logs" + only, "Logs\\today" + only}},
+  };
+  for (const auto& c : cases) {
+    Created.clear();
+    ASSERT_EQ(Run({"logdir", c.Folder}), kExitSuccess) << Err.str();
+    EXPECT_EQ(Created, c.Created) << c.Folder;
+  }
+  Created.clear();
+  ASSERT_EQ(Run({"logdir", "C:\\ProgramData\\Nortavel\\Logs"}), kExitSuccess);
+  EXPECT_EQ(Out.str().substr(0, Out.str().find("Log folder")),
+            "Created C:\\ProgramData\\Nortavel (only SYSTEM and the Administrators may write there).\n"
+            "Created C:\\ProgramData\\Nortavel\\Logs (only SYSTEM and the Administrators may write there).\n");
+}
+
+TEST_F(CtlCommandsTest, LogdirSaysWhichFolderItCouldNotCreate) {
+  FailCreate = "Q:\\Logs";
+  EXPECT_EQ(Run({"logdir", "Q:\\Logs\\today"}), kExitFailed);
+  EXPECT_EQ(Err.str(),
+            "nortavelctl: Cannot create the folder Q:\\Logs: System error 3: check that its drive or share exists\n");
+  EXPECT_EQ(Stored(kMain, "Path"), "(none)");
+}
+
+TEST(CtlErrorTextTest, AnErrorWindowsHasNoTextForShowsItsCode) {
+  EXPECT_EQ(ErrorText(1234, ""), "error 1234");
+  EXPECT_EQ(ErrorText(5, "Access is denied"), "Access is denied");
+}
+
+TEST_F(CtlCommandsTest, RemoveOfADeletedAccountRemovesTheRulesAndSucceeds) {
+  ConfigureChild();
+  Accounts.ReadStatus["child"] = 2221;  // NERR_UserNotFound
+  EXPECT_EQ(Run({"remove", "child"}), kExitSuccess);
+  EXPECT_FALSE(Registry.HasKey(kChild));
+  EXPECT_TRUE(Accounts.Updates.empty());
+  EXPECT_EQ(Out.str(), "Removed HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\child.\n"
+                       "The service is not installed: it reads the change when it starts.\n"
+                       "There is no local account named child: no logon hours to give back.\n");
+  EXPECT_EQ(Err.str(), "");
+}
+
+TEST_F(CtlCommandsTest, SetReadsTheFormsPeopleTypeAndPrintsTheScheduleBack) {
+  ASSERT_EQ(Run({"SET", "child", "mon-fri", "3pm-8pm,", "7", "-", "8"}), kExitSuccess) << Err.str();
+  EXPECT_NE(Out.str().find("  > ^ now: Wed 16:00\nSchedule: Mo-Fr 07:00-08:00 15:00-20:00\n"), std::string::npos)
+      << Out.str();
+}
+
+TEST_F(CtlCommandsTest, CommandsIgnoreLetterCaseAndASlipGetsTheNearest) {
+  ConfigureChild();
+  EXPECT_EQ(Run({"SHOW"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Run({"Status"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Run({"HELP", "Schedule"}), kExitSuccess);
+  EXPECT_EQ(Out.str().substr(0, 10), "A schedule");
+  const struct {
+    std::vector<std::string> Args;
+    const char* Error;
+  } cases[] = {
+      {{"shwo"}, "unknown command 'shwo': did you mean show?"},
+      {{"Stauts"}, "unknown command 'Stauts': did you mean status?"},
+      {{"logdri", "C:\\Logs"}, "unknown command 'logdri': did you mean logdir?"},
+      {{"hlep"}, "unknown command 'hlep': did you mean help?"},
+      {{"rm", "child"}, "unknown command 'rm': run nortavelctl help for the list of commands"},
+      {{"help", "shedule"}, "there is no command 'shedule': did you mean schedule?"},
+      {{"help", "gran"}, "there is no command 'gran': did you mean grant?"},
+      {{"help", "nonsense"}, "there is no command 'nonsense': run nortavelctl help for the list"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.Args), kExitUsage) << c.Args[0];
+    EXPECT_EQ(Err.str(), "nortavelctl: " + std::string(c.Error) + "\n");
+  }
+}
+
+TEST_F(CtlCommandsTest, AnUnknownUserGetsTheNearestConfiguredOnes) {
+  ConfigureChild();
+  Registry.SetString(kMain + "\\Time_restrictions\\ghost", "Time1", kAllowedDay);
+  Accounts.ReadStatus["chlid"] = 2221;
+  Accounts.ReadStatus["ghost"] = 2221;
+  const std::string key = "HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions";
+  const struct {
+    std::vector<std::string> Args;
+    int Exit;
+    std::string Error;
+  } cases[] = {
+      {{"show", "chlid"}, kExitUsage,
+       "chlid has no rules in " + key + ": add them with nortavelctl set chlid SCHEDULE; did you mean child?"},
+      {{"remove", "Chil"}, kExitUsage,
+       "Chil has no rules in " + key + ": nothing removed; nortavelctl show lists the configured users; did you "
+       "mean child?"},
+      {{"grant", "chlid", "30m"}, kExitUsage,
+       "chlid has no rules in " + key + ": extra time is for restricted users; add rules with nortavelctl set chlid "
+       "SCHEDULE; did you mean child?"},
+      {{"grant", "--clear", "gohst"}, kExitUsage,
+       "gohst has no rules in " + key + ": extra time is for restricted users; add rules with nortavelctl set gohst "
+       "SCHEDULE; did you mean ghost?"},
+      {{"unlock", "chlid"}, kExitUsage,
+       "there is no local account named chlid: nothing to unlock; check the name (net user lists the accounts); "
+       "did you mean child?"},
+      {{"unlock", "ghost"}, kExitFailed,
+       "there is no local account named ghost: nothing to unlock; check the name (net user lists the accounts)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.Args), c.Exit) << c.Args[1];
+    EXPECT_EQ(Err.str(), "nortavelctl: " + c.Error + "\n");
+  }
+  EXPECT_TRUE(Registry.HasKey(kChild));
+  EXPECT_TRUE(Accounts.Updates.empty());
+}
+
+TEST(CtlNearestNamesTest, OffersOnlyNamesASlipAway) {
+  const struct {
+    std::string Typed;
+    std::vector<std::string> Names, Nearest;
+  } cases[] = {
+      {"anna", {"anne", "annie", "bob"}, {"anne"}},
+      {"ann", {"anna", "bob", "anne"}, {"anna", "anne"}},
+      {"ANA", {"anna"}, {"anna"}},
+      {"chidl", {"child"}, {"child"}},
+      {"stat", {"status", "set"}, {"status"}},
+      {"x", {"y"}, {}},
+      {"bob", {"tom"}, {}},
+      {"frobnicate", {"status", "remove", "unlock"}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NearestNames(c.Typed, c.Names), c.Nearest) << c.Typed;
+  EXPECT_EQ(DidYouMean("jon", {"jan", "jen", "jin", "john"}), "did you mean jan, jen, jin or john?");
+  EXPECT_EQ(DidYouMean("bob", {"tom"}), "");
 }
 
 TEST_F(CtlCommandsTest, CheckNamesEveryFindingWithItsKeyAndFix) {
@@ -299,7 +445,7 @@ TEST_F(CtlCommandsTest, StatusTellsWhoIsAllowedUntilWhen) {
             "Registry:    HKLM\\SOFTWARE\\Vrem\\NortavelFree (only view, the view the service reads)\n"
             "Log level:   2\n"
             "Log folder:  C:\\Logs\\\n"
-            "Now:         Wed 16:00\n\n"
+            "Now:         Wed 16:10\n\n"
             "User            Now         Until       Logon hours  Processes\n"
             "child           allowed     Wed 20:00   unlocked     yes\n");
 }
@@ -320,6 +466,13 @@ TEST_F(CtlCommandsTest, ExportWritesTheRegFileRegImportReads) {
   std::string expected = "\xFF\xFE";
   for (const char c : text) expected += std::string(1, c) + '\0';
   EXPECT_EQ(Out.str(), expected);
+
+  Console = true;
+  ASSERT_EQ(Run({"export"}), kExitSuccess) << Err.str();
+  std::string readable;
+  for (const char c : text)
+    if (c != '\r') readable += c;
+  EXPECT_EQ(Out.str(), readable);
 }
 
 TEST_F(CtlCommandsTest, LogPrintsTheLastLinesOfTheServicesLog) {
@@ -405,7 +558,7 @@ TEST_F(CtlTimeCommandsTest, GrantAddsToTheTimeTheUserHasAnyway) {
 
 TEST_F(CtlTimeCommandsTest, GrantRefusesWhatItCannotStore) {
   const struct { std::vector<std::string> Args; int Exit; const char* Error; } cases[] = {
-      {{"grant", "nobody", "30m"}, kExitFailed,
+      {{"grant", "nobody", "30m"}, kExitUsage,
        "nortavelctl: nobody has no rules in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions: extra time is for "
        "restricted users; add rules with nortavelctl set nobody SCHEDULE\n"},
       {{"grant", "child", "25h"}, kExitUsage, "nortavelctl: grant gives at most 24h at a time, not 25h\n"},
@@ -480,7 +633,7 @@ TEST_F(CtlTimeCommandsTest, StatusShowsTheZoneTheWarningAndExtraTime) {
   EXPECT_EQ(out.substr(out.find("Time zone:")),
             "Time zone:   Tokyo Standard Time, whatever the computer's\n"
             "Warnings:    10 minutes before the time ends\n"
-            "Now:         Wed 19:00\n\n"
+            "Now:         Wed 19:10\n\n"
             "User            Now         Until       Logon hours  Processes\n"
             "child           allowed     Wed 20:45   unlocked     no\n\n"
             "Extra time:  child until 2026-12-09 20:45\n");
@@ -504,5 +657,75 @@ TEST_F(CtlTimeCommandsTest, CheckFindsAnUnknownZoneAndUnreadableValues) {
                      "date and time like 2026-12-24 21:30: the service ignores it"),
             std::string::npos)
       << out;
+}
+
+struct TNoticeCase {
+  const char* Name;
+  std::function<void()> Setup;
+  std::vector<std::string> Args;
+  const char* Line;  // "" none
+};
+
+// A change that restricts a user who owns processes now says when their time
+// ends, as the service will end it; a user not at the computer, or one who was
+// restricted already, is not named.
+TEST_F(CtlTimeCommandsTest, AChangeThatCutsOffAUserAtTheComputerSaysWhen) {
+  auto present = [this] { Processes.Add(400, "child"); };
+  const std::string now = "child is using the computer now: they are ";
+  const TNoticeCase cases[] = {
+      {"warnings on", [&] { present(), Registry.SetDword(kMain, "WarnMinutes", 10); }, {"set", "child", "never"},
+       "warned and switched off at 16:20"},
+      {"sign-out mode",
+       [&] { present(), Registry.SetDword(kMain, "WarnMinutes", 1), Registry.SetString(kMain, "EndAction", "signout"); },
+       {"set", "child", "never"}, "warned and signed out at 16:11"},
+      {"warnings off", present, {"set", "child", "never"}, "switched off within 20 seconds"},
+      {"not at the computer", [] {}, {"set", "child", "never"}, ""},
+      {"still allowed", present, {"set", "child", "always"}, ""},
+      {"extra time taken back",
+       [&] { present(), Clock.Set(3, 21, 10), Registry.SetString(kChild, "AllowUntil", "2026-12-09 22:00"); },
+       {"grant", "child", "--clear"}, "switched off within 20 seconds"},
+      {"restricted already", [&] { present(), Clock.Set(3, 21, 10); }, {"set", "child", "never"}, ""},
+      {"another zone", [&] { present(), Clock.Set(3, 19, 10); },  // 19:10 UTC is 04:10 on Thursday in Tokyo
+       {"timezone", "Tokyo Standard Time"}, "switched off within 20 seconds"},
+  };
+  for (const TNoticeCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Processes.Table.clear();
+    Registry.RemoveValue(kMain, "WarnMinutes");
+    Registry.RemoveValue(kMain, "EndAction");
+    Registry.RemoveValue(kMain, "TimeZone");
+    Registry.RemoveValue(kChild, "AllowUntil");
+    ConfigureChild(kEveningDay);
+    Clock.Set(3, 16, 10);
+    c.Setup();
+    ASSERT_EQ(Run(c.Args), kExitSuccess) << Err.str();
+    const size_t at = Out.str().find(now);
+    if (*c.Line == '\0') {
+      EXPECT_EQ(at, std::string::npos) << Out.str();
+    } else {
+      EXPECT_NE(Out.str().find(now + c.Line + "\n"), std::string::npos) << Out.str();
+    }
+  }
+}
+
+TEST_F(CtlTimeCommandsTest, EndactionStoresTheActionThatStatusShowsAndCheckValidates) {
+  ASSERT_EQ(Run({"endaction", "SignOut"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Stored(kMain, "EndAction"), std::string("signout") + '\0');
+  EXPECT_EQ(Out.str().substr(0, Out.str().find('\n') + 1),
+            "When a user's time ends, they are signed out; the computer stays on for others.\n");
+  EXPECT_EQ(Controls, std::vector<uint32_t>{128});
+  ASSERT_EQ(Run({"status"}), kExitSuccess);
+  EXPECT_NE(Out.str().find("Time ends:   the user is signed out\n"), std::string::npos) << Out.str();
+
+  EXPECT_EQ(Run({"endaction", "reboot"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: endaction takes signout or poweroff, not 'reboot'\n");
+  Registry.SetString(kMain, "EndAction", "reboot");
+  Run({"check"});
+  EXPECT_NE(Out.str().find("warning: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\EndAction (reboot) is neither signout "
+                           "nor poweroff: the computer is switched off when time ends"),
+            std::string::npos)
+      << Out.str();
+  ASSERT_EQ(Run({"endaction"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "When a user's time ends, the computer is switched off.\n");
 }
 }  // namespace

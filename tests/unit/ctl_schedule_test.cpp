@@ -79,7 +79,7 @@ TEST(ParseScheduleTest, ErrorsQuoteThePieceAndNameTheFix) {
       {"Mo 24:00-02:00", "\"24:00\" at column 4 can only end a window: start at 00:00 instead"},
       {"Mo 08:00-08:00", "\"08:00-08:00\" at column 4 is empty: give an end after the start, or 00:00-24:00 for the "
                          "whole day"},
-      {"Mo 8-9", "\"8-9\" at column 4 is not a time window: write HH:MM-HH:MM, such as 07:00-20:00"},
+      {"Mo 08:00", "\"08:00\" at column 4 is not a time window: write HH:MM-HH:MM, such as 07:00-20:00"},
       {"Mo-Fr 08:00-12:00; Sa,Su", "\"Sa,Su\" at column 20 has no time window: add one such as 07:00-20:00"},
       {"Mx 08:00-09:00", "\"Mx\" at column 1 is not a day: use Mo Tu We Th Fr Sa Su or full names, ranges such as "
                          "Mo-Fr, lists such as Sa,Su, daily, weekdays or weekends"},
@@ -93,6 +93,65 @@ TEST(ParseScheduleTest, ErrorsQuoteThePieceAndNameTheFix) {
       {"M-F,8:30AM-5PM", "\"8:30AM\" at column 5 is not a whole hour: use 08:00 or 09:00"},
       {"M-F,13PM-5PM", "\"13PM\" at column 5 is not an hour: use 1AM to 12PM"},
       {"M-F,8AM-5XM", "\"8AM-5XM\" at column 5 is not an hour range: write it as 8AM-5PM or 8:00-17:00"},
+  };
+  for (const auto& c : cases) {
+    try {
+      ParseSchedule(c.Text);
+      ADD_FAILURE() << c.Text << " was read";
+    } catch (const EUsageError& error) {
+      EXPECT_EQ(error.Message(), c.Message) << c.Text;
+    }
+  }
+}
+
+// Each text means what the canonical one beside it means.
+TEST(ParseScheduleTest, ReadsTheFormsPeopleType) {
+  const struct {
+    std::string Typed, Canonical;
+  } cases[] = {
+      {"MON-FRI 07:00-08:00", "Mo-Fr 07:00-08:00"},
+      {"Mon-Fri 07:00-08:00; sat 10:00-11:00", "Mo-Fr 07:00-08:00; Sa 10:00-11:00"},
+      {"tue,THU,Sun 07:00-08:00", "Tu,Th,Su 07:00-08:00"},
+      {"Monday 7-20", "Mo 07:00-20:00"},
+      {"Sat,Sun 0-24", "Sa,Su 00:00-24:00"},
+      {"Th 22-2", "Th 22:00-02:00"},
+      {"mon-fri 7am-8AM 3pm-8PM", "Mo-Fr 07:00-08:00 15:00-20:00"},
+      {"Sa 9:30PM-11pm", "Sa 21:30-23:00"},
+      {"Su 12am-12pm", "Su 00:00-12:00"},
+      {"Su 12pm-12am", "Su 12:00-24:00"},
+      {"We 11:30am-1:30pm", "We 11:30-13:30"},
+      {"Tu 07:00 - 08:00", "Tu 07:00-08:00"},
+      {"Mo - Fr 7 -8", "Mo-Fr 07:00-08:00"},
+      {"Mo-Fr 07:00-08:00,15:00-20:00", "Mo-Fr 07:00-08:00 15:00-20:00"},
+      {"Mo-Fr 07:00-08:00, 15:00-20:00", "Mo-Fr 07:00-08:00 15:00-20:00"},
+      {"Mon-Fri,8AM-5PM", "Mo-Fr 08:00-17:00"},
+      {"M-F, 8AM-9AM,1PM", "Mo-Fr 08:00-09:00 13:00-14:00"},
+  };
+  for (const auto& c : cases) {
+    try {
+      EXPECT_EQ(ParseSchedule(c.Typed), ParseSchedule(c.Canonical)) << c.Typed;
+    } catch (const EUsageError& error) {
+      ADD_FAILURE() << c.Typed << ": " << error.Message();
+    }
+  }
+}
+
+// Which syntax read the text shows in its complaint: ours asks for half hours,
+// net user's for whole ones.
+TEST(ParseScheduleTest, TheNewFormsKeepTheGrainAndTheLimits) {
+  const struct {
+    std::string Text, Message;
+  } cases[] = {
+      {"Mo 7:15-8", "\"7:15\" at column 4 is not on a half hour: use 07:00 or 07:30"},
+      {"Mo 7:15pm-8pm", "\"7:15pm\" at column 4 is not on a half hour: use 19:00 or 19:30"},
+      {"Mo-Fr 07:00-08:00,15:15-20:00", "\"15:15\" at column 19 is not on a half hour: use 15:00 or 15:30"},
+      {"Mo-Fr,8:30AM-5PM", "\"8:30AM\" at column 7 is not a whole hour: use 08:00 or 09:00"},
+      {"Mo 13pm-2pm", "\"13pm\" at column 4 is not an hour: use 1AM to 12PM"},
+      {"Mo 0am-2am", "\"0am\" at column 4 is not an hour: use 1AM to 12PM"},
+      {"Mo 25-26", "\"25\" at column 4 is not a time of day: use 00:00 to 24:00"},
+      {"Mo 7xm-8", "\"7xm-8\" at column 4 is not a time window: write HH:MM-HH:MM, such as 07:00-20:00"},
+      {"Mo 24-2", "\"24\" at column 4 can only end a window: start at 00:00 instead"},
+      {"Mon-Mon 7-8", "\"Mon-Mon\" at column 1 runs from a day to itself: write Mo alone, or daily"},
   };
   for (const auto& c : cases) {
     try {

@@ -85,19 +85,25 @@ TEST_F(WineCtlTest, SetWritesTheChosenViewAndCheckFindsItMissingInTheOther) {
   EXPECT_EQ(Out.str().substr(0, Out.str().find('\n')), "kid: Mo-Fr 15:00-20:00");
 }
 
+// The parent is missing too, as C:\ProgramData\NortavelFree is on a fresh computer.
 TEST_F(WineCtlTest, LogdirCreatesTheFolderAndStoresIt) {
   char temp[MAX_PATH] = {};
   ASSERT_NE(GetTempPathA(sizeof(temp), temp), 0u);
-  const std::string folder = std::string(temp) + "nortavelctl-logs-" + std::to_string(GetCurrentProcessId());
+  const std::string parent = std::string(temp) + "nortavelctl-logs-" + std::to_string(GetCurrentProcessId());
+  const std::string folder = parent + "\\Logs";
   RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryA(parent.c_str());
   ASSERT_EQ(Run({"logdir", folder, "--view", "64"}), kExitSuccess) << Err.str();
-  const DWORD attributes = GetFileAttributesA(folder.c_str());
-  EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-  EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  for (const std::string& made : {parent, folder}) {
+    const DWORD attributes = GetFileAttributesA(made.c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << made;
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << made;
+  }
   // Wine 8 keeps no access list on the folder (GetNamedSecurityInfoA answers none), so
   // only the call's success is seen here: a descriptor text it could not convert fails it.
   EXPECT_EQ(Stored(KEY_WOW64_64KEY, kMain, "Path"), folder);
   RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryA(parent.c_str());
 }
 
 }  // namespace

@@ -49,6 +49,11 @@ TEST_F(WineSessionMessageTest, TheWarningReachesOnlyTheUsersSessionWithoutWaitin
   EXPECT_EQ(Recorded().size(), 1u);
 }
 
+TEST_F(WineSessionMessageTest, ASignOutReachesTheSessionWithoutWaiting) {
+  EXPECT_EQ(PlatformSessions().LogoffSession(1), 0u);
+  EXPECT_EQ(Recorded(), std::vector<std::string>{"logoff server=current session=1 wait=0"});
+}
+
 TEST(WineTimeZoneTest, TheDatabaseIsReadWithItsYears) {
   TTimeZone europe;
   ASSERT_TRUE(ReadTimeZone(PlatformRegistry(), 0, "w. europe standard time", europe));

@@ -4,7 +4,8 @@
 # puts the folder on the machine Path; a silent removal unlocks every configured
 # account, stops and deletes the service, removes the files and the Path entry,
 # and keeps the configuration. A second prefix shows that an existing
-# configuration is not overwritten by an install. Prints the time of each step.
+# configuration is not overwritten by an install, and that the ENDACTION property
+# sets the end action. Prints the time of each step.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 trap e2e_cleanup EXIT
@@ -71,11 +72,12 @@ cp "$msi" "$WINEPREFIX/drive_c/package.msi"
 mkdir -p "$WINEPREFIX/drive_c/keep"
 e2e_reg add "$E2E_KEY" /v Debug /t REG_DWORD /d 4 /f
 e2e_reg add "$E2E_KEY" /v Path /t REG_SZ /d 'C:\keep' /f
-e2e_msiexec install /i 'C:\package.msi' /qn || e2e_fail "msiexec /i over a configuration ended with $?"
+e2e_msiexec install /i 'C:\package.msi' /qn ENDACTION=signout || e2e_fail "msiexec /i over a configuration ended with $?"
 : >"$WINEPREFIX.reg.log"
 e2e_reg query "$E2E_KEY"
 tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Debug    REG_DWORD    0x4$' || e2e_fail "install overwrote Debug: $(cat "$WINEPREFIX.reg.log")"
 tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Path    REG_SZ    C:\\keep$' || e2e_fail "install overwrote Path: $(cat "$WINEPREFIX.reg.log")"
+tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'EndAction    REG_SZ    signout$' || e2e_fail "ENDACTION=signout not written: $(cat "$WINEPREFIX.reg.log")"
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running: $(e2e_state)"
 e2e_wait_for 20 grep -q . "$WINEPREFIX/drive_c/keep/debug_free.log" || e2e_fail "the service does not log to the kept folder"
 echo "existing configuration kept by the install"

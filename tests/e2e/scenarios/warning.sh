@@ -2,7 +2,9 @@
 # is allowed now and in the next half hour, restricted in the two after; with
 # WarnMinutes 60 the first pass shows the message in the user's session (recorded
 # by our wtsapi32 double) with the start of the restricted time, and later passes
-# do not repeat it.
+# do not repeat it. Then, in sign-out mode with WarnMinutes 1, nortavelctl set
+# restricts the user at once: the tool says when their time ends, the service
+# locks and warns them at once and signs them out (never powers off) a minute later.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 trap e2e_cleanup EXIT
@@ -31,4 +33,22 @@ three_passes() { [ "$(grep -c "User account successfully unblocked: $user" "$(e2
 e2e_wait_for 60 three_passes || e2e_fail "no further passes"
 [ "$(wc -l <"$calls")" -eq 1 ] || e2e_fail "the warning was repeated"
 e2e_log_has "Shutting down computer" && e2e_fail "powered off while allowed"
+
+e2e_ctl endaction signout
+[ "$CTL_RC" = 0 ] || e2e_fail "endaction: exit $CTL_RC: $CTL_ERR"
+e2e_ctl warn 1
+e2e_ctl set "$user" never
+[ "$CTL_RC" = 0 ] || e2e_fail "set: exit $CTL_RC: $CTL_ERR"
+echo "$CTL_OUT"
+case "$CTL_OUT" in *"$user is using the computer now: they are warned and signed out at "[0-2][0-9]:[0-5][0-9]*) ;;
+  *) e2e_fail "set did not say that $user is cut off: $CTL_OUT" ;; esac
+e2e_wait_for 30 e2e_log_has "User account successfully blocked: $user" || e2e_fail "$user not locked at once"
+e2e_wait_for 10 grep -q "You will be signed out then: please save your work." "$calls" || e2e_fail "no warning of the sign-out"
+locked_at=$(date +%s)
+e2e_log_has "Signing out user: $user" && e2e_fail "signed out before the minute of warning"
+e2e_wait_for 150 e2e_log_has "Signing out user: $user" || e2e_fail "$user was never signed out"
+echo "signed out $(( $(date +%s) - locked_at )) s after the lock"
+[ $(( $(date +%s) - locked_at )) -ge 40 ] || e2e_fail "signed out too soon after the warning"
+grep -qx "logoff server=current session=1 wait=0" <(tr -d '\r' <"$calls") || e2e_fail "no sign-out reached the session"
+e2e_log_has "Shutting down computer" && e2e_fail "powered off in sign-out mode"
 exit 0

@@ -1,0 +1,57 @@
+// What a change of the configuration means for the users at the computer now:
+// nobody should learn from the computer going off that a parent's change
+// restricted them.
+#include "common/calendar.h"
+#include "common/protocol.h"
+#include "ctl/command_context.h"
+#include "ctl/usage_error.h"
+#include "engine/decision.h"
+#include "winsys/sessions.h"
+
+namespace {
+constexpr int64_t kMinute = 60;
+
+bool AllowedNow(const TRun& run, const TConfiguration& config, int position) {
+  const int64_t now = SecondsOf(run.RuleClock(config).LocalNow());
+  return DecideFor(config, position, now, 0).Allowed;
+}
+}  // namespace
+
+TConfiguration LoadBeforeChange(const TRun& run) {
+  try {
+    return run.Load();
+  } catch (const ECommandFailed&) {
+    // A configuration the service refuses restricts nobody until it is mended.
+    return TConfiguration();
+  }
+}
+
+void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before) {
+  const TConfiguration after = LoadBeforeChange(run);
+  TStringList owners;
+  bool listed = false;
+  for (int i = 0; i < after.RestrictedUsers.Count(); ++i) {
+    const std::string& user = after.RestrictedUsers[i];
+    if (AllowedNow(run, after, i)) continue;
+    const int was = before.RestrictedUsers.IndexOf(user);
+    if (was >= 0 && !AllowedNow(run, before, was)) continue;
+    if (!listed) {
+      TKeptLog log;
+      CollectSeenAccounts(owners, 0, run.Platform.Processes, log);
+      listed = true;
+    }
+    if (owners.IndexOf(user) < 0) continue;
+    const std::string ends = after.EndAction == TEndAction::SignOut ? "signed out" : "switched off";
+    run.Out << user << " is using the computer now: they are ";
+    if (after.WarnMinutes > 0) {
+      // The service warns at its next pass and ends the time WarnMinutes later,
+      // to the minute; that moment shown in the rules' time.
+      const int64_t utc = SecondsOf(run.Platform.Clock.UtcNow());
+      const int64_t end = (utc + after.WarnMinutes * kMinute + kMinute - 1) / kMinute * kMinute;
+      const int64_t wall = SecondsOf(run.RuleClock(after).LocalNow()) + (end - utc);
+      run.Out << "warned and " << ends << " at " << FormatClockTime(wall) << "\n";
+    } else {
+      run.Out << ends << " within " << kPassPeriodMs / 1000 << " seconds\n";
+    }
+  }
+}
