@@ -104,10 +104,13 @@ void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
     SetAccountLogonHours(state.DebugLevel, Platform.Accounts, log, user, restricted);
     if (ending) {
       EndTime(pass, user);
-    } else if (present && WarnedOf.count(user) == 0) {
-      // Restricted without having been told: the end comes WarnMinutes from
-      // now, whatever changed; a later change keeps the end already given.
-      Warn(pass, user, (pass.NowUtc + pass.WarnSeconds + kMinute - 1) / kMinute * kMinute, false);
+    } else if (present) {
+      // Restricted by a change: the time ends WarnMinutes from now, to the
+      // minute. An end already given that comes no later stands, so a second
+      // change never moves it; one further off gives way to the nearer end.
+      const int64_t end = (pass.NowUtc + pass.WarnSeconds + kMinute - 1) / kMinute * kMinute;
+      const auto warned = WarnedOf.find(user);
+      if (warned == WarnedOf.end() || warned->second > end) Warn(pass, user, end, false);
     }
     if (decision.Allowed && pass.WarnSeconds > 0) {
       if (decision.Until)

@@ -143,6 +143,24 @@ TEST_F(TimeExtrasTest, AChangeThatRestrictsAPresentUserWarnsAndEndsWarnMinutesLa
   EXPECT_EQ(PowerOffs(), 1);
 }
 
+// An end given before stands when it comes no later than WarnMinutes from now;
+// one further off (the minutes were shortened since) gives way to the nearer end.
+TEST_F(TimeExtrasTest, AChangeKeepsAnEndAlreadyGivenOnlyWhenItIsNoLater) {
+  Module.WarnMinutes = 60;
+  PassAt(20, 30);
+  ASSERT_EQ(Platform.Sessions.Shown.size(), 1u);  // of 21:00
+  for (int day = 0; day < 7; ++day) Module.UserRules[0].Items()[static_cast<size_t>(day)] = std::string(48, '1');
+  PassAt(20, 31);
+  EXPECT_EQ(Platform.Sessions.Shown.size(), 1u) << "21:00 comes before 21:31";
+  Module.WarnMinutes = 1;
+  PassAt(20, 32);
+  ASSERT_EQ(Platform.Sessions.Shown.size(), 2u);
+  EXPECT_EQ(Platform.Sessions.Shown[1].Text,
+            "Your computer time ends at 20:33. The computer will be switched off then: please save your work.");
+  PassAt(20, 33);
+  EXPECT_EQ(PowerOffs(), 1);
+}
+
 TEST_F(TimeExtrasTest, AWarnedBoundaryEndsTimeAsItComes) {
   Module.WarnMinutes = 10;
   PassAt(20, 55);
