@@ -6,8 +6,9 @@
      server=<current|other> session=<n> title=<text> title_bytes=<n> text=<text>
        text_bytes=<n> style=<hex> timeout=<n> wait=<0|1>   (on the same line)
    The lengths are the callers', so one that counts the terminating zero shows.
-   and answers IDASYNC when not asked to wait. The buffers handed out are ours,
-   and only our WTSFreeMemory frees them. */
+   and answers IDASYNC when not asked to wait. Each WTSLogoffSession appends
+   "logoff server=<current|other> session=<n> wait=<0|1>". The buffers handed
+   out are ours, and only our WTSFreeMemory frees them. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -35,6 +36,16 @@ static const char* current_user(void) {
 static void log_path(char* path, DWORD room) {
   DWORD length = GetEnvironmentVariableA("NF_WTSAPI32_LOG", path, room);
   if (length == 0 || length >= room) lstrcpynA(path, "C:\\wtsapi32_calls.log", (int)room);
+}
+
+/* The record file, opened for appending; NULL with the last error set. */
+static FILE* open_log(void) {
+  char path[MAX_PATH];
+  FILE* file;
+  log_path(path, sizeof path);
+  file = fopen(path, "a");
+  if (file == NULL) SetLastError(ERROR_ACCESS_DENIED);
+  return file;
 }
 
 BOOL WINAPI WTSEnumerateSessionsA(HANDLE server, DWORD reserved, DWORD version, SESSION_INFO_VIEW** sessions,
@@ -86,18 +97,13 @@ BOOL WINAPI WTSQuerySessionInformationA(HANDLE server, DWORD session, int info, 
 
 BOOL WINAPI WTSSendMessageA(HANDLE server, DWORD session, char* title, DWORD title_length, char* message,
                             DWORD message_length, DWORD style, DWORD timeout, DWORD* response, BOOL wait) {
-  char path[MAX_PATH];
   FILE* file;
   if (session > 1 || response == NULL) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  log_path(path, sizeof path);
-  file = fopen(path, "a");
-  if (file == NULL) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
+  file = open_log();
+  if (file == NULL) return FALSE;
   fprintf(file, "server=%s session=%lu title=%.*s title_bytes=%lu text=%.*s text_bytes=%lu style=0x%lx timeout=%lu wait=%d\n",
           server == NULL ? "current" : "other", (unsigned long)session, (int)title_length, title,
           (unsigned long)title_length, (int)message_length, message, (unsigned long)message_length,
@@ -107,20 +113,14 @@ BOOL WINAPI WTSSendMessageA(HANDLE server, DWORD session, char* title, DWORD tit
   return TRUE;
 }
 
-/* Appends "logoff server=<current|other> session=<n> wait=<0|1>" and succeeds. */
 BOOL WINAPI WTSLogoffSession(HANDLE server, DWORD session, BOOL wait) {
-  char path[MAX_PATH];
   FILE* file;
   if (session > 1) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  log_path(path, sizeof path);
-  file = fopen(path, "a");
-  if (file == NULL) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
+  file = open_log();
+  if (file == NULL) return FALSE;
   fprintf(file, "logoff server=%s session=%lu wait=%d\n", server == NULL ? "current" : "other",
           (unsigned long)session, wait ? 1 : 0);
   fclose(file);
