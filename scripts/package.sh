@@ -2,7 +2,8 @@
 # Builds the Windows installer packages and the zip with wixl (Debian's msitools):
 #   dist/NortavelFree-VERSION-x64.msi   64-bit service and tool, Program Files
 #   dist/NortavelFree-VERSION-x86.msi   32-bit service and tool
-#   dist/NortavelFree-VERSION-windows.zip  both builds, README.md, the sample .reg
+#   dist/NortavelFree-VERSION-windows.zip  both builds, README.md, the sample .reg,
+#                                          the Group Policy templates (policy\)
 # VERSION is the CMake project version.
 #   scripts/package.sh [--version X.Y.Z] [--test-double] [--out DIR] [--bin DIR] [x64|x86|zip ...]
 # --version overrides it (the upgrade scenarios build an older package this way);
@@ -87,6 +88,7 @@ for target in "${targets[@]}"; do
       done
       cp README.md "$stage/$top/"
       cp examples/nortavel_free.reg "$stage/$top/"
+      cp -r packaging/policy "$stage/$top/policy"
       (cd "$stage" && cmake -E tar cf "$zip" --format=zip "$top")
       rm -rf "$stage"
       echo "$zip"
