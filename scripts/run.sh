@@ -1,5 +1,5 @@
 #!/bin/bash
-# The main job: builds the 32-bit service, installs it in a private Wine prefix,
+# The main job: builds the 64-bit service, installs it in a private Wine prefix,
 # configures the account Wine runs as with nortavelctl, starts the service and
 # shows its log.
 #
@@ -24,11 +24,11 @@ done
 [ "$mode" = restricted ] && [ "$seconds" -eq 0 ] && seconds=90
 
 scripts/ensure-packages.sh
-echo "Building the 32-bit service ..."
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j"$(nproc)" >/dev/null
+echo "Building the 64-bit service ..."
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j"$(nproc)" >/dev/null
 
-export BUILD_DIR=$PWD/build/win32 E2E_WORK=$PWD/build/run
+export BUILD_DIR=$PWD/build/win64 E2E_WORK=$PWD/build/run
 mkdir -p "$E2E_WORK"
 . tests/e2e/lib.sh
 powered_off=0
