@@ -141,20 +141,56 @@ void TServiceApplication::ChangeRegistration(bool install, bool silent) {
   const TServiceHandle scm = OpenServiceManager(manager);
   const std::vector<TService*> services = Services();
   bool allOk = true;
+  std::vector<std::string> sources;
+  std::string executablePath;
   for (TService* service : services) {
+    bool changed = false;
     try {
-      if (install)
-        InstallService(*service, manager, scm.Get(), ExecutablePath(), static_cast<int>(services.size()));
-      else
+      if (install) {
+        executablePath = ExecutablePath();
+        InstallService(*service, manager, scm.Get(), executablePath, static_cast<int>(services.size()));
+      } else {
         UninstallService(*service, manager, scm.Get());
+      }
+      changed = true;
     } catch (const Exception& error) {
       allOk = false;
       const std::string& name = service->DisplayName.empty() ? service->Name : service->DisplayName;
       ShowErrorDialog(Platform.Process, FormatText(install ? kInstallFailedText : kUninstallFailedText,
                                                   {name, error.Message()}));
     }
+    // A removal takes the source's key even when the service was gone already,
+    // so that none outlives it.
+    if (changed || !install) sources.push_back(service->Name);
   }
+  ChangeEventSources(install, sources, executablePath);
   if (allOk && !silent) ShowInformationDialog(Platform.Process, install ? kInstalledText : kUninstalledText);
+}
+
+void TServiceApplication::ChangeEventSources(bool install, std::vector<std::string> sources,
+                                             const std::string& messageFile) {
+  if (sources.empty()) return;
+  // The application's own events go under the executable's file name.
+  sources.push_back(EventLogger.SourceName());
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const std::string& source = sources[i];
+    bool seen = false;
+    for (size_t j = 0; j < i && !seen; ++j) seen = PlatformSameText(sources[j], source);
+    if (seen) continue;
+    try {
+      if (install)
+        WriteEventSourceKey(Platform.ServiceManager, source, messageFile);
+      else
+        DeleteEventSourceKey(Platform.ServiceManager, source);
+    } catch (const Exception& error) {
+      // The service is installed or removed all the same; only the texts Event
+      // Viewer shows suffer, so a warning tells the administrator and the run
+      // reports its outcome as before.
+      EventLogger.LogEvent(FormatText(install ? kEventSourceNotRegisteredText : kEventSourceNotRemovedText,
+                                      {source, error.Message()}),
+                           TEventLogger::kWarningType);
+    }
+  }
 }
 
 void NF_WINAPI TServiceApplication::ServiceMainCallback(uint32_t argCount, char** args) {

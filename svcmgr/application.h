@@ -87,8 +87,10 @@ class TServiceApplication {
   // Installs, uninstalls, or hosts the services until they have stopped.
   void RunApplication();
   // Installs or uninstalls every service and reports the outcome in dialogs; the
-  // success dialog only when not silent. A service control manager that cannot
-  // be opened raises the failed-system-call error.
+  // success dialog only when not silent. With the services, the keys of their
+  // event sources and of the executable's file name are written (for those
+  // installed) or deleted (for all). A service control manager that cannot be
+  // opened raises the failed-system-call error.
   void ChangeRegistration(bool install, bool silent);
 
   // The services' entry in the service table; nothing escapes it.
@@ -128,6 +130,10 @@ class TServiceApplication {
   void Adopt(std::unique_ptr<TComponent> component, std::function<void()> clearReference);
   std::vector<TServiceTableEntry> BuildServiceTable() const;
   std::string ExecutablePath();
+  // Writes (install) or deletes the event-source keys of sources and of the
+  // executable's file name, each name once; nothing when sources is empty. A key
+  // that cannot be written or deleted is reported as a warning event.
+  void ChangeEventSources(bool install, std::vector<std::string> sources, const std::string& messageFile);
 
   TServiceApplicationPlatform Platform;
   std::vector<TOwnedComponent> Components;

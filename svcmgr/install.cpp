@@ -1,5 +1,6 @@
 #include "svcmgr/install.h"
 
+#include "common/owned.h"
 #include "svcmgr/os_error.h"
 
 uint32_t StartTypeCode(TStartType startType) {
@@ -90,4 +91,33 @@ void UninstallService(const TService& service, TServiceManagerApi& api, uintptr_
   TServiceHandle handle(api, api.OpenEntry(manager, service.Name, kServiceAllAccess));
   if (!handle) throw OSError(api.LastError());
   if (!api.DeleteEntry(handle.Get())) throw OSError(api.LastError());
+}
+
+namespace {
+using TOwnedKey = TOwned<TServiceManagerApi, &TServiceManagerApi::CloseKey>;
+
+void Check(int32_t result) {
+  if (result != 0) throw OSError(static_cast<uint32_t>(result));
+}
+}  // namespace
+
+void WriteEventSourceKey(TServiceManagerApi& api, const std::string& source, const std::string& messageFile) {
+  if (source.empty()) return;
+  uintptr_t handle = 0;
+  Check(api.CreateKey(kLocalMachineKey, kEventSourcesKeyPath + source, kRegOptionNonVolatile, kKeySetValue, handle));
+  const TOwnedKey key(api, handle);
+  Check(api.SetValue(key.Get(), kEventMessageFileValue, kRegExpandSz,
+                     reinterpret_cast<const uint8_t*>(messageFile.c_str()),
+                     static_cast<uint32_t>(messageFile.size() + 1)));
+  // REG_DWORD data is little-endian, as every Windows processor stores it.
+  const uint8_t types[4] = {static_cast<uint8_t>(kEventTypesSupported), static_cast<uint8_t>(kEventTypesSupported >> 8),
+                            static_cast<uint8_t>(kEventTypesSupported >> 16),
+                            static_cast<uint8_t>(kEventTypesSupported >> 24)};
+  Check(api.SetValue(key.Get(), kTypesSupportedValue, kRegDword, types, sizeof types));
+}
+
+void DeleteEventSourceKey(TServiceManagerApi& api, const std::string& source) {
+  if (source.empty()) return;
+  const int32_t result = api.DeleteKey(kLocalMachineKey, kEventSourcesKeyPath + source);
+  if (result != kRegErrorFileNotFound) Check(result);
 }

@@ -13,6 +13,25 @@
 inline constexpr uint32_t kScManagerAllAccess = 0xF003F;  // SC_MANAGER_ALL_ACCESS
 inline constexpr uint32_t kServiceAllAccess = 0xF01FF;    // SERVICE_ALL_ACCESS
 
+// The event sources: below HKEY_LOCAL_MACHINE, one key per source in the
+// Application log's key, naming the file whose message table holds the texts.
+inline constexpr uintptr_t kLocalMachineKey =
+    static_cast<uintptr_t>(static_cast<intptr_t>(INT32_MIN + 2));  // HKEY_LOCAL_MACHINE, sign-extended
+inline constexpr char kEventSourcesKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+inline constexpr char kEventMessageFileValue[] = "EventMessageFile";
+inline constexpr char kTypesSupportedValue[] = "TypesSupported";
+inline constexpr uint32_t kEventTypesSupported = 7;  // error, warning and information
+inline constexpr uint32_t kKeySetValue = 0x0002;     // KEY_SET_VALUE
+inline constexpr uint32_t kRegOptionNonVolatile = 0; // REG_OPTION_NON_VOLATILE
+inline constexpr uint32_t kRegExpandSz = 2;          // REG_EXPAND_SZ
+inline constexpr uint32_t kRegDword = 4;             // REG_DWORD
+inline constexpr int32_t kRegErrorFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
+
+// The warning events of an install or removal that could not write or delete a
+// source's key: the source's name, then the failed-system-call error's message.
+inline constexpr char kEventSourceNotRegisteredText[] = "The event source \"%s\" could not be registered: %s";
+inline constexpr char kEventSourceNotRemovedText[] = "The event source \"%s\" could not be removed: %s";
+
 // The values the control manager receives at installation for the start type and
 // the error severity.
 uint32_t StartTypeCode(TStartType startType);
@@ -33,3 +52,13 @@ void InstallService(const TService& service, TServiceManagerApi& api, uintptr_t 
 // OpenServiceA and DeleteService; the service is not stopped first. Raises the
 // failed-system-call error when either fails.
 void UninstallService(const TService& service, TServiceManagerApi& api, uintptr_t manager);
+
+// Creates (or rewrites) the key of the event source: EventMessageFile, REG_EXPAND_SZ,
+// is messageFile as given; TypesSupported, REG_DWORD, is 7. Raises the
+// failed-system-call error with the code of the registry call that failed; the key
+// may then exist without its values. An empty source name, which would name the
+// log's own key, writes nothing.
+void WriteEventSourceKey(TServiceManagerApi& api, const std::string& source, const std::string& messageFile);
+// Deletes the key of the event source; one that does not exist is no error, nor
+// is an empty source name. Raises the failed-system-call error when the key stays.
+void DeleteEventSourceKey(TServiceManagerApi& api, const std::string& source);

@@ -1,4 +1,4 @@
-// The service control manager calls of installation and removal.
+// The Windows calls of installation and removal.
 #include "svcmgr/install_api.h"
 #include "common/win32.h"
 
@@ -6,6 +6,7 @@ namespace {
 
 SC_HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<SC_HANDLE>(handle); }
 uintptr_t AsValue(SC_HANDLE handle) { return reinterpret_cast<uintptr_t>(handle); }
+HKEY AsKey(uintptr_t key) { return reinterpret_cast<HKEY>(key); }
 
 class TWin32ServiceManagerApi : public TServiceManagerApi {
  public:
@@ -26,6 +27,28 @@ class TWin32ServiceManagerApi : public TServiceManagerApi {
   }
 
   bool DeleteEntry(uintptr_t service) override { return ::DeleteService(AsHandle(service)) != FALSE; }
+
+  int32_t CreateKey(uintptr_t root, const std::string& subKey, uint32_t options, uint32_t access,
+                    uintptr_t& key) override {
+    HKEY created = nullptr;
+    const LONG result =
+        RegCreateKeyExA(AsKey(root), subKey.c_str(), 0, nullptr, options, access, nullptr, &created, nullptr);
+    key = result == ERROR_SUCCESS ? reinterpret_cast<uintptr_t>(created) : 0;
+    return result;
+  }
+
+  int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
+                   uint32_t size) override {
+    return RegSetValueExA(AsKey(key), name.c_str(), 0, type, data, size);
+  }
+
+  int32_t DeleteKey(uintptr_t root, const std::string& subKey) override {
+    return RegDeleteKeyA(AsKey(root), subKey.c_str());
+  }
+
+  int32_t CloseKey(uintptr_t key) override {
+    return KeepingLastError([&] { return RegCloseKey(AsKey(key)); });
+  }
 
   void CloseEntry(uintptr_t handle) override {
     KeepingLastError([&] { return CloseServiceHandle(AsHandle(handle)); });

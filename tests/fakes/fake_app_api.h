@@ -172,10 +172,19 @@ struct TCreatedService {
   std::string DependencyBytes;                           // the list up to and including its two zeros
 };
 
-// A service control manager with a set of registered names. Every call is also
-// recorded as text ("open-manager", "create NortavelFree", "close 0x2"...).
+// A registry value as RegSetValueExA received it.
+struct TFakeRegValue {
+  uint32_t Type = 0;
+  std::string Data;  // the bytes, a string's terminating zero included
+  bool operator==(const TFakeRegValue& other) const { return Type == other.Type && Data == other.Data; }
+};
+
+// A service control manager with a set of registered names, and the keys below
+// HKEY_LOCAL_MACHINE that the registry calls reach. Every control manager call
+// is also recorded as text ("open-manager", "create NortavelFree", "close"...).
 class TFakeServiceManagerApi : public TServiceManagerApi {
  public:
+  static constexpr uintptr_t kLocalMachine = static_cast<uintptr_t>(static_cast<intptr_t>(INT32_MIN + 2));
   static constexpr uint32_t kErrorServiceExists = 1073;
   static constexpr uint32_t kErrorServiceDoesNotExist = 1060;
 
@@ -183,6 +192,11 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
   uint32_t FailOpenManager = 0;  // nonzero: OpenManager fails with this code
   uint32_t FailCreate = 0;
   uint32_t FailDelete = 0;
+  // key path -> value name -> value; a key's path is as the caller spelled it.
+  std::map<std::string, std::map<std::string, TFakeRegValue>> Keys;
+  int32_t FailCreateKey = 0;  // nonzero: the registry call fails with this code
+  int32_t FailSetValue = 0;
+  int32_t FailDeleteKey = 0;
 
   uintptr_t OpenManager(const char* machineName, const char* databaseName, uint32_t access) override {
     Calls.push_back("open-manager");
@@ -217,6 +231,32 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
     Open.erase(handle);
   }
   uint32_t LastError() override { return LastErrorValue; }
+
+  int32_t CreateKey(uintptr_t root, const std::string& subKey, uint32_t, uint32_t, uintptr_t& key) override {
+    key = 0;
+    if (root != kLocalMachine) return 6;  // ERROR_INVALID_HANDLE
+    if (FailCreateKey != 0) return FailCreateKey;
+    Keys[subKey];
+    KeyPaths[NextHandle] = subKey;
+    key = NewHandle();
+    return 0;
+  }
+  int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
+                   uint32_t size) override {
+    if (Open.count(key) == 0 || KeyPaths.count(key) == 0) return 6;
+    if (FailSetValue != 0) return FailSetValue;
+    Keys[KeyPaths[key]][name] = TFakeRegValue{type, std::string(reinterpret_cast<const char*>(data), size)};
+    return 0;
+  }
+  int32_t DeleteKey(uintptr_t root, const std::string& subKey) override {
+    if (root != kLocalMachine) return 6;
+    if (FailDeleteKey != 0) return FailDeleteKey;
+    return Keys.erase(subKey) == 1 ? 0 : 2;  // ERROR_FILE_NOT_FOUND
+  }
+  int32_t CloseKey(uintptr_t key) override {
+    KeyPaths.erase(key);
+    return Open.erase(key) == 1 ? 0 : 6;
+  }
 
   struct {
     bool NoMachine = false, DefaultDatabase = false;
@@ -273,6 +313,7 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
   uintptr_t NextHandle = 1;
   uint32_t LastErrorValue = 0;
   std::map<uintptr_t, std::string> OpenNames;
+  std::map<uintptr_t, std::string> KeyPaths;  // open key handle -> its path
 };
 
 struct TAppEvent {

@@ -117,6 +117,60 @@ TEST_F(AppTest, InstallRegistersTheExecutablePath) {
   EXPECT_FALSE(MainFormShown);
 }
 
+// --- Event sources ---
+
+const std::string kSourcesKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+
+TEST_F(AppTest, InstallWritesTheKeysOfBothEventSourcesAndRemovalDeletesThem) {
+  RunProgram("/INSTALL /SILENT");
+  EXPECT_EQ(Scm.Keys.size(), 2u);
+  for (const std::string source : {"NortavelFree", kExe}) {
+    ASSERT_EQ(Scm.Keys.count(kSourcesKey + source), 1u) << source;
+    EXPECT_EQ(Scm.Keys[kSourcesKey + source]["EventMessageFile"].Data, Process.ExecutablePath + '\0') << source;
+    EXPECT_EQ(Scm.Keys[kSourcesKey + source]["TypesSupported"].Data, std::string("\x07\0\0\0", 4)) << source;
+  }
+  RunProgram("/UNINSTALL /SILENT");
+  EXPECT_TRUE(Scm.Keys.empty());
+  EXPECT_TRUE(Events.Events.empty());
+  EXPECT_TRUE(Scm.Open.empty());
+}
+
+TEST_F(AppTest, FailedInstallWritesNoKeyButRemovalOfAMissingServiceDeletesThem) {
+  Scm.Registered.insert("NortavelFree");
+  RunProgram("/INSTALL /SILENT");
+  EXPECT_TRUE(Scm.Keys.empty());
+  Scm.Registered.clear();
+  Scm.Keys[kSourcesKey + "NortavelFree"];
+  Scm.Keys[kSourcesKey + kExe];
+  RunProgram("/UNINSTALL /SILENT");
+  EXPECT_TRUE(Scm.Keys.empty());
+  EXPECT_EQ(Boxes().size(), 2u);  // the two failures, as before
+}
+
+TEST_F(AppTest, KeysThatCannotBeChangedAreWarningsAndTheRunStillSucceeds) {
+  Scm.FailCreateKey = 5;
+  RunProgram("/INSTALL");
+  EXPECT_EQ(Strings(Scm.Registered.begin(), Scm.Registered.end()), Strings{"NortavelFree"});
+  auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].Text, "Service installed successfully");
+  Scm.FailDeleteKey = 5;
+  RunProgram("/UNINSTALL /SILENT");
+  EXPECT_TRUE(Scm.Registered.empty());
+  EXPECT_TRUE(Boxes().empty());
+  const std::string denied = OSErrorMessage(5);
+  EXPECT_EQ(EventTexts(), (Strings{"The event source \"NortavelFree\" could not be registered: " + denied,
+                                   "The event source \"nortavel_free_service.exe\" could not be registered: " + denied,
+                                   "The event source \"NortavelFree\" could not be removed: " + denied,
+                                   "The event source \"nortavel_free_service.exe\" could not be removed: " + denied}));
+  for (const TAppEvent& event : Events.Events) {
+    EXPECT_EQ(event.Source, kExe);
+    EXPECT_EQ(event.Type, 2);  // EVENTLOG_WARNING_TYPE
+    EXPECT_EQ(event.Category, 0);
+    EXPECT_EQ(event.Id, 0u);
+  }
+}
+
 TEST_F(AppTest, PathThatDidNotFitIsNotRegistered) {
   Process.ExecutablePath = "C:\\" + std::string(300, 'p') + ".exe";
   RunProgram("/INSTALL /SILENT");

@@ -14,11 +14,56 @@ using app_wine::ServiceKey;
 using app_wine::TChild;
 
 constexpr char kService[] = "NortavelFree";
+// The two event sources: the service's name and the executable's file name.
+const char* const kSources[] = {"NortavelFree", "nortavel_free_service.exe"};
+
+std::string SourceKeyPath(const std::string& source) {
+  return "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + source;
+}
+
+struct TRegData {
+  DWORD Type = REG_NONE;
+  std::string Bytes;
+};
+
+// The value of an event source's key; type REG_NONE when the key or value is missing.
+TRegData SourceValue(const std::string& source, const char* name) {
+  TRegData value;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SourceKeyPath(source).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return value;
+  BYTE data[1024] = {};
+  DWORD size = sizeof data, type = REG_NONE;
+  if (RegQueryValueExA(key, name, nullptr, &type, data, &size) == ERROR_SUCCESS) {
+    value.Type = type;
+    value.Bytes.assign(reinterpret_cast<char*>(data), size);
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+bool SourceKeyExists(const std::string& source) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SourceKeyPath(source).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void RemoveSourceKeys() {
+  for (const char* source : kSources) RegDeleteKeyA(HKEY_LOCAL_MACHINE, SourceKeyPath(source).c_str());
+}
 
 class InstallWineTest : public ::testing::Test {
  protected:
-  void SetUp() override { app_wine::RemoveService(kService); }
-  void TearDown() override { app_wine::RemoveService(kService); }
+  void SetUp() override {
+    app_wine::RemoveService(kService);
+    RemoveSourceKeys();
+  }
+  void TearDown() override {
+    app_wine::RemoveService(kService);
+    RemoveSourceKeys();
+  }
 
   // Runs the executable with arguments and expects it to end, with 0, without a dialog.
   static void RunQuietly(const std::string& exe, const std::string& arguments) {
@@ -57,6 +102,21 @@ TEST_F(InstallWineTest, SilentInstallRegistersTheServiceAsDesigned) {
   EXPECT_EQ(values.count("Description"), 0u);
 }
 
+TEST_F(InstallWineTest, InstallRegistersBothEventSourcesAndRemovalDeletesThem) {
+  RunQuietly(ServiceExe(), "/INSTALL /SILENT");
+  for (const char* source : kSources) {
+    const TRegData file = SourceValue(source, "EventMessageFile");
+    EXPECT_EQ(file.Type, static_cast<DWORD>(REG_EXPAND_SZ)) << source;
+    EXPECT_EQ(_stricmp(file.Bytes.c_str(), ServiceExe().c_str()), 0) << source << ": " << file.Bytes;
+    EXPECT_EQ(file.Bytes.size(), ServiceExe().size() + 1) << "one terminating zero";
+    const TRegData types = SourceValue(source, "TypesSupported");
+    EXPECT_EQ(types.Type, static_cast<DWORD>(REG_DWORD)) << source;
+    EXPECT_EQ(types.Bytes, std::string("\x07\0\0\0", 4)) << source;
+  }
+  RunQuietly(ServiceExe(), "/UNINSTALL /SILENT");
+  for (const char* source : kSources) EXPECT_FALSE(SourceKeyExists(source)) << source;
+}
+
 TEST_F(InstallWineTest, DialogsReportEachOutcome) {
   RunWithDialog("-install", kInformationCaption, kInstalledText);
   EXPECT_FALSE(ServiceKey(kService).empty());
@@ -78,6 +138,8 @@ TEST_F(InstallWineTest, PathWithBlanksIsRegisteredQuoted) {
   RunQuietly(exe, "/INSTALL /SILENT");
   const std::string quoted = "\"" + exe + "\"";
   EXPECT_EQ(_stricmp(ServiceKey(kService)["ImagePath"].c_str(), quoted.c_str()), 0) << ServiceKey(kService)["ImagePath"];
+  // A message file is named as it is, blanks and all, without quotes.
+  EXPECT_EQ(_stricmp(SourceValue(kSources[0], "EventMessageFile").Bytes.c_str(), exe.c_str()), 0);
   RunQuietly(exe, "/UNINSTALL /SILENT");
   EXPECT_TRUE(ServiceKey(kService).empty());
   DeleteFileA(exe.c_str());
