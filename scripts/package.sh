@@ -56,6 +56,9 @@ finish_msi() {
   msibuild "$msi" -q "INSERT INTO \`Environment\` (\`Environment\`, \`Name\`, \`Value\`, \`Component_\`) VALUES ('ToolOnPath', '-*Path', '[~];[INSTALLDIR]', 'PathEntry')"
   msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('RemoveEnvironmentStrings', '', 3300)"
   msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('WriteEnvironmentStrings', '', 5200)"
+  # wixl writes an expandable registry value as a plain string; the "#%" prefix
+  # makes Windows Installer write the message file names as REG_EXPAND_SZ.
+  msibuild "$msi" -q "UPDATE \`Registry\` SET \`Value\` = '#%[#ServiceExe]' WHERE \`Name\` = 'EventMessageFile'"
   # The older product goes before anything of the new one is installed: its
   # removal then cannot take the service the new one registers.
   msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1510 WHERE \`Action\` = 'RemoveExistingProducts'"

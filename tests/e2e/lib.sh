@@ -189,3 +189,27 @@ e2e_check_registration() {
   [ -z "$object" ] || [ "$object" = LocalSystem ] || e2e_fail "ObjectName $object"
   E2E_IMAGE_PATH=$(e2e_value ImagePath)
 }
+
+# The event sources the service writes under: its name and the executable's file name.
+E2E_SOURCES_KEY='HKLM\System\CurrentControlSet\Services\EventLog\Application'
+E2E_SOURCES="NortavelFree nortavel_free_service.exe"
+# e2e_check_event_sources PATH: each source's key names PATH (any case) as its
+# message file, REG_EXPAND_SZ, and admits the three event types.
+e2e_check_event_sources() {
+  local source values file
+  for source in $E2E_SOURCES; do
+    values=$(wine reg query "$E2E_SOURCES_KEY\\$source" </dev/null 2>/dev/null | tr -d '\r')
+    file=$(sed -n 's/^ *EventMessageFile    REG_EXPAND_SZ    //p' <<<"$values")
+    [ "${file,,}" = "${1,,}" ] || e2e_fail "event source $source: message file '$file' (want '$1'): $values"
+    grep -q '^ *TypesSupported    REG_DWORD    0x7$' <<<"$values" || e2e_fail "event source $source: types: $values"
+  done
+}
+# e2e_check_event_sources_gone: neither source's key is left.
+e2e_check_event_sources_gone() {
+  local source
+  for source in $E2E_SOURCES; do
+    if wine reg query "$E2E_SOURCES_KEY\\$source" </dev/null >/dev/null 2>&1; then
+      e2e_fail "event source $source left behind"
+    fi
+  done
+}

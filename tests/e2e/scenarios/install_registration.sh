@@ -1,6 +1,7 @@
 # The executable in its own folder: a run without switches writes one error event
 # (Wine prints it on the standard error) and exits 0; "/INSTALL /SILENT" registers
-# the service as designed without a dialog; "/UNINSTALL /SILENT" removes it.
+# the service and its two event sources as designed without a dialog;
+# "/UNINSTALL /SILENT" removes them.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 trap e2e_cleanup EXIT
@@ -21,8 +22,10 @@ timeout 60 bash -c 'cd "$1" && wine nortavel_free_service.exe /INSTALL /SILENT <
 key='HKLM\System\CurrentControlSet\Services\NortavelFree'
 e2e_check_registration
 [ "$E2E_IMAGE_PATH" = 'C:\nortavel\nortavel_free_service.exe' ] || e2e_fail "ImagePath $E2E_IMAGE_PATH"
+e2e_check_event_sources 'C:\nortavel\nortavel_free_service.exe'
 
 timeout 60 bash -c 'cd "$1" && wine nortavel_free_service.exe -uninstall -silent </dev/null >/dev/null 2>&1' _ "$E2E_DIR" \
   || e2e_fail "silent uninstall did not end (a dialog?)"
 if wine reg query "$key" </dev/null >/dev/null 2>&1; then e2e_fail "still registered after uninstall"; fi
+e2e_check_event_sources_gone
 echo "installed and removed"

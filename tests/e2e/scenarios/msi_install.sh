@@ -1,9 +1,10 @@
 # The Windows Installer package of BUILD_DIR's architecture: a silent install
 # puts both executables into Program Files, registers the service as designed
-# (quoted path), writes the default level and log folder, starts the service and
-# puts the folder on the machine Path; a silent removal unlocks every configured
-# account, stops and deletes the service, removes the files and the Path entry,
-# and keeps the configuration. A second prefix shows that an existing
+# (quoted path) and its two event sources, writes the default level and log
+# folder, starts the service and puts the folder on the machine Path; a silent
+# removal unlocks every configured account, stops and deletes the service and its
+# event sources, removes the files and the Path entry, and keeps the
+# configuration. A second prefix shows that an existing
 # configuration is not overwritten by an install, and that the ENDACTION property
 # sets the end action. Prints the time of each step.
 set -eu
@@ -30,6 +31,7 @@ e2e_check_registration
 image=$E2E_IMAGE_PATH
 [ "$image" = "\"$dir\\nortavel_free_service.exe\"" ] || [ "$image" = "$dir\\nortavel_free_service.exe" ] \
   || e2e_fail "ImagePath $image"
+e2e_check_event_sources "$dir\\nortavel_free_service.exe"
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running after install: $(e2e_state)"
 echo "service running"
 
@@ -53,6 +55,7 @@ t0=$(e2e_now_ms)
 e2e_msiexec remove /x 'C:\package.msi' /qn || e2e_fail "msiexec /x ended with $?"
 echo "removal: $(( $(e2e_now_ms) - t0 )) ms"
 if wine reg query "$key" </dev/null >/dev/null 2>&1; then e2e_fail "service still registered after removal"; fi
+e2e_check_event_sources_gone
 e2e_service_process_gone || e2e_fail "service process still alive after removal"
 for f in nortavel_free_service.exe nortavelctl.exe; do [ ! -e "$unix_dir/$f" ] || e2e_fail "$f left behind"; done
 last=$(grep 'user=kid ' "$calls" | tail -1)
