@@ -172,11 +172,7 @@ void TServiceApplication::ChangeEventSources(bool install, std::vector<std::stri
   if (sources.empty()) return;
   // The application's own events go under the executable's file name.
   sources.push_back(EventLogger.SourceName());
-  for (size_t i = 0; i < sources.size(); ++i) {
-    const std::string& source = sources[i];
-    bool seen = false;
-    for (size_t j = 0; j < i && !seen; ++j) seen = PlatformSameText(sources[j], source);
-    if (seen) continue;
+  for (const std::string& source : sources) {
     try {
       if (install)
         WriteEventSourceKey(Platform.ServiceManager, source, messageFile);

@@ -131,8 +131,8 @@ class TServiceApplication {
   std::vector<TServiceTableEntry> BuildServiceTable() const;
   std::string ExecutablePath();
   // Writes (install) or deletes the event-source keys of sources and of the
-  // executable's file name, each name once; nothing when sources is empty. A key
-  // that cannot be written or deleted is reported as a warning event.
+  // executable's file name; nothing when sources is empty. A key that cannot be
+  // written or deleted is reported as a warning event.
   void ChangeEventSources(bool install, std::vector<std::string> sources, const std::string& messageFile);
 
   TServiceApplicationPlatform Platform;

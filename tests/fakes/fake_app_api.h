@@ -176,7 +176,6 @@ struct TCreatedService {
 struct TFakeRegValue {
   uint32_t Type = 0;
   std::string Data;  // the bytes, a string's terminating zero included
-  bool operator==(const TFakeRegValue& other) const { return Type == other.Type && Data == other.Data; }
 };
 
 // A service control manager with a set of registered names, and the keys below

@@ -124,11 +124,9 @@ const std::string kSourcesKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\
 TEST_F(AppTest, InstallWritesTheKeysOfBothEventSourcesAndRemovalDeletesThem) {
   RunProgram("/INSTALL /SILENT");
   EXPECT_EQ(Scm.Keys.size(), 2u);
-  for (const std::string source : {"NortavelFree", kExe}) {
-    ASSERT_EQ(Scm.Keys.count(kSourcesKey + source), 1u) << source;
+  // The values' types and bytes are checked once, under Wine.
+  for (const std::string source : {"NortavelFree", kExe})
     EXPECT_EQ(Scm.Keys[kSourcesKey + source]["EventMessageFile"].Data, Process.ExecutablePath + '\0') << source;
-    EXPECT_EQ(Scm.Keys[kSourcesKey + source]["TypesSupported"].Data, std::string("\x07\0\0\0", 4)) << source;
-  }
   RunProgram("/UNINSTALL /SILENT");
   EXPECT_TRUE(Scm.Keys.empty());
   EXPECT_TRUE(Events.Events.empty());
