@@ -74,9 +74,9 @@ void RunTimeZone(TRun& run, std::vector<std::string> words);
 void RunWarn(TRun& run, const std::vector<std::string>& words);
 void RunEndAction(TRun& run, std::vector<std::string> words);
 
-// The configuration before a change, to compare with after it; an empty one
-// when the service would refuse it.
-TConfiguration LoadBeforeChange(const TRun& run);
+// The configuration as the service reads it, or an empty one where the service
+// would refuse it: before and after a change, to compare them.
+TConfiguration LoadOrEmpty(const TRun& run);
 // After a change: names on Out each user it restricts now who owns processes,
 // and when their time ends ("USER is using the computer now: ...").
 void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before);

@@ -207,11 +207,11 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
   const std::vector<std::string> rules = ParseSchedule(text);
   if (!force) EnsureAccount(run, user);
-  const TConfiguration before = LoadBeforeChange(run);
+  const TConfiguration before = LoadOrEmpty(run);
   TConfigWriter(run.Platform.Registry, run.Location).WriteRules(user, rules);
   // The grid marks now in the rules' time zone; a configuration the service
   // would refuse has none, and the computer's time marks it.
-  const TConfiguration config = LoadBeforeChange(run);
+  const TConfiguration config = LoadOrEmpty(run);
   TZoneClock clock = run.RuleClock(config);
   run.Out << "Stored in " << run.RestrictionsKeyText(user) << ":\n"
           << FormatWeekGrid(rules, SlotNow(clock)) << "Schedule: " << FormatSchedule(rules) << "\n";

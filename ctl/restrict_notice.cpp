@@ -17,7 +17,7 @@ bool AllowedNow(const TRun& run, const TConfiguration& config, int position) {
 }
 }  // namespace
 
-TConfiguration LoadBeforeChange(const TRun& run) {
+TConfiguration LoadOrEmpty(const TRun& run) {
   try {
     return run.Load();
   } catch (const ECommandFailed&) {
@@ -27,7 +27,7 @@ TConfiguration LoadBeforeChange(const TRun& run) {
 }
 
 void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before) {
-  const TConfiguration after = LoadBeforeChange(run);
+  const TConfiguration after = LoadOrEmpty(run);
   TStringList owners;
   bool listed = false;
   for (int i = 0; i < after.RestrictedUsers.Count(); ++i) {

@@ -17,7 +17,6 @@
 namespace {
 constexpr int64_t kMinute = 60;
 constexpr int64_t kDay = 24 * 60 * kMinute;
-constexpr int64_t kWeek = 7 * kDay;
 constexpr int64_t kMostExtraTime = kDay;
 // "until HH:MM" reaches into tomorrow by this much at most.
 constexpr int64_t kMostOvernight = 12 * 60 * kMinute;
@@ -123,7 +122,7 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
     if (words.size() != 2) throw EUsageError("usage: nortavelctl grant USER 30m|2h|until HH:MM (run nortavelctl help grant)");
     const int64_t duration = ParseDuration(words[1]);
     // Extra time adds to the time the user has anyway, extra time given before included.
-    const TDecision decision = DecideFor(config, config.RestrictedUsers.IndexOf(user), now, kWeek);
+    const TDecision decision = DecideFor(config, config.RestrictedUsers.IndexOf(user), now, kSecondsPerWeek);
     const int64_t from = decision.Allowed ? decision.Until.value_or(now) : now;
     until = from + duration;
     until = (until + kMinute - 1) / kMinute * kMinute;
@@ -141,7 +140,7 @@ void RunTimeZone(TRun& run, std::vector<std::string> words) {
   if (current && clear) throw EUsageError("timezone takes --current or --clear, not both");
   ExpectWords("timezone", words, 0, current || clear ? 0 : SIZE_MAX);
   TConfigWriter writer(run.Platform.Registry, run.Location);
-  const TConfiguration before = LoadBeforeChange(run);
+  const TConfiguration before = LoadOrEmpty(run);
   if (clear) {
     run.Out << (writer.ClearTimeZone() ? "The restrictions follow the computer's time zone again ("
                                        : "The restrictions already follow the computer's time zone (")
