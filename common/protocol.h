@@ -39,4 +39,5 @@ inline constexpr char kAllowUntilValue[] = "AllowUntil";    // user's key, REG_S
 inline constexpr char kEndActionValue[] = "EndAction";      // main key, REG_SZ: one of the two below
 inline constexpr char kEndActionSignOut[] = "signout";
 inline constexpr char kEndActionPowerOff[] = "poweroff";
+inline constexpr char kLogonHoursBackstopValue[] = "LogonHoursBackstop";  // main key, REG_DWORD 0 or 1
 inline constexpr int32_t kMaxWarnMinutes = 60;

@@ -117,8 +117,19 @@ void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegi
     findings.Warning(run.KeyText(kEndActionValue) + " (" + (IsString(*action) ? TextOf(*action) : TypeName(action->Type)) +
                      ") is neither signout nor poweroff: the computer is switched off when time ends; set it with "
                      "nortavelctl endaction signout|poweroff");
+  const TRegistryValue* backstop = Find(values, kLogonHoursBackstopValue);
+  if (backstop != nullptr && (backstop->Type != TRegistryApi::kRegDword || backstop->Data.size() > 4 ||
+                              LittleEndian(backstop->Data.data(), backstop->Data.size()) > 1))
+    findings.Warning(run.KeyText(kLogonHoursBackstopValue) +
+                     " is not 0 or 1 (REG_DWORD): Windows' logon hours do not hold the rules while the service is "
+                     "not running; set it with nortavelctl backstop on|off");
   const TRegistryValue* zone = Find(values, kTimeZoneValue);
-  if (zone == nullptr || (IsString(*zone) && TextOf(*zone).empty())) return;
+  if (zone == nullptr || (IsString(*zone) && TextOf(*zone).empty())) {
+    findings.Warning(run.KeyText(kTimeZoneValue) +
+                     " is not set: the rules follow the computer's time zone, which any user may change to gain "
+                     "time; keep them to the zone the computer has now with nortavelctl timezone --current");
+    return;
+  }
   TTimeZone found;
   const std::string name = IsString(*zone) ? TextOf(*zone) : std::string();
   if (name.empty() || !ReadTimeZone(run.Platform.Registry, static_cast<uint32_t>(run.Location.View), name, found))

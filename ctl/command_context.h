@@ -73,6 +73,7 @@ void RunGrant(TRun& run, std::vector<std::string> words);
 void RunTimeZone(TRun& run, std::vector<std::string> words);
 void RunWarn(TRun& run, const std::vector<std::string>& words);
 void RunEndAction(TRun& run, std::vector<std::string> words);
+void RunBackstop(TRun& run, std::vector<std::string> words);
 
 // The configuration as the service reads it, or an empty one where the service
 // would refuse it: before and after a change, to compare them.

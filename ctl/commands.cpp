@@ -522,6 +522,14 @@ const TCommand kCommands[] = {
      "sessions instead, and only a user with a session counts as using the\n"
      "computer. Without an argument, shows the setting.\n",
      RunEndAction},
+    {"backstop", "backstop [on | off]", "let Windows refuse restricted hours without the service",
+     "on writes each restricted user's week into their Windows account (its logon\n"
+     "hours) while they are allowed, so that Windows itself refuses them at a\n"
+     "restricted hour when the service is not running, for example in Safe Mode.\n"
+     "Windows counts whole hours: an hour that is partly allowed stays open. off\n"
+     "opens every hour while a user is allowed. Without an argument, shows the\n"
+     "setting.\n",
+     RunBackstop},
     {"export", "export [FILE]", "the configuration as a .reg file",
      "Writes the whole configuration as a .reg file (Windows Registry Editor\n"
      "Version 5.00) that \"reg import\" reads on another computer; to standard\n"

@@ -82,6 +82,7 @@ void RunStatus(TRun& run) {
         << "\n";
   if (config.WarnMinutes > 0) out << "Warnings:    " << config.WarnMinutes << " minutes before the time ends\n";
   if (config.EndAction == TEndAction::SignOut) out << "Time ends:   the user is signed out\n";
+  if (config.LogonHoursBackstop) out << "Backstop:    Windows' logon hours hold the rules while the service is not running\n";
   out << "Now:         " << DayName(now.Day).substr(0, 3) << " " << FormatClockTime(nowSeconds) << "\n\n";
   if (config.RestrictedUsers.Empty()) {
     out << "No user is configured.\n";

@@ -207,3 +207,19 @@ void RunEndAction(TRun& run, std::vector<std::string> words) {
                       : "When a user's time ends, the computer is switched off.\n");
   if (!words.empty()) RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
+
+void RunBackstop(TRun& run, std::vector<std::string> words) {
+  ExpectWords("backstop", words, 0, 1);
+  bool on = false;
+  if (words.empty()) {
+    on = run.Load().LogonHoursBackstop;
+  } else {
+    on = AsciiSameText(words[0], "on");
+    if (!on && !AsciiSameText(words[0], "off")) throw EUsageError("backstop takes on or off, not '" + words[0] + "'");
+    TConfigWriter(run.Platform.Registry, run.Location).WriteBackstop(on);
+  }
+  run.Out << (on ? "Windows itself refuses a restricted user at a restricted hour, also when the service is not "
+                   "running.\n"
+                 : "Only the service keeps the restricted hours: while it is not running, nothing does.\n");
+  if (!words.empty()) RequestReload(run.Platform.Tool, run.Out, run.Err);
+}

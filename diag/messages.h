@@ -108,3 +108,6 @@ inline constexpr char kMsgSignOutFailed[] = "ERROR:Signing out failed for user: 
 // 1, per reload: + the value.
 inline constexpr char kMsgBadEndAction[] =
     "ERROR:EndAction must be signout or poweroff, the computer is switched off when time ends: ";
+// 1, per reload: + the value.
+inline constexpr char kMsgBadBackstop[] =
+    "ERROR:LogonHoursBackstop must be 0 or 1 (REG_DWORD), Windows' logon hours are not kept: ";

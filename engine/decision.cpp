@@ -66,33 +66,34 @@ TDecision DecideAt(const TStringList& rules, const TUserExtras& extras, const TD
   return decision;
 }
 
-const TStringList& RulesAt(const TConfiguration& config, int position) {
+}  // namespace
+
+const TStringList& RulesOf(const TConfiguration& config, int position) {
   static const TStringList kNoRules;
   return position >= 0 && position < static_cast<int>(config.UserRules.size())
              ? config.UserRules[static_cast<size_t>(position)]
              : kNoRules;
 }
 
-const TUserExtras& ExtrasAt(const TConfiguration& config, int position) {
+const TUserExtras& ExtrasOf(const TConfiguration& config, int position) {
   static const TUserExtras kNoExtras;
   return position >= 0 && position < static_cast<int>(config.UserExtras.size())
              ? config.UserExtras[static_cast<size_t>(position)]
              : kNoExtras;
 }
-}  // namespace
 
 TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon) {
   return DecideAt(rules, extras, DateTimeAt(now), now, horizon);
 }
 
 TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon) {
-  return Decide(RulesAt(config, position), ExtrasAt(config, position), now, horizon);
+  return Decide(RulesOf(config, position), ExtrasOf(config, position), now, horizon);
 }
 
 TDecision DecideNow(const TConfiguration& config, const std::string& user, int position, TClock& clock,
                     TLogSink& log, int64_t horizon) {
   const TDateTime now = clock.LocalNow();
-  const TStringList& rules = RulesAt(config, position);
+  const TStringList& rules = RulesOf(config, position);
   const int day = DayIndexOf(now);
   const int slot = SlotIndexOf(now);
   const std::string& rule = RuleOn(rules, day);
@@ -107,5 +108,5 @@ TDecision DecideNow(const TConfiguration& config, const std::string& user, int p
   // pass ending, and the administrator learns which rule is missing or too short.
   if (!answerable && LevelAdmits(config.DebugLevel, 2))
     log.Log(kMsgNoUsableRule + user + " day=" + std::to_string(day) + " position=" + std::to_string(slot));
-  return DecideAt(rules, ExtrasAt(config, position), now, SecondsOf(now), horizon);
+  return DecideAt(rules, ExtrasOf(config, position), now, SecondsOf(now), horizon);
 }

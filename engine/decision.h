@@ -33,6 +33,11 @@ struct TDecision {
 // looks no further than now, which costs nothing beyond the answer.
 TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon);
 
+// The day rules and the extras of the user at position of config; a position the
+// lists do not reach has none.
+const TStringList& RulesOf(const TConfiguration& config, int position);
+const TUserExtras& ExtrasOf(const TConfiguration& config, int position);
+
 // The decision for the user at position of config; a position the lists do not
 // reach has no rules and no extras.
 TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon);

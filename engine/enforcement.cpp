@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "diag/messages.h"
 #include "engine/decision.h"
+#include "engine/logon_hours.h"
 #include "winsys/accounts.h"
 #include "winsys/time_zones.h"
 #include "winsys/user_messages.h"
@@ -37,6 +38,8 @@ struct TEnforcement::TPass {
   const TTimeZone* Zone = nullptr;
   std::optional<TTimeZone> ComputerZone;
   bool ComputerZoneRead = false;
+  // The backstop's week, the same for every user: made once, when first needed.
+  std::optional<TWeekClock> Week;
   // Sign-out mode: each session and its user; Listed false when they cannot be
   // listed, and then presence falls back to having been seen.
   std::vector<std::pair<uint32_t, std::string>> Sessions;
@@ -69,7 +72,7 @@ void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
   ReportZoneDifference(state, log);
   TPass pass(state, log);
   pass.WarnSeconds = int64_t{state.WarnMinutes} * kMinute;
-  if (pass.WarnSeconds > 0) {
+  if (pass.WarnSeconds > 0 || state.LogonHoursBackstop) {
     pass.NowUtc = SecondsOf(Platform.Clock.UtcNow());
     pass.NowWall = SecondsOf(RuleClock(state).LocalNow());
   }
@@ -101,7 +104,11 @@ void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
         if (ending && !pass.SignOut() && LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgUserLoggedIn);
       }
     }
-    SetAccountLogonHours(state.DebugLevel, Platform.Accounts, log, user, restricted);
+    if (decision.Allowed && state.LogonHoursBackstop)
+      SetAccountLogonHours(state.DebugLevel, Platform.Accounts, log, user,
+                           WeekLogonHours(RulesOf(state, i), ExtrasOf(state, i), WeekOf(pass)));
+    else
+      SetAccountLogonHours(state.DebugLevel, Platform.Accounts, log, user, restricted);
     if (ending) {
       EndTime(pass, user);
     } else if (present) {
@@ -135,16 +142,27 @@ TZoneClock TEnforcement::RuleClock(const TConfiguration& config) const {
   return TZoneClock(Platform.Clock, config.FixedZone ? &*config.FixedZone : nullptr);
 }
 
-std::optional<int64_t> TEnforcement::EndWithinWarning(TPass& pass, int position) {
-  if (!pass.State.FixedZone && !pass.ComputerZoneRead) {
-    // Only the computer's zone says when its clock jumps; without it, the
-    // clock is taken to run on as it does now.
-    pass.ComputerZoneRead = true;
-    TTimeZone zone;
-    const std::string name = ReadComputerTimeZone(Platform.Registry);
-    if (!name.empty() && ReadTimeZone(Platform.Registry, 0, name, zone)) pass.ComputerZone = std::move(zone);
-    pass.Zone = pass.ComputerZone ? &*pass.ComputerZone : nullptr;
+void TEnforcement::ReadComputerZone(TPass& pass) {
+  if (pass.State.FixedZone || pass.ComputerZoneRead) return;
+  // Only the computer's zone says when its clock jumps; without it, the
+  // clock is taken to run on as it does now.
+  pass.ComputerZoneRead = true;
+  TTimeZone zone;
+  const std::string name = ReadComputerTimeZone(Platform.Registry);
+  if (!name.empty() && ReadTimeZone(Platform.Registry, 0, name, zone)) pass.ComputerZone = std::move(zone);
+  pass.Zone = pass.ComputerZone ? &*pass.ComputerZone : nullptr;
+}
+
+const TWeekClock& TEnforcement::WeekOf(TPass& pass) {
+  if (!pass.Week) {
+    ReadComputerZone(pass);
+    pass.Week = WeekClockFrom(pass.NowUtc, [&pass](int64_t utc) { return pass.WallAt(utc); });
   }
+  return *pass.Week;
+}
+
+std::optional<int64_t> TEnforcement::EndWithinWarning(TPass& pass, int position) {
+  ReadComputerZone(pass);
   // Being allowed changes only where a minute of the rules' time begins, and
   // every zone's offset is whole minutes: probing each minute finds the end.
   for (int64_t utc = (pass.NowUtc + kMinute - 1) / kMinute * kMinute; utc <= pass.NowUtc + pass.WarnSeconds;

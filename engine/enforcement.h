@@ -25,6 +25,7 @@
 #include "common/log_sink.h"
 #include "common/time_zone.h"
 #include "engine/engine_state.h"
+#include "engine/logon_hours.h"
 #include "winsys/account_api.h"
 #include "winsys/registry_api.h"
 #include "winsys/session_api.h"
@@ -55,6 +56,10 @@ class TEnforcement {
   TZoneClock RuleClock(const TConfiguration& config) const;
   // Says at level 1, once per change, that the computer's zone is not the fixed one.
   void ReportZoneDifference(const TConfiguration& config, TLogSink& log);
+  // Reads the computer's zone for the pass, once, unless a zone is fixed.
+  void ReadComputerZone(TPass& pass);
+  // The coming week in the rules' time, for the backstop's logon hours.
+  const TWeekClock& WeekOf(TPass& pass);
   // The first moment (UTC) within WarnMinutes of elapsed time at which the user
   // at position, allowed now, is no longer allowed.
   std::optional<int64_t> EndWithinWarning(TPass& pass, int position);

@@ -10,8 +10,6 @@ namespace {
 constexpr uint32_t kCodePageAnsi = 0;       // CP_ACP
 constexpr int32_t kWideNameRoom = 100;      // wide characters, terminator included
 constexpr uint32_t kLogonHoursLevel = 1020;
-constexpr uint32_t kHoursPerWeek = 168;
-constexpr size_t kLogonHoursBytes = kHoursPerWeek / 8;
 constexpr uint32_t kNerrSuccess = 0;
 constexpr uint32_t kNerrUserNotFound = 2221;
 constexpr uint32_t kErrorInvalidName = 123;
@@ -44,14 +42,13 @@ bool PermitsNoUnit(const TUserInfo2& info) {
 
 }  // namespace
 
-void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
-                          bool block) {
+namespace {
+void WriteLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
+                     TLogonHours hours, bool block) {
   char16_t wideUser[kWideNameRoom] = {};
   bool updated = false;
   if (WideUserName(accounts, user, wideUser)) {
-    uint8_t logonHours[kLogonHoursBytes];
-    for (uint8_t& hours : logonHours) hours = block ? 0x00 : 0xFF;
-    TUserInfo1020 info{kHoursPerWeek, logonHours};
+    TUserInfo1020 info{static_cast<uint32_t>(kHoursPerWeek), hours.data()};
     updated = accounts.SetUserInfo(nullptr, wideUser, kLogonHoursLevel, &info, nullptr) == kNerrSuccess;
   }
 
@@ -60,6 +57,19 @@ void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& l
     log.Log(kMsgSetUserFailed + user);
   else
     log.Log((block ? kMsgUserBlocked : kMsgUserUnblocked) + user);
+}
+}  // namespace
+
+void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
+                          bool block) {
+  TLogonHours hours;
+  hours.fill(block ? 0x00 : 0xFF);
+  WriteLogonHours(debugLevel, accounts, log, user, hours, block);
+}
+
+void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
+                          const TLogonHours& hours) {
+  WriteLogonHours(debugLevel, accounts, log, user, hours, false);
 }
 
 bool ShutdownComputer(int32_t debugLevel, TAccountApi& accounts, TLogSink& log) {

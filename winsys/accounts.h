@@ -3,12 +3,17 @@
 // Run on the tick thread, inside the enforcement pass; neither keeps state.
 // And the account reading of the administration tool, on its own thread.
 
-#include <string>
-
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "common/log_sink.h"
 #include "winsys/account_api.h"
+
+// Windows' logon hours: bit n (byte n / 8, bit n % 8, least significant first)
+// permits the n-th hour of the week from Sunday 00:00 UTC.
+inline constexpr int kHoursPerWeek = 168;
+using TLogonHours = std::array<uint8_t, kHoursPerWeek / 8>;
 
 // Locks (block: no permitted logon hour) or unlocks (every hour permitted) the
 // local account, writing its logon hours whatever they were. The outcome is only
@@ -16,6 +21,10 @@
 // zero character, is a failed update: it is never cut to a prefix of itself.
 void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log,
                           const std::string& user, bool block);
+// Writes hours as the account's logon hours; logged as an unlock, which it is
+// for the hour of now.
+void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log,
+                          const std::string& user, const TLogonHours& hours);
 
 // Enables the shutdown privilege of the own process, flushes the log and requests
 // a forced power-off. True when the system accepted the request; false when the

@@ -149,6 +149,10 @@ void TConfigWriter::WriteEndAction(const std::string& action) {
   WriteMainValue(kEndActionValue, TRegistryApi::kRegSz, StringData(action));
 }
 
+void TConfigWriter::WriteBackstop(bool on) {
+  WriteMainValue(kLogonHoursBackstopValue, TRegistryApi::kRegDword, DwordData(on ? 1 : 0));
+}
+
 void TConfigWriter::WriteExtraTime(const std::string& user, const std::string& until) {
   CheckUserName(user);
   const TOwnedKey key = OpenKey(Location.RestrictionsKeyPath() + user, TRegistryApi::kKeySetValue);

@@ -100,6 +100,24 @@ void ReadEndAction(TConfiguration& state, TRegistry& registry, TLogSink& log) {
   }
 }
 
+// LogonHoursBackstop where present: 1 turns it on, 0 leaves it off; any other
+// value, or one of another type, leaves it off and is logged.
+void ReadBackstop(TConfiguration& state, TRegistry& registry, TLogSink& log) {
+  if (!registry.ValueExists(kLogonHoursBackstopValue)) return;
+  std::string shown;
+  try {
+    const int32_t value = registry.ReadInteger(kLogonHoursBackstopValue);
+    if (value == 0 || value == 1) {
+      state.LogonHoursBackstop = value == 1;
+      return;
+    }
+    shown = std::to_string(value);
+  } catch (const ERegistryException&) {
+    shown = "not a REG_DWORD";
+  }
+  if (LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgBadBackstop + shown);
+}
+
 // AllowUntil of the user whose key is open; unreadable, it is logged and ignored.
 TExtraTime ReadExtraTime(const TConfiguration& state, TRegistry& registry, TLogSink& log, const std::string& user) {
   TExtraTime extra;
@@ -133,6 +151,7 @@ void ReadAppPath(TConfiguration& state, const TLoad& load, TLeadByteTest isLeadB
   ReadWarnMinutes(state, registry, load.Log);
   ReadFixedZone(state, registry, load);
   ReadEndAction(state, registry, load.Log);
+  ReadBackstop(state, registry, load.Log);
   registry.Close();
 }
 
@@ -181,6 +200,7 @@ bool LoadConfiguration(TConfiguration& state, TRegistryApi& api, const TConfigLo
   ClearConfiguration(state);
   state.WarnMinutes = 0;
   state.EndAction = TEndAction::PowerOff;
+  state.LogonHoursBackstop = false;
   state.TimeZoneName.clear();
   state.FixedZone.reset();
   // Without the main key the level and the folder stay as they were.

@@ -40,6 +40,10 @@ struct TConfiguration {
   std::string TimeZoneName;            // TimeZone as stored; empty: the computer's local time
   std::optional<TTimeZone> FixedZone;  // the zone TimeZone names, when the database has it
   TEndAction EndAction = TEndAction::PowerOff;  // EndAction; absent or unusable: the power-off
+  // LogonHoursBackstop: an allowed user's account keeps Windows' logon hours of
+  // their week instead of every hour, so that Windows refuses a logon at a
+  // restricted hour while the service does not run (Safe Mode, stopped).
+  bool LogonHoursBackstop = false;
 };
 
 // Which registry view a reader or writer uses. Own adds no KEY_WOW64_* flag, so a
@@ -59,7 +63,7 @@ struct TConfigLocation {
 
 // Replaces the level, folder, users and rules of config with what the registry
 // holds at location, logging as it reads at the level just read. WarnMinutes,
-// TimeZone, EndAction and AllowUntil are read where present: a value out of range, of
+// TimeZone, EndAction, LogonHoursBackstop and AllowUntil are read where present: a value out of range, of
 // another type or naming no zone is logged at level 1 and left off. Always returns
 // true; raises ERegistryException for a value of the wrong type. isLeadByte
 // tells a backslash that ends the folder from the second byte of a double-byte

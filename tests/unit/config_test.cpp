@@ -373,6 +373,7 @@ struct TAdditionCase {
   const char* ZoneName;  // of the zone in force; "" none
   std::vector<std::string> Lines;  // besides those of the design
   TEndAction EndAction = TEndAction::PowerOff;
+  bool Backstop = false;
 };
 
 TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
@@ -389,6 +390,8 @@ TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
   const std::string unknown = "ERROR:Unknown time zone in TimeZone, the computer's local time is used: ";
   const std::string endAction =
       "ERROR:EndAction must be signout or poweroff, the computer is switched off when time ends: ";
+  const std::string backstop =
+      "ERROR:LogonHoursBackstop must be 0 or 1 (REG_DWORD), Windows' logon hours are not kept: ";
   const TAdditionCase cases[] = {
       {"none", main([](TFakeRegistry&) {}), 0, "", {}},
       {"warn 10", main([](TFakeRegistry& r) { r.SetDword(kMain, "WarnMinutes", 10); }), 10, "", {}},
@@ -418,6 +421,13 @@ TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
        {endAction + "reboot"}},
       {"action as a number", main([](TFakeRegistry& r) { r.SetDword(kMain, "EndAction", 1); }), 0, "",
        {endAction + "(not a REG_SZ)"}},
+      {"backstop on", main([](TFakeRegistry& r) { r.SetDword(kMain, "LogonHoursBackstop", 1); }), 0, "", {},
+       TEndAction::PowerOff, true},
+      {"backstop off", main([](TFakeRegistry& r) { r.SetDword(kMain, "LogonHoursBackstop", 0); }), 0, "", {}},
+      {"backstop 2", main([](TFakeRegistry& r) { r.SetDword(kMain, "LogonHoursBackstop", 2); }), 0, "",
+       {backstop + "2"}},
+      {"backstop as text", main([](TFakeRegistry& r) { r.SetString(kMain, "LogonHoursBackstop", "1"); }), 0, "",
+       {backstop + "not a REG_DWORD"}},
   };
   for (const TAdditionCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -425,12 +435,14 @@ TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
     Log.Messages.clear();
     State.WarnMinutes = 5;  // a reload must drop what the last one read
     State.EndAction = TEndAction::SignOut;
+    State.LogonHoursBackstop = true;
     c.Setup(Fake);
     EXPECT_EQ(Load(), "");
     EXPECT_EQ(State.WarnMinutes, c.WarnMinutes);
     EXPECT_EQ(State.FixedZone ? State.FixedZone->Name : "", c.ZoneName);
     EXPECT_EQ(Log.Messages, c.Lines);
     EXPECT_EQ(State.EndAction, c.EndAction);
+    EXPECT_EQ(State.LogonHoursBackstop, c.Backstop);
   }
 }
 

@@ -415,6 +415,8 @@ TEST_F(CtlCommandsTest, CheckNamesEveryFindingWithItsKeyAndFix) {
             "warning: the log folder C:\\Logs (" + key + "\\Path) may be written by others than SYSTEM and the "
             "Administrators: a restricted user can delete the log; run nortavelctl logdir with a new folder, which "
             "it creates for administrators only\n"
+            "warning: " + key + "\\TimeZone is not set: the rules follow the computer's time zone, which any user may "
+            "change to gain time; keep them to the zone the computer has now with nortavelctl timezone --current\n"
             "error: " + key + "\\Time_restrictions\\child\\Time3 has 40 characters, not 48: child may use the "
             "computer on Wednesday from 20:00 on: set the rules again with nortavelctl set child SCHEDULE\n"
             "error: " + key + "\\Time_restrictions\\child\\Time5 is REG_DWORD, not REG_SZ: the service refuses the "
@@ -424,14 +426,7 @@ TEST_F(CtlCommandsTest, CheckNamesEveryFindingWithItsKeyAndFix) {
             "SCHEDULE\n"
             "error: user ghost (" + key + "\\Time_restrictions\\ghost) has no local account: the service cannot "
             "lock it; check the name, or remove the rules with nortavelctl remove ghost\n"
-            "7 error(s), 1 warning(s).\n");
-}
-
-TEST_F(CtlCommandsTest, CheckOfAGoodSetupFindsNothing) {
-  InstallService();
-  ConfigureChild();
-  EXPECT_EQ(Run({"check"}), kExitSuccess);
-  EXPECT_EQ(Out.str(), "No problems found.\n");
+            "7 error(s), 2 warning(s).\n");
 }
 
 TEST_F(CtlCommandsTest, StatusTellsWhoIsAllowedUntilWhen) {
@@ -621,6 +616,18 @@ TEST_F(CtlTimeCommandsTest, WarnStoresTheMinutes) {
   EXPECT_EQ(Err.str(), "nortavelctl: warn takes 0 to 60 minutes, not 61\n");
 }
 
+TEST_F(CtlTimeCommandsTest, BackstopStoresItsSwitchAndStatusShowsIt) {
+  ASSERT_EQ(Run({"backstop", "ON"}), kExitSuccess);
+  EXPECT_EQ(Stored(kMain, "LogonHoursBackstop"), std::string("\x01\0\0\0", 4));
+  ASSERT_EQ(Run({"status"}), kExitSuccess);
+  EXPECT_NE(Out.str().find("Backstop:    Windows' logon hours hold the rules while the service is not running\n"),
+            std::string::npos);
+  ASSERT_EQ(Run({"backstop", "off"}), kExitSuccess);
+  EXPECT_EQ(Stored(kMain, "LogonHoursBackstop"), std::string(4, '\0'));
+  EXPECT_EQ(Run({"backstop", "1"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: backstop takes on or off, not '1'\n");
+}
+
 TEST_F(CtlTimeCommandsTest, StatusShowsTheZoneTheWarningAndExtraTime) {
   Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");
   Registry.SetDword(kMain, "WarnMinutes", 10);
@@ -639,8 +646,25 @@ TEST_F(CtlTimeCommandsTest, StatusShowsTheZoneTheWarningAndExtraTime) {
             "Extra time:  child until 2026-12-09 20:45\n");
 }
 
+TEST_F(CtlTimeCommandsTest, CheckOfAGoodSetupFindsNothingAndWarnsOfAZoneLeftToTheComputer) {
+  Registry.SetString(kMain, "TimeZone", "Pacific Standard Time");
+  Registry.SetDword(kMain, "LogonHoursBackstop", 1);
+  EXPECT_EQ(Run({"check"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "No problems found.\n");
+
+  Registry.SetString(kMain, "TimeZone", "");
+  Out.str("");
+  EXPECT_EQ(Run({"check"}), kExitSuccess);
+  EXPECT_EQ(Out.str(),
+            "warning: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\TimeZone is not set: the rules follow the computer's time "
+            "zone, which any user may change to gain time; keep them to the zone the computer has now with "
+            "nortavelctl timezone --current\n"
+            "0 error(s), 1 warning(s).\n");
+}
+
 TEST_F(CtlTimeCommandsTest, CheckFindsAnUnknownZoneAndUnreadableValues) {
   Registry.SetString(kMain, "TimeZone", "Mars Standard Time");
+  Registry.SetDword(kMain, "LogonHoursBackstop", 2);
   Registry.SetDword(kMain, "WarnMinutes", 90);
   Registry.SetString(kChild, "AllowUntil", "tonight");
   EXPECT_EQ(Run({"check"}), kExitFailed);
@@ -651,6 +675,11 @@ TEST_F(CtlTimeCommandsTest, CheckFindsAnUnknownZoneAndUnreadableValues) {
       << out;
   EXPECT_NE(out.find("error: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\TimeZone (Mars Standard Time) is not a time zone "
                      "of this computer"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("warning: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\LogonHoursBackstop is not 0 or 1 (REG_DWORD): "
+                     "Windows' logon hours do not hold the rules while the service is not running; set it with "
+                     "nortavelctl backstop on|off\n"),
             std::string::npos)
       << out;
   EXPECT_NE(out.find("warning: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions\\child\\AllowUntil is not a "

@@ -79,6 +79,23 @@ TEST_F(TimeExtrasTest, ExtraTimeKeepsTheUserUnlockedUntilItsMinute) {
   EXPECT_EQ(PowerOffs(), 1);
 }
 
+TEST_F(TimeExtrasTest, TheBackstopWritesTheWeekOfAnAllowedUserInUtcAndLogsAsBefore) {
+  // The computer's clock is UTC + 2 h: 21:00-24:00 local is 19:00-22:00 UTC.
+  Platform.Clock.SetUtc(DateTimeOf(2026, 12, 7, 18, 0, 0, Monday));
+  const auto without = PassAt(20, 0);
+  EXPECT_EQ(Platform.Accounts.Updates.back().Hours, std::vector<uint8_t>(21, 0xFF));
+  Module.LogonHoursBackstop = true;
+  EXPECT_EQ(PassAt(20, 0), without);
+  std::vector<uint8_t> week(21, 0);
+  for (int n = 0; n < 168; ++n)
+    if (n % 24 < 19 || n % 24 >= 22) week[static_cast<size_t>(n / 8)] |= static_cast<uint8_t>(1 << (n % 8));
+  EXPECT_EQ(Platform.Accounts.Updates.back().Hours, week);
+
+  Platform.Clock.SetUtc(DateTimeOf(2026, 12, 7, 19, 0, 0, Monday));
+  PassAt(21, 0);
+  EXPECT_TRUE(LastUpdateLocks());
+}
+
 TEST_F(TimeExtrasTest, ExtraTimeInAnAllowedHalfHourSaysNothing) {
   GiveExtraTime("2026-12-07 21:15");
   EXPECT_FALSE(Has(PassAt(20, 0), "Extra time for user: anna until 2026-12-07 21:15"));
