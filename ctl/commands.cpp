@@ -181,13 +181,7 @@ EUsageError UnknownUser(const std::string& message, const std::string& user, con
 
 // The users with a key below the restrictions' key; none when it cannot be
 // read. Unlike Load, never refuses a configuration: only names are wanted.
-std::vector<std::string> ConfiguredUsers(TRun& run) {
-  TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(run.Location.View));
-  TStringList users;
-  if (registry.OpenForReading(run.Location.RestrictionsKeyPath())) registry.ListSubkeyNames(users);
-  registry.Close();
-  return users.Items();
-}
+std::vector<std::string> ConfiguredUsers(TRun& run) { return ConfiguredUserNames(run.Platform.Registry, run.Location); }
 
 void EnsureAccount(TRun& run, const std::string& user) {
   const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
@@ -272,7 +266,9 @@ void RunUnlock(TRun& run, std::vector<std::string> words) {
   ExpectWords("unlock", words, all ? 0 : 1, all ? 0 : 1);
   std::vector<std::string> users = words;
   if (all) {
-    users = run.Load().RestrictedUsers.Items();
+    // The users' keys alone: a value of the wrong type elsewhere, which makes
+    // the service refuse the configuration, must not keep anyone locked.
+    users = ConfiguredUsers(run);
     if (users.empty()) run.Out << "No user is configured in " << run.RestrictionsKeyText() << ".\n";
   }
   bool unlocked = true;

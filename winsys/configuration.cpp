@@ -213,6 +213,14 @@ bool LoadConfiguration(TConfiguration& state, TRegistryApi& api, const TConfigLo
   return true;
 }
 
+std::vector<std::string> ConfiguredUserNames(TRegistryApi& api, const TConfigLocation& location) {
+  TRegistry registry(api, location.RootKey, static_cast<uint32_t>(location.View));
+  TStringList users;
+  if (registry.OpenForReading(location.RestrictionsKeyPath())) registry.ListSubkeyNames(users);
+  registry.Close();
+  return users.Items();
+}
+
 void ClearConfiguration(TConfiguration& state) {
   state.RestrictedUsers.Clear();
   state.UserRules.clear();

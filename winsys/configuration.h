@@ -77,5 +77,9 @@ struct TConfigLocation {
 bool LoadConfiguration(TConfiguration& config, TRegistryApi& registry, const TConfigLocation& location,
                        TLogSink& log, TLeadByteTest isLeadByte = &PlatformIsLeadByte);
 
+// The names of the restricted users' keys at location, in registry order,
+// whatever their values hold; none when the restrictions key is missing.
+std::vector<std::string> ConfiguredUserNames(TRegistryApi& registry, const TConfigLocation& location);
+
 // Empties RestrictedUsers, UserRules and UserExtras.
 void ClearConfiguration(TConfiguration& config);
