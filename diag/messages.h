@@ -108,6 +108,11 @@ inline constexpr char kMsgSignOutFailed[] = "ERROR:Signing out failed for user: 
 // 1, per reload: + the value.
 inline constexpr char kMsgBadEndAction[] =
     "ERROR:EndAction must be signout or poweroff, the computer is switched off when time ends: ";
+// Warning events of /UNINSTALL: + the users, or + the error's message; then the advice.
+inline constexpr char kMsgUsersNotUnlocked[] = "These users could not be given all logon hours back and may stay locked: ";
+inline constexpr char kMsgUsersNotRead[] =
+    "The restricted users could not be read, so none was given the logon hours back: ";
+inline constexpr char kMsgUnlockAdvice[] = ". Run nortavelctl unlock --all as an administrator.";
 // 1, per reload: + the value.
 inline constexpr char kMsgBadBackstop[] =
     "ERROR:LogonHoursBackstop must be 0 or 1 (REG_DWORD), Windows' logon hours are not kept: ";

@@ -39,6 +39,12 @@ TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
   OnExecute = [this](TService* sender) { ServiceExecute(sender); };
   OnStop = [this](TService* sender, bool& stopped) { ServiceStop(sender, stopped); };
   OnShutdown = [this](TService* sender) { ServiceShutdown(sender); };
+  // A child restarting into Safe Mode, or a service that crashed, would
+  // otherwise find no limit at all.
+  StartsInSafeMode = true;
+  RestartDelays = {kRestartDelayMs, kRestartDelayMs, kRestartDelayMs};
+  FailureResetSeconds = kFailureResetSeconds;
+  BeforeUninstall = [this](TService* sender) { ServiceBeforeUninstall(sender); };
 
   Timer1.Name = "Timer1";
   Timer1.SetEnabled(false);
@@ -51,6 +57,22 @@ TNortavelFree::~TNortavelFree() = default;
 TServiceControlEntry TNortavelFree::GetControlEntry() { return &ServiceControlEntry; }
 
 void TNortavelFree::ServiceCreate(TComponent*) {}
+
+void TNortavelFree::ServiceBeforeUninstall(TService*) {
+  // Once the service is gone nothing gives a locked user their hours back.
+  std::string failed;
+  try {
+    for (const std::string& user : ConfiguredUserNames(Platform.Registry, ConfigLocation)) {
+      const TAccountInfo account = ReadAccount(Platform.Accounts, user);
+      if (account.Readable && !account.Exists) continue;
+      if (!SetAccountLogonHours(0, Platform.Accounts, *this, user, false)) failed += (failed.empty() ? "" : ", ") + user;
+    }
+  } catch (const Exception& error) {
+    WriteServiceEvent(kMsgUsersNotRead + error.Message() + kMsgUnlockAdvice, TEventLogger::kWarningType);
+    return;
+  }
+  if (!failed.empty()) WriteServiceEvent(kMsgUsersNotUnlocked + failed + kMsgUnlockAdvice, TEventLogger::kWarningType);
+}
 
 void TNortavelFree::ServiceStart(TService*, bool&) {
   std::lock_guard<std::mutex> guard(ModuleLock);

@@ -25,6 +25,11 @@
 #include "winsys/registry_api.h"
 #include "winsys/session_api.h"
 
+// The control manager's answer to a service that ends without being stopped:
+// a restart 10 s later, for the first three failures of a day.
+inline constexpr uint32_t kRestartDelayMs = 10000;
+inline constexpr uint32_t kFailureResetSeconds = 24 * 60 * 60;
+
 // Every platform facility the module reaches, one seam each.
 struct TNortavelFreePlatform {
   TClock& Clock;
@@ -56,6 +61,8 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   void ServiceStop(TService* Sender, bool& Stopped);
   void ServiceShutdown(TService* Sender);
   void ServiceDestroy(TComponent* Sender);
+  // /UNINSTALL: every configured user's logon hours given back.
+  void ServiceBeforeUninstall(TService* Sender);
 
   TServiceControlEntry GetControlEntry() override;
 

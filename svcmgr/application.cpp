@@ -1,6 +1,7 @@
 #include "svcmgr/application.h"
 
 #include <exception>
+#include <functional>
 #include <system_error>
 
 #include "common/format_text.h"
@@ -150,6 +151,7 @@ void TServiceApplication::ChangeRegistration(bool install, bool silent) {
         executablePath = ExecutablePath();
         InstallService(*service, manager, scm.Get(), executablePath, static_cast<int>(services.size()));
       } else {
+        if (service->BeforeUninstall) service->BeforeUninstall(service);
         UninstallService(*service, manager, scm.Get());
       }
       changed = true;
@@ -161,10 +163,32 @@ void TServiceApplication::ChangeRegistration(bool install, bool silent) {
     }
     // A removal takes the source's key even when the service was gone already,
     // so that none outlives it.
-    if (changed || !install) sources.push_back(service->Name);
+    if (changed || !install) {
+      sources.push_back(service->Name);
+      ChangeExtras(install, *service, scm.Get());
+    }
   }
   ChangeEventSources(install, sources, executablePath);
   if (allOk && !silent) ShowInformationDialog(Platform.Process, install ? kInstalledText : kUninstalledText);
+}
+
+void TServiceApplication::ChangeExtras(bool install, const TService& service, uintptr_t manager) {
+  TServiceManagerApi& api = Platform.ServiceManager;
+  // The service is installed or removed all the same: a failure here is a
+  // warning for the administrator, never the run's outcome.
+  const auto attempt = [this](const char* failedText, const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const Exception& error) {
+      EventLogger.LogEvent(FormatText(failedText, {error.Message()}), TEventLogger::kWarningType);
+    }
+  };
+  if (install) {
+    if (service.StartsInSafeMode) attempt(kSafeModeNotRegisteredText, [&] { WriteSafeModeKeys(api, service.Name); });
+    attempt(kRecoveryNotSetText, [&] { SetFailureActions(service, api, manager); });
+  } else if (service.StartsInSafeMode) {
+    attempt(kSafeModeNotRemovedText, [&] { DeleteSafeModeKeys(api, service.Name); });
+  }
 }
 
 void TServiceApplication::ChangeEventSources(bool install, std::vector<std::string> sources,

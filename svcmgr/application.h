@@ -134,6 +134,9 @@ class TServiceApplication {
   // executable's file name; nothing when sources is empty. A key that cannot be
   // written or deleted is reported as a warning event.
   void ChangeEventSources(bool install, std::vector<std::string> sources, const std::string& messageFile);
+  // Safe Mode and the failure actions of a service just installed, or the Safe
+  // Mode keys of one removed; what fails is a warning event.
+  void ChangeExtras(bool install, const TService& service, uintptr_t manager);
 
   TServiceApplicationPlatform Platform;
   std::vector<TOwnedComponent> Components;

@@ -121,3 +121,29 @@ void DeleteEventSourceKey(TServiceManagerApi& api, const std::string& source) {
   const int32_t result = api.DeleteKey(kLocalMachineKey, kEventSourcesKeyPath + source);
   if (result != kRegErrorFileNotFound) Check(result);
 }
+
+void WriteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName) {
+  for (const char* parent : {kSafeBootMinimalKeyPath, kSafeBootNetworkKeyPath}) {
+    uintptr_t handle = 0;
+    Check(api.CreateKey(kLocalMachineKey, parent + serviceName, kRegOptionNonVolatile, kKeySetValue, handle));
+    const TOwnedKey key(api, handle);
+    Check(api.SetValue(key.Get(), "", kRegSz, reinterpret_cast<const uint8_t*>(kSafeBootValueData),
+                       sizeof kSafeBootValueData));
+  }
+}
+
+void DeleteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName) {
+  for (const char* parent : {kSafeBootMinimalKeyPath, kSafeBootNetworkKeyPath}) {
+    const int32_t result = api.DeleteKey(kLocalMachineKey, parent + serviceName);
+    if (result != kRegErrorFileNotFound) Check(result);
+  }
+}
+
+void SetFailureActions(const TService& service, TServiceManagerApi& api, uintptr_t manager) {
+  if (service.RestartDelays.empty()) return;
+  TServiceHandle handle(api, api.OpenEntry(manager, service.Name, kServiceChangeConfig | kServiceStart));
+  if (!handle) throw OSError(api.LastError());
+  std::vector<TServiceAction> actions;
+  for (const uint32_t delay : service.RestartDelays) actions.push_back(TServiceAction{kScActionRestart, delay});
+  if (!api.ChangeFailureActions(handle.Get(), service.FailureResetSeconds, actions)) throw OSError(api.LastError());
+}

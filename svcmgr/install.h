@@ -27,6 +27,24 @@ inline constexpr uint32_t kRegExpandSz = 2;          // REG_EXPAND_SZ
 inline constexpr uint32_t kRegDword = 4;             // REG_DWORD
 inline constexpr int32_t kRegErrorFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
 
+// The keys that make Windows start a service in Safe Mode, minimal and with
+// networking: one per service below each, its default value "Service".
+inline constexpr char kSafeBootMinimalKeyPath[] = "SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Minimal\\";
+inline constexpr char kSafeBootNetworkKeyPath[] = "SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Network\\";
+inline constexpr char kSafeBootValueData[] = "Service";
+inline constexpr uint32_t kRegSz = 1;                        // REG_SZ
+inline constexpr uint32_t kServiceChangeConfig = 0x0002;     // SERVICE_CHANGE_CONFIG
+inline constexpr uint32_t kServiceStart = 0x0010;            // SERVICE_START, which restart actions need
+inline constexpr uint32_t kScActionRestart = 1;              // SC_ACTION_RESTART
+
+// The warning events of an install or removal whose extras failed: the
+// failed-system-call error's message follows.
+inline constexpr char kSafeModeNotRegisteredText[] =
+    "Windows could not be told to start the service in Safe Mode, so it does not run there: %s";
+inline constexpr char kSafeModeNotRemovedText[] = "The service's Safe Mode entries could not be removed: %s";
+inline constexpr char kRecoveryNotSetText[] =
+    "The service could not be set to restart after a failure: %s";
+
 // The warning events of an install or removal that could not write or delete a
 // source's key: the source's name, then the failed-system-call error's message.
 inline constexpr char kEventSourceNotRegisteredText[] = "The event source \"%s\" could not be registered: %s";
@@ -52,6 +70,17 @@ void InstallService(const TService& service, TServiceManagerApi& api, uintptr_t 
 // OpenServiceA and DeleteService; the service is not stopped first. Raises the
 // failed-system-call error when either fails.
 void UninstallService(const TService& service, TServiceManagerApi& api, uintptr_t manager);
+
+// Writes the Safe Mode keys of the service (minimal and network), or deletes
+// them; a key that is missing is no error. Raises the failed-system-call error
+// of the first registry call that failed.
+void WriteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName);
+void DeleteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName);
+
+// Sets the service's failure actions from RestartDelays and FailureResetSeconds
+// (nothing without delays). Raises the failed-system-call error when the service
+// cannot be opened or changed.
+void SetFailureActions(const TService& service, TServiceManagerApi& api, uintptr_t manager);
 
 // Creates (or rewrites) the key of the event source: EventMessageFile, REG_EXPAND_SZ,
 // is messageFile as given; TypesSupported, REG_DWORD, is 7. Raises the

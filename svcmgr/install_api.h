@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/service_handle.h"
 
@@ -27,6 +28,12 @@ struct TCreateServiceCall {
   const char* Password = nullptr;
 };
 
+// SC_ACTION.
+struct TServiceAction {
+  uint32_t Type = 0;   // SC_ACTION_RESTART 1
+  uint32_t Delay = 0;  // milliseconds
+};
+
 // CloseEntry (CloseServiceHandle) comes from TServiceHandleApi, which the
 // administration tool's seam shares, so one handle owner serves both.
 class TServiceManagerApi : public virtual TServiceHandleApi {
@@ -40,6 +47,11 @@ class TServiceManagerApi : public virtual TServiceHandleApi {
   virtual uintptr_t OpenEntry(uintptr_t manager, const std::string& name, uint32_t access) = 0;
   // DeleteService(service): false on failure.
   virtual bool DeleteEntry(uintptr_t service) = 0;
+  // ChangeServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, &info) with a
+  // SERVICE_FAILURE_ACTIONSA of resetPeriod (seconds), no reboot message, no
+  // command and the actions: false on failure.
+  virtual bool ChangeFailureActions(uintptr_t service, uint32_t resetPeriod,
+                                    const std::vector<TServiceAction>& actions) = 0;
 
   // The registry calls return the Windows error code (0 on success); key
   // handles are the HKEY values as integers.

@@ -64,6 +64,14 @@ class TService : public TComponent {
   bool AllowStop = true;
   bool AllowPause = true;
   uint32_t WaitHint = 5000;
+  // Beyond those: whether Windows also starts the service in Safe Mode (minimal
+  // and with networking), and what the control manager does when the service
+  // ends without being stopped: a restart after each delay in turn (ms), the
+  // count of failures starting afresh after FailureResetSeconds. No delays: no
+  // failure actions are set.
+  bool StartsInSafeMode = false;
+  std::vector<uint32_t> RestartDelays;
+  uint32_t FailureResetSeconds = 0;
 
   // Handlers. OnCreate runs once the module is fully constructed (AfterConstruction),
   // OnDestroy before it is torn down (BeforeDestruction), both on the main thread.
@@ -74,6 +82,9 @@ class TService : public TComponent {
   TServiceEvent OnExecute;
   TStartEvent OnStop;
   TServiceEvent OnShutdown;
+  // Runs on the main thread of a /UNINSTALL run before the service is deleted,
+  // also when it is no longer registered.
+  TServiceEvent BeforeUninstall;
 
   void AfterConstruction();
   void BeforeDestruction();

@@ -28,6 +28,19 @@ class TWin32ServiceManagerApi : public TServiceManagerApi {
 
   bool DeleteEntry(uintptr_t service) override { return ::DeleteService(AsHandle(service)) != FALSE; }
 
+  bool ChangeFailureActions(uintptr_t service, uint32_t resetPeriod,
+                            const std::vector<TServiceAction>& actions) override {
+    std::vector<SC_ACTION> list;
+    for (const TServiceAction& action : actions) list.push_back(SC_ACTION{static_cast<SC_ACTION_TYPE>(action.Type), action.Delay});
+    SERVICE_FAILURE_ACTIONSA info{};
+    info.dwResetPeriod = resetPeriod;
+    info.lpRebootMsg = nullptr;
+    info.lpCommand = nullptr;
+    info.cActions = static_cast<DWORD>(list.size());
+    info.lpsaActions = list.data();
+    return ::ChangeServiceConfig2A(AsHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS, &info) != FALSE;
+  }
+
   int32_t CreateKey(uintptr_t root, const std::string& subKey, uint32_t options, uint32_t access,
                     uintptr_t& key) override {
     HKEY created = nullptr;

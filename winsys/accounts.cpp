@@ -43,7 +43,7 @@ bool PermitsNoUnit(const TUserInfo2& info) {
 }  // namespace
 
 namespace {
-void WriteLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
+bool WriteLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
                      TLogonHours hours, bool block) {
   char16_t wideUser[kWideNameRoom] = {};
   bool updated = false;
@@ -52,24 +52,25 @@ void WriteLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, c
     updated = accounts.SetUserInfo(nullptr, wideUser, kLogonHoursLevel, &info, nullptr) == kNerrSuccess;
   }
 
-  if (!LevelAdmits(debugLevel, 2)) return;
+  if (!LevelAdmits(debugLevel, 2)) return updated;
   if (!updated)
     log.Log(kMsgSetUserFailed + user);
   else
     log.Log((block ? kMsgUserBlocked : kMsgUserUnblocked) + user);
+  return updated;
 }
 }  // namespace
 
-void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
+bool SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
                           bool block) {
   TLogonHours hours;
   hours.fill(block ? 0x00 : 0xFF);
-  WriteLogonHours(debugLevel, accounts, log, user, hours, block);
+  return WriteLogonHours(debugLevel, accounts, log, user, hours, block);
 }
 
-void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
+bool SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log, const std::string& user,
                           const TLogonHours& hours) {
-  WriteLogonHours(debugLevel, accounts, log, user, hours, false);
+  return WriteLogonHours(debugLevel, accounts, log, user, hours, false);
 }
 
 bool ShutdownComputer(int32_t debugLevel, TAccountApi& accounts, TLogSink& log) {

@@ -16,14 +16,14 @@ inline constexpr int kHoursPerWeek = 168;
 using TLogonHours = std::array<uint8_t, kHoursPerWeek / 8>;
 
 // Locks (block: no permitted logon hour) or unlocks (every hour permitted) the
-// local account, writing its logon hours whatever they were. The outcome is only
-// logged (level 2). A name that does not fit 99 wide characters, or that holds a
+// local account, writing its logon hours whatever they were. The outcome is
+// logged (level 2) and returned: true when the account was updated. A name that does not fit 99 wide characters, or that holds a
 // zero character, is a failed update: it is never cut to a prefix of itself.
-void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log,
+bool SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log,
                           const std::string& user, bool block);
 // Writes hours as the account's logon hours; logged as an unlock, which it is
 // for the hour of now.
-void SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log,
+bool SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log,
                           const std::string& user, const TLogonHours& hours);
 
 // Enables the shutdown privilege of the own process, flushes the log and requests

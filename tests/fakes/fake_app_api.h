@@ -191,6 +191,7 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
   uint32_t FailOpenManager = 0;  // nonzero: OpenManager fails with this code
   uint32_t FailCreate = 0;
   uint32_t FailDelete = 0;
+  uint32_t FailFailureActions = 0;
   // key path -> value name -> value; a key's path is as the caller spelled it.
   std::map<std::string, std::map<std::string, TFakeRegValue>> Keys;
   int32_t FailCreateKey = 0;  // nonzero: the registry call fails with this code
@@ -223,6 +224,18 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
       return false;
     }
     Registered.erase(OpenNames[service]);
+    return true;
+  }
+  bool ChangeFailureActions(uintptr_t service, uint32_t resetPeriod,
+                            const std::vector<TServiceAction>& actions) override {
+    std::string call = "failure-actions " + OpenNames[service] + " reset " + std::to_string(resetPeriod);
+    for (const TServiceAction& action : actions)
+      call += " " + std::to_string(action.Type) + "/" + std::to_string(action.Delay);
+    Calls.push_back(call);
+    if (FailFailureActions != 0) {
+      Fail(FailFailureActions);
+      return false;
+    }
     return true;
   }
   void CloseEntry(uintptr_t handle) override {

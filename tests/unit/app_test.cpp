@@ -23,6 +23,7 @@ class AppTest : public ::testing::Test {
         if (FailConstruction) throw ERegistryException("construction failed");
         auto module = std::make_unique<TJournalService>(Journal);
         module->FailDestroy = FailDestroy;
+        if (Configure) Configure(*module);
         return module;
       });
       Title = app.Title;
@@ -48,6 +49,7 @@ class AppTest : public ::testing::Test {
   TJournalService* Module = nullptr;
   Strings Journal;
   bool FailConstruction = false, FailDestroy = false;
+  std::function<void(TJournalService&)> Configure;  // the module's properties beyond the defaults
   std::string Title;
   bool Initialized = false, MainFormShown = true, EndedTerminated = false;
 };
@@ -145,8 +147,48 @@ TEST_F(AppTest, FailedInstallWritesNoKeyButRemovalOfAMissingServiceDeletesThem) 
   EXPECT_EQ(Boxes().size(), 2u);  // the two failures, as before
 }
 
+// The protections of a service that must not be escaped: Safe Mode, restarts
+// after a failure, and its own handler before it is removed.
+void Protect(TJournalService& service, Strings& journal, const TFakeServiceManagerApi& scm) {
+  service.StartsInSafeMode = true;
+  service.RestartDelays = {10000, 10000, 10000};
+  service.FailureResetSeconds = 86400;
+  service.BeforeUninstall = [&journal, &scm](TService* sender) {
+    journal.push_back("before uninstall " + sender->Name + (scm.Registered.count(sender->Name) ? " registered" : ""));
+  };
+}
+
+const std::string kSafeBoot = "SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\";
+
+TEST_F(AppTest, InstallProtectsTheServiceAsItsPropertiesAskAndRemovalUndoesIt) {
+  Configure = [this](TJournalService& service) { Protect(service, Journal, Scm); };
+  RunProgram("/INSTALL /SILENT");
+  for (const std::string mode : {"Minimal", "Network"}) {
+    const TFakeRegValue value = Scm.Keys[kSafeBoot + mode + "\\NortavelFree"][""];
+    EXPECT_EQ(value.Type, 1u) << mode;
+    EXPECT_EQ(value.Data, std::string("Service") + '\0') << mode;
+  }
+  EXPECT_EQ(std::count(Scm.Calls.begin(), Scm.Calls.end(),
+                       "failure-actions NortavelFree reset 86400 1/10000 1/10000 1/10000"), 1);
+  EXPECT_EQ(Scm.Keys.size(), 4u);
+  Journal.clear();
+  RunProgram("/UNINSTALL /SILENT");
+  EXPECT_TRUE(Scm.Keys.empty());
+  EXPECT_EQ(Journal[1], "before uninstall NortavelFree registered");
+  // Also when the service was removed by other means.
+  Scm.Keys[kSafeBoot + "Minimal\\NortavelFree"];
+  Journal.clear();
+  RunProgram("/UNINSTALL /SILENT");
+  EXPECT_TRUE(Scm.Keys.empty());
+  EXPECT_EQ(Journal[1], "before uninstall NortavelFree");
+  EXPECT_TRUE(Events.Events.empty());
+  EXPECT_TRUE(Scm.Open.empty());
+}
+
 TEST_F(AppTest, KeysThatCannotBeChangedAreWarningsAndTheRunStillSucceeds) {
+  Configure = [this](TJournalService& service) { Protect(service, Journal, Scm); };
   Scm.FailCreateKey = 5;
+  Scm.FailFailureActions = 1051;
   RunProgram("/INSTALL");
   EXPECT_EQ(Strings(Scm.Registered.begin(), Scm.Registered.end()), Strings{"NortavelFree"});
   auto boxes = Boxes();
@@ -157,8 +199,12 @@ TEST_F(AppTest, KeysThatCannotBeChangedAreWarningsAndTheRunStillSucceeds) {
   EXPECT_TRUE(Scm.Registered.empty());
   EXPECT_TRUE(Boxes().empty());
   const std::string denied = OSErrorMessage(5);
-  EXPECT_EQ(EventTexts(), (Strings{"The event source \"NortavelFree\" could not be registered: " + denied,
+  EXPECT_EQ(EventTexts(), (Strings{"Windows could not be told to start the service in Safe Mode, so it does not run "
+                                   "there: " + denied,
+                                   "The service could not be set to restart after a failure: " + OSErrorMessage(1051),
+                                   "The event source \"NortavelFree\" could not be registered: " + denied,
                                    "The event source \"nortavel_free_service.exe\" could not be registered: " + denied,
+                                   "The service's Safe Mode entries could not be removed: " + denied,
                                    "The event source \"NortavelFree\" could not be removed: " + denied,
                                    "The event source \"nortavel_free_service.exe\" could not be removed: " + denied}));
   for (const TAppEvent& event : Events.Events) {

@@ -110,3 +110,24 @@ TEST_F(ReloadTest, ALogRefusedAsALinkIsReportedOncePerStart) {
 }
 
 }  // namespace
+
+namespace {
+TEST_F(ReloadTest, RemovalGivesEveryConfiguredUserTheHoursBackAndNamesThoseItCannot) {
+  Platform.Registry.SetString(kMain, "Debug", "3");  // which makes every load fail
+  Platform.Accounts.UserStatus["bert"] = 5;
+  Platform.Accounts.ReadStatus["carl"] = 2221;  // no such account: nothing to unlock
+  Module.ServiceBeforeUninstall(&Module);
+  std::vector<std::string> updated;
+  for (const TLogonHoursUpdate& update : Platform.Accounts.Updates) {
+    EXPECT_EQ(update.Hours, std::vector<uint8_t>(21, 0xFF));
+    updated.push_back(update.User);
+  }
+  EXPECT_EQ(updated, (std::vector<std::string>{"anna", "bert"}));
+  const auto events = Platform.ServiceRuntime.Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].Type, 2);  // a warning
+  EXPECT_EQ(events[0].Message,
+            "These users could not be given all logon hours back and may stay locked: bert. Run nortavelctl unlock "
+            "--all as an administrator.");
+}
+}  // namespace
