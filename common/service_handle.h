@@ -8,6 +8,12 @@
 
 #include "common/owned.h"
 
+// SC_ACTION: what the control manager does after a failure of the service.
+struct TServiceAction {
+  uint32_t Type = 0;   // SC_ACTION_NONE 0, SC_ACTION_RESTART 1, ...
+  uint32_t Delay = 0;  // milliseconds
+};
+
 class TServiceHandleApi {
  public:
   virtual ~TServiceHandleApi() = default;

@@ -62,6 +62,7 @@ TServiceInfo QueryService(TToolApi& tool) {
   }
   info.Installed = true;
   if (!tool.QueryState(service.Get(), info.State)) info.Error = tool.LastError();
+  info.RecoveryKnown = tool.QueryFailureActions(service.Get(), info.ResetPeriod, info.Recovery);
   if (!tool.QueryConfig(service.Get(), info.Config)) {
     info.Error = tool.LastError();
     return info;

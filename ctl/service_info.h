@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "common/protocol.h"
 #include "ctl/tool_api.h"
@@ -22,6 +23,9 @@ struct TServiceInfo {
   TServiceConfig Config;   // when Installed
   std::string Executable;  // the path without quotes and arguments
   uint16_t Machine = 0;    // of Executable; 0 when it cannot be read
+  bool RecoveryKnown = false;  // the failure actions below could be read
+  uint32_t ResetPeriod = 0;    // seconds after which failures are counted afresh
+  std::vector<TServiceAction> Recovery;
 };
 
 // Asks the control manager about the service and reads its executable's header.

@@ -13,6 +13,8 @@
 #include "winsys/sessions.h"
 
 namespace {
+constexpr uint32_t kScActionRestart = 1;  // SC_ACTION_RESTART
+
 std::string StateName(uint32_t state) {
   static const char* const kNames[] = {"in an unknown state", "stopped", "starting", "stopping",
                                        "running", "continuing", "pausing", "paused"};
@@ -41,6 +43,28 @@ std::string Column(const std::string& text, size_t width) {
   return text.size() < width ? text + std::string(width - text.size(), ' ') : text + " ";
 }
 
+std::string PeriodText(uint32_t seconds) {
+  if (seconds == 0xFFFFFFFF) return "never";  // INFINITE
+  if (seconds != 0 && seconds % 86400 == 0) return std::to_string(seconds / 86400) + (seconds == 86400 ? " day" : " days");
+  if (seconds != 0 && seconds % 3600 == 0) return std::to_string(seconds / 3600) + " h";
+  return std::to_string(seconds) + " s";
+}
+
+// What the control manager does when the service fails: a service that stays
+// stopped protects nobody.
+std::string RecoveryText(const TServiceInfo& service) {
+  std::string delays;
+  for (const TServiceAction& action : service.Recovery) {
+    if (action.Type != kScActionRestart) continue;
+    delays += (delays.empty() ? "" : ", ") + std::to_string(action.Delay / 1000) + " s";
+  }
+  if (delays.empty())
+    return "none: a service that fails stays stopped; reinstall it with nortavel_free_service.exe /UNINSTALL and "
+           "/INSTALL";
+  return "restart after a failure (" + delays + " later), failures counted afresh after " +
+         PeriodText(service.ResetPeriod);
+}
+
 void PrintService(TRun& run) {
   const TServiceInfo& service = run.Service;
   std::ostream& out = run.Out;
@@ -54,6 +78,7 @@ void PrintService(TRun& run) {
     out << "Service:     " << StateName(service.State) << ", " << StartTypeName(service.Config.StartType)
         << ", account " << service.Config.StartName << "\n"
         << "Executable:  " << service.Executable << " (" << MachineName(service.Machine) << ")\n";
+    if (service.RecoveryKnown) out << "Recovery:    " << RecoveryText(service) << "\n";
   }
   std::string whose = "the view of this tool's build: no service";
   if (service.Installed)

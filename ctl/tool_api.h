@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/service_handle.h"
 
@@ -38,6 +39,9 @@ class TToolApi : public virtual TServiceHandleApi {
   virtual uintptr_t OpenEntry(uintptr_t manager, const std::string& name, uint32_t access) = 0;
   // QueryServiceConfigA, asked for the size first and then into a buffer of it.
   virtual bool QueryConfig(uintptr_t service, TServiceConfig& config) = 0;
+  // QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, ...), asked for
+  // the size first: the reset period (seconds) and the actions.
+  virtual bool QueryFailureActions(uintptr_t service, uint32_t& resetPeriod, std::vector<TServiceAction>& actions) = 0;
   // QueryServiceStatus: dwCurrentState.
   virtual bool QueryState(uintptr_t service, uint32_t& state) = 0;
   // ControlService(service, control, &status): dwCurrentState of the answer.

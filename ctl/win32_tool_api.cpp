@@ -45,6 +45,23 @@ class TWin32ToolApi : public TToolApi {
     return true;
   }
 
+  bool QueryFailureActions(uintptr_t service, uint32_t& resetPeriod, std::vector<TServiceAction>& actions) override {
+    DWORD needed = 0;
+    if (QueryServiceConfig2A(AsHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &needed) == FALSE &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+      return false;
+    std::vector<DWORD> buffer(needed / sizeof(DWORD) + 1);
+    auto* answer = reinterpret_cast<SERVICE_FAILURE_ACTIONSA*>(buffer.data());
+    if (QueryServiceConfig2A(AsHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS, reinterpret_cast<BYTE*>(answer),
+                             static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed) == FALSE)
+      return false;
+    resetPeriod = answer->dwResetPeriod;
+    actions.clear();
+    for (DWORD i = 0; answer->lpsaActions != nullptr && i < answer->cActions; ++i)
+      actions.push_back(TServiceAction{static_cast<uint32_t>(answer->lpsaActions[i].Type), answer->lpsaActions[i].Delay});
+    return true;
+  }
+
   bool QueryState(uintptr_t service, uint32_t& state) override {
     SERVICE_STATUS status{};
     if (QueryServiceStatus(AsHandle(service), &status) == FALSE) return false;

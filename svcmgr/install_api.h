@@ -28,12 +28,6 @@ struct TCreateServiceCall {
   const char* Password = nullptr;
 };
 
-// SC_ACTION.
-struct TServiceAction {
-  uint32_t Type = 0;   // SC_ACTION_RESTART 1
-  uint32_t Delay = 0;  // milliseconds
-};
-
 // CloseEntry (CloseServiceHandle) comes from TServiceHandleApi, which the
 // administration tool's seam shares, so one handle owner serves both.
 class TServiceManagerApi : public virtual TServiceHandleApi {

@@ -54,6 +54,10 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
     return RunCtl(args, platform, Out, Err);
   }
 
+  bool RecoveryReadable = false;
+  uint32_t ResetPeriod = 0;
+  std::vector<TServiceAction> Recovery;
+
   void InstallService(uint32_t state = kStateRunning) {
     Installed = true;
     State = state;
@@ -87,6 +91,11 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
   bool QueryState(uintptr_t, uint32_t& state) override {
     state = State;
     return true;
+  }
+  bool QueryFailureActions(uintptr_t, uint32_t& resetPeriod, std::vector<TServiceAction>& actions) override {
+    resetPeriod = ResetPeriod;
+    actions = Recovery;
+    return RecoveryReadable;
   }
   bool Control(uintptr_t, uint32_t control, uint32_t& state) override {
     Controls.push_back(control);
@@ -428,6 +437,28 @@ TEST_F(CtlCommandsTest, CheckNamesEveryFindingWithItsKeyAndFix) {
             "error: user ghost (" + key + "\\Time_restrictions\\ghost) has no local account: the service cannot "
             "lock it; check the name, or remove the rules with nortavelctl remove ghost\n"
             "7 error(s), 2 warning(s).\n");
+}
+
+TEST_F(CtlCommandsTest, StatusSaysWhatHappensWhenTheServiceFails) {
+  InstallService();
+  RecoveryReadable = true;
+  const struct {
+    uint32_t Reset;
+    std::vector<TServiceAction> Actions;
+    const char* Line;
+  } cases[] = {
+      {86400, {{1, 10000}, {1, 10000}, {1, 10000}},
+       "restart after a failure (10 s, 10 s, 10 s later), failures counted afresh after 1 day"},
+      {7200, {{1, 60000}, {0, 0}}, "restart after a failure (60 s later), failures counted afresh after 2 h"},
+      {0, {}, "none: a service that fails stays stopped; reinstall it with nortavel_free_service.exe /UNINSTALL and "
+              "/INSTALL"},
+  };
+  for (const auto& c : cases) {
+    ResetPeriod = c.Reset;
+    Recovery = c.Actions;
+    ASSERT_EQ(Run({"status"}), kExitSuccess);
+    EXPECT_NE(Out.str().find(std::string("\nRecovery:    ") + c.Line + "\n"), std::string::npos) << Out.str();
+  }
 }
 
 TEST_F(CtlCommandsTest, StatusTellsWhoIsAllowedUntilWhen) {

@@ -26,11 +26,11 @@ struct TRegData {
   std::string Bytes;
 };
 
-// The value of an event source's key; type REG_NONE when the key or value is missing.
-TRegData SourceValue(const std::string& source, const char* name) {
+// A value below HKEY_LOCAL_MACHINE; type REG_NONE when the key or value is missing.
+TRegData MachineValue(const std::string& keyPath, const char* name) {
   TRegData value;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SourceKeyPath(source).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
     return value;
   BYTE data[1024] = {};
   DWORD size = sizeof data, type = REG_NONE;
@@ -42,6 +42,11 @@ TRegData SourceValue(const std::string& source, const char* name) {
   return value;
 }
 
+TRegData SourceValue(const std::string& source, const char* name) { return MachineValue(SourceKeyPath(source), name); }
+
+const char* const kSafeBootKeys[] = {"SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Minimal\\NortavelFree",
+                                     "SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Network\\NortavelFree"};
+
 bool SourceKeyExists(const std::string& source) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SourceKeyPath(source).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -52,6 +57,7 @@ bool SourceKeyExists(const std::string& source) {
 
 void RemoveSourceKeys() {
   for (const char* source : kSources) RegDeleteKeyA(HKEY_LOCAL_MACHINE, SourceKeyPath(source).c_str());
+  for (const char* key : kSafeBootKeys) RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
 }
 
 class InstallWineTest : public ::testing::Test {
@@ -102,7 +108,7 @@ TEST_F(InstallWineTest, SilentInstallRegistersTheServiceAsDesigned) {
   EXPECT_EQ(values.count("Description"), 0u);
 }
 
-TEST_F(InstallWineTest, InstallRegistersBothEventSourcesAndRemovalDeletesThem) {
+TEST_F(InstallWineTest, InstallRegistersEventSourcesAndSafeModeAndRemovalDeletesThem) {
   RunQuietly(ServiceExe(), "/INSTALL /SILENT");
   for (const char* source : kSources) {
     const TRegData file = SourceValue(source, "EventMessageFile");
@@ -113,8 +119,14 @@ TEST_F(InstallWineTest, InstallRegistersBothEventSourcesAndRemovalDeletesThem) {
     EXPECT_EQ(types.Type, static_cast<DWORD>(REG_DWORD)) << source;
     EXPECT_EQ(types.Bytes, std::string("\x07\0\0\0", 4)) << source;
   }
+  for (const char* key : kSafeBootKeys) {
+    const TRegData mode = MachineValue(key, nullptr);
+    EXPECT_EQ(mode.Type, static_cast<DWORD>(REG_SZ)) << key;
+    EXPECT_EQ(mode.Bytes, std::string("Service", 8)) << key;
+  }
   RunQuietly(ServiceExe(), "/UNINSTALL /SILENT");
   for (const char* source : kSources) EXPECT_FALSE(SourceKeyExists(source)) << source;
+  for (const char* key : kSafeBootKeys) EXPECT_EQ(MachineValue(key, nullptr).Type, static_cast<DWORD>(REG_NONE)) << key;
 }
 
 TEST_F(InstallWineTest, DialogsReportEachOutcome) {
