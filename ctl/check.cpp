@@ -197,6 +197,7 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
                      ": add one with nortavelctl set USER SCHEDULE");
     return;
   }
+  std::vector<std::string> locked;
   for (const std::string& user : users) {
     std::vector<TRegistryValue> values;
     if (registry.OpenForReading(restrictions + user)) values = registry.ListValues();
@@ -209,6 +210,7 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
                        " is not a date and time like 2026-12-24 21:30: the service ignores it; give extra time with "
                        "nortavelctl grant " + user + " 30m, or remove it with nortavelctl grant " + user + " --clear");
     const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
+    if (account.Locked) locked.push_back(user);
     if (account.Readable && !account.Exists)
       findings.Error("user " + user + " (" + run.RestrictionsKeyText(user) +
                      ") has no local account: the service cannot lock it; check the name, or remove the rules "
@@ -217,6 +219,8 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
       findings.Warning("cannot tell whether " + user + " has a local account (" + ErrorText(account.Status) +
                        "): run from an administrator command prompt");
   }
+  const std::string lockedText = LockedWithoutServiceText(run.Service, locked);
+  if (!lockedText.empty()) findings.Error(lockedText);
 }
 
 void CheckOtherView(TRun& run, TFindings& findings, bool present) {

@@ -102,3 +102,15 @@ bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
   out << "The service reads the change within a few seconds.\n";
   return true;
 }
+
+std::string LockedWithoutServiceText(const TServiceInfo& service, const std::vector<std::string>& users) {
+  if (users.empty() || (service.Installed && service.State == TToolApi::kStateRunning)) return "";
+  std::string names;
+  for (const std::string& user : users) names += (names.empty() ? "" : ", ") + user;
+  if (!service.Installed)
+    return names + (users.size() == 1 ? " is" : " are") +
+           " locked and no service is installed to give the logon hours back: run nortavelctl unlock --all";
+  return names + (users.size() == 1 ? " is" : " are") +
+         " locked and the service is not running to give the logon hours back: start it with sc start " +
+         kServiceName + ", or run nortavelctl unlock --all";
+}

@@ -48,3 +48,8 @@ TRegistryView ViewOfMachine(uint16_t machine);
 // the service reads the change within two minutes anyway. True when the running
 // service took the request.
 bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err);
+
+// What to say of configured users whose accounts are locked while no service runs
+// to give their hours back (users, in order); empty when the service runs or
+// nobody is locked.
+std::string LockedWithoutServiceText(const TServiceInfo& service, const std::vector<std::string>& users);

@@ -118,6 +118,7 @@ void RunStatus(TRun& run) {
   CollectSeenAccounts(seen, 0, run.Platform.Processes, log);
   out << Column("User", 16) << "Now         Until       Logon hours  Processes\n";
   std::string extraTimes;
+  std::vector<std::string> locked;
   for (int i = 0; i < config.RestrictedUsers.Count(); ++i) {
     const std::string& user = config.RestrictedUsers[i];
     const TDecision decision = DecideFor(config, i, nowSeconds, kSecondsPerWeek);
@@ -126,9 +127,12 @@ void RunStatus(TRun& run) {
                                              : "all week";
     const TExtraTime& extra = config.UserExtras[static_cast<size_t>(i)].ExtraTime;
     if (decision.Allowed && extra.Until > nowSeconds) extraTimes += "Extra time:  " + user + " until " + extra.Text + "\n";
+    const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
+    if (account.Locked) locked.push_back(user);
     out << Column(user, 16) << Column(decision.Allowed ? "allowed" : "restricted", 12) << Column(until, 12)
-        << Column(LogonHoursText(ReadAccount(run.Platform.Accounts, user)), 13)
-        << (seen.IndexOf(user) >= 0 ? "yes" : "no") << "\n";
+        << Column(LogonHoursText(account), 13) << (seen.IndexOf(user) >= 0 ? "yes" : "no") << "\n";
   }
   if (!extraTimes.empty()) out << "\n" << extraTimes;
+  const std::string lockedText = LockedWithoutServiceText(run.Service, locked);
+  if (!lockedText.empty()) out << "\nWarning:     " << lockedText << "\n";
 }

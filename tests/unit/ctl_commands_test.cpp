@@ -461,6 +461,38 @@ TEST_F(CtlCommandsTest, StatusSaysWhatHappensWhenTheServiceFails) {
   }
 }
 
+TEST_F(CtlCommandsTest, StatusAndCheckNameUsersLockedWhileNoServiceRuns) {
+  const struct {
+    bool Installed;
+    uint32_t State;
+    const char* Text;  // "" nothing said
+  } cases[] = {
+      {true, kStateRunning, ""},
+      {true, kStateStopped,
+       "child is locked and the service is not running to give the logon hours back: start it with sc start "
+       "NortavelFree, or run nortavelctl unlock --all"},
+      {false, 0, "child is locked and no service is installed to give the logon hours back: run nortavelctl unlock --all"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text);
+    Installed = false;
+    if (c.Installed) InstallService(c.State);
+    ConfigureChild();
+    Accounts.Updates = {TLogonHoursUpdate{true, "child", 1020, 168, std::vector<uint8_t>(21, 0), true}};
+    Run({"status"});
+    const std::string status = Out.str();
+    Run({"check"});
+    const std::string check = Out.str();
+    if (*c.Text == '\0') {
+      EXPECT_EQ(status.find("locked and"), std::string::npos) << status;
+      EXPECT_EQ(check.find("locked and"), std::string::npos) << check;
+    } else {
+      EXPECT_NE(status.find(std::string("\nWarning:     ") + c.Text + "\n"), std::string::npos) << status;
+      EXPECT_NE(check.find(std::string("error: ") + c.Text + "\n"), std::string::npos) << check;
+    }
+  }
+}
+
 TEST_F(CtlCommandsTest, StatusTellsWhoIsAllowedUntilWhen) {
   InstallService();
   ConfigureChild(kEveningDay);
