@@ -14,6 +14,18 @@ struct TUserInfo1020 {
   uint8_t* LogonHours;
 };
 
+// USER_INFO_1, laid out as Windows lays it out. Wide strings are UTF-16.
+struct TUserInfo1 {
+  char16_t* Name;
+  char16_t* Password;
+  uint32_t PasswordAge;
+  uint32_t Privilege;  // USER_PRIV_GUEST 0, USER_PRIV_USER 1, USER_PRIV_ADMIN 2
+  char16_t* HomeDirectory;
+  char16_t* Comment;
+  uint32_t Flags;  // UF_*; UF_ACCOUNTDISABLE 0x2 for a disabled account
+  char16_t* ScriptPath;
+};
+
 // USER_INFO_2, laid out as Windows lays it out. Wide strings are UTF-16.
 struct TUserInfo2 {
   char16_t* Name;
@@ -62,6 +74,11 @@ class TAccountApi : public virtual TKernelApi {
   // textLength is -1), or 0 on failure, also when wideRoom is too small.
   virtual int32_t ToWide(uint32_t codePage, uint32_t flags, const char* text, int32_t textLength, char16_t* wide,
                          int32_t wideRoom) = 0;
+  // WideCharToMultiByte with no default character asked for or reported: the
+  // bytes written (terminator included when wideLength is -1), or 0 on failure,
+  // also when textRoom is too small.
+  virtual int32_t ToNarrow(uint32_t codePage, uint32_t flags, const char16_t* wide, int32_t wideLength, char* text,
+                           int32_t textRoom) = 0;
   // NetUserSetInfo: the status, 0 (NERR_Success) when the account was updated.
   virtual uint32_t SetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
                                const TUserInfo1020* info, uint32_t* parmError) = 0;
@@ -70,6 +87,13 @@ class TAccountApi : public virtual TKernelApi {
   // caller frees a buffer that is not 0 with FreeNetBuffer, whatever the status.
   virtual uint32_t GetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
                                uintptr_t& buffer) = 0;
+  // NetUserEnum: the status, 0 (NERR_Success) when the last entries were handed
+  // out, ERROR_MORE_DATA (234) when more follow from *resumeHandle, which the call
+  // advanced. buffer holds entriesRead structures of the level; as for
+  // GetUserInfo, the caller frees a buffer that is not 0, whatever the status.
+  virtual uint32_t EnumerateUsers(const char16_t* serverName, uint32_t level, uint32_t filter, uintptr_t& buffer,
+                                  uint32_t preferredMaximumLength, uint32_t& entriesRead, uint32_t& totalEntries,
+                                  uint32_t* resumeHandle) = 0;
   // NetApiBufferFree; keeps the caller's last-error code.
   virtual uint32_t FreeNetBuffer(uintptr_t buffer) = 0;
   // GetCurrentProcess: a pseudo handle that is never closed.

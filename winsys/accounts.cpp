@@ -15,6 +15,12 @@ constexpr uint32_t kNerrUserNotFound = 2221;
 constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kUserInfoLevel = 2;             // USER_INFO_2: the first level with logon hours
 constexpr uint32_t kMinutesPerWeek = 10080;        // SAM_MINUTES_PER_WEEK: the finest unit
+constexpr uint32_t kAccountListLevel = 1;          // USER_INFO_1: name, privilege and flags
+constexpr uint32_t kFilterNormalAccount = 2;       // FILTER_NORMAL_ACCOUNT
+constexpr uint32_t kMaxPreferredLength = 0xFFFFFFFF;  // MAX_PREFERRED_LENGTH: the system sizes each page
+constexpr uint32_t kErrorMoreData = 234;
+constexpr uint32_t kAccountDisabled = 0x2;         // UF_ACCOUNTDISABLE
+constexpr int32_t kNarrowNameRoom = 2 * 256 + 1;   // UNLEN wide characters, two bytes each at most
 
 constexpr uint32_t kTokenAdjustAndQuery = 0x0028;  // TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
 constexpr char kShutdownPrivilege[] = "SeShutdownPrivilege";
@@ -37,6 +43,24 @@ bool PermitsNoUnit(const TUserInfo2& info) {
   const uint32_t units = std::min(info.UnitsPerWeek, kMinutesPerWeek);
   for (uint32_t unit = 0; unit < units; ++unit)
     if ((info.LogonHours[unit / 8] >> (unit % 8) & 1) != 0) return false;
+  return true;
+}
+
+// Appends the entries of one page; false (the reason in read.Status) when a
+// name cannot be converted.
+bool AddAccounts(TAccountApi& accounts, const TUserInfo1* entries, uint32_t count, TLocalAccounts& read) {
+  for (uint32_t i = 0; i < count; ++i) {
+    char name[kNarrowNameRoom];
+    if (accounts.ToNarrow(kCodePageAnsi, 0, entries[i].Name, -1, name, kNarrowNameRoom) <= 0) {
+      read.Status = accounts.LastError();
+      return false;
+    }
+    TLocalAccount account;
+    account.Name = name;
+    account.Privilege = static_cast<TLocalAccount::TPrivilege>(entries[i].Privilege);
+    account.Disabled = (entries[i].Flags & kAccountDisabled) != 0;
+    read.Accounts.push_back(account);
+  }
   return true;
 }
 
@@ -121,4 +145,29 @@ TAccountInfo ReadAccount(TAccountApi& accounts, const std::string& user) {
   account.Exists = true;
   account.Locked = PermitsNoUnit(*reinterpret_cast<const TUserInfo2*>(buffer.Get()));
   return account;
+}
+
+TLocalAccounts ReadLocalAccounts(TAccountApi& accounts) {
+  TLocalAccounts read;
+  uint32_t resume = 0;
+  for (;;) {
+    uintptr_t returned = 0;
+    uint32_t count = 0;
+    uint32_t total = 0;
+    const uint32_t status = accounts.EnumerateUsers(nullptr, kAccountListLevel, kFilterNormalAccount, returned,
+                                                    kMaxPreferredLength, count, total, &resume);
+    const TNetBuffer buffer(accounts, returned);
+    if (!buffer) count = 0;
+    // A page that promises more but brings nothing would never end the loop.
+    if (status != kNerrSuccess && (status != kErrorMoreData || count == 0)) {
+      read.Status = status;
+      read.Accounts.clear();
+      return read;
+    }
+    if (!AddAccounts(accounts, reinterpret_cast<const TUserInfo1*>(buffer.Get()), count, read)) {
+      read.Accounts.clear();
+      return read;
+    }
+    if (status == kNerrSuccess) return read;
+  }
 }

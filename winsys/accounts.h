@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/log_sink.h"
 #include "winsys/account_api.h"
@@ -47,3 +48,24 @@ struct TAccountInfo {
 // system leaves out (no units, no bytes) restrict nothing: not Locked. A name is
 // converted as SetAccountLogonHours converts it, so both name the same account.
 TAccountInfo ReadAccount(TAccountApi& accounts, const std::string& user);
+
+// A local account as NetUserEnum lists it.
+struct TLocalAccount {
+  enum TPrivilege : uint32_t { Guest = 0, Standard = 1, Administrator = 2 };  // USER_PRIV_*
+  std::string Name;  // in the ANSI code page, as the configuration names accounts
+  TPrivilege Privilege = Guest;
+  bool Disabled = false;
+};
+
+// The local accounts, all or none.
+struct TLocalAccounts {
+  uint32_t Status = 0;  // 0 when read whole; otherwise NetUserEnum's status, or
+                        // WideCharToMultiByte's last error for a name it could
+                        // not convert, and Accounts is empty
+  std::vector<TLocalAccount> Accounts;
+};
+
+// Lists the local computer's ordinary accounts (FILTER_NORMAL_ACCOUNT) with
+// NetUserEnum at level 1, in the order the system gives them, page by page
+// while it answers ERROR_MORE_DATA, and frees every buffer on every path.
+TLocalAccounts ReadLocalAccounts(TAccountApi& accounts);

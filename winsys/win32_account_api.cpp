@@ -16,6 +16,10 @@ static_assert(offsetof(TUserInfo1020, UnitsPerWeek) == offsetof(USER_INFO_1020, 
               "USER_INFO_1020 layout");
 static_assert(offsetof(TUserInfo1020, LogonHours) == offsetof(USER_INFO_1020, usri1020_logon_hours),
               "USER_INFO_1020 layout");
+static_assert(sizeof(TUserInfo1) == sizeof(USER_INFO_1), "USER_INFO_1 layout");
+static_assert(offsetof(TUserInfo1, Name) == offsetof(USER_INFO_1, usri1_name), "USER_INFO_1 layout");
+static_assert(offsetof(TUserInfo1, Privilege) == offsetof(USER_INFO_1, usri1_priv), "USER_INFO_1 layout");
+static_assert(offsetof(TUserInfo1, Flags) == offsetof(USER_INFO_1, usri1_flags), "USER_INFO_1 layout");
 static_assert(sizeof(TUserInfo2) == sizeof(USER_INFO_2), "USER_INFO_2 layout");
 static_assert(offsetof(TUserInfo2, Name) == offsetof(USER_INFO_2, usri2_name), "USER_INFO_2 layout");
 static_assert(offsetof(TUserInfo2, UnitsPerWeek) == offsetof(USER_INFO_2, usri2_units_per_week),
@@ -38,6 +42,12 @@ class TWin32Accounts : public TAccountApi, public TWin32KernelApi {
     return ::MultiByteToWideChar(codePage, flags, text, textLength, reinterpret_cast<wchar_t*>(wide), wideRoom);
   }
 
+  int32_t ToNarrow(uint32_t codePage, uint32_t flags, const char16_t* wide, int32_t wideLength, char* text,
+                   int32_t textRoom) override {
+    return ::WideCharToMultiByte(codePage, flags, reinterpret_cast<const wchar_t*>(wide), wideLength, text, textRoom,
+                                 nullptr, nullptr);
+  }
+
   uint32_t SetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
                        const TUserInfo1020* info, uint32_t* parmError) override {
     DWORD error = 0;
@@ -55,6 +65,23 @@ class TWin32Accounts : public TAccountApi, public TWin32KernelApi {
     const NET_API_STATUS status = ::NetUserGetInfo(reinterpret_cast<LPCWSTR>(serverName),
                                                    reinterpret_cast<LPCWSTR>(userName), level, &returned);
     buffer = reinterpret_cast<uintptr_t>(returned);
+    return status;
+  }
+
+  uint32_t EnumerateUsers(const char16_t* serverName, uint32_t level, uint32_t filter, uintptr_t& buffer,
+                          uint32_t preferredMaximumLength, uint32_t& entriesRead, uint32_t& totalEntries,
+                          uint32_t* resumeHandle) override {
+    LPBYTE returned = nullptr;
+    DWORD read = 0;
+    DWORD total = 0;
+    DWORD resume = resumeHandle != nullptr ? *resumeHandle : 0;
+    const NET_API_STATUS status =
+        ::NetUserEnum(reinterpret_cast<LPCWSTR>(serverName), level, filter, &returned, preferredMaximumLength, &read,
+                      &total, resumeHandle != nullptr ? &resume : nullptr);
+    buffer = reinterpret_cast<uintptr_t>(returned);
+    entriesRead = read;
+    totalEntries = total;
+    if (resumeHandle != nullptr) *resumeHandle = resume;
     return status;
   }
 

@@ -38,6 +38,13 @@ class TQuietAccounts : public TAccountApi {
     buffer = 0;
     return 2221;  // NERR_UserNotFound: the pass never reads accounts
   }
+  int32_t ToNarrow(uint32_t, uint32_t, const char16_t*, int32_t, char*, int32_t) override { return 0; }
+  uint32_t EnumerateUsers(const char16_t*, uint32_t, uint32_t, uintptr_t& buffer, uint32_t, uint32_t& read,
+                          uint32_t& total, uint32_t*) override {
+    buffer = 0;
+    read = total = 0;
+    return 0;  // the pass never lists accounts
+  }
   uint32_t FreeNetBuffer(uintptr_t) override { return 0; }
   uintptr_t CurrentProcess() override { return ~uintptr_t{0}; }
   bool OpenToken(uintptr_t, uint32_t, uintptr_t& token) override {

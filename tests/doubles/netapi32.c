@@ -7,8 +7,15 @@
    NERR_UserNotFound (2221), as Windows does.
    NetUserGetInfo is not recorded. At level 2 with no server it answers a
    USER_INFO_2 whose logon hours are the last recorded for that user in the same
-   file (every hour permitted when none), so a test can lock and read back; its
-   buffer is ours and only our NetApiBufferFree frees it. */
+   file (every hour permitted when none), so a test can lock and read back.
+   NetUserEnum records one line a call:
+     enum server=<name|(null)> level=<n> filter=<n> prefmaxlen=<n> resume=<n|(null)>
+   With no server, at level 1 and for FILTER_NORMAL_ACCOUNT it lists Administrator
+   (administrator, disabled), Guest (guest, disabled), the Wine user
+   (administrator, as Wine makes every user) and nf_child (standard), at most
+   two a call whatever prefmaxlen asks, as Windows may: ERROR_MORE_DATA and the
+   resume handle then lead to the rest. Every buffer is ours and only our
+   NetApiBufferFree frees it. */
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
@@ -41,15 +48,46 @@ typedef struct {
   DWORD country_code, code_page;
 } USER_INFO_2_VIEW;
 
-/* What NetUserGetInfo hands out, in one block: a marked header, so that a
-   buffer this DLL did not allocate (or freed already) is refused. */
-#define BUFFER_MARK 0x4E463332u
+/* USER_INFO_1 as lmaccess.h lays it out. */
 typedef struct {
-  DWORD mark;
+  wchar_t* name;
+  wchar_t* password;
+  DWORD password_age, priv;
+  wchar_t *home_dir, *comment;
+  DWORD flags;
+  wchar_t* script_path;
+} USER_INFO_1_VIEW;
+
+/* What NetUserGetInfo hands out, in one block. */
+typedef struct {
   USER_INFO_2_VIEW info;
   BYTE hours[HOURS_BYTES];
   wchar_t name[256];
 } USER_BUFFER;
+
+#define ENUM_PAGE 2
+#define NAME_ROOM 64
+/* What NetUserEnum hands out, in one block. */
+typedef struct {
+  USER_INFO_1_VIEW entries[ENUM_PAGE];
+  wchar_t names[ENUM_PAGE][NAME_ROOM];
+} ENUM_BUFFER;
+
+/* Every buffer follows a marked header, so that one this DLL did not allocate
+   (or freed already) is refused; the union keeps what follows aligned. */
+#define BUFFER_MARK 0x4E463332u
+typedef union {
+  DWORD mark;
+  void* pointer;
+  double number;
+} BUFFER_HEADER;
+
+static void* net_alloc(size_t size) {
+  BUFFER_HEADER* header = (BUFFER_HEADER*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *header + size);
+  if (header == NULL) return NULL;
+  header->mark = BUFFER_MARK;
+  return header + 1;
+}
 
 static void narrow(const wchar_t* text, char* out, size_t room) {
   if (text == NULL) {
@@ -105,9 +143,8 @@ DWORD WINAPI NetUserGetInfo(const wchar_t* server, const wchar_t* user, DWORD le
   if (level != 2) return ERROR_INVALID_LEVEL;
   narrow(user, user_text, sizeof user_text);
   if (strncmp(user_text, "nouser", 6) == 0) return NERR_USER_NOT_FOUND;
-  block = (USER_BUFFER*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *block);
+  block = (USER_BUFFER*)net_alloc(sizeof *block);
   if (block == NULL) return ERROR_NOT_ENOUGH_MEMORY;
-  block->mark = BUFFER_MARK;
   lstrcpynW(block->name, user, 256);
   recorded_hours(user_text, block->hours);
   block->info.name = block->name;
@@ -118,13 +155,78 @@ DWORD WINAPI NetUserGetInfo(const wchar_t* server, const wchar_t* user, DWORD le
   return NERR_SUCCESS;
 }
 
+#define FILTER_NORMAL_ACCOUNT 2
+#define LISTED 4
+
+/* The listed accounts: name (NULL for the Wine user), privilege, flags. */
+static const struct {
+  const wchar_t* name;
+  DWORD priv, flags;
+} listed[LISTED] = {
+    {L"Administrator", 2, 0x203}, /* USER_PRIV_ADMIN; UF_SCRIPT | UF_ACCOUNTDISABLE | UF_NORMAL_ACCOUNT */
+    {L"Guest", 0, 0x203},         /* USER_PRIV_GUEST */
+    {NULL, 2, 0x201},
+    {L"nf_child", 1, 0x201}, /* USER_PRIV_USER */
+};
+
+static void record_enum(const wchar_t* server, DWORD level, DWORD filter, DWORD prefmaxlen, const DWORD* resume) {
+  char server_text[256], resume_text[16] = "(null)", path[MAX_PATH] = "";
+  FILE* file;
+  narrow(server, server_text, sizeof server_text);
+  if (resume != NULL) snprintf(resume_text, sizeof resume_text, "%lu", (unsigned long)*resume);
+  log_path(path, sizeof path);
+  file = fopen(path, "ab");
+  if (file == NULL) return;
+  fprintf(file, "enum server=%s level=%lu filter=%lu prefmaxlen=%lu resume=%s\n", server_text, (unsigned long)level,
+          (unsigned long)filter, (unsigned long)prefmaxlen, resume_text);
+  fclose(file);
+}
+
+DWORD WINAPI NetUserEnum(const wchar_t* server, DWORD level, DWORD filter, BYTE** buffer, DWORD prefmaxlen,
+                         DWORD* entries_read, DWORD* total_entries, DWORD* resume) {
+  ENUM_BUFFER* block;
+  DWORD from, count, i;
+  record_enum(server, level, filter, prefmaxlen, resume);
+  if (buffer == NULL || entries_read == NULL || total_entries == NULL) return ERROR_INVALID_PARAMETER;
+  *buffer = NULL;
+  *entries_read = *total_entries = 0;
+  if (server != NULL) return ERROR_BAD_NETPATH;
+  if (level != 1) return ERROR_INVALID_LEVEL;
+  if (filter != FILTER_NORMAL_ACCOUNT) return ERROR_INVALID_PARAMETER;
+  from = resume != NULL ? *resume : 0;
+  /* Without a resume handle the caller could never get past the first page. */
+  if (from > LISTED || (resume == NULL && LISTED > ENUM_PAGE)) return ERROR_INVALID_PARAMETER;
+  count = LISTED - from < ENUM_PAGE ? LISTED - from : ENUM_PAGE;
+  block = (ENUM_BUFFER*)net_alloc(sizeof *block);
+  if (block == NULL) return ERROR_NOT_ENOUGH_MEMORY;
+  for (i = 0; i < count; ++i) {
+    DWORD room = NAME_ROOM;
+    if (listed[from + i].name != NULL)
+      lstrcpynW(block->names[i], listed[from + i].name, NAME_ROOM);
+    else if (!GetUserNameW(block->names[i], &room))
+      lstrcpynW(block->names[i], L"wineuser", NAME_ROOM);
+    block->entries[i].name = block->names[i];
+    block->entries[i].priv = listed[from + i].priv;
+    block->entries[i].flags = listed[from + i].flags;
+  }
+  *buffer = (BYTE*)block->entries;
+  *entries_read = count;
+  *total_entries = LISTED - from;
+  if (from + count < LISTED) {
+    *resume = from + count;
+    return ERROR_MORE_DATA;
+  }
+  if (resume != NULL) *resume = 0;
+  return NERR_SUCCESS;
+}
+
 DWORD WINAPI NetApiBufferFree(void* buffer) {
-  USER_BUFFER* block;
+  BUFFER_HEADER* header;
   if (buffer == NULL) return NERR_SUCCESS;
-  block = (USER_BUFFER*)((BYTE*)buffer - offsetof(USER_BUFFER, info));
-  if (block->mark != BUFFER_MARK) return ERROR_INVALID_PARAMETER;
-  block->mark = 0;
-  HeapFree(GetProcessHeap(), 0, block);
+  header = (BUFFER_HEADER*)buffer - 1;
+  if (header->mark != BUFFER_MARK) return ERROR_INVALID_PARAMETER;
+  header->mark = 0;
+  HeapFree(GetProcessHeap(), 0, header);
   return NERR_SUCCESS;
 }
 

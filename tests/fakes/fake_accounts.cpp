@@ -1,7 +1,9 @@
 #include "tests/fakes/fake_accounts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "common/system_error.h"
 
@@ -75,9 +77,62 @@ uint32_t TFakeAccounts::GetUserInfo(const char16_t* serverName, const char16_t* 
     answer->Hours = update.Hours;
   }
   answer->Info.LogonHours = answer->Hours.empty() ? nullptr : answer->Hours.data();
-  buffer = reinterpret_cast<uintptr_t>(&answer->Info);
-  Buffers[buffer] = std::move(answer);
+  buffer = HandOut(std::move(answer), nullptr);
   return 0;
+}
+
+uintptr_t TFakeAccounts::HandOut(std::unique_ptr<TUserBuffer> answer, const void* address) {
+  const uintptr_t buffer = reinterpret_cast<uintptr_t>(address != nullptr ? address : &answer->Info);
+  Buffers[buffer] = std::move(answer);
+  return buffer;
+}
+
+int32_t TFakeAccounts::ToNarrow(uint32_t codePage, uint32_t flags, const char16_t* wide, int32_t wideLength,
+                                char* text, int32_t textRoom) {
+  Calls.push_back("WideCharToMultiByte(" + std::to_string(codePage) + "," + std::to_string(flags) + "," +
+                  std::to_string(wideLength) + "," + std::to_string(textRoom) + ")");
+  // -1: the text up to its terminator, which is converted too.
+  const size_t units =
+      wideLength < 0 ? std::char_traits<char16_t>::length(wide) + 1 : static_cast<size_t>(wideLength);
+  const std::string narrow = Narrow(std::u16string(wide, units).c_str());
+  if (units > static_cast<size_t>(textRoom) || narrow == UnconvertibleName) {
+    Error = kErrorInsufficientBuffer;
+    return 0;
+  }
+  for (size_t i = 0; i < units; ++i) text[i] = static_cast<char>(wide[i] & 0xFF);
+  return static_cast<int32_t>(units);
+}
+
+uint32_t TFakeAccounts::EnumerateUsers(const char16_t* serverName, uint32_t level, uint32_t filter,
+                                       uintptr_t& buffer, uint32_t preferredMaximumLength, uint32_t& entriesRead,
+                                       uint32_t& totalEntries, uint32_t* resumeHandle) {
+  const uint32_t from = resumeHandle != nullptr ? *resumeHandle : 0;
+  Calls.push_back("NetUserEnum(" + std::string(serverName == nullptr ? "null" : Narrow(serverName)) + "," +
+                  std::to_string(level) + "," + Hex(filter) + "," + Hex(preferredMaximumLength) + "," +
+                  (resumeHandle == nullptr ? "null" : std::to_string(from)) + ")");
+  buffer = 0;
+  entriesRead = totalEntries = 0;
+  if (++EnumCalls > 100) return 87;
+  auto answer = std::make_unique<TUserBuffer>();
+  const auto status = EnumStatus.find(from);
+  const size_t end = status != EnumStatus.end() ? from
+                     : EnumPage == 0           ? Listed.size()
+                                               : std::min(Listed.size(), from + EnumPage);
+  for (size_t i = from; i < end; ++i) answer->Names.emplace_back(Listed[i].Name.begin(), Listed[i].Name.end());
+  for (size_t i = from; i < end; ++i) {
+    TUserInfo1 entry{};
+    entry.Name = answer->Names[i - from].data();
+    entry.Privilege = Listed[i].Privilege;
+    entry.Flags = Listed[i].Flags;
+    answer->Entries.push_back(entry);
+  }
+  entriesRead = static_cast<uint32_t>(end - from);
+  totalEntries = static_cast<uint32_t>(Listed.size() - std::min(Listed.size(), size_t{from}));
+  const void* address = answer->Entries.empty() ? nullptr : answer->Entries.data();
+  buffer = HandOut(std::move(answer), address);
+  if (status != EnumStatus.end()) return status->second;
+  if (resumeHandle != nullptr) *resumeHandle = static_cast<uint32_t>(end);
+  return end < Listed.size() ? 234 : 0;  // ERROR_MORE_DATA
 }
 
 uint32_t TFakeAccounts::FreeNetBuffer(uintptr_t buffer) {

@@ -8,6 +8,8 @@
 //           token, disable all, count, LUID, attributes, length, previous, return length
 //   GetLastError()  ExitWindowsEx(0xc,0x80000000)  CloseHandle(TOKEN)
 //   NetUserGetInfo(null,anna,2)  NetApiBufferFree(BUFFER)
+//   NetUserEnum(null,1,0x2,0xffffffff,2)          server, level, filter, preferred length, resume
+//   WideCharToMultiByte(0,0,-1,513)               code page, flags, length, room
 // The updates themselves are kept whole in Updates. NetUserGetInfo reads them
 // back: a user's logon hours are those of the last update for that user (an
 // update without hours gives none), every hour permitted when there was none. Tests may add lines of their
@@ -41,6 +43,20 @@ class TFakeAccounts : public TAccountApi {
   bool ExitAccepted = true;
   // NetUserGetInfo's status per user (narrow name), answered with no buffer.
   std::map<std::string, uint32_t> ReadStatus;
+  // What NetUserEnum lists, in order, at most EnumPage a call (0: all at once),
+  // ERROR_MORE_DATA before the last page. A status in EnumStatus for the resume
+  // position asked from is answered instead, with a buffer of no entries. A
+  // caller still asking after 100 calls is in a loop: it gets ERROR_INVALID_PARAMETER.
+  struct TListedUser {
+    std::string Name;
+    uint32_t Privilege = 1;  // USER_PRIV_USER
+    uint32_t Flags = 0x201;  // UF_SCRIPT | UF_NORMAL_ACCOUNT
+  };
+  std::vector<TListedUser> Listed;
+  size_t EnumPage = 0;
+  std::map<uint32_t, uint32_t> EnumStatus;
+  // ToNarrow fails (ERROR_INSUFFICIENT_BUFFER) for this wide name, narrowed.
+  std::string UnconvertibleName;
 
   std::vector<std::string> Calls;
   std::vector<TLogonHoursUpdate> Updates;
@@ -57,6 +73,11 @@ class TFakeAccounts : public TAccountApi {
                        const TUserInfo1020* info, uint32_t* parmError) override;
   uint32_t GetUserInfo(const char16_t* serverName, const char16_t* userName, uint32_t level,
                        uintptr_t& buffer) override;
+  int32_t ToNarrow(uint32_t codePage, uint32_t flags, const char16_t* wide, int32_t wideLength, char* text,
+                   int32_t textRoom) override;
+  uint32_t EnumerateUsers(const char16_t* serverName, uint32_t level, uint32_t filter, uintptr_t& buffer,
+                          uint32_t preferredMaximumLength, uint32_t& entriesRead, uint32_t& totalEntries,
+                          uint32_t* resumeHandle) override;
   uint32_t FreeNetBuffer(uintptr_t buffer) override;
   uintptr_t CurrentProcess() override;
   bool OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) override;
@@ -73,12 +94,17 @@ class TFakeAccounts : public TAccountApi {
   static constexpr uint32_t kShutdownLuid = 19;
 
  private:
+  // One answer of NetUserGetInfo (Info) or NetUserEnum (Entries).
   struct TUserBuffer {
     TUserInfo2 Info{};
     std::vector<uint8_t> Hours;
+    std::vector<TUserInfo1> Entries;
+    std::vector<std::u16string> Names;
   };
+  uintptr_t HandOut(std::unique_ptr<TUserBuffer> answer, const void* address);
   std::string HandleName(uintptr_t handle) const;
   std::map<uintptr_t, std::unique_ptr<TUserBuffer>> Buffers;
   int OpenCount = 0;
+  int EnumCalls = 0;
   uint32_t Error = 0;
 };

@@ -237,3 +237,35 @@ TEST_F(ReadAccountTest, MissingUnreadableAndUnnameableAccounts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Listing the accounts: all pages in order, or nothing and the reason; every
+// buffer freed whatever happened.
+TEST(ReadLocalAccountsTest, ReadsEveryPageOrNothing) {
+  const struct { size_t Page; uint32_t FailAt, Status; std::string Unconvertible; } cases[] = {
+      {0, 9, 0, ""}, {3, 9, 0, ""}, {1, 9, 0, ""},  // every page answered
+      {0, 0, 5, ""}, {2, 2, 2221, ""},               // the first or a later page refused
+      {2, 0, 234, ""},                               // more promised, nothing handed out
+      {2, 9, 122, "bob"},                            // a name WideCharToMultiByte refuses
+  };
+  const Calls all = {"Administrator 2", "Guest 0 disabled", "anna 1 disabled", "bob 1"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Status);
+    TFakeAccounts accounts;
+    accounts.Listed = {{"Administrator", 2, 0x201}, {"Guest", 0, 0x203}, {"anna", 1, 0x2}, {"bob", 1, 0x10}};
+    accounts.EnumPage = c.Page;
+    if (c.Status != 0 && c.Unconvertible.empty()) accounts.EnumStatus[c.FailAt] = c.Status;
+    accounts.UnconvertibleName = c.Unconvertible;
+    const TLocalAccounts read = ReadLocalAccounts(accounts);
+    EXPECT_EQ(read.Status, c.Status);
+    Calls got;
+    for (const TLocalAccount& account : read.Accounts)
+      got.push_back(account.Name + " " + std::to_string(account.Privilege) + (account.Disabled ? " disabled" : ""));
+    EXPECT_EQ(got, c.Status != 0 ? Calls{} : all);
+    EXPECT_EQ(accounts.OpenBuffers(), 0u) << "a buffer was not freed";
+    EXPECT_EQ(accounts.BadFrees, 0);
+  }
+}
+
+}  // namespace

@@ -2,6 +2,8 @@
 // session), and the privilege half of the power-off against the real token calls.
 // The power-off request itself ends every process of the prefix, so it is proven
 // end to end in a prefix of its own (tests/e2e/scenarios/poweroff.sh).
+#include "common/win32.h"
+
 #include <gtest/gtest.h>
 
 #include <process.h>
@@ -75,6 +77,24 @@ TEST_F(WineAccountTest, ALockIsReadBackThroughNetUserGetInfo) {
   const TAccountInfo missing = ReadAccount(PlatformAccounts(), "nouser_anna");
   EXPECT_EQ(flags(missing), (std::vector<bool>{true, false, false}));
   EXPECT_EQ(missing.Status, 2221u);  // NERR_UserNotFound
+}
+
+// The double lists two accounts a call, so the resume handle must travel back;
+// it refuses another server, level or filter, and misplaced fields read wrong.
+TEST_F(WineAccountTest, TheAccountsAreListedPageByPageThroughNetUserEnum) {
+  const TLocalAccounts read = ReadLocalAccounts(PlatformAccounts());
+  EXPECT_EQ(read.Status, 0u);
+  char wineUser[257] = {};
+  DWORD size = sizeof wineUser;
+  ASSERT_TRUE(GetUserNameA(wineUser, &size));
+  std::vector<std::string> listed;
+  for (const TLocalAccount& account : read.Accounts)
+    listed.push_back(account.Name + " " + std::to_string(account.Privilege) + (account.Disabled ? " disabled" : ""));
+  EXPECT_EQ(listed, (std::vector<std::string>{"Administrator 2 disabled", "Guest 0 disabled",
+                                              std::string(wineUser) + " 2", "nf_child 1"}));
+  EXPECT_EQ(RecordedCalls(),
+            (std::vector<std::string>{"enum server=(null) level=1 filter=2 prefmaxlen=4294967295 resume=0",
+                                      "enum server=(null) level=1 filter=2 prefmaxlen=4294967295 resume=2"}));
 }
 
 TEST_F(WineAccountTest, ShutdownPrivilegeCanBeEnabledInTheOwnToken) {
