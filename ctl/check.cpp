@@ -6,7 +6,9 @@
 
 #include "common/calendar.h"
 #include "common/little_endian.h"
+#include "common/string_list.h"
 #include "common/system_error.h"
+#include "common/text.h"
 #include "ctl/command_context.h"
 #include "ctl/week.h"
 #include "winsys/accounts.h"
@@ -187,7 +189,8 @@ void CheckRules(TRun& run, TFindings& findings, const std::string& user, const s
   }
 }
 
-void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
+// The configured users.
+TStringList CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
   const std::string restrictions = run.Location.RestrictionsKeyPath();
   TStringList users;
   if (registry.OpenForReading(restrictions)) registry.ListSubkeyNames(users);
@@ -195,7 +198,7 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
   if (users.Empty()) {
     findings.Warning("no user is configured in " + run.RestrictionsKeyText() +
                      ": add one with nortavelctl set USER SCHEDULE");
-    return;
+    return users;
   }
   std::vector<std::string> locked;
   for (const std::string& user : users) {
@@ -221,6 +224,42 @@ void CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
   }
   const std::string lockedText = LockedWithoutServiceText(run.Service, locked);
   if (!lockedText.empty()) findings.Error(lockedText);
+  return users;
+}
+
+// The built-in guest is known by its English name only: level 1 does not carry
+// the account's RID (501), and a renamed or translated guest goes unnamed here.
+bool IsGuest(const TLocalAccount& account) { return PlatformSameText(account.Name, "Guest"); }
+
+void CheckAccounts(TRun& run, TFindings& findings, const TStringList& users) {
+  const TLocalAccounts read = ReadLocalAccounts(run.Platform.Accounts);
+  if (read.Status != 0) {
+    findings.Warning("cannot read the local accounts (" + ErrorText(read.Status) +
+                     "): this check cannot tell whether a restricted user is an administrator or which accounts "
+                     "have no time limits; net user lists them");
+    return;
+  }
+  for (const std::string& user : users)
+    for (const TLocalAccount& account : read.Accounts)
+      if (account.Privilege == TLocalAccount::Administrator && PlatformSameText(account.Name, user))
+        findings.Error("an administrator can stop the service: make " + user + " a standard user");
+  std::vector<std::string> unlimited;
+  for (const TLocalAccount& account : read.Accounts) {
+    // A configured account has its limits, Guest included; disabled ones cannot sign in.
+    if (account.Disabled || users.IndexOf(account.Name) >= 0) continue;
+    if (IsGuest(account))
+      findings.Warning("the " + account.Name + " account is enabled: anyone can use the computer without a time "
+                       "limit; disable it with net user " + account.Name + " /active:no");
+    else if (account.Privilege == TLocalAccount::Standard)
+      unlimited.push_back(account.Name);
+  }
+  if (unlimited.empty()) return;
+  std::string names;
+  for (const std::string& name : unlimited) names += (names.empty() ? "" : ", ") + name;
+  findings.Warning((unlimited.size() == 1 ? "this account has" : "these accounts have") +
+                   std::string(" no time limits and can be used to get around them: ") + names +
+                   "; set limits with nortavelctl set USER SCHEDULE, or disable an account with net user USER "
+                   "/active:no");
 }
 
 void CheckOtherView(TRun& run, TFindings& findings, bool present) {
@@ -250,6 +289,7 @@ bool RunCheck(TRun& run) {
   CheckService(run, findings);
   TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(run.Location.View));
   const bool present = registry.OpenForReading(run.Location.MainKeyPath);
+  TStringList users;
   if (!present) {
     findings.Error(run.KeyText() + " does not exist: the service restricts nobody; add a user with nortavelctl set "
                    "USER SCHEDULE");
@@ -257,8 +297,9 @@ bool RunCheck(TRun& run) {
     const std::vector<TRegistryValue> values = registry.ListValues();
     registry.Close();
     CheckMainValues(run, findings, values);
-    CheckUsers(run, findings, registry);
+    users = CheckUsers(run, findings, registry);
   }
+  CheckAccounts(run, findings, users);
   CheckOtherView(run, findings, present);
   if (findings.Errors == 0 && findings.Warnings == 0)
     run.Out << "No problems found.\n";

@@ -467,7 +467,9 @@ const TCommand kCommands[] = {
     {"check", "check", "find mistakes in the configuration and the installation",
      "Prints every finding on a line of its own, starting with \"error:\" or\n"
      "\"warning:\", naming the key or value concerned and the fix. Exits with 1\n"
-     "when it found an error.\n",
+     "when it found an error. The local accounts are checked too: a restricted\n"
+     "user who is an administrator is an error; an enabled Guest account and\n"
+     "enabled standard accounts without rules are warnings.\n",
      [](TRun& run, std::vector<std::string> words) {
        ExpectWords("check", words, 0, 0);
        if (RunCheck(run)) throw ECommandFailed("");

@@ -493,6 +493,36 @@ TEST_F(CtlCommandsTest, StatusAndCheckNameUsersLockedWhileNoServiceRuns) {
   }
 }
 
+// child is configured; the accounts the system lists decide the findings.
+TEST_F(CtlCommandsTest, CheckFindsRestrictedAdministratorsAnEnabledGuestAndAccountsWithoutLimits) {
+  using TUsers = std::vector<TFakeAccounts::TListedUser>;
+  const std::string fix = "; set limits with nortavelctl set USER SCHEDULE, or disable an account with net user USER "
+                          "/active:no\n0 error(s), 1 warning(s).\n";
+  const struct { TUsers Listed; uint32_t Refused; std::string Out; } cases[] = {
+      {{{"Mum", 2}, {"CHILD", 2}}, 0,
+       "error: an administrator can stop the service: make child a standard user\n1 error(s), 0 warning(s).\n"},
+      {{{"Guest", 0}, {"child"}}, 0,
+       "warning: the Guest account is enabled: anyone can use the computer without a time limit; disable it with "
+       "net user Guest /active:no\n0 error(s), 1 warning(s).\n"},
+      {{{"Mum", 2}, {"anna"}, {"child"}, {"bob", 1, 0x203}, {"Guest", 0, 0x203}, {"visitor", 0}, {"Sam", 1, 0x10}}, 0,
+       "warning: these accounts have no time limits and can be used to get around them: anna, Sam" + fix},
+      {{{"anna"}, {"child"}}, 0,
+       "warning: this account has no time limits and can be used to get around them: anna" + fix},
+      {{{"anna"}}, 5,  // ERROR_ACCESS_DENIED
+       "warning: cannot read the local accounts (System error 5): this check cannot tell whether a restricted user is "
+       "an administrator or which accounts have no time limits; net user lists them\n0 error(s), 1 warning(s).\n"},
+  };
+  InstallService();
+  ConfigureChild();
+  for (const auto& c : cases) {
+    Accounts.Listed = c.Listed;
+    Accounts.EnumStatus.clear();
+    if (c.Refused != 0) Accounts.EnumStatus[0] = c.Refused;
+    EXPECT_EQ(Run({"check"}), c.Out.rfind("error", 0) == 0 ? kExitFailed : kExitSuccess) << c.Out;
+    EXPECT_EQ(Out.str(), c.Out);
+  }
+}
+
 TEST_F(CtlCommandsTest, StatusTellsWhoIsAllowedUntilWhen) {
   InstallService();
   ConfigureChild(kEveningDay);
