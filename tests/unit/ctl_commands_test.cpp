@@ -514,6 +514,10 @@ TEST_F(CtlCommandsTest, CheckFindsRestrictedAdministratorsAnEnabledGuestAndAccou
   };
   InstallService();
   ConfigureChild();
+  // A pinned zone, so that the accounts' findings are the only ones.
+  Registry.SetValue("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\UTC", "TZI",
+                    TRegistryApi::kRegBinary, std::string(44, '\0'));
+  Registry.SetString(kMain, "TimeZone", "UTC");
   for (const auto& c : cases) {
     Accounts.Listed = c.Listed;
     Accounts.EnumStatus.clear();
