@@ -15,10 +15,13 @@ inline constexpr char kServiceDisplayName[] = "Nortavel free";
 inline constexpr uint32_t kControlReloadConfiguration = 128;
 
 // The service's schedule: a tick every 2 s, the enforcement pass on every tenth
-// tick (20 s), a configuration reload on every sixtieth (120 s).
+// tick (20 s), a configuration reload on every sixtieth (120 s). A requested
+// reload comes at the first tick at least kRequestedReloadGapTicks (10 s) after
+// the last reload of any kind.
 inline constexpr uint32_t kTickPeriodMs = 2000;
 inline constexpr int kPassEveryTicks = 10;
 inline constexpr int kReloadEveryTicks = 60;
+inline constexpr int kRequestedReloadGapTicks = 5;
 inline constexpr uint32_t kPassPeriodMs = kTickPeriodMs * kPassEveryTicks;
 
 // The configuration: below HKEY_LOCAL_MACHINE, the main key (leading and

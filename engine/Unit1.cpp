@@ -122,8 +122,12 @@ void TNortavelFree::Timer1Timer(TComponent*) {
   // A requested reload comes first and counts as the cycle's own: the count
   // starts again, so this tick's pass already judges by the new rules (a user
   // just removed is not locked again by the old ones) and the next scheduled
-  // reload comes two minutes later.
-  const bool requested = ReloadRequested.exchange(false);
+  // reload comes two minutes later. Any interactive user may send the request,
+  // so it is carried out only once the last reload, of any kind, is
+  // kRequestedReloadGapTicks old: requests sent at every tick would otherwise
+  // have the configuration read and logged at every tick. Until then a request
+  // waits, neither dropped nor carried out twice.
+  const bool requested = TickCount >= kRequestedReloadGapTicks && ReloadRequested.exchange(false);
   if (requested) {
     step([this] { LoadConfiguration(); });
     TickCount = 0;
@@ -131,6 +135,9 @@ void TNortavelFree::Timer1Timer(TComponent*) {
   step([this] { CollectSeenAccounts(); });
   if (TickCount % kPassEveryTicks == 0) step([this] { EnforceRestrictions(); });
   if (TickCount % kReloadEveryTicks == 0 && !requested) {
+    // Reads whatever a waiting request asked for. Taken before the read: a
+    // request that comes during it may follow a change the read missed.
+    ReloadRequested = false;
     step([this] { LoadConfiguration(); });
     TickCount = 0;
   }

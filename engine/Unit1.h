@@ -81,8 +81,9 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   bool ListsReleased() const { return Released; }
 
  protected:
-  // Service thread: kControlReloadConfiguration asks the next tick to reload; other
-  // user-defined controls do nothing.
+  // Service thread: kControlReloadConfiguration asks for a reload at the next
+  // tick, or at the first that is kRequestedReloadGapTicks after the last
+  // reload; other user-defined controls do nothing.
   bool HandleCustomControl(uint32_t controlCode) override;
 
   TNortavelFreePlatform Platform;

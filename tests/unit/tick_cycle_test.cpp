@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "diag/diagnostic_log.h"
+#include "common/protocol.h"
 #include "diag/messages.h"
 #include "tests/fakes/fake_platform.h"
 
@@ -124,6 +125,38 @@ TEST_F(TickCycleTest, AReloadRequestReloadsBeforeThePassOfTheNextTickAndRestarts
   // The first pass after the request already judged by the new rules.
   EXPECT_FALSE(Platform.Accounts.Updates[1].Hours == std::vector<uint8_t>(21, 0));
 }
+
+struct TRequestCase {
+  const char* Name;
+  std::vector<int> RequestsBefore;  // the tick each request comes before; a tick may repeat
+  std::vector<int> Loads;           // the ticks that read the configuration
+};
+void PrintTo(const TRequestCase& c, std::ostream* out) { *out << c.Name; }
+
+class ReloadRequestTest : public TickCycleTest, public ::testing::WithParamInterface<TRequestCase> {};
+
+// Tick 1 brings the scheduled reload. A request is carried out at the first
+// tick at least five ticks (10 s) after the last reload of either kind; those
+// that come sooner wait for that tick and are carried out there once.
+TEST_P(ReloadRequestTest, RequestsReloadAtMostOnceInTenSecondsAndNoneIsLost) {
+  std::vector<std::vector<std::string>> ticks;
+  for (int tick = 1; tick <= 85; ++tick) {
+    for (int before : GetParam().RequestsBefore)
+      if (before == tick) Module.HandleCustomControl(kControlReloadConfiguration);
+    ticks.push_back(RunTicks(1)[0]);
+  }
+  EXPECT_EQ(TicksWith(ticks, "load"), GetParam().Loads);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, ReloadRequestTest,
+    ::testing::Values(TRequestCase{"LoneAfterTheWindow", {8}, {1, 8, 68}},
+                      TRequestCase{"RightAfterTheScheduledReload", {2}, {1, 6, 66}},
+                      TRequestCase{"LastTickOfTheWindow", {5}, {1, 6, 66}},
+                      TRequestCase{"AtTheWindowsEnd", {6}, {1, 6, 66}},
+                      TRequestCase{"Burst", {8, 8, 8, 9, 10, 10, 11, 12}, {1, 8, 13, 73}},
+                      TRequestCase{"WaitingWhenTheScheduledReloadComes", {1}, {1, 61}}),
+    [](const ::testing::TestParamInfo<TRequestCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(TickCycleTest, CounterRestartsAfterAReload) {
   RunTicks(1);
