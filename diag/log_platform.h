@@ -74,8 +74,8 @@ class TLogPlatform {
   // SetFileAttributesA(path, attributes).
   virtual bool WriteAttributes(const std::string& path, uint32_t attributes) = 0;
 
-  // Whether accounts other than SYSTEM and the Administrators group may create
-  // or delete files in folder (an empty folder is the current one).
+  // Whether accounts other than the administrative ones (IsAdministrativeSid)
+  // may create or delete files in folder (an empty folder is the current one).
   virtual TFolderAccess OthersMayWriteFolder(const std::string& folder) = 0;
 
   // GetLocaleInfoA(locale, type): the text without its terminating zero; empty

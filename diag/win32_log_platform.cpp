@@ -5,6 +5,7 @@
 #include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,9 +34,15 @@ HANDLE OpenPlainFile(const std::string& path, DWORD access, DWORD disposition, b
   return INVALID_HANDLE_VALUE;
 }
 
-// The well-known accounts that may write anywhere anyway.
+// Judged by the SID's text, so that the list of administrative accounts is one
+// portable list. A SID that cannot be converted counts as somebody else's: the
+// warning it may cause costs less than a write right overlooked.
 bool IsAdministrative(PSID sid) {
-  return IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+  char* text = nullptr;
+  if (!ConvertSidToStringSidA(sid, &text)) return false;
+  const bool administrative = IsAdministrativeSid(text);
+  LocalFree(text);
+  return administrative;
 }
 
 static_assert(kFolderWriteRights == (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | WRITE_DAC |

@@ -317,5 +317,18 @@ TEST(FolderAccessTest, OnlyWritingEntriesOfOthersOpenAFolder) {
   EXPECT_EQ(JudgeFolderAccess(false, {}), TFolderAccess::OthersMayWrite) << "no list at all";
 }
 
+TEST(FolderAccessTest, SystemAdministratorsAndTrustedInstallerAreAdministrative) {
+  const std::string trustedInstaller = "S-1-5-80-956008885-3418522649-1831038044-1851738476-2681736969";
+  const std::pair<std::string, bool> cases[] = {
+      {"S-1-5-18", true},       // SYSTEM
+      {"S-1-5-32-544", true},   // Administrators
+      {trustedInstaller, true},
+      {"S-1-5-32-545", false},  // Users
+      {"S-1-5-18-1", false},
+      {trustedInstaller.substr(0, trustedInstaller.size() - 1) + "8", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsAdministrativeSid(c.first), c.second) << c.first;
+}
+
 }  // namespace
 
