@@ -103,13 +103,13 @@ bool TDiagnosticLog::AppendLinesToFile(TStringList& lines, const std::string& fo
     }
   }
   if (written && !batch.empty()) written = Platform.WriteStream(file.Get(), batch.data(), batch.size());
-  // While the stream is open the path names the file just checked: nobody can
-  // swap in a link before the attributes are set.
-  ApplyHiddenRule(path);
   // A full disk often shows only here, when the stream's buffer is written out.
   const bool closed = Platform.CloseStream(file.Release());
   const bool complete = written && closed;
   if (!complete && start >= 0) (void)Platform.TruncateFile(path, start);
+  // Only now: every write that reaches a file on Windows, the buffer's last
+  // bytes at the close and the rollback's cut included, sets its archive bit.
+  HideClosedFile(path);
   if (!complete) return false;
   lines.Clear();
   return true;
@@ -148,7 +148,7 @@ bool TDiagnosticLog::TrimFile(int32_t debugLevel, const std::string& folder, con
     return true;
   }
   bool complete = WriteKeptLines(log.Get(), out.Get(), size - kTrimLimit);
-  ApplyHiddenRule(newPath);  // while it is open, so this is still our file
+  ApplyHiddenRule(newPath);  // not to be seen while it stands beside the log
   complete = Platform.CloseStream(out.Release()) && complete;
   log.Reset();  // Windows does not replace a file that is still open
   if (!complete) {
@@ -161,7 +161,10 @@ bool TDiagnosticLog::TrimFile(int32_t debugLevel, const std::string& folder, con
   if (!Platform.RenameFile(newPath, path, kMoveFileReplaceExisting)) {
     (void)Platform.RemoveFile(newPath);
     LogTrimFailure(debugLevel, kMsgTrimNotReplaced + newPath);
+    return true;
   }
+  // The copy's close set the archive bit again after it was hidden.
+  HideClosedFile(path);
   return true;
 }
 
@@ -192,6 +195,18 @@ bool TDiagnosticLog::WriteKeptLines(uintptr_t log, uintptr_t out, int64_t excess
 
 void TDiagnosticLog::ApplyHiddenRule(const std::string& path) {
   const uint32_t attributes = Platform.ReadAttributes(path);
-  if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeHidden) != 0) return;
+  if (attributes == kInvalidFileAttributes || attributes == kFileAttributeHidden) return;
   (void)Platform.WriteAttributes(path, kFileAttributeHidden);
+}
+
+void TDiagnosticLog::HideClosedFile(const std::string& path) {
+  // Reading sets no attribute, and while this stream is open nobody can swap a
+  // link in under the path before the attributes are set.
+  bool linked = false;
+  TLogStream held(Platform, Platform.OpenStream(path, "rb", linked));
+  if (!held) {
+    if (linked) RefusedLink = path;
+    return;
+  }
+  ApplyHiddenRule(path);
 }

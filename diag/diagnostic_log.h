@@ -7,6 +7,8 @@
 // Faults of the file never cost the log: a flush that fails keeps its lines
 // (and takes back whatever part of them reached the file), and the trim writes
 // the kept lines to a new file that replaces the log only once it is complete.
+// Every flush and every trim leaves the log hidden alone (its attributes are
+// exactly hidden) unless its attributes cannot be read or set.
 
 #include <cstdint>
 #include <optional>
@@ -69,8 +71,13 @@ class TDiagnosticLog {
   void DropOldestLines(const std::string& stamp);
   bool WriteKeptLines(uintptr_t log, uintptr_t out, int64_t excess);
   void LogTrimFailure(int32_t debugLevel, const std::string& reason);
-  // Hidden rule: readable attributes without hidden become hidden alone.
+  // Hidden rule: readable attributes other than hidden alone become hidden
+  // alone. The caller holds the file open, so path names the file it checked.
   void ApplyHiddenRule(const std::string& path);
+  // The hidden rule for a file whose writing stream is closed, so no buffered
+  // byte can reach it later; held open for reading meanwhile. A file that
+  // cannot be held is left as it is (and a link is noted in RefusedLink).
+  void HideClosedFile(const std::string& path);
 
   TLogPlatform& Platform;
   TClock& Clock;

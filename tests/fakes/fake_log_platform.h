@@ -3,8 +3,10 @@
 // every call with its arguments and fails on demand: a file that will not open,
 // a disk that fills up, a read, close, truncate, rename or attribute call that
 // fails. Like Windows, it refuses to write to a read-only file and to replace or
-// delete one; like the real platforms, it refuses links and creates "w" files
-// exclusively.
+// delete one, and sets a file's archive bit with every write that reaches it:
+// each write, the close of a stream that wrote (when the C runtime's buffer
+// reaches the file) and a truncation. Like the real platforms, it refuses links
+// and creates "w" files exclusively.
 
 #include <algorithm>
 #include <cstdio>
@@ -74,7 +76,7 @@ class TFakeLogPlatform : public TLogPlatform {
     if (!reading && file != Files.end() && (file->second.Attributes & kFileAttributeReadOnly) != 0) return 0;
     if (m[0] != 'r') Files[path];
     const uintptr_t handle = NextHandle++;
-    Streams[handle] = TStream{path, m[0] == 'a', 0, 0};
+    Streams[handle] = TStream{path, m[0] == 'a', 0, 0, false};
     return handle;
   }
 
@@ -93,6 +95,8 @@ class TFakeLogPlatform : public TLogPlatform {
   bool WriteStream(uintptr_t stream, const char* data, size_t size) override {
     TStream& s = Streams.at(stream);
     Calls.push_back("write " + s.Path + " " + std::to_string(size));
+    Files[s.Path].Attributes |= kFileAttributeArchive;
+    s.Wrote = true;
     std::string& file = Files[s.Path].Data;
     size_t n = size;
     if (DiskSpace >= 0) n = std::min<size_t>(size, static_cast<size_t>(std::max<int64_t>(0, DiskSpace - UsedSpace())));
@@ -112,7 +116,10 @@ class TFakeLogPlatform : public TLogPlatform {
   }
 
   bool CloseStream(uintptr_t stream) override {
-    Calls.push_back("close " + Streams.at(stream).Path);
+    const TStream& s = Streams.at(stream);
+    Calls.push_back("close " + s.Path);
+    auto file = Files.find(s.Path);
+    if (s.Wrote && file != Files.end()) file->second.Attributes |= kFileAttributeArchive;
     Streams.erase(stream);
     return !FailClose;
   }
@@ -122,6 +129,7 @@ class TFakeLogPlatform : public TLogPlatform {
     auto file = Files.find(path);
     if (FailTruncate || file == Files.end() || Linked.count(path) != 0) return false;
     file->second.Data.resize(static_cast<size_t>(size));
+    file->second.Attributes |= kFileAttributeArchive;
     return true;
   }
 
@@ -181,6 +189,7 @@ class TFakeLogPlatform : public TLogPlatform {
     bool Append;
     size_t Position;
     int64_t ReadSoFar;
+    bool Wrote;
   };
   int64_t UsedSpace() const {
     int64_t used = 0;

@@ -93,11 +93,6 @@ TEST_F(DiagFilesTest, FlushAppendsStampedLinesAndHidesTheFile) {
   Log.FlushLog(State.DebugLevel, State.AppPath);
   EXPECT_EQ(ReadAll(LogPath()), "[ 06.12.2026 11:06:27 ] Service started\n[ 06.12.2026 11:06:27 ] \n");
   EXPECT_EQ(Files.ReadAttributes(LogPath()), kFileAttributeHidden);
-  // An already hidden file keeps every attribute it has.
-  ASSERT_TRUE(Files.WriteAttributes(LogPath(), kFileAttributeHidden | kFileAttributeSystem | kFileAttributeArchive));
-  Log.Log("more");
-  Log.FlushLog(State.DebugLevel, State.AppPath);
-  EXPECT_EQ(Files.ReadAttributes(LogPath()), kFileAttributeHidden | kFileAttributeSystem | kFileAttributeArchive);
 }
 
 TEST_F(DiagFilesTest, MissingFolderKeepsTheLinesUntilItExists) {
