@@ -24,14 +24,19 @@ constexpr size_t kWriteBatch = 64 * 1024;
 // the text that the trim reads, and with it every later line.
 size_t TextLength(const std::string& text) { return std::min(text.size(), text.find('\0')); }
 
-// 64 bits from the system's random source (the C runtime's rand_s on Windows),
-// as 16 hexadecimal digits.
-std::string RandomHex() {
+// kTrimFilePrefix and 64 bits from the system's random source (the C runtime's
+// rand_s on Windows) in base 32, the first digit holding the top 4 bits. Small
+// letters only: Windows does not tell a name from its capitalised form.
+std::string TrimFileName() {
   std::random_device source;
-  const uint64_t value = (static_cast<uint64_t>(source()) << 32) | source();
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-  return text;
+  uint64_t value = (static_cast<uint64_t>(source()) << 32) | source();
+  std::string name(kTrimFileNameLength, '0');
+  name.replace(0, sizeof kTrimFilePrefix - 1, kTrimFilePrefix);
+  for (size_t i = name.size(); i-- > sizeof kTrimFilePrefix - 1;) {
+    name[i] = "0123456789abcdefghijklmnopqrstuv"[value & 31];
+    value >>= 5;
+  }
+  return name;
 }
 
 }  // namespace
@@ -141,7 +146,8 @@ bool TDiagnosticLog::TrimFile(int32_t debugLevel, const std::string& folder, con
   // complete copy, so no failure on the way can lose it. The copy's name is new
   // each time and the file is created exclusively, so nothing planted under a
   // name known in advance can receive the copy or stop the trim.
-  const std::string newPath = path + "." + RandomHex() + kTrimFileSuffix;
+  // In the log's folder, where the move cannot fail for crossing volumes.
+  const std::string newPath = folder + TrimFileName();
   TLogStream out(Platform, Platform.OpenStream(newPath, "w", linked));
   if (!out) {
     LogTrimFailure(debugLevel, kMsgTrimNoNewFile + newPath);

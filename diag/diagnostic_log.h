@@ -20,10 +20,13 @@
 #include "diag/timestamp.h"
 
 inline constexpr char kLogFileName[] = "debug_free.log";
-// The trim's new file, beside the log until it replaces it, is named after the
-// log, a dot, 16 random hexadecimal digits and this suffix: a name nobody can
-// plant in advance.
-inline constexpr char kTrimFileSuffix[] = ".trim";
+// The trim's new file, beside the log until it replaces it, is named this
+// prefix and 13 base-32 digits that hold 64 random bits: a name nobody can plant
+// in advance, and no longer than the log's own, so that a folder whose path
+// leaves room for the log leaves room for the copy (see kMaxPathLength).
+inline constexpr char kTrimFilePrefix[] = "~";
+inline constexpr size_t kTrimFileNameLength = 14;
+static_assert(kTrimFileNameLength <= sizeof kLogFileName - 1, "the copy's path must fit wherever the log's does");
 inline constexpr int64_t kTrimLimit = 0x100000;  // bytes
 
 class TDiagnosticLog {

@@ -23,6 +23,10 @@ inline constexpr uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr uint32_t kFileAttributeArchive = 0x20;
 inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 
+// The longest path the calls take, in characters: MAX_PATH less its terminating
+// zero, the limit of the ANSI file calls. A longer path names no file.
+inline constexpr size_t kMaxPathLength = 259;
+
 // MoveFileExA flag.
 inline constexpr uint32_t kMoveFileReplaceExisting = 0x1;
 

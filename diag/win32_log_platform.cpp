@@ -45,6 +45,8 @@ bool IsAdministrative(PSID sid) {
   return administrative;
 }
 
+static_assert(kMaxPathLength == MAX_PATH - 1, "the ANSI calls' path limit");
+
 static_assert(kFolderWriteRights == (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | WRITE_DAC |
                                      WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL),
               "the rights that let an account change a folder's files");

@@ -103,7 +103,6 @@ void BM_TrimBesideSequentialRead(benchmark::State& state) {
   state.counters["read_peak_KiB"] = static_cast<double>(readPeak);
   state.SetBytesProcessed(static_cast<int64_t>(size) * state.iterations());
   std::remove(path.c_str());
-  std::remove((path + kTrimFileSuffix).c_str());
   rmdir(folder);
 }
 

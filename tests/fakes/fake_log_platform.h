@@ -3,10 +3,11 @@
 // every call with its arguments and fails on demand: a file that will not open,
 // a disk that fills up, a read, close, truncate, rename or attribute call that
 // fails. Like Windows, it refuses to write to a read-only file and to replace or
-// delete one, and sets a file's archive bit with every write that reaches it:
-// each write, the close of a stream that wrote (when the C runtime's buffer
-// reaches the file) and a truncation. Like the real platforms, it refuses links
-// and creates "w" files exclusively.
+// delete one, takes no path longer than kMaxPathLength, and sets a file's
+// archive bit with every write that reaches it: each write, the close of a
+// stream that wrote (when the C runtime's buffer reaches the file) and a
+// truncation. Like the real platforms, it refuses links and creates "w" files
+// exclusively.
 
 #include <algorithm>
 #include <cstdio>
@@ -68,7 +69,7 @@ class TFakeLogPlatform : public TLogPlatform {
     const std::string m = mode;
     Calls.push_back("open " + path + " " + m);
     linked = Linked.count(path) != 0;
-    if (linked || (FailOpen && FailOpen(path, m))) return 0;
+    if (linked || (FailOpen && FailOpen(path, m)) || path.size() > kMaxPathLength) return 0;
     const bool reading = m[0] == 'r';
     auto file = Files.find(path);
     if (reading && file == Files.end()) return 0;
@@ -137,7 +138,7 @@ class TFakeLogPlatform : public TLogPlatform {
     Calls.push_back("rename " + from + " " + to + " " + std::to_string(flags));
     auto source = Files.find(from);
     auto target = Files.find(to);
-    if (FailRename || source == Files.end()) return false;
+    if (FailRename || source == Files.end() || to.size() > kMaxPathLength) return false;
     if (target != Files.end()) {
       if ((flags & kMoveFileReplaceExisting) == 0) return false;
       if ((target->second.Attributes & kFileAttributeReadOnly) != 0) return false;

@@ -59,7 +59,7 @@ class DiagFilesTest : public ::testing::Test {
     if (DIR* folder = opendir(State.AppPath.c_str())) {
       while (const dirent* entry = readdir(folder)) {
         const std::string name = entry->d_name;
-        copies += name.size() > 20 && name.compare(name.size() - 5, 5, kTrimFileSuffix) == 0 ? 1 : 0;
+        copies += name.size() == kTrimFileNameLength && name.rfind(kTrimFilePrefix, 0) == 0 ? 1 : 0;
       }
       closedir(folder);
     }
@@ -202,13 +202,15 @@ TEST_F(DiagFilesTest, PlantedLinksAndFilesNeverReceiveAWrite) {
     EXPECT_EQ(TrimCopies(), 0);
   }
 
-  // A plain log again, with a folder and a read-only file planted under the
-  // names a trim's copy once had: the trim runs all the same.
+  // A plain log again, with a folder and a read-only file planted under names
+  // of the copy's form: the trim runs all the same.
   unlink(LogPath().c_str());
   WriteAll(LogPath(), precious);
-  ASSERT_EQ(mkdir((LogPath() + kTrimFileSuffix).c_str(), 0755), 0);
-  WriteAll(LogPath() + ".0000000000000000" + kTrimFileSuffix, "planted");
-  chmod((LogPath() + ".0000000000000000" + kTrimFileSuffix).c_str(), 0444);
+  const std::string planted = State.AppPath + kTrimFilePrefix;
+  const std::string plantedFile = planted + std::string(kTrimFileNameLength - (sizeof kTrimFilePrefix - 1), '0');
+  ASSERT_EQ(mkdir(planted.c_str(), 0755), 0);
+  WriteAll(plantedFile, "planted");
+  chmod(plantedFile.c_str(), 0444);
   Log.LogLines.Clear();
   Log.TrimLogFile(State.DebugLevel, State.AppPath);
   EXPECT_LT(ReadAll(LogPath()).size(), static_cast<size_t>(kTrimLimit));

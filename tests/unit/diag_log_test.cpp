@@ -16,8 +16,8 @@ namespace {
 
 const std::string kStamp = "[ 06.12.2026 11:06:27 ] ";
 const std::string kLog = std::string("logs\\") + kLogFileName;
-// The name the trim's copy has: the log's, a dot, 16 random hex digits, ".trim".
-const std::regex kCopyName(R"(logs\\debug_free\.log\.[0-9a-f]{16}\.trim)");
+// The name the trim's copy has: "~" and 13 random base-32 digits, beside the log.
+const std::regex kCopyName(R"(logs\\~[0-9a-v]{13})");
 
 class DiagLogTest : public ::testing::Test {
  protected:
@@ -216,8 +216,8 @@ TEST_F(DiagLogTest, TrimWritesANewFileThenReplacesTheLogAndHidesIt) {
   const std::string text = LogOfLines(10486, 'a') + "tail without break";  // 1048618 bytes
   ASSERT_GE(text.size(), static_cast<size_t>(kTrimLimit));
   Files.Files[kLog] = {text, kFileAttributeHidden};
-  // What a restricted user may plant under the names a trim once used.
-  const std::string planted = kLog + kTrimFileSuffix;
+  // What a restricted user may plant under the part of the copy's name known in advance.
+  const std::string planted = std::string("logs\\") + kTrimFilePrefix;
   Files.Files[planted] = {"planted", kFileAttributeReadOnly};
   Files.Folders.insert(planted);
   State.DebugLevel = 0;  // the trim runs whatever the level
@@ -243,6 +243,19 @@ TEST_F(DiagLogTest, TrimWritesANewFileThenReplacesTheLogAndHidesIt) {
   Log.TrimLogFile(State.DebugLevel, State.AppPath);
   EXPECT_NE(CopyOpened(), "") ;
   EXPECT_EQ(Files.Count("open " + copy + " w"), 1) << "each trim names its copy anew";
+}
+
+TEST_F(DiagLogTest, TrimFindsRoomForItsCopyBesideTheLongestLogPath) {
+  const std::string folder = std::string(kMaxPathLength - (sizeof kLogFileName - 1) - 1, 'f') + "\\";
+  const std::string log = folder + kLogFileName;
+  ASSERT_EQ(log.size(), kMaxPathLength);
+  Files.Files[log].Data = LogOfLines(11000);
+  State.DebugLevel = 1;
+  Log.TrimLogFile(State.DebugLevel, folder);
+  EXPECT_TRUE(Files.Data(log) == LogOfLines(10480)) << "cut back like any log";
+  EXPECT_EQ(Files.Files[log].Attributes, kFileAttributeHidden);
+  EXPECT_TRUE(Lines().empty()) << "no failure to report";
+  EXPECT_EQ(Files.Files.size(), 1u) << "no copy left beside the log";
 }
 
 TEST_F(DiagLogTest, ALinkedLogIsNeitherWrittenNorTrimmedAndIsNamedOnce) {

@@ -79,7 +79,7 @@ class DiagWineTest : public ::testing::Test {
   // Copies a trim left beside the log.
   int TrimCopies() const {
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((LogPath() + ".*" + kTrimFileSuffix).c_str(), &found);
+    const HANDLE search = FindFirstFileA((State.AppPath + kTrimFilePrefix + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int copies = 0;
     do copies += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? 1 : 0;
@@ -196,13 +196,13 @@ TEST_F(DiagWineTest, PlantedLinksAndFilesNeverReceiveAWrite) {
 
   ASSERT_TRUE(DeleteFileA(LogPath().c_str()));
   WriteAll(LogPath(), precious);
-  ASSERT_TRUE(CreateDirectoryA((LogPath() + kTrimFileSuffix).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((State.AppPath + kTrimFilePrefix).c_str(), nullptr));
   Log.LogLines.Clear();
   Log.TrimLogFile(State.DebugLevel, State.AppPath);
   EXPECT_LT(ReadAll(LogPath()).size(), static_cast<size_t>(kTrimLimit));
   EXPECT_TRUE(Log.LogLines.Empty());
   EXPECT_TRUE(ReadAll(victim) == precious);
-  RemoveDirectoryA((LogPath() + kTrimFileSuffix).c_str());
+  RemoveDirectoryA((State.AppPath + kTrimFilePrefix).c_str());
 }
 
 // The folder's list through the real calls. Wine ignores lists that are set
