@@ -74,6 +74,9 @@ void RunTimeZone(TRun& run, std::vector<std::string> words);
 void RunWarn(TRun& run, const std::vector<std::string>& words);
 void RunEndAction(TRun& run, std::vector<std::string> words);
 void RunBackstop(TRun& run, std::vector<std::string> words);
+// Run by set for the first user of a configuration without TimeZone: the rules
+// keep to the computer's zone as it is now, and out says so with the undo.
+void PinComputerZoneForTheFirstUser(TRun& run, bool firstUser);
 
 // The configuration as the service reads it, or an empty one where the service
 // would refuse it: before and after a change, to compare them.

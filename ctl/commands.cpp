@@ -202,6 +202,7 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   const std::vector<std::string> rules = ParseSchedule(text);
   if (!force) EnsureAccount(run, user);
   const TConfiguration before = LoadOrEmpty(run);
+  const bool firstUser = ConfiguredUsers(run).empty();
   TConfigWriter(run.Platform.Registry, run.Location).WriteRules(user, rules);
   // The grid marks now in the rules' time zone; a configuration the service
   // would refuse has none, and the computer's time marks it.
@@ -209,6 +210,7 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   TZoneClock clock = run.RuleClock(config);
   run.Out << "Stored in " << run.RestrictionsKeyText(user) << ":\n"
           << FormatWeekGrid(rules, SlotNow(clock)) << "Schedule: " << FormatSchedule(rules) << "\n";
+  PinComputerZoneForTheFirstUser(run, firstUser);
   SayWhomTheChangeRestricts(run, before);
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }

@@ -134,6 +134,19 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
+void PinComputerZoneForTheFirstUser(TRun& run, bool firstUser) {
+  if (!firstUser) return;
+  TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(run.Location.View));
+  const bool set = registry.OpenForReading(run.Location.MainKeyPath) && registry.ValueExists(kTimeZoneValue);
+  registry.Close();
+  if (set) return;
+  const std::string zone = ZoneNamed(run, ReadComputerTimeZone(run.Platform.Registry));
+  if (zone.empty()) return;
+  TConfigWriter(run.Platform.Registry, run.Location).WriteTimeZone(zone);
+  run.Out << "The rules keep to this computer's time zone, " << zone
+          << ", so that changing the zone gains no time; nortavelctl timezone --clear undoes this.\n";
+}
+
 void RunTimeZone(TRun& run, std::vector<std::string> words) {
   const bool current = TakeFlag(words, "--current");
   const bool clear = TakeFlag(words, "--clear");

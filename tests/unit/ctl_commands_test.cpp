@@ -707,6 +707,27 @@ TEST_F(CtlTimeCommandsTest, TimezoneStoresTheDatabasesSpellingAndRefusesUnknownN
   EXPECT_EQ(Out.str(), "The restrictions follow the computer's time zone (Pacific Standard Time).\n");
 }
 
+TEST_F(CtlTimeCommandsTest, TheFirstUserPinsTheComputersZoneAndLaterOnesDoNot) {
+  const std::string pinned =
+      "The rules keep to this computer's time zone, Pacific Standard Time, so that changing the zone gains no time; "
+      "nortavelctl timezone --clear undoes this.\n";
+  ASSERT_EQ(Run({"set", "anna", "never"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str().find(pinned), std::string::npos) << "child was configured before";
+  EXPECT_EQ(Stored(kMain, "TimeZone"), "(none)");
+
+  Registry.RemoveKey(kMain + "\\Time_restrictions");
+  ASSERT_EQ(Run({"set", "anna", "never"}), kExitSuccess) << Err.str();
+  EXPECT_NE(Out.str().find(pinned), std::string::npos) << Out.str();
+  EXPECT_EQ(Stored(kMain, "TimeZone"), std::string("Pacific Standard Time") + '\0');
+
+  // A parent's own choice, even "follow the computer" (--clear), is never undone.
+  ASSERT_EQ(Run({"timezone", "--clear"}), kExitSuccess);
+  Registry.RemoveKey(kMain + "\\Time_restrictions");
+  Registry.SetString(kMain, "TimeZone", "");
+  ASSERT_EQ(Run({"set", "anna", "never"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str().find(pinned), std::string::npos);
+}
+
 TEST_F(CtlTimeCommandsTest, WarnStoresTheMinutes) {
   ASSERT_EQ(Run({"warn", "10"}), kExitSuccess);
   EXPECT_EQ(Stored(kMain, "WarnMinutes"), std::string("\x0A\0\0\0", 4));
