@@ -59,6 +59,21 @@ finish_msi() {
   # wixl writes an expandable registry value as a plain string; the "#%" prefix
   # makes Windows Installer write the message file names as REG_EXPAND_SZ.
   msibuild "$msi" -q "UPDATE \`Registry\` SET \`Value\` = '#%[#ServiceExe]' WHERE \`Name\` = 'EventMessageFile'"
+  # Restarts after a failure: the control manager's own tool sets them (a type 34
+  # action, deferred, as the installer service, a failure only logged). Windows
+  # Installer sets SystemFolder whatever the Directory table holds.
+  msibuild "$msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('SetRecovery', 3170, 'INSTALLDIR', '\"[SystemFolder]sc.exe\" failure NortavelFree reset= 86400 actions= restart/10000/restart/10000/restart/10000')"
+  msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('SetRecovery', 'NOT REMOVE', 5890)"
+  # wixl appends actions sequenced After="InstallServices" behind InstallFinalize,
+  # where Windows Installer refuses deferred actions (error 2762). They belong
+  # between InstallServices (5800) and StartServices (5900), in their order, so
+  # that the service starts with the values they write.
+  local action sequence=5810
+  for action in DefaultLevel SetLevel DefaultLogDir SetLogDir SetEndAction DefaultWarn SetWarn BackstopOn BackstopOff \
+                PinZone SetZone FollowComputerZone; do
+    msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = $sequence WHERE \`Action\` = '$action'"
+    sequence=$((sequence + 5))
+  done
   # The older product goes before anything of the new one is installed: its
   # removal then cannot take the service the new one registers.
   msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1510 WHERE \`Action\` = 'RemoveExistingProducts'"

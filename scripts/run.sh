@@ -1,11 +1,14 @@
 #!/bin/bash
 # The main job: builds the 64-bit service, installs it in a private Wine prefix,
-# configures the account Wine runs as with nortavelctl, starts the service and
-# shows its log.
+# configures the account Wine runs as with nortavelctl and the protections the
+# package turns on (a warning before the end, Windows' logon hours as a backstop,
+# the rules pinned to the computer's time zone), starts the service and shows its
+# log.
 #
 #   scripts/run.sh              the account is restricted all week: the service
-#                               locks it and powers "the computer" (the Wine
-#                               prefix) off
+#                               locks it, warns it that the computer goes off a
+#                               minute later (to the minute), and then powers
+#                               "the computer" (the Wine prefix) off
 #   scripts/run.sh --allowed    the account may use the computer all week: the service keeps
 #                               running and unlocks the account every 20 seconds
 #                               until you press Ctrl-C (or --seconds N passes)
@@ -16,12 +19,12 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --allowed) mode=allowed; [ "$seconds" -eq 0 ] && seconds=100000 ;;
     --seconds) seconds=$2; shift ;;
-    -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
   shift
 done
-[ "$mode" = restricted ] && [ "$seconds" -eq 0 ] && seconds=90
+[ "$mode" = restricted ] && [ "$seconds" -eq 0 ] && seconds=240
 
 scripts/ensure-packages.sh
 echo "Building the 64-bit service ..."
@@ -58,6 +61,9 @@ schedule=never; [ "$mode" = allowed ] && schedule=always
 echo "Configuring the account Wine runs as, \"$user\": every half hour $mode"
 ctl level 3
 ctl logdir 'C:\nortavel\logs'
+# The package warns 10 minutes ahead; a minute keeps the demonstration short.
+ctl warn "$([ "$mode" = allowed ] && echo 10 || echo 1)"
+ctl backstop on
 ctl set "$user" "$schedule"
 
 netapi_log=$WINEPREFIX/drive_c/netapi32_calls.log

@@ -204,6 +204,19 @@ e2e_check_event_sources() {
     grep -q '^ *TypesSupported    REG_DWORD    0x7$' <<<"$values" || e2e_fail "event source $source: types: $values"
   done
 }
+# e2e_check_safe_mode present|gone: the keys that make Windows start the service
+# in Safe Mode (minimal and with networking), each with default value "Service".
+e2e_check_safe_mode() {
+  local mode values
+  for mode in Minimal Network; do
+    values=$(wine reg query "HKLM\\System\\CurrentControlSet\\Control\\SafeBoot\\$mode\\NortavelFree" </dev/null 2>/dev/null | tr -d '\r')
+    if [ "$1" = present ]; then
+      grep -q '^ *(Default)    REG_SZ    Service$' <<<"$values" || e2e_fail "Safe Mode key $mode: '$values'"
+    elif [ -n "$values" ]; then
+      e2e_fail "Safe Mode key $mode left behind: $values"
+    fi
+  done
+}
 # e2e_check_event_sources_gone: neither source's key is left.
 e2e_check_event_sources_gone() {
   local source

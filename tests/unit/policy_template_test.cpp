@@ -60,7 +60,7 @@ std::vector<TPolicyValue> PolicyValues(const std::string& admx) {
                                                        {kTimeZoneValue, "Tokyo Standard Time"}};
   std::vector<TPolicyValue> values;
   const std::regex policy("<policy\\s[^>]*>([\\s\\S]*?)</policy>");
-  const std::regex element("<(decimal|text|enum)\\s[^>]*>([\\s\\S]*?</enum>)?");
+  const std::regex element("<(decimal|text|enum|boolean)\\s[^>]*>([\\s\\S]*?</(enum|boolean)>)?");
   for (auto p = std::sregex_iterator(admx.begin(), admx.end(), policy); p != std::sregex_iterator(); ++p) {
     const std::string whole = p->str();
     const std::string tag = whole.substr(0, whole.find('>') + 1);
@@ -70,7 +70,11 @@ std::vector<TPolicyValue> PolicyValues(const std::string& admx) {
       const std::string elementTag = e->str().substr(0, e->str().find('>') + 1);
       TPolicyValue value{Attribute(tag, "name"), Attribute(tag, "key"), Attribute(elementTag, "valueName"),
                          Attribute(elementTag, "id"), 0, {}};
-      if (kind == "decimal") {
+      if (kind == "boolean") {
+        value.Type = TRegistryApi::kRegDword;
+        for (const std::string& number : Captures(e->str(), "<decimal value=\"([0-9]+)\"/>"))
+          value.Data.push_back(Dword(static_cast<uint32_t>(std::stoul(number))));
+      } else if (kind == "decimal") {
         value.Type = TRegistryApi::kRegDword;
         for (const char* bound : {"minValue", "maxValue"})
           value.Data.push_back(Dword(static_cast<uint32_t>(std::stoul(Attribute(elementTag, bound)))));
@@ -114,7 +118,8 @@ TLoaded LoadWith(const TPolicyValue& value, const std::string& data) {
     if (line.rfind("ERROR:", 0) == 0) loaded.Errors.insert(line);
   loaded.Fields = std::to_string(config.DebugLevel) + "|" + config.AppPath + "|" + std::to_string(config.WarnMinutes) +
                   "|" + (config.FixedZone ? config.FixedZone->Name : "") + "|" +
-                  std::to_string(static_cast<int>(config.EndAction));
+                  std::to_string(static_cast<int>(config.EndAction)) + "|" +
+                  std::to_string(config.LogonHoursBackstop);
   return loaded;
 }
 

@@ -1,12 +1,15 @@
 # The Windows Installer package of BUILD_DIR's architecture: a silent install
 # puts both executables into Program Files, registers the service as designed
-# (quoted path) and its two event sources, writes the default level and log
-# folder, starts the service and puts the folder on the machine Path; a silent
-# removal unlocks every configured account, stops and deletes the service and its
-# event sources, removes the files and the Path entry, and keeps the
-# configuration. A second prefix shows that an existing
-# configuration is not overwritten by an install, and that the ENDACTION property
-# sets the end action. Prints the time of each step.
+# (quoted path), its two event sources and its Safe Mode keys, writes the
+# defaults (level, log folder, a 10-minute warning, the logon hours backstop, the
+# computer's zone), starts the service and puts the folder on the machine Path;
+# the service then keeps a configured user's week in their logon hours. A silent
+# removal unlocks every configured account, stops and deletes the service, its
+# event sources and Safe Mode keys, removes the files and the Path entry, and
+# keeps the configuration. A second prefix shows that an existing configuration
+# is not overwritten by an install, and that the properties set what they name.
+# The x86 package refuses a 64-bit prefix, with the name of the package to take.
+# Prints the time of each step.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 trap e2e_cleanup EXIT
@@ -16,6 +19,15 @@ e2e_prefix msi_install
 : >"$WINEPREFIX.reg.log"  # e2e_reg appends; a run before this one may have left lines
 cp "$msi" "$WINEPREFIX/drive_c/package.msi"
 dir=$(e2e_msi_dir); unix_dir=$(e2e_msi_unix_dir)
+if [ "$(e2e_msi_arch)" = x86 ] && [ -d "$WINEPREFIX/drive_c/Program Files (x86)" ]; then
+  if e2e_msiexec refused /i 'C:\package.msi' /qn; then e2e_fail "the x86 package installed on 64-bit Windows"; fi
+  tr -d '\0' <"$WINEPREFIX/drive_c/refused.log" \
+    | grep -q 'This package is for 32-bit Windows. On 64-bit Windows install NortavelFree-1.0.0-x64.msi.' \
+    || e2e_fail "the refusal does not name the x64 package"
+  [ ! -e "$unix_dir/nortavel_free_service.exe" ] || e2e_fail "a refused install left files"
+  echo "x86 package refused on 64-bit Windows"
+  exit 0
+fi
 t0=$(e2e_now_ms)
 e2e_msiexec install /i 'C:\package.msi' /qn || e2e_fail "msiexec /i ended with $?"
 echo "install: $(( $(e2e_now_ms) - t0 )) ms"
@@ -32,6 +44,7 @@ image=$E2E_IMAGE_PATH
 [ "$image" = "\"$dir\\nortavel_free_service.exe\"" ] || [ "$image" = "$dir\\nortavel_free_service.exe" ] \
   || e2e_fail "ImagePath $image"
 e2e_check_event_sources "$dir\\nortavel_free_service.exe"
+e2e_check_safe_mode present
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running after install: $(e2e_state)"
 echo "service running"
 
@@ -39,6 +52,13 @@ e2e_reg query "$E2E_KEY" /v Debug || e2e_fail "no Debug in the service's view"
 e2e_reg query "$E2E_KEY" /v Path || e2e_fail "no Path in the service's view"
 tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Debug    REG_DWORD    0x2$' || e2e_fail "Debug is not 2"
 tr -d '\r' <"$WINEPREFIX.reg.log" | grep -qi 'Path    REG_SZ    C:\\ProgramData\\NortavelFree\\logs$' || e2e_fail "Path is not the log folder"
+: >"$WINEPREFIX.reg.log"
+e2e_reg query "$E2E_KEY"
+computer_zone=$(wine reg query 'HKLM\System\CurrentControlSet\Control\TimeZoneInformation' /v TimeZoneKeyName </dev/null \
+  | tr -d '\r' | sed -n 's/^ *TimeZoneKeyName    REG_SZ    //p')
+for want in 'WarnMinutes    REG_DWORD    0xa' 'LogonHoursBackstop    REG_DWORD    0x1' "TimeZone    REG_SZ    $computer_zone"; do
+  tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q "^ *$want\$" || e2e_fail "default '$want' not written: $(cat "$WINEPREFIX.reg.log")"
+done
 logs="$WINEPREFIX/drive_c/ProgramData/NortavelFree/logs"
 [ -d "$logs" ] || e2e_fail "log folder not made"
 e2e_wait_for 20 grep -q . "$logs/debug_free.log" || e2e_fail "the service writes no log into the folder"
@@ -46,9 +66,18 @@ env_path=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager
 grep -qiF "$dir" <<<"$env_path" || e2e_fail "install folder not on the machine Path: $env_path"
 grep -qiF '%SystemRoot%\system32' <<<"$env_path" || e2e_fail "the rest of Path was lost: $env_path"
 
+# With the backstop, an allowed user's account keeps their week: every hour but
+# those of one restricted hour on a day other than today.
+calls="$WINEPREFIX/drive_c/netapi32_calls.log"
+week=$([ "$(date +%u)" = 3 ] && echo "Mo-We,Fr-Su 00:00-24:00; Th" || echo "Mo,Tu,Th-Su 00:00-24:00; We")
+(cd "$unix_dir" && wine nortavelctl.exe set kid "$week 00:00-03:00, 04:00-24:00" </dev/null \
+  >"$WINEPREFIX.ctl.log" 2>&1) || { cat "$WINEPREFIX.ctl.log"; e2e_fail "nortavelctl set"; }
+week_written() { grep 'user=kid ' "$calls" 2>/dev/null | tail -1 | grep -q 'hours=' && ! grep 'user=kid ' "$calls" | tail -1 | grep -qE 'hours=(ff){21}|hours=(00){21}'; }
+e2e_wait_for 40 week_written || e2e_fail "the service did not write kid's week: $(grep 'user=kid ' "$calls" | tail -1)"
+echo "backstop: $(grep 'user=kid ' "$calls" | tail -1)"
+
 # A configured, locked account; removal must give its hours back.
 (cd "$unix_dir" && wine nortavelctl.exe set kid never </dev/null >"$WINEPREFIX.ctl.log" 2>&1) || { cat "$WINEPREFIX.ctl.log"; e2e_fail "nortavelctl set"; }
-calls="$WINEPREFIX/drive_c/netapi32_calls.log"
 before=$(grep -c 'user=kid ' "$calls" 2>/dev/null || true)
 
 t0=$(e2e_now_ms)
@@ -56,6 +85,7 @@ e2e_msiexec remove /x 'C:\package.msi' /qn || e2e_fail "msiexec /x ended with $?
 echo "removal: $(( $(e2e_now_ms) - t0 )) ms"
 if wine reg query "$key" </dev/null >/dev/null 2>&1; then e2e_fail "service still registered after removal"; fi
 e2e_check_event_sources_gone
+e2e_check_safe_mode gone
 e2e_service_process_gone || e2e_fail "service process still alive after removal"
 for f in nortavel_free_service.exe nortavelctl.exe; do [ ! -e "$unix_dir/$f" ] || e2e_fail "$f left behind"; done
 last=$(grep 'user=kid ' "$calls" | tail -1)
@@ -75,12 +105,16 @@ cp "$msi" "$WINEPREFIX/drive_c/package.msi"
 mkdir -p "$WINEPREFIX/drive_c/keep"
 e2e_reg add "$E2E_KEY" /v Debug /t REG_DWORD /d 4 /f
 e2e_reg add "$E2E_KEY" /v Path /t REG_SZ /d 'C:\keep' /f
-e2e_msiexec install /i 'C:\package.msi' /qn ENDACTION=signout || e2e_fail "msiexec /i over a configuration ended with $?"
+e2e_msiexec install /i 'C:\package.msi' /qn ENDACTION=signout WARNMINUTES=0 BACKSTOP=0 TIMEZONE="Tokyo Standard Time" \
+  || e2e_fail "msiexec /i over a configuration ended with $?"
 : >"$WINEPREFIX.reg.log"
 e2e_reg query "$E2E_KEY"
 tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Debug    REG_DWORD    0x4$' || e2e_fail "install overwrote Debug: $(cat "$WINEPREFIX.reg.log")"
 tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Path    REG_SZ    C:\\keep$' || e2e_fail "install overwrote Path: $(cat "$WINEPREFIX.reg.log")"
-tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'EndAction    REG_SZ    signout$' || e2e_fail "ENDACTION=signout not written: $(cat "$WINEPREFIX.reg.log")"
+for want in 'EndAction    REG_SZ    signout' 'WarnMinutes    REG_DWORD    0x0' 'LogonHoursBackstop    REG_DWORD    0x0' \
+            'TimeZone    REG_SZ    Tokyo Standard Time'; do
+  tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q "^ *$want\$" || e2e_fail "property not applied, '$want': $(cat "$WINEPREFIX.reg.log")"
+done
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running: $(e2e_state)"
 e2e_wait_for 20 grep -q . "$WINEPREFIX/drive_c/keep/debug_free.log" || e2e_fail "the service does not log to the kept folder"
 echo "existing configuration kept by the install"
