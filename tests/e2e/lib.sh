@@ -207,12 +207,13 @@ e2e_check_event_sources() {
 # e2e_check_safe_mode present|gone: the keys that make Windows start the service
 # in Safe Mode (minimal and with networking), each with default value "Service".
 e2e_check_safe_mode() {
-  local mode values
+  local mode values found
   for mode in Minimal Network; do
-    values=$(wine reg query "HKLM\\System\\CurrentControlSet\\Control\\SafeBoot\\$mode\\NortavelFree" </dev/null 2>/dev/null | tr -d '\r')
+    found=yes
+    values=$(wine reg query "HKLM\\System\\CurrentControlSet\\Control\\SafeBoot\\$mode\\NortavelFree" </dev/null 2>/dev/null) || found=no
     if [ "$1" = present ]; then
-      grep -q '^ *(Default)    REG_SZ    Service$' <<<"$values" || e2e_fail "Safe Mode key $mode: '$values'"
-    elif [ -n "$values" ]; then
+      tr -d '\r' <<<"$values" | grep -q '^ *(Default)    REG_SZ    Service$' || e2e_fail "Safe Mode key $mode: '$values'"
+    elif [ $found = yes ]; then
       e2e_fail "Safe Mode key $mode left behind: $values"
     fi
   done

@@ -9,6 +9,10 @@ old=$(e2e_msi_build 0.9.0) || e2e_fail "old package build failed"
 new=$(e2e_msi_build 1.0.0) || e2e_fail "new package build failed"
 
 e2e_prefix msi_upgrade
+if [ "$(e2e_msi_arch)" = x86 ] && [ -d "$WINEPREFIX/drive_c/Program Files (x86)" ]; then
+  echo "the x86 package refuses 64-bit Windows (msi_install shows it): nothing to upgrade here"
+  exit 0
+fi
 : >"$WINEPREFIX.reg.log"  # e2e_reg appends; a run before this one may have left lines
 cp "$old" "$WINEPREFIX/drive_c/old.msi"; cp "$new" "$WINEPREFIX/drive_c/new.msi"
 unix_dir=$(e2e_msi_unix_dir)
