@@ -31,23 +31,6 @@ typedef struct {
   BYTE* logon_hours;
 } USER_INFO_1020_VIEW;
 
-/* USER_INFO_2 as lmaccess.h lays it out. */
-typedef struct {
-  wchar_t* name;
-  wchar_t* password;
-  DWORD password_age, priv;
-  wchar_t *home_dir, *comment;
-  DWORD flags;
-  wchar_t* script_path;
-  DWORD auth_flags;
-  wchar_t *full_name, *usr_comment, *parms, *workstations;
-  DWORD last_logon, last_logoff, acct_expires, max_storage, units_per_week;
-  BYTE* logon_hours;
-  DWORD bad_pw_count, num_logons;
-  wchar_t* logon_server;
-  DWORD country_code, code_page;
-} USER_INFO_2_VIEW;
-
 /* USER_INFO_1 as lmaccess.h lays it out. */
 typedef struct {
   wchar_t* name;
@@ -57,6 +40,18 @@ typedef struct {
   DWORD flags;
   wchar_t* script_path;
 } USER_INFO_1_VIEW;
+
+/* USER_INFO_2 as lmaccess.h lays it out: USER_INFO_1's fields, then more. */
+typedef struct {
+  USER_INFO_1_VIEW head;
+  DWORD auth_flags;
+  wchar_t *full_name, *usr_comment, *parms, *workstations;
+  DWORD last_logon, last_logoff, acct_expires, max_storage, units_per_week;
+  BYTE* logon_hours;
+  DWORD bad_pw_count, num_logons;
+  wchar_t* logon_server;
+  DWORD country_code, code_page;
+} USER_INFO_2_VIEW;
 
 /* What NetUserGetInfo hands out, in one block. */
 typedef struct {
@@ -147,8 +142,8 @@ DWORD WINAPI NetUserGetInfo(const wchar_t* server, const wchar_t* user, DWORD le
   if (block == NULL) return ERROR_NOT_ENOUGH_MEMORY;
   lstrcpynW(block->name, user, 256);
   recorded_hours(user_text, block->hours);
-  block->info.name = block->name;
-  block->info.priv = 1; /* USER_PRIV_USER */
+  block->info.head.name = block->name;
+  block->info.head.priv = 1; /* USER_PRIV_USER */
   block->info.units_per_week = 168;
   block->info.logon_hours = block->hours;
   *buffer = (BYTE*)&block->info;
