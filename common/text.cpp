@@ -11,3 +11,9 @@ bool AsciiSameText(const std::string& a, const std::string& b) {
   }
   return true;
 }
+
+std::string AsciiLower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Whether byte opens a double-byte character in the system's ANSI code page
 // (IsDBCSLeadByte). Never natively.
@@ -16,6 +17,10 @@ using TSameText = bool (*)(const std::string& a, const std::string& b);
 
 // ASCII-only case folding: the stand-in for the platform comparison off Windows.
 bool AsciiSameText(const std::string& a, const std::string& b);
+
+// text with its ASCII capitals made small, for comparisons that ignore letter
+// case beyond equality (edit distance, prefixes, searches).
+std::string AsciiLower(std::string_view text);
 
 // CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE) on Windows, AsciiSameText
 // in the native build.

@@ -55,6 +55,8 @@ std::vector<std::string> NearestNames(const std::string& typed, const std::vecto
 // "did you mean anna?", "did you mean anna or anne?" for NearestNames; empty when
 // none is near.
 std::string DidYouMean(const std::string& typed, const std::vector<std::string>& names);
+// message, and the configured users nearest to user after it.
+EUsageError UnknownUser(const std::string& message, const std::string& user, const std::vector<std::string>& users);
 
 // A log sink that keeps the lines, for the calls of winsys that only log.
 class TKeptLog : public TLogSink {

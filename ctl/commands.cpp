@@ -1,7 +1,6 @@
 #include "ctl/commands.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -116,11 +115,6 @@ int ParseNumber(const std::string& text, const std::string& what) {
 }
 
 namespace {
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // Optimal string alignment: insertions, deletions, substitutions and swaps of
 // neighbours, the slips a hurried typist makes.
 size_t EditDistance(const std::string& a, const std::string& b) {
@@ -143,7 +137,7 @@ std::vector<std::string> NearestNames(const std::string& typed, const std::vecto
   std::vector<std::string> nearest;
   size_t best = kMostEdits + 1;
   for (const std::string& name : names) {
-    const size_t distance = EditDistance(Lower(typed), Lower(name));
+    const size_t distance = EditDistance(AsciiLower(typed), AsciiLower(name));
     if (distance > kMostEdits || 2 * distance >= std::max(typed.size(), name.size()) || distance > best) continue;
     if (distance < best) nearest.clear();
     best = distance;
@@ -161,6 +155,12 @@ std::string DidYouMean(const std::string& typed, const std::vector<std::string>&
   return text + "?";
 }
 
+// message, and the configured users nearest to user after it.
+EUsageError UnknownUser(const std::string& message, const std::string& user, const std::vector<std::string>& users) {
+  const std::string suggestion = DidYouMean(user, users);
+  return EUsageError(message + (suggestion.empty() ? "" : "; " + suggestion));
+}
+
 namespace {
 // The view of this run and the service's.
 void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
@@ -171,12 +171,6 @@ void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
   run.Location.View = chosen ? *chosen : run.ServiceView;
   // 32-bit Windows has one view, and its first releases know no view flags.
   if (!run.Windows64) run.Location.View = TRegistryView::Own;
-}
-
-// message, and the configured users nearest to user after it.
-EUsageError UnknownUser(const std::string& message, const std::string& user, const std::vector<std::string>& users) {
-  const std::string suggestion = DidYouMean(user, users);
-  return EUsageError(message + (suggestion.empty() ? "" : "; " + suggestion));
 }
 
 // The users with a key below the restrictions' key; none when it cannot be
@@ -306,24 +300,6 @@ void RunRemove(TRun& run, std::vector<std::string> words) {
   if (result == TUnlock::NoAccount)
     run.Out << "There is no local account named " << user << ": no logon hours to give back.\n";
   if (result == TUnlock::Failed) throw ECommandFailed("");
-}
-
-// grant acts on a configured user only; a name that is none is most likely a
-// slip, and the nearest configured users are offered. Options and a missing
-// name are left to grant's own usage check.
-void RunGrantForConfiguredUser(TRun& run, std::vector<std::string> words) {
-  std::vector<std::string> names = words;
-  TakeFlag(names, "--clear");
-  if (!names.empty() && names[0].rfind('-', 0) != 0) {
-    const TConfiguration config = run.Load();
-    const std::string& user = names[0];
-    if (config.RestrictedUsers.IndexOf(user) < 0)
-      throw UnknownUser(user + " has no rules in " + run.RestrictionsKeyText() +
-                            ": extra time is for restricted users; add rules with nortavelctl set " + user +
-                            " SCHEDULE",
-                        user, config.RestrictedUsers.Items());
-  }
-  RunGrant(run, std::move(words));
 }
 
 void RunLevel(TRun& run, std::vector<std::string> words) {
@@ -504,7 +480,7 @@ const TCommand kCommands[] = {
      "HH:MM (tomorrow's only within 12 hours, e.g. until 00:30 late at night).\n"
      "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
      "passed, the rules apply again.\n",
-     RunGrantForConfiguredUser},
+     RunGrant},
     {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
      "Shows a restricted user at the screen, MINUTES before their computer time\n"
      "ends, that the computer will be switched off then. 0 turns the warning off.\n",

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "common/text.h"
 #include "ctl/usage_error.h"
 #include "ctl/week.h"
 
@@ -63,12 +64,6 @@ const TSyntax kNetUserSyntax = {
     "has no days before it: start the clause with days such as M-F,",
     "has no hours: add some such as 8AM-5PM",
     "is not an hour range: write it as 8AM-5PM or 8:00-17:00"};
-
-std::string Lower(std::string_view text) {
-  std::string lower;
-  for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 bool StartsWithDigit(std::string_view text) { return !text.empty() && IsDigit(text.front()); }
@@ -134,17 +129,17 @@ bool IsNetUserStyle(std::string_view text) {
 
 // For "always"/"all" and "never": whether the word allows the whole week.
 std::optional<bool> WholeWeekWord(std::string_view piece) {
-  const std::string word = Lower(piece);
+  const std::string word = AsciiLower(piece);
   if (word == kAlways || word == kAll) return true;
   if (word == kNever) return false;
   return std::nullopt;
 }
 
 int DayOfName(std::string_view name) {
-  const std::string lowerName = Lower(Trimmed(name));
+  const std::string lowerName = AsciiLower(Trimmed(name));
   for (int day = 0; day < kDaysPerWeek; ++day) {
-    const std::string full = Lower(DayName(day));
-    if (lowerName == full || lowerName == full.substr(0, 3) || lowerName == Lower(ShortDayName(day)) ||
+    const std::string full = AsciiLower(DayName(day));
+    if (lowerName == full || lowerName == full.substr(0, 3) || lowerName == AsciiLower(ShortDayName(day)) ||
         lowerName == kNetUserDays[day])
       return day;
   }
@@ -231,7 +226,7 @@ class TScheduleReader {
 
   // The days item names, or none when it is not a day item at all.
   std::optional<TDays> DaysOf(std::string_view item) const {
-    const std::string name = Lower(item);
+    const std::string name = AsciiLower(item);
     for (const auto& word : kDayWords)
       if (name == word.Word) return TDays(word.Days);
     const size_t dash = item.find('-');

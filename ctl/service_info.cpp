@@ -1,32 +1,21 @@
 #include "ctl/service_info.h"
 
-#include <cctype>
-
+#include "common/little_endian.h"
 #include "common/system_error.h"
+#include "common/text.h"
 #include "ctl/usage_error.h"
 
 namespace {
 // The PE header lies within the first page of every image the linkers make.
 constexpr uint32_t kHeadBytes = 4096;
 constexpr size_t kPeOffsetField = 0x3C;  // IMAGE_DOS_HEADER.e_lfanew
-
-uint32_t LittleEndian(const std::string& bytes, size_t at, size_t count) {
-  uint32_t value = 0;
-  for (size_t i = count; i-- > 0;) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-  return value;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 }  // namespace
 
 uint16_t ImageMachine(const std::string& head) {
   if (head.size() < kPeOffsetField + 4 || head.compare(0, 2, "MZ") != 0) return 0;
-  const size_t pe = LittleEndian(head, kPeOffsetField, 4);
+  const size_t pe = LittleEndian(head.data() + kPeOffsetField, 4);
   if (pe > head.size() || head.size() - pe < 6 || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return 0;
-  return static_cast<uint16_t>(LittleEndian(head, pe + 4, 2));
+  return static_cast<uint16_t>(LittleEndian(head.data() + pe + 4, 2));
 }
 
 std::string ExecutableOf(const std::string& binaryPath) {
@@ -34,7 +23,7 @@ std::string ExecutableOf(const std::string& binaryPath) {
     const size_t close = binaryPath.find('"', 1);
     return binaryPath.substr(1, close == std::string::npos ? std::string::npos : close - 1);
   }
-  const std::string lower = Lower(binaryPath);
+  const std::string lower = AsciiLower(binaryPath);
   for (size_t at = lower.find(".exe"); at != std::string::npos; at = lower.find(".exe", at + 1)) {
     const size_t end = at + 4;
     if (end == lower.size() || lower[end] == ' ') return binaryPath.substr(0, end);

@@ -62,13 +62,15 @@ std::string DayAndTime(int64_t seconds) {
   return DayName(DayIndexOf(time)).substr(0, 3) + " " + FormatMinuteStamp(seconds);
 }
 
-// The user as the registry spells them; ECommandFailed when not configured.
+// The user as the registry spells them. A name that is not configured is most
+// likely a slip: the nearest configured users are offered.
 std::string ConfiguredUser(TRun& run, const TConfiguration& config, const std::string& user) {
   const int position = config.RestrictedUsers.IndexOf(user);
   if (position < 0)
-    throw ECommandFailed(user + " has no rules in " + run.RestrictionsKeyText() +
-                         ": extra time is for restricted users; add rules with nortavelctl set " + user +
-                         " SCHEDULE");
+    throw UnknownUser(user + " has no rules in " + run.RestrictionsKeyText() +
+                          ": extra time is for restricted users; add rules with nortavelctl set " + user +
+                          " SCHEDULE",
+                      user, config.RestrictedUsers.Items());
   return config.RestrictedUsers[position];
 }
 

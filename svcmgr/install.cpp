@@ -3,35 +3,9 @@
 #include "common/owned.h"
 #include "svcmgr/os_error.h"
 
-uint32_t StartTypeCode(TStartType startType) {
-  switch (startType) {
-    case TStartType::stBoot:
-      return 0;
-    case TStartType::stSystem:
-      return 1;
-    case TStartType::stAuto:
-      return 2;
-    case TStartType::stManual:
-      return 3;
-    case TStartType::stDisabled:
-      return 4;
-  }
-  return 2;
-}
+uint32_t StartTypeCode(TStartType startType) { return static_cast<uint32_t>(startType); }
 
-uint32_t ErrorControlCode(TErrorSeverity severity) {
-  switch (severity) {
-    case TErrorSeverity::esIgnore:
-      return 0;
-    case TErrorSeverity::esNormal:
-      return 1;
-    case TErrorSeverity::esSevere:
-      return 2;
-    case TErrorSeverity::esCritical:
-      return 3;
-  }
-  return 1;
-}
+uint32_t ErrorControlCode(TErrorSeverity severity) { return static_cast<uint32_t>(severity); }
 
 std::string DependencyList(const std::vector<std::string>& dependencies) {
   std::string list;

@@ -26,8 +26,10 @@
 class TService;
 
 enum class TServiceType { stWin32, stDevice, stFileSystem };
-enum class TStartType { stBoot, stSystem, stAuto, stManual, stDisabled };
-enum class TErrorSeverity { esIgnore, esNormal, esSevere, esCritical };
+// Each value is the code the control manager takes for it (SERVICE_BOOT_START ..
+// SERVICE_DISABLED, SERVICE_ERROR_IGNORE .. SERVICE_ERROR_CRITICAL).
+enum class TStartType : uint32_t { stBoot = 0, stSystem = 1, stAuto = 2, stManual = 3, stDisabled = 4 };
+enum class TErrorSeverity : uint32_t { esIgnore = 0, esNormal = 1, esSevere = 2, esCritical = 3 };
 
 using TStartEvent = std::function<void(TService* sender, bool& flag)>;
 using TServiceEvent = std::function<void(TService* sender)>;
