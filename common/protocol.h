@@ -44,3 +44,13 @@ inline constexpr char kEndActionSignOut[] = "signout";
 inline constexpr char kEndActionPowerOff[] = "poweroff";
 inline constexpr char kLogonHoursBackstopValue[] = "LogonHoursBackstop";  // main key, REG_DWORD 0 or 1
 inline constexpr int32_t kMaxWarnMinutes = 60;
+// A user's daily budget: Budget1 (Monday) .. Budget7 (Sunday), REG_DWORD minutes.
+inline constexpr char kBudgetValuePrefix[] = "Budget";
+inline constexpr int32_t kMaxBudgetMinutes = 24 * 60;
+
+// The time each restricted user spent at the computer, per day: a file in the
+// common application data folder (C:\ProgramData), which the service writes
+// and the tool reads.
+inline constexpr char kDataFolderName[] = "NortavelFree";
+inline constexpr char kUsageFileName[] = "usage.csv";
+inline constexpr int kUsageKeptDays = 90;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "common/owned.h"
 #include "diag/log_trim.h"
 #include "diag/messages.h"
+#include "diag/whole_file.h"
 
 namespace {
 
@@ -23,21 +23,6 @@ constexpr size_t kWriteBatch = 64 * 1024;
 // "%s" semantics: a text ends at a zero byte. One in the file would also end
 // the text that the trim reads, and with it every later line.
 size_t TextLength(const std::string& text) { return std::min(text.size(), text.find('\0')); }
-
-// kTrimFilePrefix and 64 bits from the system's random source (the C runtime's
-// rand_s on Windows) in base 32, the first digit holding the top 4 bits. Small
-// letters only: Windows does not tell a name from its capitalised form.
-std::string TrimFileName() {
-  std::random_device source;
-  uint64_t value = (static_cast<uint64_t>(source()) << 32) | source();
-  std::string name(kTrimFileNameLength, '0');
-  name.replace(0, sizeof kTrimFilePrefix - 1, kTrimFilePrefix);
-  for (size_t i = name.size(); i-- > sizeof kTrimFilePrefix - 1;) {
-    name[i] = "0123456789abcdefghijklmnopqrstuv"[value & 31];
-    value >>= 5;
-  }
-  return name;
-}
 
 }  // namespace
 
@@ -147,7 +132,7 @@ bool TDiagnosticLog::TrimFile(int32_t debugLevel, const std::string& folder, con
   // each time and the file is created exclusively, so nothing planted under a
   // name known in advance can receive the copy or stop the trim.
   // In the log's folder, where the move cannot fail for crossing volumes.
-  const std::string newPath = folder + TrimFileName();
+  const std::string newPath = folder + UnguessableFileName();
   TLogStream out(Platform, Platform.OpenStream(newPath, "w", linked));
   if (!out) {
     LogTrimFailure(debugLevel, kMsgTrimNoNewFile + newPath);

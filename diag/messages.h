@@ -116,3 +116,21 @@ inline constexpr char kMsgUnlockAdvice[] = ". Run nortavelctl unlock --all as an
 // 1, per reload: + the value.
 inline constexpr char kMsgBadBackstop[] =
     "ERROR:LogonHoursBackstop must be 0 or 1 (REG_DWORD), Windows' logon hours are not kept: ";
+
+// The daily budget (BudgetN of a user's key). 1, per reload: + user + " " +
+// the value's name + "=" + the value.
+inline constexpr char kMsgBadBudget[] =
+    "ERROR:Daily budget ignored, it must be minutes from 0 to 1440 (REG_DWORD) for user: ";
+inline constexpr char kMsgBudgetUsedUp[] = "Daily time used up for user: ";  // 2, once per user and day: + user
+// 1 and a warning event, once until the clock passes the latest time seen again:
+// + the latest time + kMsgClockSetBackTo + now, both "YYYY-MM-DD HH:MM:SS UTC".
+inline constexpr char kMsgClockSetBack[] = "The clock was set back from ";
+inline constexpr char kMsgClockSetBackTo[] = " to ";
+// The usage file (kUsageFileName). 1: + the count + kMsgUsageDamagedFirst + the
+// first damaged line's number + ": " + the path.
+inline constexpr char kMsgUsageDamaged[] = "ERROR:Damaged lines of the usage file skipped: ";
+inline constexpr char kMsgUsageDamagedFirst[] = ", the first is line ";
+// 1, once until a write succeeds again: + the path.
+inline constexpr char kMsgUsageNotRead[] = "ERROR:The usage file could not be read, the day's use starts from what the service counts now: ";
+inline constexpr char kMsgUsageNotWritten[] = "ERROR:The usage file could not be written: ";
+inline constexpr char kMsgUsageRefusedLink[] = "ERROR:The usage file is a link and is not used: ";

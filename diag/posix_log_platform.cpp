@@ -110,6 +110,16 @@ class TPosixLogFiles : public TStdioStreams {
     return others ? TFolderAccess::OthersMayWrite : TFolderAccess::OnlyAdministrators;
   }
 
+  std::string CommonDataFolder() override { return "/var/lib"; }
+
+  // root stands for the Administrators: the folder is root's, readable by all.
+  bool CreatePrivateFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    return ::chmod(path.c_str(), 0755) == 0;
+  }
+
   std::string ReadLocaleInfo(uint32_t locale, uint32_t type) override {
     if (locale != kLocaleUserDefault) return std::string();
     switch (type) {

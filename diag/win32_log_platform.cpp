@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sddl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -44,6 +45,11 @@ bool IsAdministrative(PSID sid) {
   LocalFree(text);
   return administrative;
 }
+
+// Owned by the Administrators; full control for SYSTEM and the Administrators,
+// read and list for Users, inherited by what is made inside; nothing inherited
+// from above.
+constexpr char kPrivateFolderAccess[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 static_assert(kMaxPathLength == MAX_PATH - 1, "the ANSI calls' path limit");
 
@@ -142,6 +148,42 @@ class TWin32LogFiles : public TStdioStreams {
     const TFolderAccess access = JudgeFolderAccess(dacl != nullptr, entries);
     LocalFree(descriptor);
     return access;
+  }
+
+  std::string CommonDataFolder() override {
+    char path[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return std::string();
+    return path;
+  }
+
+  bool CreatePrivateFolder(const std::string& path) override {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kPrivateFolderAccess, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+      return false;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    bool done = CreateDirectoryA(path.c_str(), &attributes) != FALSE;
+    if (!done && GetLastError() == ERROR_ALREADY_EXISTS) {
+      // Any user may make a folder in C:\ProgramData: one made before the
+      // service gets the service's owner and list, unless it is no plain folder.
+      const DWORD kind = GetFileAttributesA(path.c_str());
+      if (kind != INVALID_FILE_ATTRIBUTES && (kind & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+          (kind & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        PACL dacl = nullptr;
+        PSID owner = nullptr;
+        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+        GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+        std::string name = path;
+        done = SetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT,
+                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                         PROTECTED_DACL_SECURITY_INFORMATION,
+                                     owner, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+      }
+    }
+    KeepingLastError([&] { return LocalFree(descriptor) == nullptr; });
+    return done;
   }
 
   std::string ReadLocaleInfo(uint32_t locale, uint32_t type) override {

@@ -6,6 +6,8 @@
 #include "common/debug_level.h"
 #include "common/protocol.h"
 #include "diag/messages.h"
+#include "common/calendar.h"
+#include "diag/whole_file.h"
 #include "engine/weak_spots.h"
 #include "winsys/configuration.h"
 #include "winsys/sessions.h"
@@ -28,7 +30,8 @@ TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
       Timer1(platform.Timers),
       DiagLog(platform.LogFiles, platform.Clock),
       Platform(platform),
-      Enforcement(TEnforcementPlatform{platform.Clock, platform.Registry, platform.Accounts, platform.Sessions}) {
+      Enforcement(TEnforcementPlatform{platform.Clock, platform.Registry, platform.Accounts, platform.Sessions,
+                                       [this] { SaveUsage(); }}) {
   Name = kServiceName;
   DisplayName = kServiceDisplayName;
   AllowPause = false;
@@ -79,6 +82,7 @@ void TNortavelFree::ServiceStart(TService*, bool&) {
   TickCount = 0;
   LinkReported = false;
   LoadConfiguration();
+  LoadUsage();
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStarted);
   for (const std::string& text : FindWeakSpots(Platform.Processes, Platform.LogFiles, AppPath)) Warn(text);
 }
@@ -133,6 +137,7 @@ void TNortavelFree::Timer1Timer(TComponent*) {
     TickCount = 0;
   }
   step([this] { CollectSeenAccounts(); });
+  step([this] { CountUsage(); });
   if (TickCount % kPassEveryTicks == 0) step([this] { EnforceRestrictions(); });
   if (TickCount % kReloadEveryTicks == 0 && !requested) {
     // Reads whatever a waiting request asked for. Taken before the read: a
@@ -156,6 +161,7 @@ void TNortavelFree::ServiceStop(TService*, bool&) {
   std::lock_guard<std::mutex> guard(ModuleLock);
   if (Released) return;
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStopped);
+  SaveUsage();
   FlushAndTrim();
   DiagLog.LogLines.Clear();  // lines a failed flush kept are dropped here
 }
@@ -164,6 +170,7 @@ void TNortavelFree::ServiceShutdown(TService*) {
   std::lock_guard<std::mutex> guard(ModuleLock);
   if (Released) return;
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceShutdown);
+  SaveUsage();
   FlushAndTrim();
   ReleaseLists();
 }
@@ -173,6 +180,7 @@ void TNortavelFree::ServiceDestroy(TComponent*) {
   // After a shutdown the lists are gone and the log was already flushed and trimmed.
   if (Released) return;
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceDestroyed);
+  SaveUsage();
   FlushAndTrim();
   ReleaseLists();
 }
@@ -191,7 +199,7 @@ void TNortavelFree::ReleaseLists() {
   Released = true;
 }
 
-void TNortavelFree::EnforceRestrictions() { Enforcement.Run(*this, *this); }
+void TNortavelFree::EnforceRestrictions() { Enforcement.Run(*this, Usage, *this); }
 
 bool TNortavelFree::LoadConfiguration() {
   // Read into a copy and adopt it only whole: a value of the wrong type in one
@@ -204,7 +212,72 @@ bool TNortavelFree::LoadConfiguration() {
 }
 
 void TNortavelFree::CollectSeenAccounts() {
-  ::CollectSeenAccounts(SeenAccounts, DebugLevel, Platform.Processes, *this);
+  ::CollectSeenAccounts(SeenAccounts, DebugLevel, Platform.Processes, *this, &OwnersNow);
+}
+
+void TNortavelFree::LoadUsage() {
+  const std::string common = Platform.LogFiles.CommonDataFolder();
+  if (common.empty()) return;
+  UsageFolder = common + "\\" + kDataFolderName + "\\";
+  const std::string path = UsageFolder + kUsageFileName;
+  std::string text;
+  switch (ReadWholeFile(Platform.LogFiles, path, text)) {
+    case TWholeFile::Done: {
+      const TUsageDamage damage = Usage.Parse(text);
+      if (damage.Lines > 0 && LevelAdmits(DebugLevel, 1))
+        Log(kMsgUsageDamaged + std::to_string(damage.Lines) + kMsgUsageDamagedFirst + std::to_string(damage.First) +
+            ": " + path);
+      break;
+    }
+    case TWholeFile::Missing:
+      break;
+    case TWholeFile::Linked:
+      UsageFailed(kMsgUsageRefusedLink + path);
+      break;
+    case TWholeFile::Failed:
+      UsageFailed(kMsgUsageNotRead + path);
+      break;
+  }
+}
+
+void TNortavelFree::CountUsage() {
+  // Nobody to count: the service keeps no file.
+  if (RestrictedUsers.Empty()) return;
+  const int64_t nowUtc = SecondsOf(Platform.Clock.UtcNow());
+  TZoneClock rules(Platform.Clock, FixedZone ? &*FixedZone : nullptr);
+  const int64_t today = DayOf(SecondsOf(rules.LocalNow()));
+  const bool bySession = EndAction == TEndAction::SignOut && Enforcement.SessionsKnown();
+  std::vector<std::string> present;
+  for (const std::string& user : RestrictedUsers)
+    if (bySession ? Enforcement.HasSession(user) : OwnersNow.IndexOf(user) >= 0) present.push_back(user);
+  const std::optional<TClockSetBack> setBack = Usage.Tick(nowUtc, today, present);
+  if (setBack) Warn(kMsgClockSetBack + FormatUtc(setBack->From) + kMsgClockSetBackTo + FormatUtc(setBack->To));
+  if (++TicksSinceUsageSaved >= kUsageSaveEveryTicks) SaveUsage();
+}
+
+void TNortavelFree::SaveUsage() {
+  if (UsageFolder.empty() || !Usage.Changed()) return;
+  TicksSinceUsageSaved = 0;
+  if (!UsageFolderMade) {
+    UsageFolderMade = Platform.LogFiles.CreatePrivateFolder(UsageFolder);
+    if (!UsageFolderMade) {
+      UsageFailed(kMsgUsageNotWritten + UsageFolder);
+      return;
+    }
+  }
+  const std::string path = UsageFolder + kUsageFileName;
+  const TWholeFile written = ReplaceWholeFile(Platform.LogFiles, UsageFolder, kUsageFileName, Usage.Format());
+  if (written == TWholeFile::Done) {
+    UsageFailureLogged = false;
+  } else {
+    UsageFailed((written == TWholeFile::Linked ? kMsgUsageRefusedLink : kMsgUsageNotWritten) + path);
+  }
+}
+
+void TNortavelFree::UsageFailed(const std::string& message) {
+  if (UsageFailureLogged) return;
+  UsageFailureLogged = true;
+  if (LevelAdmits(DebugLevel, 1)) Log(message);
 }
 
 void TNortavelFree::Log(const std::string& message) { DiagLog.Log(message); }

@@ -17,6 +17,7 @@
 #include "diag/diagnostic_log.h"
 #include "engine/enforcement.h"
 #include "engine/engine_state.h"
+#include "engine/usage.h"
 #include "svcmgr/service.h"
 #include "svcmgr/timer.h"
 #include "winsys/account_api.h"
@@ -29,6 +30,9 @@
 // a restart 10 s later, for the first three failures of a day.
 inline constexpr uint32_t kRestartDelayMs = 10000;
 inline constexpr uint32_t kFailureResetSeconds = 24 * 60 * 60;
+// The usage file is written at most once a minute, so that a crash loses at
+// most a minute of the day's use.
+inline constexpr int kUsageSaveEveryTicks = 30;
 
 // Every platform facility the module reaches, one seam each.
 struct TNortavelFreePlatform {
@@ -52,6 +56,10 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   TDiagnosticLog DiagLog;
   // Where the configuration is read: the design's key in the process's own view.
   TConfigLocation ConfigLocation;
+  // Each restricted user's use of the computer per day, and the folder of its
+  // file (ending in a backslash; empty until the start has found it).
+  TUsageBook Usage;
+  std::string UsageFolder;
 
   // Handlers bound to the service and the timer.
   void ServiceCreate(TComponent* Sender);
@@ -70,6 +78,11 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   // ModuleLock, taken by its caller.
   bool LoadConfiguration();
   void CollectSeenAccounts();
+  // Gives each restricted user present now the time since the last tick, and
+  // writes the usage file when a minute has passed.
+  void CountUsage();
+  // Writes the usage file when anything changed since it was last written.
+  void SaveUsage();
   // The enforcement pass (engine/enforcement.h).
   void EnforceRestrictions();
   void Log(const std::string& message) override;
@@ -96,7 +109,14 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   void Warn(const std::string& text);
   // Reports a log file refused as a link in the event log, once per start.
   void ReportRefusedLink();
+  void LoadUsage();
+  // Logs a failure of the usage file once, until it is written again.
+  void UsageFailed(const std::string& message);
   TEnforcement Enforcement;
+  TStringList OwnersNow;  // owners of the processes of the last listing
+  int TicksSinceUsageSaved = 0;
+  bool UsageFolderMade = false;
+  bool UsageFailureLogged = false;
   bool Released = false;
   bool LinkReported = false;
   // Set on the service thread, taken by the next tick on the main thread.

@@ -1,5 +1,8 @@
 #include "engine/decision.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "common/calendar.h"
 #include "common/debug_level.h"
 #include "diag/messages.h"
@@ -7,6 +10,7 @@
 
 namespace {
 constexpr int64_t kHalfHour = 30 * 60;
+constexpr int64_t kMinute = 60;
 
 const std::string& RuleOn(const TStringList& rules, int day) {
   static const std::string kNone;
@@ -18,53 +22,98 @@ bool ExtraTimeCovers(const TUserExtras& extras, int64_t t) {
   return extras.ExtraTime.Until != 0 && t < extras.ExtraTime.Until;
 }
 
-// Whether the user may use the computer at t: the rule allows that half hour (a
-// missing character allows it), or extra time lasts beyond t.
-bool AllowedAt(const TStringList& rules, const TUserExtras& extras, int64_t t) {
-  if (ExtraTimeCovers(extras, t)) return true;
-  const TDateTime time = DateTimeAt(t);
-  return !RuleRestricts(RuleOn(rules, DayIndexOf(time)), SlotIndexOf(time));
-}
+// One user's rules, extras and use of the day, decided from now: everything a
+// moment's answer needs.
+struct TJudge {
+  const TStringList& Rules;
+  const TUserExtras& Extras;
+  int64_t Now;
+  TDayUse Use;
 
-// The first moment after now, at most horizon ahead, at which being allowed is
-// no longer allowed. It changes only where a half hour begins or the extra time ends.
-std::optional<int64_t> EndOfAllowed(const TStringList& rules, const TUserExtras& extras, int64_t now,
-                                    int64_t horizon) {
-  const int64_t extraEnds = extras.ExtraTime.Until;
-  for (int64_t boundary = (now / kHalfHour + 1) * kHalfHour; boundary - kHalfHour <= now + horizon;
-       boundary += kHalfHour) {
-    if (extraEnds != 0 && extraEnds > now && extraEnds < boundary && extraEnds <= now + horizon && !AllowedAt(rules, extras, extraEnds))
-      return extraEnds;
-    if (boundary > now + horizon) break;
-    if (!AllowedAt(rules, extras, boundary)) return boundary;
+  TJudge(const TStringList& rules, const TUserExtras& extras, int64_t now, const TDayUse& use)
+      : Rules(rules), Extras(extras), Now(now), Use(use) {
+    if (Use.Day == kNoDay) Use = TDayUse{DayOf(now), 0};
   }
-  return std::nullopt;
-}
 
-// The first half hour after now, at most horizon ahead, that is allowed. Extra
-// time cannot open it: restricted now means any extra time has already passed.
-std::optional<int64_t> NextAllowed(const TStringList& rules, const TUserExtras& extras, int64_t now,
-                                   int64_t horizon) {
-  for (int64_t boundary = (now / kHalfHour + 1) * kHalfHour; boundary <= now + horizon; boundary += kHalfHour)
-    if (AllowedAt(rules, extras, boundary)) return boundary;
-  return std::nullopt;
-}
+  // The budget of the day whose use t counts towards: the later of t's day and
+  // the day used so far (a clock set back counts against the latest day).
+  int64_t CountedDay(int64_t t) const { return std::max(DayOf(t), Use.Day); }
+  int32_t BudgetOn(int64_t day) const { return Extras.Budget[static_cast<size_t>(WeekdayOf(day))]; }
 
-TDecision DecideAt(const TStringList& rules, const TUserExtras& extras, const TDateTime& time, int64_t now,
-                   int64_t horizon) {
-  const std::string& rule = RuleOn(rules, DayIndexOf(time));
-  const int slot = SlotIndexOf(time);
-  TDecision decision;
-  if (slot >= static_cast<int>(rule.size())) {
-    decision.Reason = TDecisionReason::NoRule;
-  } else if (RuleRestricts(rule, slot)) {
-    decision.Allowed = ExtraTimeCovers(extras, now);
-    if (decision.Allowed) decision.Reason = TDecisionReason::ExtraTime;
+  // The moment the budget of the day counted at t runs out, were the user to
+  // stay from now on (from midnight on a later day); nullopt without a budget.
+  std::optional<int64_t> BudgetEnd(int64_t t) const {
+    const int64_t day = CountedDay(t);
+    const int32_t minutes = BudgetOn(day);
+    if (minutes == kNoBudget) return std::nullopt;
+    if (day == Use.Day) return Now + std::max<int64_t>(minutes * kMinute - Use.Seconds, 0);
+    return day * kSecondsPerDay + minutes * kMinute;
   }
-  decision.Until = decision.Allowed ? EndOfAllowed(rules, extras, now, horizon)
-                                    : NextAllowed(rules, extras, now, horizon);
-  return decision;
-}
+
+  // Whether the day's budget is used up at t.
+  bool BudgetSpent(int64_t t) const {
+    if (!Extras.HasBudget()) return false;
+    const std::optional<int64_t> end = BudgetEnd(t);
+    return end && t >= *end;
+  }
+
+  // Whether the user may use the computer at t: the rule allows that half hour
+  // (a missing character allows it) and the day's budget lasts, or extra time
+  // lasts beyond t.
+  bool AllowedAt(int64_t t) const {
+    if (ExtraTimeCovers(Extras, t)) return true;
+    const TDateTime time = DateTimeAt(t);
+    return !RuleRestricts(RuleOn(Rules, DayIndexOf(time)), SlotIndexOf(time)) && !BudgetSpent(t);
+  }
+
+  // The first moment after now, at most horizon ahead, at which being allowed
+  // is no longer allowed. It changes only where a half hour begins, the extra
+  // time ends or a budget runs out; a half hour never spans midnight, so each
+  // holds at most one budget's end.
+  std::optional<int64_t> EndOfAllowed(int64_t horizon) const {
+    const int64_t last = Now + horizon;
+    for (int64_t boundary = (Now / kHalfHour + 1) * kHalfHour; boundary - kHalfHour <= last; boundary += kHalfHour) {
+      const int64_t from = std::max(Now, boundary - kHalfHour);
+      std::optional<int64_t> inside[2] = {Extras.ExtraTime.Until != 0 ? std::optional<int64_t>(Extras.ExtraTime.Until)
+                                                                     : std::nullopt,
+                                          Extras.HasBudget() ? BudgetEnd(from) : std::nullopt};
+      if (inside[0] && inside[1] && *inside[1] < *inside[0]) std::swap(inside[0], inside[1]);
+      for (const std::optional<int64_t>& t : inside)
+        if (t && *t > from && *t < boundary && *t <= last && !AllowedAt(*t)) return *t;
+      if (boundary > last) break;
+      if (!AllowedAt(boundary)) return boundary;
+    }
+    return std::nullopt;
+  }
+
+  // The first half hour after now, at most horizon ahead, that is allowed.
+  // Extra time cannot open it: restricted now means any extra time has already
+  // passed; a budget opens only at midnight, itself a half hour's start.
+  std::optional<int64_t> NextAllowed(int64_t horizon) const {
+    for (int64_t boundary = (Now / kHalfHour + 1) * kHalfHour; boundary <= Now + horizon; boundary += kHalfHour)
+      if (AllowedAt(boundary)) return boundary;
+    return std::nullopt;
+  }
+
+  TDecision DecideAt(const TDateTime& time, int64_t horizon) const {
+    const std::string& rule = RuleOn(Rules, DayIndexOf(time));
+    const int slot = SlotIndexOf(time);
+    TDecision decision;
+    bool ruleRestricts = false;
+    if (slot >= static_cast<int>(rule.size())) {
+      decision.Reason = TDecisionReason::NoRule;
+    } else {
+      ruleRestricts = RuleRestricts(rule, slot);
+    }
+    if (ruleRestricts || BudgetSpent(Now)) {
+      decision.Allowed = ExtraTimeCovers(Extras, Now);
+      decision.Reason = decision.Allowed ? TDecisionReason::ExtraTime
+                                         : ruleRestricts ? TDecisionReason::Rule : TDecisionReason::Budget;
+    }
+    decision.Until = decision.Allowed ? EndOfAllowed(horizon) : NextAllowed(horizon);
+    return decision;
+  }
+};
 
 }  // namespace
 
@@ -82,16 +131,17 @@ const TUserExtras& ExtrasOf(const TConfiguration& config, int position) {
              : kNoExtras;
 }
 
-TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon) {
-  return DecideAt(rules, extras, DateTimeAt(now), now, horizon);
+TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon,
+                 const TDayUse& use) {
+  return TJudge(rules, extras, now, use).DecideAt(DateTimeAt(now), horizon);
 }
 
-TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon) {
-  return Decide(RulesOf(config, position), ExtrasOf(config, position), now, horizon);
+TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon, const TDayUse& use) {
+  return Decide(RulesOf(config, position), ExtrasOf(config, position), now, horizon, use);
 }
 
 TDecision DecideNow(const TConfiguration& config, const std::string& user, int position, TClock& clock,
-                    TLogSink& log, int64_t horizon) {
+                    TLogSink& log, int64_t horizon, const TUsageBook* usage) {
   const TDateTime now = clock.LocalNow();
   const TStringList& rules = RulesOf(config, position);
   const int day = DayIndexOf(now);
@@ -108,5 +158,8 @@ TDecision DecideNow(const TConfiguration& config, const std::string& user, int p
   // pass ending, and the administrator learns which rule is missing or too short.
   if (!answerable && LevelAdmits(config.DebugLevel, 2))
     log.Log(kMsgNoUsableRule + user + " day=" + std::to_string(day) + " position=" + std::to_string(slot));
-  return DecideAt(rules, ExtrasOf(config, position), now, SecondsOf(now), horizon);
+  const TUserExtras& extras = ExtrasOf(config, position);
+  const int64_t seconds = SecondsOf(now);
+  const TDayUse use = usage != nullptr && extras.HasBudget() ? usage->UseOf(user, DayOf(seconds)) : TDayUse();
+  return TJudge(rules, extras, seconds, use).DecideAt(now, horizon);
 }

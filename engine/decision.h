@@ -11,12 +11,14 @@
 #include "common/clock.h"
 #include "common/log_sink.h"
 #include "common/string_list.h"
+#include "engine/usage.h"
 #include "winsys/configuration.h"
 
 enum class TDecisionReason {
   Rule,       // the day rule's character for now
   NoRule,     // no character for now (rule missing or too short): allowed
-  ExtraTime,  // the rule restricts, AllowUntil lasts beyond now
+  ExtraTime,  // the rule or the budget restricts, AllowUntil lasts beyond now
+  Budget,     // the rule allows, the day's budget is used up
 };
 
 struct TDecision {
@@ -29,9 +31,13 @@ struct TDecision {
 };
 
 // The decision for a user with these day rules (Time1 first) and extras at now,
-// seconds of the rules' time. Looks at most horizon seconds ahead for Until; 0
-// looks no further than now, which costs nothing beyond the answer.
-TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon);
+// seconds of the rules' time, having used use of the day's budget. Looks at most
+// horizon seconds ahead for Until; 0 looks no further than now, which costs
+// nothing beyond the answer. Ahead, a budget is taken to run while the user
+// stays: its end is now plus what is left (midnight plus the budget on a later
+// day).
+TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon,
+                 const TDayUse& use = TDayUse());
 
 // The day rules and the extras of the user at position of config; a position the
 // lists do not reach has none.
@@ -40,13 +46,15 @@ const TUserExtras& ExtrasOf(const TConfiguration& config, int position);
 
 // The decision for the user at position of config; a position the lists do not
 // reach has no rules and no extras.
-TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon);
+TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon,
+                    const TDayUse& use = TDayUse());
 
 // The decision for user at position of config at the time clock reads (once),
 // logging as the design's rule evaluation does: at level 3 "Checking user:" and
 // the trace line of the half hour, at level 2 a rule that cannot answer. user is
-// the name as the caller spells it.
+// the name as the caller spells it. usage, when given, holds the day's use for
+// a user with a budget.
 TDecision DecideNow(const TConfiguration& config, const std::string& user, int position, TClock& clock,
-                    TLogSink& log, int64_t horizon);
+                    TLogSink& log, int64_t horizon, const TUsageBook* usage = nullptr);
 
 inline constexpr int64_t kSecondsPerWeek = 7 * 24 * 60 * 60;

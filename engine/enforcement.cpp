@@ -26,9 +26,10 @@ int64_t OffsetAt(const TTimeZone& zone, int64_t utc) { return SecondsOf(ZoneTime
 // What one pass knows beyond the state: the time once, in UTC and in the rules'
 // time, and who has a session now (read only when it is needed).
 struct TEnforcement::TPass {
-  TPass(const TEngineState& state, TLogSink& log) : State(state), Log(log) {}
+  TPass(const TEngineState& state, const TUsageBook& usage, TLogSink& log) : State(state), Usage(usage), Log(log) {}
 
   const TEngineState& State;
+  const TUsageBook& Usage;
   TLogSink& Log;
   int64_t WarnSeconds = 0;
   int64_t NowUtc = 0;
@@ -68,9 +69,9 @@ struct TEnforcement::TPass {
   }
 };
 
-void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
+void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogSink& log) {
   ReportZoneDifference(state, log);
-  TPass pass(state, log);
+  TPass pass(state, usage, log);
   pass.WarnSeconds = int64_t{state.WarnMinutes} * kMinute;
   if (pass.WarnSeconds > 0 || state.LogonHoursBackstop) {
     pass.NowUtc = SecondsOf(Platform.Clock.UtcNow());
@@ -81,6 +82,9 @@ void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
     pass.Listed = Platform.Sessions.ListSessions(ids) == 0;
     for (const uint32_t id : ids) pass.Sessions.emplace_back(id, Platform.Sessions.SessionUser(id));
   }
+  SessionsListed = pass.SignOut() && pass.Listed;
+  SessionUsers.clear();
+  for (const auto& session : pass.Sessions) SessionUsers.push_back(session.second);
   // Looking ahead costs time per user; only the warnings need it.
   const int64_t horizon = pass.WarnSeconds > 0 ? pass.WarnSeconds + kMostClockShift : 0;
   // The allowed users whose time may end within the warning's window.
@@ -89,9 +93,17 @@ void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
   for (int i = 0; i < state.RestrictedUsers.Count(); ++i) {
     const std::string user = state.RestrictedUsers[i];
     TZoneClock clock = RuleClock(state);
-    const TDecision decision = DecideNow(state, user, i, clock, log, horizon);
+    const TDecision decision = DecideNow(state, user, i, clock, log, horizon, &usage);
     if (decision.Reason == TDecisionReason::ExtraTime && LevelAdmits(state.DebugLevel, 2))
       log.Log(kMsgExtraTime + user + kMsgExtraTimeUntil + state.UserExtras[static_cast<size_t>(i)].ExtraTime.Text);
+    if (decision.Reason == TDecisionReason::Budget) {
+      const int64_t day = usage.UseOf(user, DayOf(SecondsOf(clock.LocalNow()))).Day;
+      const auto reported = UsedUpReported.find(user);
+      if (reported == UsedUpReported.end() || reported->second != day) {
+        UsedUpReported[user] = day;
+        if (LevelAdmits(state.DebugLevel, 2)) log.Log(kMsgBudgetUsedUp + user);
+      }
+    }
     const bool restricted = !decision.Allowed;
     bool present = false;
     bool ending = false;
@@ -106,7 +118,7 @@ void TEnforcement::Run(const TEngineState& state, TLogSink& log) {
     }
     if (decision.Allowed && state.LogonHoursBackstop)
       SetAccountLogonHours(state.DebugLevel, Platform.Accounts, log, user,
-                           WeekLogonHours(RulesOf(state, i), ExtrasOf(state, i), WeekOf(pass)));
+                           WeekLogonHours(RulesOf(state, i), ExtrasOf(state, i), WeekOf(pass), UseOf(pass, i)));
     else
       SetAccountLogonHours(state.DebugLevel, Platform.Accounts, log, user, restricted);
     if (ending) {
@@ -165,10 +177,25 @@ std::optional<int64_t> TEnforcement::EndWithinWarning(TPass& pass, int position)
   ReadComputerZone(pass);
   // Being allowed changes only where a minute of the rules' time begins, and
   // every zone's offset is whole minutes: probing each minute finds the end.
+  // A budget is taken to run on while the user stays.
+  const TDayUse use = UseOf(pass, position);
   for (int64_t utc = (pass.NowUtc + kMinute - 1) / kMinute * kMinute; utc <= pass.NowUtc + pass.WarnSeconds;
-       utc += kMinute)
-    if (!DecideFor(pass.State, position, pass.WallAt(utc), 0).Allowed) return utc;
+       utc += kMinute) {
+    const TDayUse then = use.Day == kNoDay ? use : TDayUse{use.Day, use.Seconds + (utc - pass.NowUtc)};
+    if (!DecideFor(pass.State, position, pass.WallAt(utc), 0, then).Allowed) return utc;
+  }
   return std::nullopt;
+}
+
+TDayUse TEnforcement::UseOf(const TPass& pass, int position) const {
+  if (!ExtrasOf(pass.State, position).HasBudget()) return TDayUse();
+  return pass.Usage.UseOf(pass.State.RestrictedUsers[position], DayOf(pass.NowWall));
+}
+
+bool TEnforcement::HasSession(const std::string& user) const {
+  for (const std::string& name : SessionUsers)
+    if (PlatformSameText(name, user)) return true;
+  return false;
 }
 
 void TEnforcement::Warn(TPass& pass, const std::string& user, int64_t endUtc, bool retry) {
@@ -186,6 +213,7 @@ void TEnforcement::Warn(TPass& pass, const std::string& user, int64_t endUtc, bo
 
 void TEnforcement::EndTime(TPass& pass, const std::string& user) {
   const TEngineState& state = pass.State;
+  if (Platform.KeepUsage) Platform.KeepUsage();
   if (pass.SignOut()) {
     if (LevelAdmits(state.DebugLevel, 2)) pass.Log.Log(kMsgSigningOut + user);
     bool signedOut = pass.Listed;

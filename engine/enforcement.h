@@ -16,6 +16,7 @@
 // end each user was warned of and the zone difference it reported.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -26,6 +27,7 @@
 #include "common/time_zone.h"
 #include "engine/engine_state.h"
 #include "engine/logon_hours.h"
+#include "engine/usage.h"
 #include "winsys/account_api.h"
 #include "winsys/registry_api.h"
 #include "winsys/session_api.h"
@@ -36,6 +38,8 @@ struct TEnforcementPlatform {
   TRegistryApi& Registry;
   TAccountApi& Accounts;
   TSessionApi& Sessions;
+  // Called before a user's time is ended, so that the day's use is kept.
+  std::function<void()> KeepUsage;
 };
 
 class TEnforcement {
@@ -44,9 +48,15 @@ class TEnforcement {
 
   // One pass over the restricted users of state, in order: each is decided, its
   // account locked or unlocked, and a present restricted user's time ended (the
-  // computer powered off, or in sign-out mode the user signed out). log receives
-  // the lines; its flush writes the log before a power-off.
-  void Run(const TEngineState& state, TLogSink& log);
+  // computer powered off, or in sign-out mode the user signed out). A user with
+  // a budget is judged with their use of the day in usage. log receives the
+  // lines; its flush writes the log before a power-off.
+  void Run(const TEngineState& state, const TUsageBook& usage, TLogSink& log);
+
+  // Sign-out mode: whether the last pass could list the sessions, and whether
+  // user had one then.
+  bool SessionsKnown() const { return SessionsListed; }
+  bool HasSession(const std::string& user) const;
 
  private:
   struct TPass;
@@ -63,6 +73,8 @@ class TEnforcement {
   // The first moment (UTC) within WarnMinutes of elapsed time at which the user
   // at position, allowed now, is no longer allowed.
   std::optional<int64_t> EndWithinWarning(TPass& pass, int position);
+  // What the user at position has used of the day's budget, when they have one.
+  TDayUse UseOf(const TPass& pass, int position) const;
   // Shows the message that time ends at endUtc in the user's sessions, and
   // remembers the end unless the user was not at the screen and retry is set.
   void Warn(TPass& pass, const std::string& user, int64_t endUtc, bool retry);
@@ -74,4 +86,9 @@ class TEnforcement {
   std::map<std::string, int64_t> WarnedOf;
   // The computer's zone last reported as differing from the fixed one.
   std::string ZoneReported;
+  // Per user, the day whose budget they were last logged as having used up.
+  std::map<std::string, int64_t> UsedUpReported;
+  // The users with a session at the last pass in sign-out mode.
+  std::vector<std::string> SessionUsers;
+  bool SessionsListed = false;
 };

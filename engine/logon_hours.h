@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "common/string_list.h"
+#include "engine/usage.h"
 #include "winsys/accounts.h"
 #include "winsys/configuration.h"
 
@@ -30,5 +31,8 @@ TWeekClock WeekClockFrom(int64_t nowUtc, const std::function<int64_t(int64_t)>& 
 // The logon hours of a user with these day rules and extras: an hour is
 // permitted when any half hour of the rules it overlaps is allowed, or extra
 // time lasts into it. The hour in which the clock is changed counts with both
-// offsets, so a logon is never refused that the rules allow.
-TLogonHours WeekLogonHours(const TStringList& rules, const TUserExtras& extras, const TWeekClock& week);
+// offsets, so a logon is never refused that the rules allow. With a budget, the
+// rest of a day whose budget use has used up, and a day whose budget is 0, are
+// closed unless extra time lasts into them.
+TLogonHours WeekLogonHours(const TStringList& rules, const TUserExtras& extras, const TWeekClock& week,
+                           const TDayUse& use = TDayUse());

@@ -134,6 +134,30 @@ TExtraTime ReadExtraTime(const TConfiguration& state, TRegistry& registry, TLogS
   return extra;
 }
 
+// Budget1 .. Budget7 of the user whose key is open; a value out of range or of
+// another type is logged and leaves that day without a budget.
+std::array<int32_t, 7> ReadBudgets(const TConfiguration& state, TRegistry& registry, TLogSink& log,
+                                   const std::string& user) {
+  TUserExtras extras;
+  for (size_t day = 0; day < extras.Budget.size(); ++day) {
+    const std::string name = kBudgetValuePrefix + std::to_string(day + 1);
+    if (!registry.ValueExists(name)) continue;
+    std::string shown;
+    try {
+      const int32_t minutes = registry.ReadInteger(name);
+      if (minutes >= 0 && minutes <= kMaxBudgetMinutes) {
+        extras.Budget[day] = minutes;
+        continue;
+      }
+      shown = std::to_string(minutes);
+    } catch (const ERegistryException&) {
+      shown = "(not a REG_DWORD)";
+    }
+    if (LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgBadBudget + user + " " + name + "=" + shown);
+  }
+  return extras.Budget;
+}
+
 void ReadAppPath(TConfiguration& state, const TLoad& load, TLeadByteTest isLeadByte) {
   TRegistry& registry = load.Registry;
   const std::string& mainKey = load.Location.MainKeyPath;
@@ -186,7 +210,10 @@ void ReadRestrictedUsers(TConfiguration& state, const TLoad& load) {
     const bool opened = registry.OpenForReading(restrictionsKey + user);
     state.UserRules.push_back(opened ? ReadDayRules(state, registry, load.Log) : TStringList());
     TUserExtras extras;
-    if (opened) extras.ExtraTime = ReadExtraTime(state, registry, load.Log, user);
+    if (opened) {
+      extras.ExtraTime = ReadExtraTime(state, registry, load.Log, user);
+      extras.Budget = ReadBudgets(state, registry, load.Log, user);
+    }
     state.UserExtras.push_back(std::move(extras));
     registry.Close();
   }

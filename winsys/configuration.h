@@ -1,6 +1,7 @@
 #pragma once
 // The restriction configuration and where it lives in the registry.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,8 +23,19 @@ struct TExtraTime {
 
 // What a restricted user's key holds beyond the day rules. Each addition is a
 // field here, so a user's data stays in one record however many there are.
+inline constexpr int32_t kNoBudget = -1;
+
 struct TUserExtras {
   TExtraTime ExtraTime;
+  // Budget1 .. Budget7 (Monday first): the most minutes of use that day, 0 to
+  // kMaxBudgetMinutes; kNoBudget where the value is absent or unusable.
+  std::array<int32_t, 7> Budget{kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget};
+
+  bool HasBudget() const {
+    for (const int32_t minutes : Budget)
+      if (minutes != kNoBudget) return true;
+    return false;
+  }
 };
 
 // What the service does where the design powers the computer off.
@@ -63,7 +75,7 @@ struct TConfigLocation {
 
 // Replaces the level, folder, users and rules of config with what the registry
 // holds at location, logging as it reads at the level just read. WarnMinutes,
-// TimeZone, EndAction, LogonHoursBackstop and AllowUntil are read where present: a value out of range, of
+// TimeZone, EndAction, LogonHoursBackstop, AllowUntil and BudgetN are read where present: a value out of range, of
 // another type or naming no zone is logged at level 1 and left off. Always returns
 // true; raises ERegistryException for a value of the wrong type. isLeadByte
 // tells a backslash that ends the folder from the second byte of a double-byte

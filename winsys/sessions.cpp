@@ -25,19 +25,22 @@ bool Failed(int32_t debugLevel, TLogSink& log, int32_t level, const char* messag
 
 }  // namespace
 
-void CollectSeenAccounts(TStringList& seenAccounts, int32_t debugLevel, TProcessApi& processes, TLogSink& log) {
+void CollectSeenAccounts(TStringList& seenAccounts, int32_t debugLevel, TProcessApi& processes, TLogSink& log,
+                         TStringList* ownersNow) {
   std::array<uint32_t, kMaxProcessIds> ids{};
   uint32_t bytesReturned = 0;
   if (!processes.EnumProcessIds(ids.data(), sizeof ids, bytesReturned)) return;
   // A byte count beyond the buffer would have us read past it: never more than
   // the 1024 ids there is room for.
   const uint32_t count = std::min(bytesReturned / 4, kMaxProcessIds);
+  if (ownersNow != nullptr) ownersNow->Clear();
 
   std::string account;
   for (uint32_t i = 0; i < count; ++i) {
     if (ids[i] == 0) continue;  // the idle process has no token
     if (!GetProcessAccount(debugLevel, processes, log, ids[i], account)) continue;
     if (seenAccounts.IndexOf(account) < 0) seenAccounts.Add(account);
+    if (ownersNow != nullptr && ownersNow->IndexOf(account) < 0) ownersNow->Add(account);
   }
 }
 

@@ -13,7 +13,10 @@
 // (bare name, letter case of its first sighting). At most the first 1024 ids the
 // system lists are examined; a failed enumeration leaves the list unchanged.
 // Logs nothing of its own; the lookups log their failures as debugLevel admits.
-void CollectSeenAccounts(TStringList& seenAccounts, int32_t debugLevel, TProcessApi& processes, TLogSink& log);
+// ownersNow, when given, becomes the owners of this listing alone (unchanged
+// when the enumeration fails).
+void CollectSeenAccounts(TStringList& seenAccounts, int32_t debugLevel, TProcessApi& processes, TLogSink& log,
+                         TStringList* ownersNow = nullptr);
 
 // The bare account name owning one process; false (name empty, failure logged as
 // far as the level admits) when it cannot be found. Names of 100 characters or

@@ -44,6 +44,8 @@ class TFakeLogPlatform : public TLogPlatform {
   // Paths that are folders: nothing can be created there.
   std::set<std::string> Folders;
   TFolderAccess FolderAccess = TFolderAccess::OnlyAdministrators;
+  std::string DataFolder = "C:\\ProgramData";
+  bool FailCreateFolder = false;
 
   // Failures on demand.
   std::function<bool(const std::string& path, const std::string& mode)> FailOpen;
@@ -175,6 +177,15 @@ class TFakeLogPlatform : public TLogPlatform {
   TFolderAccess OthersMayWriteFolder(const std::string& folder) override {
     Calls.push_back("folder access " + folder);
     return FolderAccess;
+  }
+
+  std::string CommonDataFolder() override { return DataFolder; }
+
+  bool CreatePrivateFolder(const std::string& path) override {
+    Calls.push_back("private folder " + path);
+    if (FailCreateFolder) return false;
+    Folders.insert(path);
+    return true;
   }
 
   std::string ReadLocaleInfo(uint32_t locale, uint32_t type) override {

@@ -1,0 +1,257 @@
+#include "engine/usage.h"
+
+#include <algorithm>
+
+#include "common/calendar.h"
+#include "common/protocol.h"
+
+namespace {
+constexpr char kLatestPrefix[] = "# latest ";
+constexpr char kLatestDay[] = " UTC; day ";
+// More than a year of seconds in one row is no count the service makes.
+constexpr int64_t kMostSecondsInRow = 400LL * kSecondsPerDay;
+
+std::string TwoDigits(int value) { return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10); }
+
+bool ParseCount(const std::string& text, int64_t& value) {
+  if (text.empty() || text.size() > 12) return false;
+  value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return value <= kMostSecondsInRow;
+}
+
+bool ParseClockTime(const std::string& text, int64_t& seconds) {
+  if (text.size() != 8 || text[2] != ':' || text[5] != ':') return false;
+  int64_t parts[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    const char high = text[static_cast<size_t>(i * 3)];
+    const char low = text[static_cast<size_t>(i * 3 + 1)];
+    if (high < '0' || high > '9' || low < '0' || low > '9') return false;
+    parts[i] = (high - '0') * 10 + (low - '0');
+  }
+  if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return false;
+  seconds = parts[0] * 3600 + parts[1] * 60 + parts[2];
+  return true;
+}
+
+// "# latest YYYY-MM-DD HH:MM:SS UTC, day YYYY-MM-DD".
+bool ParseLatest(const std::string& line, int64_t& utc, int64_t& day) {
+  const size_t prefix = sizeof kLatestPrefix - 1;
+  const size_t dayAt = prefix + 19 + sizeof kLatestDay - 1;
+  if (line.size() != dayAt + 10 || line.compare(0, prefix, kLatestPrefix) != 0 ||
+      line.compare(prefix + 19, sizeof kLatestDay - 1, kLatestDay) != 0 || line[prefix + 10] != ' ')
+    return false;
+  int64_t date = 0;
+  int64_t time = 0;
+  if (!ParseDay(line.substr(prefix, 10), date) || !ParseClockTime(line.substr(prefix + 11, 8), time) ||
+      !ParseDay(line.substr(dayAt), day))
+    return false;
+  utc = date * kSecondsPerDay + time;
+  return true;
+}
+
+// A name as a spreadsheet writes it: quoted, with quotes doubled, when it holds
+// a comma, a quote or a line break.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+// Splits text into records of fields. A quoted field may hold commas, doubled
+// quotes and line breaks; a record ends at LF, CR LF or a lone CR outside
+// quotes. Each record keeps the number of the line it starts on; one whose
+// quotes are out of place is marked broken.
+struct TRecord {
+  std::vector<std::string> Fields;
+  int Line = 0;
+  bool Broken = false;
+};
+
+std::vector<TRecord> SplitRecords(const std::string& text) {
+  std::vector<TRecord> records;
+  TRecord record;
+  std::string field;
+  bool quoted = false;      // inside a quoted field
+  bool wasQuoted = false;   // the current field was quoted and is closed
+  bool started = false;
+  int line = 1;
+  auto endField = [&] {
+    record.Fields.push_back(field);
+    field.clear();
+    wasQuoted = false;
+  };
+  auto endRecord = [&] {
+    if (started) {
+      endField();
+      records.push_back(record);
+    }
+    record = TRecord();
+    started = false;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!started) {
+      started = true;
+      record.Line = line;
+    }
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+        wasQuoted = true;
+      } else {
+        if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++line;
+        field += c;
+      }
+      continue;
+    }
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      ++line;
+      // A line with nothing on it is no record.
+      if (record.Fields.empty() && field.empty() && !wasQuoted) {
+        record = TRecord();
+        started = false;
+        continue;
+      }
+      endRecord();
+      continue;
+    }
+    if (c == ',') {
+      endField();
+    } else if (c == '"' && field.empty() && !wasQuoted) {
+      quoted = true;
+    } else {
+      if (wasQuoted || c == '"') record.Broken = true;
+      field += c;
+    }
+  }
+  if (quoted) record.Broken = true;
+  endRecord();
+  return records;
+}
+}  // namespace
+
+int64_t DayOf(int64_t seconds) { return seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay); }
+
+// 1970-01-01 was a Thursday.
+int WeekdayOf(int64_t day) { return static_cast<int>(((day + 3) % 7 + 7) % 7); }
+
+std::string FormatDay(int64_t day) { return FormatMinuteStamp(day * kSecondsPerDay).substr(0, 10); }
+
+bool ParseDay(const std::string& text, int64_t& day) {
+  int64_t seconds = 0;
+  if (text.size() != 10 || !ParseMinuteStamp(text + " 00:00", seconds)) return false;
+  day = DayOf(seconds);
+  return true;
+}
+
+std::string FormatUtc(int64_t utc) {
+  const TDateTime time = DateTimeAt(utc);
+  return FormatDay(DayOf(utc)) + " " + TwoDigits(time.Hour) + ":" + TwoDigits(time.Minute) + ":" +
+         TwoDigits(time.Second) + " UTC";
+}
+
+int64_t TUsageBook::Used(int64_t day, const std::string& user) const {
+  const auto found = Seconds.find({day, user});
+  return found == Seconds.end() ? 0 : found->second;
+}
+
+TDayUse TUsageBook::UseOf(const std::string& user, int64_t today) const {
+  const int64_t day = LatestCounted != kNoDay && LatestCounted > today ? LatestCounted : today;
+  return TDayUse{day, Used(day, user)};
+}
+
+void TUsageBook::Add(int64_t day, const std::string& user, int64_t seconds) {
+  if (seconds <= 0) return;
+  Seconds[{day, user}] += seconds;
+  Dirty = true;
+}
+
+std::optional<TClockSetBack> TUsageBook::Tick(int64_t nowUtc, int64_t today, const std::vector<std::string>& present) {
+  std::optional<TClockSetBack> setBack;
+  if (nowUtc < Latest - kClockSetBackTolerance) {
+    if (!SetBackReported) setBack = TClockSetBack{Latest, nowUtc};
+    SetBackReported = true;
+  } else if (nowUtc >= Latest) {
+    SetBackReported = false;
+  }
+  const int64_t elapsed = LastTick ? std::min(std::max<int64_t>(nowUtc - *LastTick, 0), kMostCountedPerTick) : 0;
+  LastTick = nowUtc;
+  if (nowUtc > Latest) {
+    Latest = nowUtc;
+    Dirty = true;
+  }
+  if (LatestCounted == kNoDay || today > LatestCounted) {
+    LatestCounted = today;
+    Dirty = true;
+  }
+  for (const std::string& user : present) Add(LatestCounted, user, elapsed);
+  return setBack;
+}
+
+std::string TUsageBook::Format() {
+  if (LatestCounted != kNoDay) {
+    const int64_t oldest = LatestCounted - (kUsageKeptDays - 1);
+    Seconds.erase(Seconds.begin(), Seconds.lower_bound({oldest, std::string()}));
+  }
+  std::string text = std::string(kUsageHeader) + "\n";
+  for (const auto& [key, seconds] : Seconds)
+    text += FormatDay(key.first) + "," + CsvField(key.second) + "," + std::to_string(seconds) + "\n";
+  if (LatestCounted != kNoDay) text += kLatestPrefix + FormatUtc(Latest).substr(0, 19) + kLatestDay + FormatDay(LatestCounted) + "\n";
+  Dirty = false;
+  return text;
+}
+
+TUsageDamage TUsageBook::Parse(const std::string& text) {
+  *this = TUsageBook();
+  TUsageDamage damage;
+  auto damaged = [&damage](int line) {
+    if (damage.Lines++ == 0) damage.First = line;
+  };
+  const std::vector<TRecord> records = SplitRecords(text);
+  for (size_t i = 0; i < records.size(); ++i) {
+    const TRecord& record = records[i];
+    if (i == 0 && record.Fields.size() == 3 && !record.Broken &&
+        record.Fields[0] + "," + record.Fields[1] + "," + record.Fields[2] == kUsageHeader)
+      continue;
+    if (record.Fields.size() == 1 && !record.Broken && record.Fields[0].rfind('#', 0) == 0) {
+      int64_t utc = 0;
+      int64_t day = 0;
+      if (!ParseLatest(record.Fields[0], utc, day)) {
+        damaged(record.Line);
+        continue;
+      }
+      Latest = std::max(Latest, utc);
+      if (LatestCounted == kNoDay || day > LatestCounted) LatestCounted = day;
+      continue;
+    }
+    int64_t day = 0;
+    int64_t seconds = 0;
+    if (record.Broken || record.Fields.size() != 3 || record.Fields[1].empty() || !ParseDay(record.Fields[0], day) ||
+        !ParseCount(record.Fields[2], seconds)) {
+      damaged(record.Line);
+      continue;
+    }
+    // A day listed twice (the file edited by hand) keeps its larger count: no
+    // time is lost, none is invented.
+    int64_t& kept = Seconds[{day, record.Fields[1]}];
+    kept = std::max(kept, seconds);
+    if (LatestCounted == kNoDay || day > LatestCounted) LatestCounted = day;
+  }
+  return damage;
+}
+
+std::vector<TUsageRow> TUsageBook::Rows() const {
+  std::vector<TUsageRow> rows;
+  rows.reserve(Seconds.size());
+  for (const auto& [key, seconds] : Seconds) rows.push_back(TUsageRow{key.first, key.second, seconds});
+  return rows;
+}
