@@ -1,0 +1,210 @@
+// The daily budget in the running module: the use counted tick by tick, the
+// usage file written and read back, the clock set back, and the end of the day's
+// time, observed in the log, the accounts, the events and the file.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/calendar.h"
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+const std::string kMain = "SOFTWARE\\Vrem\\NortavelFree";
+const std::string kAnna = kMain + "\\Time_restrictions\\anna";
+const std::string kLog = "C:\\Logs\\debug_free.log";
+const std::string kUsageFolder = "C:\\ProgramData\\NortavelFree\\";
+const std::string kUsageFile = kUsageFolder + "usage.csv";
+const int64_t kMonday = DaysFromCivil(2026, 12, 7);
+
+class BudgetTest : public ::testing::Test {
+ protected:
+  BudgetTest() {
+    Platform.Registry.SetDword(kMain, "Debug", 2);
+    Platform.Registry.SetString(kMain, "Path", "C:\\Logs");
+    for (int day = 1; day <= 7; ++day) {
+      Platform.Registry.SetString(kAnna, "Time" + std::to_string(day), std::string(48, '0'));
+      Platform.Registry.SetDword(kAnna, "Budget" + std::to_string(day), 2);
+    }
+    Platform.Processes.Add(100, "anna");
+    Platform.Clock.Set(DateTimeOf(2026, 12, 7, 10, 0, 0, 1));
+  }
+
+  void Start(TNortavelFree& module) {
+    bool started = true;
+    module.ServiceStart(&module, started);
+  }
+
+  // count ticks, the clock moving step seconds before each; the lines they
+  // wrote to the log, without their stamps.
+  std::vector<std::string> Ticks(int count, int64_t step = 2, TNortavelFree* module = nullptr) {
+    TNortavelFree& m = module != nullptr ? *module : Module;
+    const size_t from = Platform.LogFiles.Data(kLog).size();
+    for (int i = 0; i < count; ++i) {
+      Now += step;
+      Platform.Clock.Set(DateTimeAt(Now));
+      m.Timer1Timer(&m.Timer1);
+    }
+    std::vector<std::string> lines;
+    const std::string& text = Platform.LogFiles.Data(kLog);
+    for (size_t at = from; at < text.size();) {
+      const size_t end = text.find('\n', at);
+      const std::string line = text.substr(at, end - at);
+      lines.push_back(line.substr(line.find(" ] ") + 3));
+      at = end + 1;
+    }
+    return lines;
+  }
+
+  int Count(const std::vector<std::string>& lines, const std::string& line) {
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+  }
+
+  int PowerOffs() const {
+    return static_cast<int>(std::count_if(Platform.Accounts.Calls.begin(), Platform.Accounts.Calls.end(),
+                                          [](const std::string& c) { return c.rfind("ExitWindowsEx", 0) == 0; }));
+  }
+
+  int64_t UsedInFile() {
+    TUsageBook book;
+    book.Parse(Platform.LogFiles.Data(kUsageFile));
+    return book.Used(kMonday, "anna");
+  }
+
+  TFakePlatform Platform;
+  TNortavelFree Module{Platform.View()};
+  int64_t Now = kMonday * kSecondsPerDay + 10 * 3600;
+};
+
+TEST_F(BudgetTest, ABudgetSpentExactlyAtATickEndsTheTimeAtThatTicksPass) {
+  Start(Module);
+  // Ticks count 2 s each from the second on: 118 s by tick 60, 120 s at tick 61,
+  // whose pass (every tenth tick, the first at tick 1) ends the time.
+  auto lines = Ticks(60);
+  EXPECT_EQ(Count(lines, "Daily time used up for user: anna"), 0);
+  EXPECT_EQ(PowerOffs(), 0);
+  lines = Ticks(1);
+  EXPECT_EQ(Count(lines, "Daily time used up for user: anna"), 1);
+  EXPECT_EQ(Platform.Accounts.Updates.back().Hours, std::vector<uint8_t>(21, 0));
+  EXPECT_EQ(PowerOffs(), 1);
+  EXPECT_EQ(UsedInFile(), 120) << "kept before the power-off";
+
+  lines = Ticks(20);
+  EXPECT_EQ(Count(lines, "Daily time used up for user: anna"), 0) << "once per user and day";
+  EXPECT_EQ(PowerOffs(), 3);
+
+  // Tuesday opens a new budget.
+  Now = (kMonday + 1) * kSecondsPerDay;
+  lines = Ticks(10);
+  EXPECT_EQ(Platform.Accounts.Updates.back().Hours, std::vector<uint8_t>(21, 0xFF));
+}
+
+TEST_F(BudgetTest, TheFileIsWrittenOnceAMinuteAndACrashLosesAtMostThatMinute) {
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Start(Module);
+  Ticks(300);  // ten minutes
+  EXPECT_EQ(Platform.LogFiles.Count("rename"), 10);
+  EXPECT_EQ(Platform.LogFiles.Count("private folder " + kUsageFolder), 1);
+  EXPECT_EQ(UsedInFile(), 598) << "written at tick 300";
+
+  Ticks(29);
+  EXPECT_EQ(Platform.LogFiles.Count("rename"), 10);
+  // The process ends without a stop: the next start goes on from the file.
+  TNortavelFree next(Platform.View());
+  Start(next);
+  EXPECT_EQ(next.Usage.Used(kMonday, "anna"), 598);
+  Ticks(2, 2, &next);
+  EXPECT_EQ(next.Usage.Used(kMonday, "anna"), 600) << "the first tick after a start counts nothing";
+
+  // A stop keeps what was counted since.
+  bool stopped = true;
+  next.ServiceStop(&next, stopped);
+  EXPECT_EQ(UsedInFile(), 600);
+}
+
+TEST_F(BudgetTest, AClockSetBackIsWarnedOfOnceAndOpensNoNewDay) {
+  Start(Module);
+  Ticks(61);
+  ASSERT_EQ(PowerOffs(), 1);
+  // Back to Sunday evening: the log, an event, and still Monday's budget.
+  Now = (kMonday - 1) * kSecondsPerDay + 20 * 3600;
+  auto lines = Ticks(10);
+  EXPECT_EQ(Count(lines, "WARNING:The clock was set back from 2026-12-07 10:02:02 UTC to 2026-12-06 20:00:02 UTC"),
+            1);
+  EXPECT_EQ(Count(lines, "Daily time used up for user: anna"), 0) << "Monday's, already said";
+  EXPECT_EQ(PowerOffs(), 2);
+  bool warned = false;
+  for (const TRecordedEvent& event : Platform.ServiceRuntime.Events())
+    warned |= event.Type == TEventLogger::kWarningType &&
+              event.Message == "The clock was set back from 2026-12-07 10:02:02 UTC to 2026-12-06 20:00:02 UTC";
+  EXPECT_TRUE(warned);
+  EXPECT_EQ(Count(Ticks(30), "WARNING:The clock was set back from 2026-12-07 10:02:02 UTC to 2026-12-06 20:00:02 UTC"),
+            0);
+
+  // After a restart the file still knows the latest time.
+  bool stopped = true;
+  Module.ServiceStop(&Module, stopped);
+  TNortavelFree next(Platform.View());
+  Start(next);
+  EXPECT_EQ(Count(Ticks(1, 2, &next), "Daily time used up for user: anna"), 1);
+}
+
+TEST_F(BudgetTest, TheDayEndsAtMidnightOfAFixedZone) {
+  // Tokyo, UTC + 9 h: Monday ends at 15:00 UTC.
+  Platform.Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");
+  Platform.Registry.SetValue("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\Tokyo Standard Time",
+                             "TZI", TRegistryApi::kRegBinary,
+                             std::string("\xE4\xFD\xFF\xFF", 4) + std::string(40, '\0'));
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Platform.Registry.SetDword(kAnna, "Budget2", 600);
+  Now = kMonday * kSecondsPerDay + 15 * 3600 - 10;
+  Start(Module);
+  Ticks(10);
+  // Ticks at 14:59:52 (counting nothing), :54, :56, :58, then 15:00:00 on.
+  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 6);
+  EXPECT_EQ(Module.Usage.Used(kMonday + 1, "anna"), 12);
+}
+
+TEST_F(BudgetTest, SignedOutModeCountsTheUsersWithASession) {
+  Platform.Registry.SetString(kMain, "EndAction", "signout");
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Platform.Processes.Table.clear();
+  Platform.Sessions.Users = {{1, "ANNA"}};
+  Start(Module);
+  Ticks(11);  // the pass at tick 1 lists the sessions
+  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 20);
+  Platform.Sessions.Users.clear();
+  Ticks(20);
+  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 40) << "until the pass at tick 21 finds no session";
+}
+
+TEST_F(BudgetTest, AFaultyUsageFileOrBudgetIsLoggedAndTheServiceGoesOn) {
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Platform.Registry.SetDword(kAnna, "Budget3", 1441);
+  Platform.Registry.SetString(kAnna, "Budget4", "2h");
+  Platform.LogFiles.Files[kUsageFile].Data = "date,user,seconds\n2026-12-07,anna,100\n2026-12-07,anna\nnonsense\n";
+  Start(Module);
+  // Logged at the start's load and the first tick's reload.
+  auto lines = Ticks(1);
+  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 100);
+  EXPECT_EQ(Count(lines, "ERROR:Daily budget ignored, it must be minutes from 0 to 1440 (REG_DWORD) for user: anna "
+                         "Budget3=1441"),
+            2);
+  EXPECT_EQ(Count(lines, "ERROR:Daily budget ignored, it must be minutes from 0 to 1440 (REG_DWORD) for user: anna "
+                         "Budget4=(not a REG_DWORD)"),
+            2);
+
+  EXPECT_EQ(Count(lines, "ERROR:Damaged lines of the usage file skipped: 2, the first is line 3: " + kUsageFile), 1);
+
+  // A file that cannot be written is said once, and written once it can be.
+  Platform.LogFiles.FailRename = true;
+  lines = Ticks(60);
+  EXPECT_EQ(Count(lines, "ERROR:The usage file could not be written: " + kUsageFile), 1);
+  Platform.LogFiles.FailRename = false;
+  Ticks(30);
+  EXPECT_GT(UsedInFile(), 100);
+  for (const auto& file : Platform.LogFiles.Files) EXPECT_EQ(file.first.find("NortavelFree\\~"), std::string::npos);
+}
+
+}  // namespace
