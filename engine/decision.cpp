@@ -30,8 +30,10 @@ struct TJudge {
   int64_t Now;
   TDayUse Use;
 
+  bool Budgeted;
+
   TJudge(const TStringList& rules, const TUserExtras& extras, int64_t now, const TDayUse& use)
-      : Rules(rules), Extras(extras), Now(now), Use(use) {
+      : Rules(rules), Extras(extras), Now(now), Use(use), Budgeted(extras.HasBudget()) {
     if (Use.Day == kNoDay) Use = TDayUse{DayOf(now), 0};
   }
 
@@ -52,7 +54,7 @@ struct TJudge {
 
   // Whether the day's budget is used up at t.
   bool BudgetSpent(int64_t t) const {
-    if (!Extras.HasBudget()) return false;
+    if (!Budgeted) return false;
     const std::optional<int64_t> end = BudgetEnd(t);
     return end && t >= *end;
   }
@@ -76,7 +78,7 @@ struct TJudge {
       const int64_t from = std::max(Now, boundary - kHalfHour);
       std::optional<int64_t> inside[2] = {Extras.ExtraTime.Until != 0 ? std::optional<int64_t>(Extras.ExtraTime.Until)
                                                                      : std::nullopt,
-                                          Extras.HasBudget() ? BudgetEnd(from) : std::nullopt};
+                                          Budgeted ? BudgetEnd(from) : std::nullopt};
       if (inside[0] && inside[1] && *inside[1] < *inside[0]) std::swap(inside[0], inside[1]);
       for (const std::optional<int64_t>& t : inside)
         if (t && *t > from && *t < boundary && *t <= last && !AllowedAt(*t)) return *t;

@@ -62,70 +62,64 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-// Splits text into records of fields. A quoted field may hold commas, doubled
-// quotes and line breaks; a record ends at LF, CR LF or a lone CR outside
-// quotes. Each record keeps the number of the line it starts on; one whose
-// quotes are out of place is marked broken.
+// One record of the file: its fields, the number of the line it starts on, and
+// whether its quotes are out of place.
 struct TRecord {
   std::vector<std::string> Fields;
   int Line = 0;
   bool Broken = false;
 };
 
-std::vector<TRecord> SplitRecords(const std::string& text) {
-  std::vector<TRecord> records;
-  TRecord record;
+// Reads the record that starts at text[at] into record, moving at past it and
+// line on by the breaks passed; false at the end of the text. A quoted field
+// may hold commas, doubled quotes and line breaks; a record ends at LF, CR LF or
+// a lone CR outside quotes. Lines without a quote, nearly every line, are cut
+// at their commas in one go.
+bool ReadRecord(const std::string& text, size_t& at, int& line, TRecord& record) {
+  record.Fields.clear();
+  record.Broken = false;
+  // Lines with nothing on them are no records.
+  while (at < text.size() && (text[at] == '\n' || text[at] == '\r')) {
+    if (text[at] == '\n' || at + 1 >= text.size() || text[at + 1] != '\n') ++line;
+    ++at;
+  }
+  if (at >= text.size()) return false;
+  record.Line = line;
+  size_t end = text.find_first_of("\r\n\"", at);
+  if (end == std::string::npos) end = text.size();
+  if (end == text.size() || text[end] != '"') {
+    for (size_t from = at;;) {
+      const size_t comma = text.find(',', from);
+      const size_t stop = comma < end ? comma : end;
+      record.Fields.emplace_back(text, from, stop - from);
+      if (stop == end) break;
+      from = stop + 1;
+    }
+    at = end;
+    return true;
+  }
   std::string field;
-  bool quoted = false;      // inside a quoted field
-  bool wasQuoted = false;   // the current field was quoted and is closed
-  bool started = false;
-  int line = 1;
-  auto endField = [&] {
-    record.Fields.push_back(field);
-    field.clear();
-    wasQuoted = false;
-  };
-  auto endRecord = [&] {
-    if (started) {
-      endField();
-      records.push_back(record);
-    }
-    record = TRecord();
-    started = false;
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (!started) {
-      started = true;
-      record.Line = line;
-    }
+  bool quoted = false;
+  bool wasQuoted = false;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
     if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+      if (c == '"' && at + 1 < text.size() && text[at + 1] == '"') {
         field += '"';
-        ++i;
+        ++at;
       } else if (c == '"') {
         quoted = false;
         wasQuoted = true;
       } else {
-        if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++line;
+        if (c == '\n' || (c == '\r' && (at + 1 >= text.size() || text[at + 1] != '\n'))) ++line;
         field += c;
       }
-      continue;
-    }
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      ++line;
-      // A line with nothing on it is no record.
-      if (record.Fields.empty() && field.empty() && !wasQuoted) {
-        record = TRecord();
-        started = false;
-        continue;
-      }
-      endRecord();
-      continue;
-    }
-    if (c == ',') {
-      endField();
+    } else if (c == '\r' || c == '\n') {
+      break;
+    } else if (c == ',') {
+      record.Fields.push_back(field);
+      field.clear();
+      wasQuoted = false;
     } else if (c == '"' && field.empty() && !wasQuoted) {
       quoted = true;
     } else {
@@ -134,8 +128,8 @@ std::vector<TRecord> SplitRecords(const std::string& text) {
     }
   }
   if (quoted) record.Broken = true;
-  endRecord();
-  return records;
+  record.Fields.push_back(field);
+  return true;
 }
 }  // namespace
 
@@ -147,9 +141,19 @@ int WeekdayOf(int64_t day) { return static_cast<int>(((day + 3) % 7 + 7) % 7); }
 std::string FormatDay(int64_t day) { return FormatMinuteStamp(day * kSecondsPerDay).substr(0, 10); }
 
 bool ParseDay(const std::string& text, int64_t& day) {
-  int64_t seconds = 0;
-  if (text.size() != 10 || !ParseMinuteStamp(text + " 00:00", seconds)) return false;
-  day = DayOf(seconds);
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  int parts[3] = {};
+  const size_t starts[3] = {0, 5, 8};
+  const size_t lengths[3] = {4, 2, 2};
+  for (int i = 0; i < 3; ++i)
+    for (size_t k = 0; k < lengths[i]; ++k) {
+      const char c = text[starts[i] + k];
+      if (c < '0' || c > '9') return false;
+      parts[i] = parts[i] * 10 + (c - '0');
+    }
+  if (parts[0] < 1970 || parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > DaysInMonth(parts[0], parts[1]))
+    return false;
+  day = DaysFromCivil(parts[0], parts[1], parts[2]);
   return true;
 }
 
@@ -160,8 +164,10 @@ std::string FormatUtc(int64_t utc) {
 }
 
 int64_t TUsageBook::Used(int64_t day, const std::string& user) const {
-  const auto found = Seconds.find({day, user});
-  return found == Seconds.end() ? 0 : found->second;
+  const auto users = Days.find(day);
+  if (users == Days.end()) return 0;
+  const auto found = users->second.find(user);
+  return found == users->second.end() ? 0 : found->second;
 }
 
 TDayUse TUsageBook::UseOf(const std::string& user, int64_t today) const {
@@ -171,7 +177,7 @@ TDayUse TUsageBook::UseOf(const std::string& user, int64_t today) const {
 
 void TUsageBook::Add(int64_t day, const std::string& user, int64_t seconds) {
   if (seconds <= 0) return;
-  Seconds[{day, user}] += seconds;
+  Days[day][user] += seconds;
   Dirty = true;
 }
 
@@ -200,11 +206,11 @@ std::optional<TClockSetBack> TUsageBook::Tick(int64_t nowUtc, int64_t today, con
 std::string TUsageBook::Format() {
   if (LatestCounted != kNoDay) {
     const int64_t oldest = LatestCounted - (kUsageKeptDays - 1);
-    Seconds.erase(Seconds.begin(), Seconds.lower_bound({oldest, std::string()}));
+    Days.erase(Days.begin(), Days.lower_bound(oldest));
   }
   std::string text = std::string(kUsageHeader) + "\n";
-  for (const auto& [key, seconds] : Seconds)
-    text += FormatDay(key.first) + "," + CsvField(key.second) + "," + std::to_string(seconds) + "\n";
+  for (const TUsageRow& row : Rows())
+    text += FormatDay(row.Day) + "," + CsvField(row.User) + "," + std::to_string(row.Seconds) + "\n";
   if (LatestCounted != kNoDay) text += kLatestPrefix + FormatUtc(Latest).substr(0, 19) + kLatestDay + FormatDay(LatestCounted) + "\n";
   Dirty = false;
   return text;
@@ -216,10 +222,11 @@ TUsageDamage TUsageBook::Parse(const std::string& text) {
   auto damaged = [&damage](int line) {
     if (damage.Lines++ == 0) damage.First = line;
   };
-  const std::vector<TRecord> records = SplitRecords(text);
-  for (size_t i = 0; i < records.size(); ++i) {
-    const TRecord& record = records[i];
-    if (i == 0 && record.Fields.size() == 3 && !record.Broken &&
+  TRecord record;
+  size_t at = 0;
+  int line = 1;
+  for (bool first = true; ReadRecord(text, at, line, record); first = false) {
+    if (first && record.Fields.size() == 3 && !record.Broken &&
         record.Fields[0] + "," + record.Fields[1] + "," + record.Fields[2] == kUsageHeader)
       continue;
     if (record.Fields.size() == 1 && !record.Broken && record.Fields[0].rfind('#', 0) == 0) {
@@ -242,7 +249,7 @@ TUsageDamage TUsageBook::Parse(const std::string& text) {
     }
     // A day listed twice (the file edited by hand) keeps its larger count: no
     // time is lost, none is invented.
-    int64_t& kept = Seconds[{day, record.Fields[1]}];
+    int64_t& kept = Days[day][record.Fields[1]];
     kept = std::max(kept, seconds);
     if (LatestCounted == kNoDay || day > LatestCounted) LatestCounted = day;
   }
@@ -251,7 +258,11 @@ TUsageDamage TUsageBook::Parse(const std::string& text) {
 
 std::vector<TUsageRow> TUsageBook::Rows() const {
   std::vector<TUsageRow> rows;
-  rows.reserve(Seconds.size());
-  for (const auto& [key, seconds] : Seconds) rows.push_back(TUsageRow{key.first, key.second, seconds});
+  for (const auto& [day, users] : Days) {
+    const size_t first = rows.size();
+    for (const auto& [user, seconds] : users) rows.push_back(TUsageRow{day, user, seconds});
+    std::sort(rows.begin() + static_cast<std::ptrdiff_t>(first), rows.end(),
+              [](const TUsageRow& a, const TUsageRow& b) { return a.User < b.User; });
+  }
   return rows;
 }

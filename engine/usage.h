@@ -15,7 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 inline constexpr char kUsageHeader[] = "date,user,seconds";
@@ -93,7 +93,9 @@ class TUsageBook {
   int64_t LatestDay() const { return LatestCounted; }
 
  private:
-  std::map<std::pair<int64_t, std::string>, int64_t> Seconds;
+  // Per day, each user's seconds: the pass looks up a thousand users among
+  // ninety days of them, so the day is found first and the name hashed.
+  std::map<int64_t, std::unordered_map<std::string, int64_t>> Days;
   int64_t Latest = 0;
   int64_t LatestCounted = kNoDay;
   std::optional<int64_t> LastTick;

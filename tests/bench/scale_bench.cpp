@@ -8,6 +8,7 @@
 
 #include "common/calendar.h"
 #include "engine/Unit1.h"
+#include "engine/usage.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/scale_config.h"
 #include "winsys/configuration.h"
@@ -128,5 +129,46 @@ void BM_PassThousandUsersWithExtras(benchmark::State& bench) {
   bench.counters["users"] = kUsers;
 }
 BENCHMARK(BM_PassThousandUsersWithExtras)->Unit(benchmark::kMicrosecond);
+
+// The 48-character pass again, every user with a budget every day (arg 1) or
+// none (arg 0), with 90 days of use for all of them in the book; the budgets
+// must cost at most a fifth more. Twenty users are present and warned of, so
+// their budgets' ends are looked for too.
+void BM_PassThousandUsersBudgets(benchmark::State& bench) {
+  TFakePlatform fakes;
+  FillRegistry(fakes.Registry, 48);
+  TQuietAccounts accounts;
+  TPassModule module(QuietPlatform(fakes, accounts));
+  module.LoadConfiguration();
+  module.WarnMinutes = 10;
+  fakes.Clock.Set(2, 21, 10);
+  const int64_t today = DaysFromCivil(2026, 12, 8);
+  for (int user = 0; user < kUsers; ++user) {
+    if (bench.range(0) == 1) module.UserExtras[static_cast<size_t>(user)].Budget.fill(600);
+    for (int day = 0; day < 90; ++day) module.Usage.Add(today - day, UserName(user), 1800 + user);
+  }
+  for (int i = 0; i < 20; ++i) module.SeenAccounts.Add(UserName(i * 50));
+  for (auto _ : bench) module.EnforceRestrictions();
+  bench.counters["users"] = kUsers;
+}
+BENCHMARK(BM_PassThousandUsersBudgets)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Reading the usage file of 1,000 users over 90 days (about 2.5 MB), as the
+// service does at its start and the tool for every report.
+void BM_ReadUsageFile(benchmark::State& bench) {
+  TUsageBook written;
+  const int64_t today = DaysFromCivil(2026, 12, 8);
+  for (int user = 0; user < kUsers; ++user)
+    for (int day = 0; day < 90; ++day) written.Add(today - day, UserName(user), 1800 + user + day);
+  written.Tick(today * kSecondsPerDay, today, {});
+  const std::string text = written.Format();
+  for (auto _ : bench) {
+    TUsageBook book;
+    if (book.Parse(text).Lines != 0) bench.SkipWithError("damaged lines in a file the book wrote");
+    benchmark::DoNotOptimize(book.Used(today, UserName(0)));
+  }
+  bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadUsageFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
