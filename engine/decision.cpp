@@ -119,6 +119,13 @@ struct TJudge {
 
 }  // namespace
 
+std::optional<int64_t> BudgetLeft(const TUserExtras& extras, const TDayUse& use) {
+  if (use.Day == kNoDay) return std::nullopt;
+  const int32_t minutes = extras.Budget[static_cast<size_t>(WeekdayOf(use.Day))];
+  if (minutes == kNoBudget) return std::nullopt;
+  return std::max<int64_t>(minutes * kMinute - use.Seconds, 0);
+}
+
 const TStringList& RulesOf(const TConfiguration& config, int position) {
   static const TStringList kNoRules;
   return position >= 0 && position < static_cast<int>(config.UserRules.size())

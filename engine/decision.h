@@ -39,6 +39,10 @@ struct TDecision {
 TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon,
                  const TDayUse& use = TDayUse());
 
+// The seconds left of the budget of the day use counts against (0 once used
+// up); nullopt when that day has no budget.
+std::optional<int64_t> BudgetLeft(const TUserExtras& extras, const TDayUse& use);
+
 // The day rules and the extras of the user at position of config; a position the
 // lists do not reach has none.
 const TStringList& RulesOf(const TConfiguration& config, int position);

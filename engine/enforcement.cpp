@@ -175,16 +175,26 @@ const TWeekClock& TEnforcement::WeekOf(TPass& pass) {
 
 std::optional<int64_t> TEnforcement::EndWithinWarning(TPass& pass, int position) {
   ReadComputerZone(pass);
-  // Being allowed changes only where a minute of the rules' time begins, and
-  // every zone's offset is whole minutes: probing each minute finds the end.
   // A budget is taken to run on while the user stays.
   const TDayUse use = UseOf(pass, position);
-  for (int64_t utc = (pass.NowUtc + kMinute - 1) / kMinute * kMinute; utc <= pass.NowUtc + pass.WarnSeconds;
-       utc += kMinute) {
+  auto allowedAt = [&](int64_t utc) {
     const TDayUse then = use.Day == kNoDay ? use : TDayUse{use.Day, use.Seconds + (utc - pass.NowUtc)};
-    if (!DecideFor(pass.State, position, pass.WallAt(utc), 0, then).Allowed) return utc;
-  }
-  return std::nullopt;
+    return DecideFor(pass.State, position, pass.WallAt(utc), 0, then).Allowed;
+  };
+  // The rules change only where a minute of the rules' time begins, and every
+  // zone's offset is whole minutes: probing each minute finds their end. A
+  // budget runs out to the second, so its moment is probed as well.
+  std::optional<int64_t> end;
+  for (int64_t utc = (pass.NowUtc + kMinute - 1) / kMinute * kMinute; utc <= pass.NowUtc + pass.WarnSeconds;
+       utc += kMinute)
+    if (!allowedAt(utc)) {
+      end = utc;
+      break;
+    }
+  const std::optional<int64_t> left = BudgetLeft(ExtrasOf(pass.State, position), use);
+  if (left && *left <= pass.WarnSeconds && (!end || pass.NowUtc + *left < *end) && !allowedAt(pass.NowUtc + *left))
+    end = pass.NowUtc + *left;
+  return end;
 }
 
 TDayUse TEnforcement::UseOf(const TPass& pass, int position) const {

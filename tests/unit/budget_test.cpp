@@ -100,6 +100,24 @@ TEST_F(BudgetTest, ABudgetSpentExactlyAtATickEndsTheTimeAtThatTicksPass) {
   EXPECT_EQ(Platform.Accounts.Updates.back().Hours, std::vector<uint8_t>(21, 0xFF));
 }
 
+TEST_F(BudgetTest, WarnMinutesWarnsBeforeTheBudgetRunsOutToTheSecond) {
+  Platform.Registry.SetDword(kMain, "WarnMinutes", 1);
+  Platform.Sessions.Users = {{1, "anna"}};
+  Start(Module);
+  Ticks(30);
+  EXPECT_TRUE(Platform.Sessions.Shown.empty());
+  // Tick 31, 10:01:02, 60 s used: the budget runs out at 10:02:02.
+  Ticks(1);
+  ASSERT_EQ(Platform.Sessions.Shown.size(), 1u);
+  EXPECT_EQ(Platform.Sessions.Shown[0].Text,
+            "Your computer time ends at 10:02. The computer will be switched off then: please save your work.");
+  Ticks(29);
+  EXPECT_EQ(PowerOffs(), 0);
+  Ticks(1);
+  EXPECT_EQ(PowerOffs(), 1);
+  EXPECT_EQ(Platform.Sessions.Shown.size(), 1u) << "warned once, ended as warned";
+}
+
 TEST_F(BudgetTest, TheFileIsWrittenOnceAMinuteAndACrashLosesAtMostThatMinute) {
   Platform.Registry.SetDword(kAnna, "Budget1", 600);
   Start(Module);
