@@ -3,10 +3,10 @@
 #include <exception>
 #include <utility>
 
+#include "common/calendar.h"
 #include "common/debug_level.h"
 #include "common/protocol.h"
 #include "diag/messages.h"
-#include "common/calendar.h"
 #include "diag/whole_file.h"
 #include "engine/weak_spots.h"
 #include "winsys/configuration.h"
