@@ -10,7 +10,7 @@
 #include "common/system_error.h"
 #include "common/text.h"
 #include "ctl/command_context.h"
-#include "ctl/week.h"
+#include "engine/week.h"
 #include "winsys/accounts.h"
 #include "winsys/registry.h"
 #include "winsys/time_zones.h"

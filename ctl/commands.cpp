@@ -9,7 +9,7 @@
 #include "ctl/command_context.h"
 #include "ctl/schedule.h"
 #include "ctl/usage_error.h"
-#include "ctl/week.h"
+#include "engine/week.h"
 #include "diag/diagnostic_log.h"
 #include "diag/messages.h"
 #include "engine/time_rules.h"

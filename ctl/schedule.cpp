@@ -7,7 +7,7 @@
 
 #include "common/text.h"
 #include "ctl/usage_error.h"
-#include "ctl/week.h"
+#include "engine/week.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "common/string_list.h"
 #include "common/system_error.h"
 #include "ctl/command_context.h"
-#include "ctl/week.h"
+#include "engine/week.h"
 #include "engine/decision.h"
 #include "engine/time_rules.h"
 #include "winsys/accounts.h"

@@ -7,7 +7,7 @@
 #include "common/calendar.h"
 #include "ctl/command_context.h"
 #include "ctl/usage_error.h"
-#include "ctl/week.h"
+#include "engine/week.h"
 #include "engine/decision.h"
 #include "engine/time_rules.h"
 #include "winsys/config_writer.h"

@@ -1,6 +1,6 @@
 #include "ctl/week_grid.h"
 
-#include "ctl/week.h"
+#include "engine/week.h"
 
 namespace {
 

@@ -157,6 +157,13 @@ bool ParseDay(const std::string& text, int64_t& day) {
   return true;
 }
 
+std::string FormatDuration(int64_t seconds) {
+  const int64_t minutes = seconds > 0 ? seconds / 60 : 0;
+  if (minutes < 60) return std::to_string(minutes) + " min";
+  std::string text = std::to_string(minutes / 60) + " h";
+  return minutes % 60 == 0 ? text : text + " " + std::to_string(minutes % 60) + " min";
+}
+
 std::string FormatUtc(int64_t utc) {
   const TDateTime time = DateTimeAt(utc);
   return FormatDay(DayOf(utc)) + " " + TwoDigits(time.Hour) + ":" + TwoDigits(time.Minute) + ":" +

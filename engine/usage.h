@@ -35,6 +35,9 @@ int WeekdayOf(int64_t day);
 // date that exists).
 std::string FormatDay(int64_t day);
 bool ParseDay(const std::string& text, int64_t& day);
+// A span of use as people say it, minutes rounded down: "0 min", "45 min",
+// "1 h", "1 h 20 min".
+std::string FormatDuration(int64_t seconds);
 // "YYYY-MM-DD HH:MM:SS UTC" of UTC seconds since 1970.
 std::string FormatUtc(int64_t utc);
 

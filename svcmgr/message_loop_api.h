@@ -6,6 +6,9 @@
 
 class TApplication;
 
+// The class of the hidden window, by which another process finds it.
+inline constexpr char kAppWindowClass[] = "NortavelFreeApplication";
+
 inline constexpr uint32_t kWmEndSession = 0x0016;  // WM_ENDSESSION
 inline constexpr uint32_t kWmQuit = 0x0012;        // WM_QUIT
 

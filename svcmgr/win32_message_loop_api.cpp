@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr char kAppWindowClass[] = "NortavelFreeApplication";
-
 LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* app = reinterpret_cast<TApplication*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (app != nullptr) {

@@ -1,4 +1,4 @@
-#include "ctl/week.h"
+#include "engine/week.h"
 
 #include "engine/time_rules.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The week as the service reads a user's day rules (Time1 = Monday .. Time7 =
-// Sunday, one character per half hour from 00:00), and the names the tool shows
-// for days and times. Pure: no platform calls.
+// Sunday, one character per half hour from 00:00), and the names the tool and
+// the tray show for days and times. Pure: no platform calls.
 
 #include <array>
 #include <bitset>

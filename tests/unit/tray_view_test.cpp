@@ -1,0 +1,95 @@
+// What the restricted user reads in the notification area and the status
+// window, from the service's own decision.
+
+#include <gtest/gtest.h>
+
+#include "common/calendar.h"
+#include "tray/tray_view.h"
+
+namespace {
+
+// Monday 7 December 2026.
+const int64_t kMonday = DaysFromCivil(2026, 12, 7);
+int64_t At(int64_t day, int hour, int minute) { return day * kSecondsPerDay + hour * 3600 + minute * 60; }
+
+// anna: Monday until 20:00, Tuesday from 08:00, every other day free.
+TConfiguration Config() {
+  TConfiguration config;
+  config.RestrictedUsers.Add("anna");
+  TStringList rules;
+  rules.Add(std::string(40, '0') + std::string(8, '1'));
+  rules.Add(std::string(16, '1') + std::string(32, '0'));
+  for (int day = 2; day < 7; ++day) rules.Add(std::string(48, '0'));
+  config.UserRules.push_back(rules);
+  config.UserExtras.emplace_back();
+  return config;
+}
+
+TEST(TrayViewTest, TheTooltipAndTheLinesSayWhatTheDecisionSays) {
+  struct Case {
+    const char* Name;
+    int64_t Now;
+    std::array<int32_t, 7> Budget;
+    TDayUse Use;
+    const char* ExtraUntil;
+    std::string Tooltip;
+    std::vector<std::string> Lines;
+  };
+  const std::array<int32_t, 7> none{kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget};
+  std::array<int32_t, 7> twoHours = none;
+  twoHours[0] = 120;
+  const Case cases[] = {
+      {"the rule ends today", At(kMonday, 18, 40), none, TDayUse(), nullptr,
+       "Time left: 1 h 20 min (until 20:00)", {"Allowed until 20:00"}},
+      {"restricted by the rule", At(kMonday, 21, 0), none, TDayUse(), nullptr, "Time is up",
+       {"Not allowed now", "Next allowed: Tuesday 08:00"}},
+      {"no end today", At(kMonday + 2, 9, 0), none, TDayUse(), nullptr, "No limit today",
+       {"Allowed until Monday 20:00"}},
+      {"the budget ends first", At(kMonday, 15, 0), twoHours, TDayUse{kMonday, 80 * 60}, nullptr,
+       "Time left: 40 min (until 15:40)",
+       {"Allowed until 15:40", "Time left today: 40 min", "Time used today: 1 h 20 min"}},
+      {"the budget used up", At(kMonday, 15, 0), twoHours, TDayUse{kMonday, 120 * 60}, nullptr, "Time is up",
+       {"Today's time is used up", "Next allowed: Tuesday 08:00", "Time left today: 0 min",
+        "Time used today: 2 h"}},
+      {"extra time", At(kMonday, 20, 30), none, TDayUse(), "2026-12-07 21:15", "Time left: 45 min (until 21:15)",
+       {"Allowed until 21:15", "Extra time until 21:15"}},
+  };
+  for (const Case& c : cases) {
+    TConfiguration config = Config();
+    config.UserExtras[0].Budget = c.Budget;
+    if (c.ExtraUntil != nullptr) {
+      config.UserExtras[0].ExtraTime.Text = c.ExtraUntil;
+      ASSERT_TRUE(ParseMinuteStamp(c.ExtraUntil, config.UserExtras[0].ExtraTime.Until));
+    }
+    const TTrayView view = TrayViewOf(config, 0, c.Now, c.Use);
+    EXPECT_EQ(view.Tooltip, c.Tooltip) << c.Name;
+    EXPECT_EQ(view.Lines, c.Lines) << c.Name;
+  }
+}
+
+TEST(TrayViewTest, TheWeekAndTheEndForTheBalloons) {
+  const TTrayView view = TrayViewOf(Config(), 0, At(kMonday, 19, 55), TDayUse());
+  EXPECT_EQ(view.SecondsLeft, 300);
+  EXPECT_EQ(BalloonText(5), "5 minutes left: please save your work");
+  EXPECT_EQ(BalloonText(1), "1 minute left: please save your work");
+  EXPECT_EQ(BalloonLeads(10), (std::vector<int64_t>{600, 60}));
+  EXPECT_EQ(BalloonLeads(1), (std::vector<int64_t>{60}));
+  EXPECT_EQ(BalloonLeads(0), (std::vector<int64_t>{60}));
+  EXPECT_TRUE(view.Week[0][39]);
+  EXPECT_FALSE(view.Week[0][40]);
+  EXPECT_FALSE(view.Week[1][15]);
+  EXPECT_TRUE(view.Week[1][16]);
+  EXPECT_EQ(view.Today, 0);
+  EXPECT_EQ(view.NowSlot, 39);
+}
+
+TEST(TrayViewTest, DurationsAsPeopleSayThem) {
+  EXPECT_EQ(FormatDuration(0), "0 min");
+  EXPECT_EQ(FormatDuration(59), "0 min");
+  EXPECT_EQ(FormatDuration(45 * 60 + 59), "45 min");
+  EXPECT_EQ(FormatDuration(3600), "1 h");
+  EXPECT_EQ(FormatDuration(80 * 60), "1 h 20 min");
+  EXPECT_EQ(FormatDuration(-5), "0 min");
+}
+
+}  // namespace

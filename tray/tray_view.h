@@ -1,0 +1,39 @@
+#pragma once
+// What the restricted user sees of their time, as texts: the icon's tooltip,
+// the status window's lines and the balloons before the end. Every answer comes
+// from the service's own decision over the configuration and the day's use, so
+// the tray never says what the service would not do. Pure; any thread.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/usage.h"
+#include "engine/week.h"
+#include "winsys/configuration.h"
+
+// The tray's whole view of one user at one moment.
+struct TTrayView {
+  bool Allowed = true;
+  std::string Tooltip;             // "Time left: 1 h 20 min (until 20:00)", "No limit today", "Time is up"
+  std::vector<std::string> Lines;  // the status window's lines, top to bottom
+  // Seconds until the time ends, when it ends within today or the next day.
+  std::optional<int64_t> SecondsLeft;
+  // The week of the rules, as the tool's grid shows it.
+  TWeek Week{};
+  int Today = 0;  // 0 = Monday
+  int NowSlot = 0;
+};
+
+// The view of the user at position of config at now (seconds of the rules'
+// time), having used use of the day's budget (TDayUse() when no budget).
+TTrayView TrayViewOf(const TConfiguration& config, int position, int64_t now, const TDayUse& use);
+
+// The balloon shown minutesLeft minutes before the end: "5 minutes left: please
+// save your work", "1 minute left: please save your work".
+std::string BalloonText(int64_t minutesLeft);
+
+// The moments before the end at which a balloon is due, in seconds before it:
+// WarnMinutes (when set) and one minute, the larger first, without repeats.
+std::vector<int64_t> BalloonLeads(int32_t warnMinutes);
