@@ -168,6 +168,27 @@ bool TConfigWriter::ClearExtraTime(const std::string& user) {
   return DeleteValue(Location.RestrictionsKeyPath() + user, kAllowUntilValue);
 }
 
+void TConfigWriter::WriteBudgets(const std::string& user, const std::array<int32_t, 7>& minutes) {
+  CheckUserName(user);
+  const TOwnedKey key = OpenKey(Location.RestrictionsKeyPath() + user, kUserKeyAccess);
+  const std::string ofUser = " of user " + user;
+  for (size_t day = 0; day < minutes.size(); ++day) {
+    if (minutes[day] == kNoBudget) continue;
+    const std::string name = kBudgetValuePrefix + std::to_string(day + 1);
+    const std::string data = DwordData(minutes[day]);
+    const int32_t result =
+        Registry.SetValue(key.Get(), name, TRegistryApi::kRegDword, Bytes(data), static_cast<uint32_t>(data.size()));
+    if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot write " + name + ofUser);
+  }
+  for (size_t day = 0; day < minutes.size(); ++day) {
+    if (minutes[day] != kNoBudget) continue;
+    const std::string name = kBudgetValuePrefix + std::to_string(day + 1);
+    const int32_t result = Registry.DeleteValue(key.Get(), name);
+    if (result != TRegistryApi::kErrorSuccess && result != TRegistryApi::kErrorFileNotFound)
+      throw RegistryError(result, "Cannot delete " + name + ofUser);
+  }
+}
+
 void TConfigWriter::WritePath(const std::string& path) {
   WriteMainValue(kPathValue, TRegistryApi::kRegSz, StringData(path));
 }

@@ -9,6 +9,7 @@
 // ERROR_INVALID_NAME (123), "Invalid user name '<user>'", before any call.
 // Thread: the caller's; not shared.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,11 @@ class TConfigWriter {
   // is an error (ERROR_FILE_NOT_FOUND), since extra time alone restricts nobody.
   void WriteExtraTime(const std::string& user, const std::string& until);
   bool ClearExtraTime(const std::string& user);
+  // Budget1 .. Budget7 (REG_DWORD minutes) in the key of a configured user from
+  // minutes, Monday first; a day with kNoBudget loses its value. The new values
+  // are written before the others are deleted. A user without a key is an error
+  // (ERROR_FILE_NOT_FOUND), as for extra time.
+  void WriteBudgets(const std::string& user, const std::array<int32_t, 7>& minutes);
 
  private:
   TOwnedKey CreateKey(const std::string& path, uint32_t access);

@@ -103,6 +103,10 @@ TEST_F(ConfigWriterTest, EveryFailureNamesTheKeyOrValueAndKeepsTheCode) {
        "Cannot create key \\SOFTWARE\\Vrem\\NortavelFree: System error 5"},
       {TOp::SetValue, "Path", [](TConfigWriter& w) { w.WritePath("C:\\"); },
        "Cannot write Path in \\SOFTWARE\\Vrem\\NortavelFree: System error 5"},
+      {TOp::SetValue, "Budget2", [](TConfigWriter& w) { w.WriteBudgets("child", {-1, 60, -1, -1, -1, -1, -1}); },
+       "Cannot write Budget2 of user child: System error 5"},
+      {TOp::DeleteValue, "Budget7", [](TConfigWriter& w) { w.WriteBudgets("child", {0, 0, 0, 0, 0, 0, -1}); },
+       "Cannot delete Budget7 of user child: System error 5"},
   };
   for (const auto& c : cases) {
     TFakeRegistry fake;
@@ -112,6 +116,13 @@ TEST_F(ConfigWriterTest, EveryFailureNamesTheKeyOrValueAndKeepsTheCode) {
     EXPECT_EQ(ErrorOf([&] { c.Run(writer); }), std::make_pair(c.Message, 5u)) << c.Message;
     EXPECT_EQ(fake.OpenHandleCount(), 0u) << c.Message;
   }
+}
+
+// A budget alone restricts nobody: without the user's key there is nothing to write it to.
+TEST_F(ConfigWriterTest, BudgetsGoOnlyIntoTheKeyOfAConfiguredUser) {
+  EXPECT_EQ(ErrorOf([&] { Writer.WriteBudgets("child", {60, 60, 60, 60, 60, -1, -1}); }),
+            std::make_pair("Cannot open key " + std::string("\\") + kChild + ": System error 2", 2u));
+  EXPECT_FALSE(Fake.HasKey(kChild));
 }
 
 TEST_F(ConfigWriterTest, ANameThatIsNoSingleKeyIsRefusedBeforeAnyCall) {
