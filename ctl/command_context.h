@@ -8,6 +8,8 @@
 
 #include "common/log_sink.h"
 #include "common/time_zone.h"
+#include "diag/whole_file.h"
+#include "engine/usage.h"
 #include "ctl/commands.h"
 #include "ctl/service_info.h"
 #include "ctl/usage_error.h"
@@ -55,6 +57,10 @@ std::vector<std::string> NearestNames(const std::string& typed, const std::vecto
 // "did you mean anna?", "did you mean anna or anne?" for NearestNames; empty when
 // none is near.
 std::string DidYouMean(const std::string& typed, const std::vector<std::string>& names);
+// user as the registry spells them, when configured; otherwise raises
+// UnknownUser saying that what ("extra time") is for restricted users.
+std::string ConfiguredUser(const TRun& run, const TConfiguration& config, const std::string& user,
+                           const std::string& what);
 // message, and the configured users nearest to user after it.
 EUsageError UnknownUser(const std::string& message, const std::string& user, const std::vector<std::string>& users);
 
@@ -86,6 +92,18 @@ TConfiguration LoadOrEmpty(const TRun& run);
 // After a change: names on Out each user it restricts now who owns processes,
 // and when their time ends ("USER is using the computer now: ...").
 void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before);
+void RunBudget(TRun& run, std::vector<std::string> words);
+
+// The usage file the service keeps, as read now.
+struct TUsageFile {
+  std::string Path;  // empty when Windows names no common application data folder
+  TWholeFile Read = TWholeFile::Missing;
+  TUsageBook Book;  // what the file holds; empty unless Read is Done
+  TUsageDamage Damage;
+};
+// Reads the usage file from the common application data folder. Never raises.
+TUsageFile ReadUsageFile(TRun& run);
+
 // True when an error was found.
 bool RunCheck(TRun& run);
 // file empty: to standard output.

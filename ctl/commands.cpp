@@ -481,6 +481,17 @@ const TCommand kCommands[] = {
      "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
      "passed, the rules apply again.\n",
      RunGrant},
+    {"budget", "budget USER [BUDGET|--clear]", "the most time USER may use the computer each day",
+     "Stores how long USER may use the computer each day, within the times the\n"
+     "rules allow, e.g.\n"
+     "  nortavelctl budget child \"Mo-Fr 2h; Sa,Su 3h30m\"\n"
+     "Days as a schedule names them, each with 2h, 3h30m, 45m or 0 (no time that\n"
+     "day), at most 24h. The budget replaces the whole one before: days it does not\n"
+     "name have no daily limit. Stored as Budget1 (Monday) .. Budget7 in USER's key\n"
+     "(minutes); --clear removes them all. Without BUDGET, shows the budget. Use\n"
+     "counts while USER runs programs (with endaction signout: while they have a\n"
+     "session).\n",
+     RunBudget},
     {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
      "Shows a restricted user at the screen, MINUTES before their computer time\n"
      "ends, that the computer will be switched off then. 0 turns the warning off.\n",

@@ -1,6 +1,8 @@
 // What a change of the configuration means for the users at the computer now:
 // nobody should learn from the computer going off that a parent's change
 // restricted them.
+#include <algorithm>
+
 #include "common/calendar.h"
 #include "common/protocol.h"
 #include "ctl/command_context.h"
@@ -11,9 +13,15 @@
 namespace {
 constexpr int64_t kMinute = 60;
 
-bool AllowedNow(const TRun& run, const TConfiguration& config, int position) {
+bool AllowedNow(const TRun& run, const TConfiguration& config, int position, const TUsageBook& usage) {
   const int64_t now = SecondsOf(run.RuleClock(config).LocalNow());
-  return DecideFor(config, position, now, 0).Allowed;
+  const TDayUse use = usage.UseOf(config.RestrictedUsers[position], DayOf(now));
+  return DecideFor(config, position, now, 0, use).Allowed;
+}
+
+bool AnyBudget(const TConfiguration& config) {
+  return std::any_of(config.UserExtras.begin(), config.UserExtras.end(),
+                     [](const TUserExtras& extras) { return extras.HasBudget(); });
 }
 }  // namespace
 
@@ -28,13 +36,15 @@ TConfiguration LoadOrEmpty(const TRun& run) {
 
 void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before) {
   const TConfiguration after = LoadOrEmpty(run);
+  // Without a budget the day's use decides nothing, and the file is left alone.
+  const TUsageBook usage = AnyBudget(before) || AnyBudget(after) ? ReadUsageFile(run).Book : TUsageBook();
   TStringList owners;
   bool listed = false;
   for (int i = 0; i < after.RestrictedUsers.Count(); ++i) {
     const std::string& user = after.RestrictedUsers[i];
-    if (AllowedNow(run, after, i)) continue;
+    if (AllowedNow(run, after, i, usage)) continue;
     const int was = before.RestrictedUsers.IndexOf(user);
-    if (was >= 0 && !AllowedNow(run, before, was)) continue;
+    if (was >= 0 && !AllowedNow(run, before, was, usage)) continue;
     if (!listed) {
       TKeptLog log;
       CollectSeenAccounts(owners, 0, run.Platform.Processes, log);

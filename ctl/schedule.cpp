@@ -182,6 +182,9 @@ class TScheduleReader {
  public:
   explicit TScheduleReader(std::string_view text)
       : Text(text), Syntax(IsNetUserStyle(text) ? kNetUserSyntax : kOurSyntax) {}
+  // For texts that give days values other than windows: our syntax always,
+  // whose words for the whole week would mean nothing there.
+  TScheduleReader(std::string_view text, const TSyntax& syntax) : Text(text), Syntax(syntax), WholeWeekWords(false) {}
 
   TWeek Read() {
     const auto clauses = Pieces(Text, kClauseSeparator);
@@ -190,6 +193,19 @@ class TScheduleReader {
       if (const auto allowed = WholeWeekWord(clauses.front())) return WholeWeek(*allowed);
     for (const auto clause : clauses) ReadClause(clause);
     return Allowed;
+  }
+
+  std::vector<TDayClause> ReadDayClauses(const char* noValue) const {
+    std::vector<TDayClause> clauses;
+    for (const auto clause : Pieces(Text, kClauseSeparator)) {
+      TDayClause read;
+      ReadClauseParts(clause, noValue, [&read](TDays days, std::string_view value) {
+        read.Days = days;
+        read.Values.push_back(value);
+      });
+      clauses.push_back(read);
+    }
+    return clauses;
   }
 
  private:
@@ -204,21 +220,29 @@ class TScheduleReader {
     throw EUsageError("\"" + std::string(piece) + "\" at column " + std::to_string(column) + " " + problem);
   }
 
-  void ReadClause(std::string_view clause) {
+  // Reads the days that start clause, then hands each part from the first that
+  // starts with a digit on to value(days, part), in order; noValue is the
+  // complaint when there is none.
+  template <typename TValue>
+  void ReadClauseParts(std::string_view clause, const char* noValue, TValue value) const {
     const auto parts = Pieces(clause, Syntax.PartSeparators);
-    const auto firstWindow = std::find_if(parts.begin(), parts.end(), StartsWithDigit);
-    if (firstWindow == parts.begin()) Fail(parts.front(), Syntax.NoDays);
+    const auto firstValue = std::find_if(parts.begin(), parts.end(), StartsWithDigit);
+    if (firstValue == parts.begin()) Fail(parts.front(), Syntax.NoDays);
     TDays days;
-    for (auto part = parts.begin(); part != firstWindow; ++part) days |= ReadDays(*part);
-    if (firstWindow == parts.end()) Fail(clause, Syntax.NoWindow);
-    for (auto part = firstWindow; part != parts.end(); ++part) {
+    for (auto part = parts.begin(); part != firstValue; ++part) days |= ReadDays(*part);
+    if (firstValue == parts.end()) Fail(clause, noValue);
+    for (auto part = firstValue; part != parts.end(); ++part) {
       if (!StartsWithDigit(*part) && DaysOf(*part)) Fail(*part, kDaysAfterTimes);
-      ReadWindow(*part, days);
+      value(days, *part);
     }
   }
 
+  void ReadClause(std::string_view clause) {
+    ReadClauseParts(clause, Syntax.NoWindow, [this](TDays days, std::string_view window) { ReadWindow(window, days); });
+  }
+
   TDays ReadDays(std::string_view item) const {
-    if (WholeWeekWord(item)) Fail(item, kStandsAlone);
+    if (WholeWeekWords && WholeWeekWord(item)) Fail(item, kStandsAlone);
     const auto days = DaysOf(item);
     if (!days) Fail(item, std::string("is not a day: ") + Syntax.DaysHint);
     return *days;
@@ -304,6 +328,7 @@ class TScheduleReader {
 
   std::string_view Text;
   const TSyntax& Syntax;
+  bool WholeWeekWords = true;
   TWeek Allowed{};
 };
 
@@ -347,6 +372,10 @@ bool WholeWeekIs(const TWeek& week, bool allowed) {
 }  // namespace
 
 std::vector<std::string> ParseSchedule(const std::string& text) { return RulesOfWeek(TScheduleReader(text).Read()); }
+
+std::vector<TDayClause> ReadDayClauses(std::string_view text, const char* noValue) {
+  return TScheduleReader(text, kOurSyntax).ReadDayClauses(noValue);
+}
 
 std::string FormatSchedule(const std::vector<std::string>& rules) {
   const TWeek week = WeekOfRules(rules);

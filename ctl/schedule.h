@@ -38,8 +38,12 @@
 // otherwise in ours, whose errors it then reports. A comma between two windows
 // of ours ("07:00-08:00,15:00-20:00") is no such shape.
 
+#include <bitset>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "engine/week.h"
 
 // Seven rules of 48 characters ('0' allowed, '1' restricted), Monday first, for
 // text. Raises EUsageError for a text it cannot read; the message quotes the
@@ -57,3 +61,19 @@ std::vector<std::string> ParseSchedule(const std::string& text);
 // a fully restricted day is left out; "always" and "never" stand for the whole
 // week allowed or restricted. Never raises.
 std::string FormatSchedule(const std::vector<std::string>& rules);
+
+// A clause of a text that gives days something other than windows, such as the
+// daily budget ("Mo-Fr 2h; Sa,Su 3h30m").
+struct TDayClause {
+  std::bitset<kDaysPerWeek> Days;          // bit 0 = Monday
+  std::vector<std::string_view> Values;    // views into the text read
+};
+
+// The clauses of text, apart by ";", in our syntax: each names days as a
+// schedule's clause does (without "always" and "never"), then values, the parts
+// from the first that starts with a digit on. Empty clauses are passed over, so
+// a blank text gives none. Raises EUsageError as ParseSchedule does, quoting the
+// piece and its column: a clause without days, a part that is not a day, days
+// after the values, and a clause without values, of which noValue names the
+// fix (e.g. "has no time: add one such as 2h").
+std::vector<TDayClause> ReadDayClauses(std::string_view text, const char* noValue);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/calendar.h"
+#include "ctl/budget.h"
 #include "ctl/command_context.h"
 #include "ctl/usage_error.h"
 #include "engine/week.h"
@@ -23,30 +24,11 @@ constexpr int64_t kMostOvernight = 12 * 60 * kMinute;
 
 // "30m", "2h", "1h30m": a positive number of minutes, at most a day.
 int64_t ParseDuration(const std::string& text) {
-  const std::string usage = "grant takes a time like 30m, 2h or 1h30m, or until HH:MM, not '" + text + "'";
-  int64_t total = 0;
-  size_t at = 0;
-  bool hours = false, minutes = false;
-  while (at < text.size()) {
-    size_t digits = at;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-    if (digits == at || digits - at > 4 || digits == text.size()) throw EUsageError(usage);
-    const int64_t number = std::stoll(text.substr(at, digits - at));
-    const char unit = text[digits];
-    if (unit == 'h' && !hours && !minutes) {
-      hours = true;
-      total += number * 60 * kMinute;
-    } else if (unit == 'm' && !minutes) {
-      minutes = true;
-      total += number * kMinute;
-    } else {
-      throw EUsageError(usage);
-    }
-    at = digits + 1;
-  }
-  if (total == 0) throw EUsageError(usage);
-  if (total > kMostExtraTime) throw EUsageError("grant gives at most 24h at a time, not " + text);
-  return total;
+  int64_t minutes = 0;
+  if (!ParseHoursAndMinutes(text, minutes) || minutes == 0)
+    throw EUsageError("grant takes a time like 30m, 2h or 1h30m, or until HH:MM, not '" + text + "'");
+  if (minutes * kMinute > kMostExtraTime) throw EUsageError("grant gives at most 24h at a time, not " + text);
+  return minutes * kMinute;
 }
 
 // Seconds since midnight of "HH:MM", 00:00 to 23:59.
@@ -60,18 +42,6 @@ int64_t ParseClock(const std::string& text) {
 std::string DayAndTime(int64_t seconds) {
   const TDateTime time = DateTimeAt(seconds);
   return DayName(DayIndexOf(time)).substr(0, 3) + " " + FormatMinuteStamp(seconds);
-}
-
-// The user as the registry spells them. A name that is not configured is most
-// likely a slip: the nearest configured users are offered.
-std::string ConfiguredUser(TRun& run, const TConfiguration& config, const std::string& user) {
-  const int position = config.RestrictedUsers.IndexOf(user);
-  if (position < 0)
-    throw UnknownUser(user + " has no rules in " + run.RestrictionsKeyText() +
-                          ": extra time is for restricted users; add rules with nortavelctl set " + user +
-                          " SCHEDULE",
-                      user, config.RestrictedUsers.Items());
-  return config.RestrictedUsers[position];
 }
 
 // The zone's key name as the database spells it, or empty.
@@ -91,6 +61,18 @@ std::string ComputerZoneText(TRun& run) {
 }
 }  // namespace
 
+// A name that is not configured is most likely a slip: the nearest configured
+// users are offered.
+std::string ConfiguredUser(const TRun& run, const TConfiguration& config, const std::string& user,
+                           const std::string& what) {
+  const int position = config.RestrictedUsers.IndexOf(user);
+  if (position < 0)
+    throw UnknownUser(user + " has no rules in " + run.RestrictionsKeyText() + ": " + what +
+                          " is for restricted users; add rules with nortavelctl set " + user + " SCHEDULE",
+                      user, config.RestrictedUsers.Items());
+  return config.RestrictedUsers[position];
+}
+
 TZoneClock TRun::RuleClock(const TConfiguration& config) const {
   return TZoneClock(Platform.Clock, config.FixedZone ? &*config.FixedZone : nullptr);
 }
@@ -99,7 +81,7 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
   const bool clear = TakeFlag(words, "--clear");
   ExpectWords("grant", words, clear ? 1 : 2, clear ? 1 : 3);
   const TConfiguration config = run.Load();
-  const std::string user = ConfiguredUser(run, config, words[0]);
+  const std::string user = ConfiguredUser(run, config, words[0], "extra time");
   TConfigWriter writer(run.Platform.Registry, run.Location);
   if (clear) {
     run.Out << (writer.ClearExtraTime(user) ? "Extra time of " + user + " removed.\n" : user + " had no extra time.\n");

@@ -39,7 +39,7 @@ TEST_F(CtlCommandsTest, HelpNamesEveryCommandAndVersionIsTheProjects) {
   EXPECT_EQ(Out.str(), "nortavelctl 1.0.0\n");
   EXPECT_EQ(Run({"help"}), kExitSuccess);
   for (const char* command : {"set", "show", "status", "check", "remove", "unlock", "level", "logdir", "log", "export",
-                              "grant", "warn", "timezone"})
+                              "grant", "warn", "timezone", "budget"})
     EXPECT_NE(Out.str().find("\n  " + std::string(command) + " "), std::string::npos) << command;
   EXPECT_EQ(Run({"help", "unlock"}), kExitSuccess);
   EXPECT_EQ(Out.str().substr(0, 45), "Usage: nortavelctl unlock USER | unlock --all");
@@ -234,6 +234,9 @@ TEST_F(CtlCommandsTest, AnUnknownUserGetsTheNearestConfiguredOnes) {
       {{"grant", "chlid", "30m"}, kExitUsage,
        "chlid has no rules in " + key + ": extra time is for restricted users; add rules with nortavelctl set chlid "
        "SCHEDULE; did you mean child?"},
+      {{"budget", "chlid", "daily", "1h"}, kExitUsage,
+       "chlid has no rules in " + key + ": a daily budget is for restricted users; add rules with nortavelctl set "
+       "chlid SCHEDULE; did you mean child?"},
       {{"grant", "--clear", "gohst"}, kExitUsage,
        "gohst has no rules in " + key + ": extra time is for restricted users; add rules with nortavelctl set gohst "
        "SCHEDULE; did you mean ghost?"},

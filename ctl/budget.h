@@ -1,0 +1,33 @@
+#pragma once
+// The daily budget as nortavelctl reads and says it: a text such as
+// "Mo-Fr 2h; Sa,Su 3h30m" into the minutes of Budget1 (Monday) .. Budget7, and
+// back into plain English. Pure: no platform calls; any thread.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "engine/week.h"
+
+// Minutes per day, Monday first; kNoBudget (winsys/configuration.h) for a day
+// without a budget.
+using TBudget = std::array<int32_t, kDaysPerWeek>;
+
+// A length written as "30m", "2h" or "1h30m" (hours before minutes, one to four
+// digits each): its minutes, which may be 0. False for any other text, a bare
+// number included.
+bool ParseHoursAndMinutes(const std::string& text, int64_t& minutes);
+
+// The budget text names: clauses apart by ";", each the days as a schedule
+// names them and one amount, "2h", "3h30m", "45m" or "0" (no time that day), at
+// most 24h; blanks may stand inside an amount ("2h 30m"). Days no clause names
+// have no budget. Raises EUsageError naming the fix for an empty text, a day
+// named twice, an amount it cannot read (quoted with its column, as the schedule
+// quotes its errors) and one beyond 24h ("a budget is at most 24h: 25h").
+TBudget ParseBudget(const std::string& text);
+
+// One sentence saying what budget lets user do, e.g.
+//   "anna may use the computer 2 h a day Mon-Fri and 3 h 30 min Sat-Sun."
+// Days are grouped by their amount, in the order of each group's first day;
+// days without a budget are named as having no daily limit.
+std::string BudgetSentence(const std::string& user, const TBudget& budget);

@@ -1,0 +1,118 @@
+// The daily budget in nortavelctl: its text read and said back, and the values
+// budget stores.
+
+#include <gtest/gtest.h>
+
+#include "common/little_endian.h"
+#include "ctl/budget.h"
+#include "ctl/usage_error.h"
+#include "tests/unit/ctl_fixture.h"
+#include "winsys/configuration.h"
+
+namespace {
+constexpr int32_t N = kNoBudget;
+const std::string kUsageFile = "C:\\ProgramData\\NortavelFree\\usage.csv";
+
+// The minutes ParseBudget reads, Monday first ("-" for none), or its complaint.
+std::string Read(const std::string& text) {
+  try {
+    std::string minutes;
+    for (const int32_t day : ParseBudget(text))
+      minutes += (minutes.empty() ? "" : " ") + (day == N ? "-" : std::to_string(day));
+    return minutes;
+  } catch (const EUsageError& error) {
+    return error.Message();
+  }
+}
+
+TEST(ParseBudgetTest, ReadsDaysAsTheScheduleDoesAndAmountsUpTo24Hours) {
+  const struct {
+    const char* Text;
+    const char* Read;
+  } cases[] = {
+      {"Mo-Fr 2h; Sa-Su 3h30m", "120 120 120 120 120 210 210"},
+      {"daily 0", "0 0 0 0 0 0 0"},
+      {"weekends 24h;", "- - - - - 1440 1440"},
+      {"Fr-mon 45m; Wednesday 2h 30m", "45 - 150 - 45 45 45"},
+      {"Mo-Fr 24h1m", "a budget is at most 24h: 24h1m"},
+      {"Mo-Fr 2x", "\"2x\" at column 7 is not a time: write it as 2h, 3h30m, 45m or 0"},
+      {"Mo 30m2h", "\"30m2h\" at column 4 is not a time: write it as 2h, 3h30m, 45m or 0"},
+      {"Mo-Fr", "\"Mo-Fr\" at column 1 has no time: add one such as 2h, 3h30m, 45m or 0"},
+      {"2h", "\"2h\" at column 1 has no days before it: start the clause with days such as Mo-Fr"},
+      {"always 2h",
+       "\"always\" at column 1 is not a day: use Mo Tu We Th Fr Sa Su or full names, ranges such as Mo-Fr, lists "
+       "such as Sa,Su, daily, weekdays or weekends"},
+      {"Mo-Fr 2h Sa 1h", "\"Sa\" at column 10 names days after the times: start a new clause with \";\" before it"},
+      {"Mo-Fr 2h; Fr 1h", "Friday is named twice: give each day one time"},
+      {" ; ", "the budget is empty: give days and times such as \"Mo-Fr 2h; Sa,Su 3h30m\", or --clear to remove it"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Read(c.Text), c.Read) << c.Text;
+}
+
+TEST(BudgetSentenceTest, SaysEachAmountWithItsDaysAndTheDaysWithoutALimit) {
+  const struct {
+    TBudget Budget;
+    const char* Sentence;
+  } cases[] = {
+      {{45, 45, 45, 45, 45, 45, 45}, "anna may use the computer 45 min a day."},
+      {{60, 90, 60, 60, 60, N, 0},
+       "anna may use the computer 1 h a day Mon,Wed-Fri and 1 h 30 min Tue, and not at all on Sun; no daily limit "
+       "on Sat."},
+      {{N, N, N, N, N, N, 0}, "anna may not use the computer on Sun; no daily limit on Mon-Sat."},
+      {{0, 0, 0, 0, 0, 0, 0}, "anna may not use the computer at all."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BudgetSentence("anna", c.Budget), c.Sentence);
+}
+
+class CtlBudgetTest : public CtlCommandsTest {
+ protected:
+  CtlBudgetTest() {
+    InstallService();
+    ConfigureChild(kEveningDay);
+  }
+  // Budget1 .. Budget7: the minutes of each REG_DWORD, "-" where there is none.
+  std::string Budgets() {
+    std::string text;
+    for (int n = 1; n <= 7; ++n) {
+      std::string shown = "-";
+      for (const TRegistryValue& value : Registry.ValuesOf(kChild))
+        if (value.Name == "Budget" + std::to_string(n))
+          shown = value.Type == TRegistryApi::kRegDword && value.Data.size() == 4
+                      ? std::to_string(LittleEndian(value.Data.data(), 4))
+                      : "(not a REG_DWORD)";
+      text += (n > 1 ? " " : "") + shown;
+    }
+    return text;
+  }
+  std::string FirstLine() const { return Out.str().substr(0, Out.str().find('\n') + 1); }
+};
+
+TEST_F(CtlBudgetTest, BudgetReplacesTheWholeWeekShowsItAndClears) {
+  ASSERT_EQ(Run({"budget", "child", "Mo-Fr 2h; Sa-Su 3h30m"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Budgets(), "120 120 120 120 120 210 210");
+  EXPECT_EQ(FirstLine(), "child may use the computer 2 h a day Mon-Fri and 3 h 30 min Sat-Sun.\n");
+  EXPECT_EQ(Controls, std::vector<uint32_t>{kControlReloadConfiguration});
+  ASSERT_EQ(Run({"budget", "CHILD", "Sa", "24h;", "Su", "0"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Budgets(), "- - - - - 1440 0");
+  ASSERT_EQ(Run({"budget", "child"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "child may use the computer 24 h a day Sat, and not at all on Sun; no daily limit on "
+                       "Mon-Fri.\n");
+  ASSERT_EQ(Run({"budget", "child", "--clear"}), kExitSuccess);
+  EXPECT_EQ(Budgets(), "- - - - - - -");
+  EXPECT_EQ(FirstLine(), "child has no daily budget: they may use the computer whenever the rules allow.\n");
+}
+
+// The day's use decides as much as the rules: a budget that is used up already
+// ends the time of a user at the computer.
+TEST_F(CtlBudgetTest, ABudgetUsedUpAlreadyCutsOffAUserAtTheComputer) {
+  Processes.Add(400, "child");
+  Files.Files[kUsageFile].Data = "date,user,seconds\n2026-12-09,child,7200\n";
+  ASSERT_EQ(Run({"budget", "child", "daily 3h"}), kExitSuccess);
+  EXPECT_EQ(Out.str().find("child is using the computer now"), std::string::npos) << Out.str();
+  ASSERT_EQ(Run({"budget", "child", "daily 1h"}), kExitSuccess);
+  EXPECT_NE(Out.str().find("child is using the computer now: they are switched off within 20 seconds\n"),
+            std::string::npos)
+      << Out.str();
+}
+
+}  // namespace
