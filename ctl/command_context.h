@@ -8,12 +8,12 @@
 
 #include "common/log_sink.h"
 #include "common/time_zone.h"
-#include "diag/whole_file.h"
-#include "engine/usage.h"
 #include "ctl/commands.h"
 #include "ctl/service_info.h"
 #include "ctl/usage_error.h"
 #include "ctl/week_grid.h"
+#include "diag/whole_file.h"
+#include "engine/usage.h"
 #include "winsys/configuration.h"
 
 struct TRun {
@@ -103,6 +103,9 @@ struct TUsageFile {
 };
 // Reads the usage file from the common application data folder. Never raises.
 TUsageFile ReadUsageFile(TRun& run);
+// Why usage falls short of what the service counted, to follow "nortavelctl: "
+// or a label; empty when it was read whole or is missing (nothing counted yet).
+std::string UsageProblemText(const TUsageFile& usage);
 
 // True when an error was found.
 bool RunCheck(TRun& run);

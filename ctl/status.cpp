@@ -1,4 +1,5 @@
 // nortavelctl status: the service and every configured user, now.
+#include <algorithm>
 #include <iomanip>
 #include <optional>
 
@@ -9,6 +10,7 @@
 #include "engine/week.h"
 #include "engine/decision.h"
 #include "engine/time_rules.h"
+#include "engine/usage.h"
 #include "winsys/accounts.h"
 #include "winsys/sessions.h"
 
@@ -41,6 +43,11 @@ std::string LogonHoursText(const TAccountInfo& account) {
 
 std::string Column(const std::string& text, size_t width) {
   return text.size() < width ? text + std::string(width - text.size(), ' ') : text + " ";
+}
+
+// "1 h 20 min of 2 h" with a budget that day, "1 h 20 min" without.
+std::string TodayText(const TDayUse& use, int32_t budget) {
+  return FormatDuration(use.Seconds) + (budget == kNoBudget ? "" : " of " + FormatDuration(budget * 60LL));
 }
 
 std::string PeriodText(uint32_t seconds) {
@@ -116,23 +123,48 @@ void RunStatus(TRun& run) {
   TStringList seen;
   TKeptLog log;
   CollectSeenAccounts(seen, 0, run.Platform.Processes, log);
-  out << Column("User", 16) << "Now         Until       Logon hours  Processes\n";
-  std::string extraTimes;
+  const TUsageFile usage = ReadUsageFile(run);
+  const int64_t today = DayOf(nowSeconds);
+  struct TRow {
+    std::string User, Now, Until, Today, LogonHours, Processes;
+  };
+  std::vector<TRow> rows;
+  std::string extraTimes, usedUp;
   std::vector<std::string> locked;
+  size_t todayWidth = std::string("Today").size();
   for (int i = 0; i < config.RestrictedUsers.Count(); ++i) {
     const std::string& user = config.RestrictedUsers[i];
-    const TDecision decision = DecideFor(config, i, nowSeconds, kSecondsPerWeek);
+    const TDayUse use = usage.Book.UseOf(user, today);
+    const TDecision decision = DecideFor(config, i, nowSeconds, kSecondsPerWeek, use);
     const std::string until = decision.Until ? DayName(DayIndexOf(DateTimeAt(*decision.Until))).substr(0, 3) + " " +
                                                    FormatClockTime(*decision.Until)
                                              : "all week";
-    const TExtraTime& extra = config.UserExtras[static_cast<size_t>(i)].ExtraTime;
-    if (decision.Allowed && extra.Until > nowSeconds) extraTimes += "Extra time:  " + user + " until " + extra.Text + "\n";
+    const TUserExtras& extras = config.UserExtras[static_cast<size_t>(i)];
+    if (decision.Allowed && extras.ExtraTime.Until > nowSeconds)
+      extraTimes += "Extra time:  " + user + " until " + extras.ExtraTime.Text + "\n";
+    // The budget of the day the use counts against, which a clock set back
+    // keeps at the latest day the service counted.
+    const int32_t budget = extras.Budget[static_cast<size_t>(WeekdayOf(use.Day))];
+    if (decision.Reason == TDecisionReason::Budget)
+      usedUp += "Daily time:  " + user +
+                (budget == 0 ? " may not use the computer today"
+                             : " has used up today's " + FormatDuration(budget * 60LL)) +
+                "\n";
     const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
     if (account.Locked) locked.push_back(user);
-    out << Column(user, 16) << Column(decision.Allowed ? "allowed" : "restricted", 12) << Column(until, 12)
-        << Column(LogonHoursText(account), 13) << (seen.IndexOf(user) >= 0 ? "yes" : "no") << "\n";
+    TRow row{user, decision.Allowed ? "allowed" : "restricted", until, TodayText(use, budget), LogonHoursText(account),
+             seen.IndexOf(user) >= 0 ? "yes" : "no"};
+    todayWidth = std::max(todayWidth, row.Today.size());
+    rows.push_back(row);
   }
-  if (!extraTimes.empty()) out << "\n" << extraTimes;
+  todayWidth += 2;
+  out << Column("User", 16) << "Now         Until       " << Column("Today", todayWidth) << "Logon hours  Processes\n";
+  for (const TRow& row : rows)
+    out << Column(row.User, 16) << Column(row.Now, 12) << Column(row.Until, 12) << Column(row.Today, todayWidth)
+        << Column(row.LogonHours, 13) << row.Processes << "\n";
+  if (!extraTimes.empty() || !usedUp.empty()) out << "\n" << extraTimes << usedUp;
+  const std::string problem = UsageProblemText(usage);
+  if (!problem.empty()) out << "\nUsage file:  " << problem << "\n";
   const std::string lockedText = LockedWithoutServiceText(run.Service, locked);
   if (!lockedText.empty()) out << "\nWarning:     " << lockedText << "\n";
 }

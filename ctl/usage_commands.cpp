@@ -22,6 +22,24 @@ TUsageFile ReadUsageFile(TRun& run) {
   return usage;
 }
 
+std::string UsageProblemText(const TUsageFile& usage) {
+  if (usage.Path.empty()) return "cannot find the usage file: Windows names no common application data folder";
+  switch (usage.Read) {
+    case TWholeFile::Failed:
+      return "cannot read " + usage.Path + ": run from an administrator command prompt";
+    case TWholeFile::Linked:
+      return usage.Path + " is a link, which the service does not use either: delete it, and the service writes a "
+                          "new one";
+    case TWholeFile::Done:
+      if (usage.Damage.Lines == 0) return "";
+      return std::to_string(usage.Damage.Lines) + (usage.Damage.Lines == 1 ? " damaged line" : " damaged lines") +
+             " of " + usage.Path + " skipped, the first is line " + std::to_string(usage.Damage.First);
+    case TWholeFile::Missing:
+      break;
+  }
+  return "";
+}
+
 void RunBudget(TRun& run, std::vector<std::string> words) {
   const bool clear = TakeFlag(words, "--clear");
   ExpectWords("budget", words, 1, clear ? 1 : SIZE_MAX);

@@ -1,5 +1,5 @@
-// The daily budget in nortavelctl: its text read and said back, and the values
-// budget stores.
+// The daily budget in nortavelctl: its text read and said back, the values
+// budget stores, and the Today column of status over a prepared usage file.
 
 #include <gtest/gtest.h>
 
@@ -115,4 +115,24 @@ TEST_F(CtlBudgetTest, ABudgetUsedUpAlreadyCutsOffAUserAtTheComputer) {
       << Out.str();
 }
 
+TEST_F(CtlBudgetTest, StatusShowsTodaysUseAgainstTheBudgetAndWhenItEnds) {
+  Registry.SetDword(kChild, "Budget3", 120);  // Wednesday
+  const std::string anna = kMain + "\\Time_restrictions\\anna";
+  for (int n = 1; n <= 7; ++n) Registry.SetString(anna, "Time" + std::to_string(n), kEveningDay);
+  Registry.SetDword(anna, "Budget3", 60);
+  const std::string bob = kMain + "\\Time_restrictions\\bob";
+  Registry.SetString(bob, "Time1", kAllowedDay);
+  Files.Files[kUsageFile].Data =
+      "date,user,seconds\n2026-12-08,child,9000\n2026-12-09,child,4800\n2026-12-09,anna,3600\nbroken\n"
+      "2026-12-09,bob,2759\n";
+  ASSERT_EQ(Run({"status"}), kExitSuccess) << Err.str();
+  const std::string out = Out.str();
+  EXPECT_EQ(out.substr(out.find("User ")),
+            "User            Now         Until       Today              Logon hours  Processes\n"
+            "child           allowed     Wed 16:50   1 h 20 min of 2 h  unlocked     no\n"
+            "anna            restricted  Thu 15:00   1 h of 1 h         unlocked     no\n"
+            "bob             allowed     all week    45 min             unlocked     no\n\n"
+            "Daily time:  anna has used up today's 1 h\n\n"
+            "Usage file:  1 damaged line of " + kUsageFile + " skipped, the first is line 5\n");
+}
 }  // namespace

@@ -411,8 +411,8 @@ TEST_F(CtlCommandsTest, StatusTellsWhoIsAllowedUntilWhen) {
             "Log level:   2\n"
             "Log folder:  C:\\Logs\\\n"
             "Now:         Wed 16:10\n\n"
-            "User            Now         Until       Logon hours  Processes\n"
-            "child           allowed     Wed 20:00   unlocked     yes\n");
+            "User            Now         Until       Today  Logon hours  Processes\n"
+            "child           allowed     Wed 20:00   0 min  unlocked     yes\n");
 }
 
 TEST_F(CtlCommandsTest, ExportWritesTheRegFileRegImportReads) {
@@ -632,8 +632,8 @@ TEST_F(CtlTimeCommandsTest, StatusShowsTheZoneTheWarningAndExtraTime) {
             "Time zone:   Tokyo Standard Time, whatever the computer's\n"
             "Warnings:    10 minutes before the time ends\n"
             "Now:         Wed 19:10\n\n"
-            "User            Now         Until       Logon hours  Processes\n"
-            "child           allowed     Wed 20:45   unlocked     no\n\n"
+            "User            Now         Until       Today  Logon hours  Processes\n"
+            "child           allowed     Wed 20:45   0 min  unlocked     no\n\n"
             "Extra time:  child until 2026-12-09 20:45\n");
 }
 
