@@ -93,6 +93,7 @@ TConfiguration LoadOrEmpty(const TRun& run);
 // and when their time ends ("USER is using the computer now: ...").
 void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before);
 void RunBudget(TRun& run, std::vector<std::string> words);
+void RunReport(TRun& run, std::vector<std::string> words);
 
 // The usage file the service keeps, as read now.
 struct TUsageFile {

@@ -490,8 +490,15 @@ const TCommand kCommands[] = {
      "name have no daily limit. Stored as Budget1 (Monday) .. Budget7 in USER's key\n"
      "(minutes); --clear removes them all. Without BUDGET, shows the budget. Use\n"
      "counts while USER runs programs (with endaction signout: while they have a\n"
-     "session).\n",
+     "session); status shows today's, report the days before.\n",
      RunBudget},
+    {"report", "report [USER] [--days N] [--csv]", "the time each user used the computer, day by day",
+     "Shows for each of the last N days (14; at most 90) and each user the minutes\n"
+     "the service counted, with a bar of one # for every 10 minutes begun, oldest\n"
+     "day first: every configured user, and any other the usage file names, or\n"
+     "USER alone. --csv writes date,user,minutes lines for a spreadsheet instead.\n"
+     "The service keeps the use in C:\\ProgramData\\NortavelFree\\usage.csv.\n",
+     RunReport},
     {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
      "Shows a restricted user at the screen, MINUTES before their computer time\n"
      "ends, that the computer will be switched off then. 0 turns the warning off.\n",

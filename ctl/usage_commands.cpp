@@ -1,12 +1,98 @@
-// nortavelctl budget: the daily budget in the registry; and the use the service
-// has recorded in its usage file.
+// nortavelctl budget and report: the daily budget in the registry, and the use
+// the service has recorded in its usage file.
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "common/calendar.h"
 #include "ctl/budget.h"
 #include "ctl/command_context.h"
 #include "ctl/usage_error.h"
 #include "winsys/config_writer.h"
+
+namespace {
+constexpr int kDefaultReportDays = 14;
+constexpr int kMinutesPerMark = 10;
+constexpr size_t kMinutesWidth = sizeof "Minutes" - 1;
+constexpr char kDaysOption[] = "--days";
+constexpr char kCsvHeader[] = "date,user,minutes\n";
+
+std::string Padded(const std::string& text, size_t width) {
+  return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
+}
+
+std::string RightAligned(const std::string& text, size_t width) {
+  return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+}
+
+// The --days option taken out of words: the number of days the report covers.
+int TakeDays(std::vector<std::string>& words) {
+  const auto option = std::find(words.begin(), words.end(), kDaysOption);
+  if (option == words.end()) return kDefaultReportDays;
+  if (option + 1 == words.end()) throw EUsageError("--days needs a number of days after it, from 1 to 90");
+  const std::string text = *(option + 1);
+  words.erase(option, option + 2);
+  const int days = ParseNumber(text, kDaysOption);
+  if (days < 1 || days > kUsageKeptDays) throw EUsageError("--days takes 1 to 90, not " + text);
+  return days;
+}
+
+// The day of the rules' time now, as the service counts days.
+int64_t RulesToday(const TRun& run, const TConfiguration& config) {
+  return DayOf(SecondsOf(run.RuleClock(config).LocalNow()));
+}
+
+// Every configured user, then each other user the file names from first on.
+std::vector<std::string> ReportedUsers(const TConfiguration& config, const TUsageBook& book, int64_t first) {
+  std::vector<std::string> users = config.RestrictedUsers.Items();
+  for (const TUsageRow& row : book.Rows())
+    if (row.Day >= first && std::find(users.begin(), users.end(), row.User) == users.end())
+      users.push_back(row.User);
+  return users;
+}
+
+// The user the report is for, as the registry or else the file spells them:
+// a user no longer configured still has their use in the file.
+std::string ReportedUser(const TRun& run, const TConfiguration& config, const TUsageBook& book,
+                         const std::string& typed) {
+  const int position = config.RestrictedUsers.IndexOf(typed);
+  if (position >= 0) return config.RestrictedUsers[position];
+  const std::vector<std::string> known = ReportedUsers(config, book, kNoDay);
+  for (const std::string& name : known)
+    if (name == typed) return name;
+  for (const std::string& name : known)
+    if (PlatformSameText(name, typed)) return name;
+  throw UnknownUser(typed + " has no rules in " + run.RestrictionsKeyText() +
+                        " and no recorded use: nortavelctl show lists the configured users",
+                    typed, known);
+}
+
+void PrintTable(TRun& run, const TUsageBook& book, const std::vector<std::string>& users, int64_t first,
+                int64_t last) {
+  size_t width = 4;
+  for (const std::string& user : users) width = std::max(width, user.size());
+  width += 2;
+  run.Out << "Date        " << Padded("User", width) << "Minutes  (one # for every " << kMinutesPerMark
+          << " minutes begun)\n";
+  for (int64_t day = first; day <= last; ++day) {
+    for (const std::string& user : users) {
+      const int64_t minutes = book.Used(day, user) / 60;
+      run.Out << FormatDay(day) << "  " << Padded(user, width) << RightAligned(std::to_string(minutes), kMinutesWidth);
+      const int64_t marks = (minutes + kMinutesPerMark - 1) / kMinutesPerMark;
+      if (marks > 0) run.Out << "  " << std::string(static_cast<size_t>(marks), '#');
+      run.Out << "\n";
+    }
+  }
+}
+
+void PrintCsv(TRun& run, const TUsageBook& book, const std::vector<std::string>& users, int64_t first,
+              int64_t last) {
+  run.Out << kCsvHeader;
+  for (int64_t day = first; day <= last; ++day)
+    for (const std::string& user : users)
+      run.Out << FormatDay(day) << "," << CsvField(user) << "," << book.Used(day, user) / 60 << "\n";
+}
+}  // namespace
 
 TUsageFile ReadUsageFile(TRun& run) {
   TUsageFile usage;
@@ -59,4 +145,37 @@ void RunBudget(TRun& run, std::vector<std::string> words) {
   run.Out << BudgetSentence(user, budget) << "\n";
   SayWhomTheChangeRestricts(run, config);
   RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+
+void RunReport(TRun& run, std::vector<std::string> words) {
+  const bool csv = TakeFlag(words, "--csv");
+  const int days = TakeDays(words);
+  ExpectWords("report", words, 0, 1);
+  const TConfiguration config = run.Load();
+  const TUsageFile usage = ReadUsageFile(run);
+  if (usage.Read == TWholeFile::Failed || usage.Read == TWholeFile::Linked)
+    throw ECommandFailed(UsageProblemText(usage));
+  // A clock set back counts against the latest day the service counted, which
+  // the report therefore ends with.
+  const int64_t last = usage.Book.UseOf(std::string(), RulesToday(run, config)).Day;
+  const int64_t first = last - days + 1;
+  const std::vector<std::string> users = words.empty()
+                                             ? ReportedUsers(config, usage.Book, first)
+                                             : std::vector<std::string>{ReportedUser(run, config, usage.Book, words[0])};
+  if (usage.Read == TWholeFile::Missing) {
+    // A spreadsheet still gets its header; the reason goes where a person reads it.
+    if (csv) {
+      run.Out << kCsvHeader;
+      run.Err << "nortavelctl: no use has been recorded yet: there is no " << usage.Path << "\n";
+    } else {
+      run.Out << "No use has been recorded yet: there is no " << usage.Path << ".\n";
+    }
+    return;
+  }
+  const std::string problem = UsageProblemText(usage);
+  if (!problem.empty()) run.Err << "nortavelctl: " << problem << "\n";
+  if (csv)
+    PrintCsv(run, usage.Book, users, first, last);
+  else
+    PrintTable(run, usage.Book, users, first, last);
 }

@@ -53,15 +53,6 @@ bool ParseLatest(const std::string& line, int64_t& utc, int64_t& day) {
   return true;
 }
 
-// A name as a spreadsheet writes it: quoted, with quotes doubled, when it holds
-// a comma, a quote or a line break.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
 // One record of the file: its fields, the number of the line it starts on, and
 // whether its quotes are out of place.
 struct TRecord {
@@ -162,6 +153,13 @@ std::string FormatDuration(int64_t seconds) {
   if (minutes < 60) return std::to_string(minutes) + " min";
   std::string text = std::to_string(minutes / 60) + " h";
   return minutes % 60 == 0 ? text : text + " " + std::to_string(minutes % 60) + " min";
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
 }
 
 std::string FormatUtc(int64_t utc) {

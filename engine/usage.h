@@ -40,6 +40,9 @@ bool ParseDay(const std::string& text, int64_t& day);
 std::string FormatDuration(int64_t seconds);
 // "YYYY-MM-DD HH:MM:SS UTC" of UTC seconds since 1970.
 std::string FormatUtc(int64_t utc);
+// A field as a spreadsheet writes it: quoted, with quotes doubled, when it
+// holds a comma, a quote or a line break; as it is otherwise.
+std::string CsvField(const std::string& text);
 
 // What a user has used of the day their budget counts against.
 struct TDayUse {

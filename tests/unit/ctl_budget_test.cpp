@@ -1,5 +1,6 @@
 // The daily budget in nortavelctl: its text read and said back, the values
-// budget stores, and the Today column of status over a prepared usage file.
+// budget stores, the Today column of status, and report over a prepared usage
+// file.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 namespace {
 constexpr int32_t N = kNoBudget;
 const std::string kUsageFile = "C:\\ProgramData\\NortavelFree\\usage.csv";
+const std::string kKey = "HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions";
 
 // The minutes ParseBudget reads, Monday first ("-" for none), or its complaint.
 std::string Read(const std::string& text) {
@@ -135,4 +137,54 @@ TEST_F(CtlBudgetTest, StatusShowsTodaysUseAgainstTheBudgetAndWhenItEnds) {
             "Daily time:  anna has used up today's 1 h\n\n"
             "Usage file:  1 damaged line of " + kUsageFile + " skipped, the first is line 5\n");
 }
+
+class CtlReportTest : public CtlBudgetTest {
+ protected:
+  CtlReportTest() {
+    Files.Files[kUsageFile].Data =
+        "date,user,seconds\n2026-11-01,child,600\n2026-12-07,child,4830\n2026-12-07,\"Smith, Jo\",61\n"
+        "2026-12-09,child,60\n# latest 2026-12-09 16:00:00 UTC; day 2026-12-09\n";
+  }
+};
+
+TEST_F(CtlReportTest, ReportGivesADayAndUserARowOldestFirst) {
+  ASSERT_EQ(Run({"report", "--days", "3"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str(),
+            "Date        User       Minutes  (one # for every 10 minutes begun)\n"
+            "2026-12-07  child           80  ########\n"
+            "2026-12-07  Smith, Jo        1  #\n"
+            "2026-12-08  child            0\n"
+            "2026-12-08  Smith, Jo        0\n"
+            "2026-12-09  child            1  #\n"
+            "2026-12-09  Smith, Jo        0\n");
+  ASSERT_EQ(Run({"report", "smith, jo", "--csv", "--days", "2"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str(), "date,user,minutes\n2026-12-08,\"Smith, Jo\",0\n2026-12-09,\"Smith, Jo\",0\n");
+  ASSERT_EQ(Run({"report", "--days", "90", "--csv"}), kExitSuccess);
+  const std::string oldest = "date,user,minutes\n2026-09-11,child,0\n2026-09-11,\"Smith, Jo\",0\n2026-09-12,";
+  EXPECT_EQ(Out.str().substr(0, oldest.size()), oldest);
+}
+
+TEST_F(CtlReportTest, ReportRefusesWhatItCannotReportAndSaysWhatItSkipped) {
+  const struct {
+    std::vector<std::string> Args;
+    std::string Error;
+  } cases[] = {
+      {{"report", "--days", "0"}, "--days takes 1 to 90, not 0"},
+      {{"report", "--days", "91"}, "--days takes 1 to 90, not 91"},
+      {{"report", "chlid"}, "chlid has no rules in " + kKey + " and no recorded use: nortavelctl show lists the "
+                            "configured users; did you mean child?"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.Args), kExitUsage);
+    EXPECT_EQ(Err.str(), "nortavelctl: " + c.Error + "\n");
+  }
+  Files.Files[kUsageFile].Data += "2026-12-09,child\n2026-13-01,child,5\n";
+  ASSERT_EQ(Run({"report", "child", "--days", "1"}), kExitSuccess);
+  EXPECT_EQ(Err.str(), "nortavelctl: 2 damaged lines of " + kUsageFile + " skipped, the first is line 7\n");
+  EXPECT_EQ(Out.str().substr(Out.str().find('\n') + 1), "2026-12-09  child        1  #\n");
+  Files.Files.erase(kUsageFile);
+  ASSERT_EQ(Run({"report"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "No use has been recorded yet: there is no " + kUsageFile + ".\n");
+}
+
 }  // namespace

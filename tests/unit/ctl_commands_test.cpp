@@ -39,7 +39,7 @@ TEST_F(CtlCommandsTest, HelpNamesEveryCommandAndVersionIsTheProjects) {
   EXPECT_EQ(Out.str(), "nortavelctl 1.0.0\n");
   EXPECT_EQ(Run({"help"}), kExitSuccess);
   for (const char* command : {"set", "show", "status", "check", "remove", "unlock", "level", "logdir", "log", "export",
-                              "grant", "warn", "timezone", "budget"})
+                              "grant", "warn", "timezone", "budget", "report"})
     EXPECT_NE(Out.str().find("\n  " + std::string(command) + " "), std::string::npos) << command;
   EXPECT_EQ(Run({"help", "unlock"}), kExitSuccess);
   EXPECT_EQ(Out.str().substr(0, 45), "Usage: nortavelctl unlock USER | unlock --all");
