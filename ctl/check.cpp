@@ -189,6 +189,29 @@ void CheckRules(TRun& run, TFindings& findings, const std::string& user, const s
   }
 }
 
+// As the service reads BudgetN: a REG_DWORD of up to 4 bytes, the missing high
+// ones zero, taken as a signed number of minutes from 0 to 1440; any other
+// value leaves that day without a limit.
+void CheckBudgets(TRun& run, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
+  for (int day = 0; day < kDaysPerWeek; ++day) {
+    const std::string name = kBudgetValuePrefix + std::to_string(day + 1);
+    const TRegistryValue* value = Find(values, name);
+    if (value == nullptr) continue;
+    std::string shown = TypeName(value->Type);
+    if (value->Type == TRegistryApi::kRegDword && value->Data.size() <= 4) {
+      const int32_t minutes = static_cast<int32_t>(LittleEndian(value->Data.data(), value->Data.size()));
+      if (minutes >= 0 && minutes <= kMaxBudgetMinutes) continue;
+      shown = std::to_string(minutes);
+    } else if (value->Type == TRegistryApi::kRegDword) {
+      shown += " of " + std::to_string(value->Data.size()) + " bytes";
+    }
+    findings.Error(run.RestrictionsKeyText(user + "\\" + name) + " (" + shown +
+                   ") is not a number of minutes from 0 to 1440 (REG_DWORD): the service ignores it, so " + user +
+                   " has no daily limit on " + DayName(day) + "; set the budget again with nortavelctl budget " +
+                   user + " BUDGET");
+  }
+}
+
 // The configured users.
 TStringList CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
   const std::string restrictions = run.Location.RestrictionsKeyPath();
@@ -212,6 +235,7 @@ TStringList CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
       findings.Warning(run.RestrictionsKeyText(user + "\\" + kAllowUntilValue) +
                        " is not a date and time like 2026-12-24 21:30: the service ignores it; give extra time with "
                        "nortavelctl grant " + user + " 30m, or remove it with nortavelctl grant " + user + " --clear");
+    CheckBudgets(run, findings, user, values);
     const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
     if (account.Locked) locked.push_back(user);
     if (account.Readable && !account.Exists)

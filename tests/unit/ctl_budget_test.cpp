@@ -1,6 +1,6 @@
 // The daily budget in nortavelctl: its text read and said back, the values
-// budget stores, the Today column of status, and report over a prepared usage
-// file.
+// budget stores, the Today column of status, report over a prepared usage file,
+// and check of BudgetN values the service would ignore.
 
 #include <gtest/gtest.h>
 
@@ -187,4 +187,20 @@ TEST_F(CtlReportTest, ReportRefusesWhatItCannotReportAndSaysWhatItSkipped) {
   EXPECT_EQ(Out.str(), "No use has been recorded yet: there is no " + kUsageFile + ".\n");
 }
 
+TEST_F(CtlBudgetTest, CheckNamesEveryBudgetTheServiceIgnores) {
+  Registry.SetDword(kChild, "Budget1", 1440);
+  Registry.SetString(kChild, "Budget3", "120");
+  Registry.SetDword(kChild, "Budget5", 1441);
+  Registry.SetValue(kChild, "Budget7", TRegistryApi::kRegDword, std::string("\x3C\0\0\0\0\0\0\0", 8));
+  EXPECT_EQ(Run({"check"}), kExitFailed);
+  const std::string fix = " is not a number of minutes from 0 to 1440 (REG_DWORD): the service ignores it, so child "
+                          "has no daily limit on ";
+  const std::string set = "; set the budget again with nortavelctl budget child BUDGET\n";
+  EXPECT_NE(Out.str().find("error: " + kKey + "\\child\\Budget3 (REG_SZ)" + fix + "Wednesday" + set +
+                           "error: " + kKey + "\\child\\Budget5 (1441)" + fix + "Friday" + set +
+                           "error: " + kKey + "\\child\\Budget7 (REG_DWORD of 8 bytes)" + fix + "Sunday" + set),
+            std::string::npos)
+      << Out.str();
+  EXPECT_EQ(Out.str().find("Budget1"), std::string::npos);
+}
 }  // namespace
