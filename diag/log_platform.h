@@ -86,11 +86,11 @@ class TLogPlatform {
   // CSIDL_COMMON_APPDATA: C:\ProgramData), without a closing backslash; empty
   // when the system does not say.
   virtual std::string CommonDataFolder() = 0;
-  // Makes the folder at path, or takes over the one already there, so that only
-  // SYSTEM and the Administrators may change what it holds and Users may read it:
-  // the Administrators own it and its list inherits nothing. False when it cannot
-  // be made or its list set, or when it is a link (a user may have planted one
-  // where the folder was to be).
+  // Makes the folder at path (with or without its closing backslash), or takes
+  // over the one already there, so that only SYSTEM and the Administrators may
+  // change what it holds and Users may read it: the Administrators own it and its
+  // list inherits nothing. False when it cannot be made or its list set, or when
+  // it is a link (a user may have planted one where the folder was to be).
   virtual bool CreatePrivateFolder(const std::string& path) = 0;
 
   // GetLocaleInfoA(locale, type): the text without its terminating zero; empty

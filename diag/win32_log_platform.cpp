@@ -35,6 +35,15 @@ HANDLE OpenPlainFile(const std::string& path, DWORD access, DWORD disposition, b
   return INVALID_HANDLE_VALUE;
 }
 
+// The folder itself, not a name in it: "C:\\Logs\\" names it as "C:\\Logs"; an
+// empty name is the current folder. Wine goes through a link to a folder named
+// with its closing backslash and no longer shows it as a reparse point.
+std::string FolderItself(const std::string& folder) {
+  std::string name = folder.empty() ? "." : folder;
+  if (name.size() > 3 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+  return name;
+}
+
 // Judged by the SID's text, so that the list of administrative accounts is one
 // portable list. A SID that cannot be converted counts as somebody else's: the
 // warning it may cause costs less than a write right overlooked.
@@ -123,9 +132,7 @@ class TWin32LogFiles : public TStdioStreams {
   }
 
   TFolderAccess OthersMayWriteFolder(const std::string& folder) override {
-    std::string name = folder.empty() ? "." : folder;
-    // The folder itself, not a file in it: "C:\\Logs\\" names it as "C:\\Logs".
-    if (name.size() > 3 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+    std::string name = FolderItself(folder);
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetNamedSecurityInfoA(const_cast<char*>(name.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
@@ -162,11 +169,12 @@ class TWin32LogFiles : public TStdioStreams {
                                                               nullptr))
       return false;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-    bool done = CreateDirectoryA(path.c_str(), &attributes) != FALSE;
+    std::string name = FolderItself(path);
+    bool done = CreateDirectoryA(name.c_str(), &attributes) != FALSE;
     if (!done && GetLastError() == ERROR_ALREADY_EXISTS) {
       // Any user may make a folder in C:\ProgramData: one made before the
       // service gets the service's owner and list, unless it is no plain folder.
-      const DWORD kind = GetFileAttributesA(path.c_str());
+      const DWORD kind = GetFileAttributesA(name.c_str());
       if (kind != INVALID_FILE_ATTRIBUTES && (kind & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
           (kind & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         BOOL present = FALSE;
@@ -175,7 +183,6 @@ class TWin32LogFiles : public TStdioStreams {
         PSID owner = nullptr;
         GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
         GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
-        std::string name = path;
         done = SetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT,
                                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
                                          PROTECTED_DACL_SECURITY_INFORMATION,
