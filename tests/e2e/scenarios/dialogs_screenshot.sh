@@ -1,6 +1,10 @@
 # Every dialog of install and uninstall runs on a real (virtual) X display: each
 # is read and closed by dialog_closer.exe, and a screenshot of each is kept in
-# $E2E_WORK/artifacts.
+# $E2E_WORK/artifacts. Then the tray of the user Wine runs as (the Unix user):
+# without rules of their own it ends at once; with a used-up budget its status
+# window shows exactly the expected lines (read by window_texts.exe) and is
+# shot; a second start only opens the first one's window; and taking the user's
+# rules away ends it within seconds.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 command -v Xvfb >/dev/null && command -v import >/dev/null || e2e_fail "Xvfb and ImageMagick's import are needed"
@@ -55,4 +59,92 @@ dialog "/INSTALL /SILENT" Error \
 dialog "/UNINSTALL" Information "Service uninstalled successfully" uninstall_information
 dialog "/UNINSTALL" Error \
   "Service \"Nortavel free\" failed to uninstall with error: \"System Error.  Code: 1060.${crlf}?*\"" uninstall_error_1060
+
+# The tray. Today is allowed all day, with a budget of 90 minutes that
+# usage.csv shows used up; every other day allows 07:00-08:00 and 15:00-20:00
+# (Saturday and Sunday 09:00-21:30). So the lines depend on the weekday alone,
+# as long as the day does not end while the scenario runs.
+cp "$BUILD_DIR/nortaveltray.exe" "$BUILD_DIR/window_texts.exe" "$E2E_DIR/"
+if [ "$(date +%H%M)" -ge 2355 ]; then sleep $(( $(date -d 'tomorrow 00:00:05' +%s) - $(date +%s) )); fi
+user=$(wine cmd /c 'echo %USERNAME%' </dev/null 2>/dev/null | tr -d '\r')
+[ -n "$user" ] || e2e_fail "no user name from Wine"
+status=(NortavelFreeTrayStatus "Nortavel free")
+probe() {
+  local out
+  out=$(cd "$E2E_DIR" && wine window_texts.exe "$@" </dev/null 2>/dev/null) || return
+  tr -d '\r' <<<"$out"
+}
+# tray_once: a start that must end by itself, soon; prints its milliseconds.
+tray_once() {
+  local t0; t0=$(e2e_now_ms)
+  (cd "$E2E_DIR" && timeout 20 wine nortaveltray.exe /show </dev/null >/dev/null 2>&1) || e2e_fail "nortaveltray /show: exit $?"
+  echo $(( $(e2e_now_ms) - t0 ))
+}
+reg_import() {  # REGEDIT4 lines on stdin, into the view the executables read
+  { echo REGEDIT4; echo; cat; } >"$WINEPREFIX/drive_c/tray.reg"
+  e2e_reg import 'C:\tray.reg' || e2e_fail "reg import"
+}
+
+key="HKEY_LOCAL_MACHINE\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions"
+printf '[%s\\someone_else]\n"Time1"="%s"\n' "$key" "$(printf '1%.0s' $(seq 48))" | reg_import
+ms=$(tray_once) || exit 1
+echo "tray of a user without rules: ended after $ms ms"
+
+today=$(date +%u); tomorrow=$(( today % 7 + 1 ))
+weekday="$(printf '1%.0s' $(seq 14))00$(printf '1%.0s' $(seq 14))$(printf '0%.0s' $(seq 10))$(printf '1%.0s' $(seq 8))"
+weekend="$(printf '1%.0s' $(seq 18))$(printf '0%.0s' $(seq 25))11111"
+{
+  printf '[%s\\%s]\n' "$key" "$user"
+  for n in 1 2 3 4 5 6 7; do
+    if [ $n = "$today" ]; then rule=$(printf '0%.0s' $(seq 48)); elif [ $n -ge 6 ]; then rule=$weekend; else rule=$weekday; fi
+    printf '"Time%s"="%s"\n' $n "$rule"
+  done
+  printf '"Budget%s"=dword:%08x\n' "$today" 90
+} | reg_import
+mkdir -p "$WINEPREFIX/drive_c/ProgramData/NortavelFree"
+printf 'date,user,seconds\n%s,%s,5400\n' "$(date +%F)" "$user" >"$WINEPREFIX/drive_c/ProgramData/NortavelFree/usage.csv"
+first=$([ $tomorrow -ge 6 ] && echo 09:00 || echo 07:00)
+expected="windows:1
+static:Today's time is used up
+static:Next allowed: $(LC_ALL=C date -d tomorrow +%A) $first
+static:Time left today: 0 min
+static:Time used today: 1 h 30 min
+child:NortavelFreeTrayGrid"
+# check_status: exactly one status window, showing exactly the expected lines.
+check_status() {
+  local seen
+  seen=$(probe "${status[@]}" 20000) || e2e_fail "no status window"
+  rect=$(sed -n 's/^rect://p' <<<"$seen")
+  [ "$(grep -v '^rect:' <<<"$seen")" = "$expected" ] || e2e_fail "the status window shows:
+$seen
+expected:
+$expected"
+}
+
+(cd "$E2E_DIR" && exec wine nortaveltray.exe /show </dev/null >/dev/null 2>&1) &
+tray=$!
+check_status
+sleep 1  # let it paint
+import -window root "$artifacts/tray_status_screen.png"
+IFS=, read -r left top right bottom <<<"$rect"
+convert "$artifacts/tray_status_screen.png" -crop "$(( right - left ))x$(( bottom - top ))+$left+$top" +repage \
+  "$artifacts/tray_status.png"
+colours=$(identify -format '%k' "$artifacts/tray_status.png")
+[ "$colours" -gt 8 ] || e2e_fail "tray_status.png is blank ($colours colours)"
+echo "tray_status: $(tr '\n' '|' <<<"$expected") ($colours colours)"
+
+probe --close "${status[@]}" 10000 || e2e_fail "the status window did not close"
+kill -0 "$tray" 2>/dev/null || e2e_fail "closing the status window ended the tray"
+ms=$(tray_once) || exit 1
+echo "second start, window closed: ended after $ms ms"
+check_status
+ms=$(tray_once) || exit 1
+echo "second start, window open: ended after $ms ms"
+check_status
+echo "the second starts opened the first one's window, once"
+
+t0=$(e2e_now_ms)
+e2e_reg delete "$key\\$user" /f || e2e_fail "reg delete"
+e2e_wait_for 10 bash -c "! kill -0 $tray 2>/dev/null" || e2e_fail "the tray still runs without rules"
+echo "rules taken away: the tray ended after $(( $(e2e_now_ms) - t0 )) ms"
 ls -l "$artifacts"
