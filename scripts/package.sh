@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds the Windows installer packages and the zip with wixl (Debian's msitools):
-#   dist/NortavelFree-VERSION-x64.msi   64-bit service and tool, Program Files
-#   dist/NortavelFree-VERSION-x86.msi   32-bit service and tool
+#   dist/NortavelFree-VERSION-x64.msi   64-bit service, tool and tray, Program Files
+#   dist/NortavelFree-VERSION-x86.msi   32-bit service, tool and tray
 #   dist/NortavelFree-VERSION-windows.zip  both builds, README.md, the sample .reg,
 #                                          the Group Policy templates (policy\)
 # VERSION is the CMake project version.
@@ -39,7 +39,7 @@ command -v wixl >/dev/null && command -v msibuild >/dev/null || { scripts/ensure
 # The build of a preset, made when an executable is missing.
 build() {
   local preset=$1 exe
-  for exe in nortavel_free_service.exe nortavelctl.exe netapi32.dll; do
+  for exe in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe netapi32.dll; do
     if [ ! -f "build/$preset/$exe" ]; then
       cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j2 >/dev/null
       return
@@ -100,7 +100,7 @@ for target in "${targets[@]}"; do
       top="NortavelFree-$version"
       stage=$(mktemp -d)
       mkdir -p "$stage/$top/x64" "$stage/$top/x86"
-      for exe in nortavel_free_service.exe nortavelctl.exe; do
+      for exe in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe; do
         cp "build/win64/$exe" "$stage/$top/x64/"
         cp "build/win32/$exe" "$stage/$top/x86/"
       done

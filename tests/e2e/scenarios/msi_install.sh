@@ -1,13 +1,15 @@
 # The Windows Installer package of BUILD_DIR's architecture: a silent install
-# puts both executables into Program Files, registers the service as designed
-# (quoted path), its two event sources and its Safe Mode keys, writes the
+# puts the three executables into Program Files, makes every session start the
+# tray (a Run value in the package's registry view), registers the service as
+# designed (quoted path), its two event sources and its Safe Mode keys, writes the
 # defaults (level, log folder, a 10-minute warning, the logon hours backstop, the
 # computer's zone), starts the service and puts the folder on the machine Path;
 # the service then keeps a configured user's week in their logon hours. A silent
 # removal unlocks every configured account, stops and deletes the service, its
-# event sources and Safe Mode keys, removes the files and the Path entry, and
-# keeps the configuration. A second prefix shows that an existing configuration
-# is not overwritten by an install, and that the properties set what they name.
+# event sources and Safe Mode keys, removes the files, the Run value and the
+# Path entry, and keeps the configuration. A second prefix shows that an
+# existing configuration is not overwritten by an install, and that the
+# properties set what they name.
 # The x86 package refuses a 64-bit prefix, with the name of the package to take.
 # Prints the time of each step.
 set -eu
@@ -34,10 +36,22 @@ fi
 t0=$(e2e_now_ms)
 e2e_msiexec install /i 'C:\package.msi' /qn || e2e_fail "msiexec /i ended with $?"
 echo "install: $(( $(e2e_now_ms) - t0 )) ms"
-for f in nortavel_free_service.exe nortavelctl.exe README.md nortavel_free.reg; do
+for f in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe README.md nortavel_free.reg; do
   [ -f "$unix_dir/$f" ] || e2e_fail "$dir\\$f not installed"
 done
 cmp -s "$unix_dir/nortavelctl.exe" "$BUILD_DIR/nortavelctl.exe" || e2e_fail "installed nortavelctl.exe is not the build's"
+cmp -s "$unix_dir/nortaveltray.exe" "$BUILD_DIR/nortaveltray.exe" || e2e_fail "installed nortaveltray.exe is not the build's"
+# Every session starts the tray: the Run value names it, quoted (the folder
+# holds a blank), in the package's own registry view and only there.
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+: >"$WINEPREFIX.reg.log"
+e2e_reg query "$run_key" /v NortavelFreeTray || e2e_fail "no Run value for the tray"
+run_value=$(tr -d '\r' <"$WINEPREFIX.reg.log" | sed -n 's/^ *NortavelFreeTray    REG_SZ    //p')
+[ "$run_value" = "\"$dir\\nortaveltray.exe\"" ] || e2e_fail "Run value: $(cat "$WINEPREFIX.reg.log")"
+if [ "$(e2e_msi_arch)" = x64 ] && wine reg query "$run_key" /v NortavelFreeTray /reg:32 </dev/null >/dev/null 2>&1; then
+  e2e_fail "the x64 package wrote the Run value into the 32-bit view"
+fi
+echo "tray installed, started with every session by $run_value"
 
 key='HKLM\System\CurrentControlSet\Services\NortavelFree'
 e2e_check_registration
@@ -90,7 +104,8 @@ if wine reg query "$key" </dev/null >/dev/null 2>&1; then e2e_fail "service stil
 e2e_check_event_sources_gone
 e2e_check_safe_mode gone
 e2e_service_process_gone || e2e_fail "service process still alive after removal"
-for f in nortavel_free_service.exe nortavelctl.exe; do [ ! -e "$unix_dir/$f" ] || e2e_fail "$f left behind"; done
+for f in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe; do [ ! -e "$unix_dir/$f" ] || e2e_fail "$f left behind"; done
+if e2e_reg query "$run_key" /v NortavelFreeTray; then e2e_fail "the tray's Run value left behind"; fi
 last=$(grep 'user=kid ' "$calls" | tail -1)
 [ "$(grep -c 'user=kid ' "$calls")" -gt "${before:-0}" ] || e2e_fail "removal made no call for kid"
 case "$last" in *"hours=$(printf 'ff%.0s' $(seq 21))"*) ;; *) e2e_fail "removal did not unlock kid: $last" ;; esac
@@ -99,7 +114,7 @@ e2e_reg query "$E2E_KEY" /v Debug || e2e_fail "removal lost Debug"
 env_path=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v Path </dev/null | tr -d '\r')
 ! grep -qiF "$dir" <<<"$env_path" || e2e_fail "install folder still on Path: $env_path"
 grep -qiF '%SystemRoot%\system32' <<<"$env_path" || e2e_fail "removal damaged Path: $env_path"
-echo "removed: service, files and Path entry gone; kid unlocked; configuration kept"
+echo "removed: service, files, Run value and Path entry gone; kid unlocked; configuration kept"
 
 # An existing configuration survives an install untouched.
 e2e_prefix msi_install_existing

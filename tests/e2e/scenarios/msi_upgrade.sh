@@ -42,7 +42,12 @@ e2e_msiexec upgrade /i 'C:\new.msi' /qn || e2e_fail "msiexec /i new ended with $
 echo "upgrade: $(( $(e2e_now_ms) - t0 )) ms"
 [ "$(products)" = 1 ] || e2e_fail "after the upgrade $(products) product entries"
 uninstall_entries | grep -q 'DisplayVersion.*1\.0\.0' || e2e_fail "the new version is not the registered one"
-[ -f "$unix_dir/nortavelctl.exe" ] && [ -f "$unix_dir/nortavel_free_service.exe" ] || e2e_fail "files missing after the upgrade"
+for f in nortavelctl.exe nortavel_free_service.exe nortaveltray.exe; do
+  [ -f "$unix_dir/$f" ] || e2e_fail "$f missing after the upgrade"
+done
+# The older product's removal takes its Run value; the new one's must be there.
+e2e_reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v NortavelFreeTray \
+  || e2e_fail "no Run value for the tray after the upgrade"
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running after the upgrade: $(e2e_state)"
 : >"$WINEPREFIX.reg.log"
 e2e_reg query "$E2E_KEY\\Time_restrictions\\kid" /v Time1 || e2e_fail "the upgrade lost kid"
