@@ -52,9 +52,16 @@ struct TJudge {
     return day * kSecondsPerDay + minutes * kMinute;
   }
 
-  // Whether the day's budget is used up at t.
-  bool BudgetSpent(int64_t t) const {
+  // Whether the day's budget is used up at t. Looking for when a restricted
+  // user may come back, nothing more is used until then: the day counted now
+  // keeps what is left, and a later day's budget is whole when it opens.
+  bool BudgetSpent(int64_t t, bool reopening = false) const {
     if (!Budgeted) return false;
+    if (reopening) {
+      const int32_t minutes = BudgetOn(CountedDay(t));
+      const int64_t used = CountedDay(t) == Use.Day ? Use.Seconds : 0;
+      return minutes != kNoBudget && used >= minutes * kMinute;
+    }
     const std::optional<int64_t> end = BudgetEnd(t);
     return end && t >= *end;
   }
@@ -62,10 +69,10 @@ struct TJudge {
   // Whether the user may use the computer at t: the rule allows that half hour
   // (a missing character allows it) and the day's budget lasts, or extra time
   // lasts beyond t.
-  bool AllowedAt(int64_t t) const {
+  bool AllowedAt(int64_t t, bool reopening = false) const {
     if (ExtraTimeCovers(Extras, t)) return true;
     const TDateTime time = DateTimeAt(t);
-    return !RuleRestricts(RuleOn(Rules, DayIndexOf(time)), SlotIndexOf(time)) && !BudgetSpent(t);
+    return !RuleRestricts(RuleOn(Rules, DayIndexOf(time)), SlotIndexOf(time)) && !BudgetSpent(t, reopening);
   }
 
   // The first moment after now, at most horizon ahead, at which being allowed
@@ -93,7 +100,7 @@ struct TJudge {
   // passed; a budget opens only at midnight, itself a half hour's start.
   std::optional<int64_t> NextAllowed(int64_t horizon) const {
     for (int64_t boundary = (Now / kHalfHour + 1) * kHalfHour; boundary <= Now + horizon; boundary += kHalfHour)
-      if (AllowedAt(boundary)) return boundary;
+      if (AllowedAt(boundary, true)) return boundary;
     return std::nullopt;
   }
 

@@ -146,6 +146,14 @@ TEST_F(BudgetDecisionTest, TheBudgetEndsTheDayOnceUsedAndOpensAtTheNextAllowedMi
     EXPECT_EQ(decision.Until, c.Until) << c.MondayBudget << " " << c.Used;
   }
 
+  // Restricted at night with a budget shorter than the night: Tuesday opens at
+  // 07:00 all the same.
+  Rules = TStringList();
+  for (int day = 0; day < 7; ++day) Rules.Add(std::string(14, '1') + std::string(34, '0'));
+  Extras.Budget.fill(60);
+  EXPECT_EQ(Decide(Rules, Extras, At(kMonday, 1, 30), kSecondsPerWeek, TDayUse{kMonday, 0}).Until,
+            At(kMonday, 7, 0));
+
   // A budget that runs out after midnight: Tuesday's 45 minutes from 00:00.
   Rules = TStringList();
   for (int day = 0; day < 7; ++day) Rules.Add(std::string(48, '0'));
