@@ -95,15 +95,6 @@ void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before);
 void RunBudget(TRun& run, std::vector<std::string> words);
 void RunReport(TRun& run, std::vector<std::string> words);
 
-// The usage file the service keeps, as read now.
-struct TUsageFile {
-  std::string Path;  // empty when Windows names no common application data folder
-  TWholeFile Read = TWholeFile::Missing;
-  TUsageBook Book;  // what the file holds; empty unless Read is Done
-  TUsageDamage Damage;
-};
-// Reads the usage file from the common application data folder. Never raises.
-TUsageFile ReadUsageFile(TRun& run);
 // Why usage falls short of what the service counted, to follow "nortavelctl: "
 // or a label; empty when it was read whole or is missing (nothing counted yet).
 std::string UsageProblemText(const TUsageFile& usage);

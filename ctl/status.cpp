@@ -123,7 +123,7 @@ void RunStatus(TRun& run) {
   TStringList seen;
   TKeptLog log;
   CollectSeenAccounts(seen, 0, run.Platform.Processes, log);
-  const TUsageFile usage = ReadUsageFile(run);
+  const TUsageFile usage = ReadUsageFile(run.Platform.Files);
   const int64_t today = DayOf(nowSeconds);
   struct TRow {
     std::string User, Now, Until, Today, LogonHours, Processes;

@@ -94,20 +94,6 @@ void PrintCsv(TRun& run, const TUsageBook& book, const std::vector<std::string>&
 }
 }  // namespace
 
-TUsageFile ReadUsageFile(TRun& run) {
-  TUsageFile usage;
-  const std::string common = run.Platform.Files.CommonDataFolder();
-  if (common.empty()) {
-    usage.Read = TWholeFile::Failed;
-    return usage;
-  }
-  usage.Path = common + "\\" + kDataFolderName + "\\" + kUsageFileName;
-  std::string text;
-  usage.Read = ReadWholeFile(run.Platform.Files, usage.Path, text);
-  if (usage.Read == TWholeFile::Done) usage.Damage = usage.Book.Parse(text);
-  return usage;
-}
-
 std::string UsageProblemText(const TUsageFile& usage) {
   if (usage.Path.empty()) return "cannot find the usage file: Windows names no common application data folder";
   switch (usage.Read) {
@@ -152,7 +138,7 @@ void RunReport(TRun& run, std::vector<std::string> words) {
   const int days = TakeDays(words);
   ExpectWords("report", words, 0, 1);
   const TConfiguration config = run.Load();
-  const TUsageFile usage = ReadUsageFile(run);
+  const TUsageFile usage = ReadUsageFile(run.Platform.Files);
   if (usage.Read == TWholeFile::Failed || usage.Read == TWholeFile::Linked)
     throw ECommandFailed(UsageProblemText(usage));
   // A clock set back counts against the latest day the service counted, which

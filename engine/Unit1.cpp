@@ -216,28 +216,15 @@ void TNortavelFree::CollectSeenAccounts() {
 }
 
 void TNortavelFree::LoadUsage() {
-  const std::string common = Platform.LogFiles.CommonDataFolder();
-  if (common.empty()) return;
-  UsageFolder = common + "\\" + kDataFolderName + "\\";
-  const std::string path = UsageFolder + kUsageFileName;
-  std::string text;
-  switch (ReadWholeFile(Platform.LogFiles, path, text)) {
-    case TWholeFile::Done: {
-      const TUsageDamage damage = Usage.Parse(text);
-      if (damage.Lines > 0 && LevelAdmits(DebugLevel, 1))
-        Log(kMsgUsageDamaged + std::to_string(damage.Lines) + kMsgUsageDamagedFirst + std::to_string(damage.First) +
-            ": " + path);
-      break;
-    }
-    case TWholeFile::Missing:
-      break;
-    case TWholeFile::Linked:
-      UsageFailed(kMsgUsageRefusedLink + path);
-      break;
-    case TWholeFile::Failed:
-      UsageFailed(kMsgUsageNotRead + path);
-      break;
-  }
+  TUsageFile file = ReadUsageFile(Platform.LogFiles);
+  if (file.Folder.empty()) return;
+  UsageFolder = file.Folder;
+  Usage = std::move(file.Book);
+  if (file.Damage.Lines > 0 && LevelAdmits(DebugLevel, 1))
+    Log(kMsgUsageDamaged + std::to_string(file.Damage.Lines) + kMsgUsageDamagedFirst +
+        std::to_string(file.Damage.First) + ": " + file.Path);
+  if (file.Read == TWholeFile::Linked) UsageFailed(kMsgUsageRefusedLink + file.Path);
+  if (file.Read == TWholeFile::Failed) UsageFailed(kMsgUsageNotRead + file.Path);
 }
 
 void TNortavelFree::CountUsage() {

@@ -271,3 +271,18 @@ std::vector<TUsageRow> TUsageBook::Rows() const {
   }
   return rows;
 }
+
+TUsageFile ReadUsageFile(TLogPlatform& files) {
+  TUsageFile usage;
+  const std::string common = files.CommonDataFolder();
+  if (common.empty()) {
+    usage.Read = TWholeFile::Failed;
+    return usage;
+  }
+  usage.Folder = common + "\\" + kDataFolderName + "\\";
+  usage.Path = usage.Folder + kUsageFileName;
+  std::string text;
+  usage.Read = ReadWholeFile(files, usage.Path, text);
+  if (usage.Read == TWholeFile::Done) usage.Damage = usage.Book.Parse(text);
+  return usage;
+}

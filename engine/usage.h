@@ -18,6 +18,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "diag/log_platform.h"
+#include "diag/whole_file.h"
+
 inline constexpr char kUsageHeader[] = "date,user,seconds";
 inline constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
 // Sleep and hibernation stop the ticks but not the clock: no gap between two
@@ -108,3 +111,14 @@ class TUsageBook {
   bool SetBackReported = false;
   bool Dirty = false;
 };
+
+// The usage file as a program finds it in the common application data folder.
+struct TUsageFile {
+  std::string Folder;  // ending in a backslash; empty when Windows names no common data folder
+  std::string Path;    // Folder + kUsageFileName; empty with Folder
+  TWholeFile Read = TWholeFile::Missing;
+  TUsageBook Book;  // what the file holds; empty unless Read is Done
+  TUsageDamage Damage;
+};
+// Reads the usage file (Read Failed without a common data folder). Never raises.
+TUsageFile ReadUsageFile(TLogPlatform& files);

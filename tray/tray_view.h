@@ -13,6 +13,11 @@
 #include "engine/week.h"
 #include "winsys/configuration.h"
 
+// The status window as other programs (and the probes) find it: its caption,
+// which the tray's hidden window also carries, and its class.
+inline constexpr char kTrayCaption[] = "Nortavel free";
+inline constexpr char kTrayStatusClass[] = "NortavelFreeTrayStatus";
+
 // The tray's whole view of one user at one moment.
 struct TTrayView {
   bool Allowed = true;

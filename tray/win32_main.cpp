@@ -21,7 +21,6 @@
 #include "common/protocol.h"
 #include "common/time_zone.h"
 #include "diag/log_platform.h"
-#include "diag/whole_file.h"
 #include "svcmgr/message_loop.h"
 #include "svcmgr/timer.h"
 #include "tray/tray_view.h"
@@ -29,9 +28,7 @@
 
 namespace {
 
-constexpr char kCaption[] = "Nortavel free";
 constexpr char kInstanceMutex[] = "Local\\NortavelFreeTray";
-constexpr char kStatusClass[] = "NortavelFreeTrayStatus";
 constexpr char kGridClass[] = "NortavelFreeTrayGrid";
 constexpr char kShowSwitch[] = "/show";
 // Messages to the application's hidden window.
@@ -141,13 +138,7 @@ bool ReadView(TTray& tray) {
   if (position < 0) return false;
   tray.WarnMinutes = config.WarnMinutes;
 
-  TLogPlatform& files = PlatformLogFiles();
-  TUsageBook usage;
-  std::string text;
-  const std::string folder = files.CommonDataFolder();
-  if (!folder.empty() &&
-      ReadWholeFile(files, folder + "\\" + kDataFolderName + "\\" + kUsageFileName, text) == TWholeFile::Done)
-    usage.Parse(text);
+  const TUsageBook usage = ReadUsageFile(PlatformLogFiles()).Book;
 
   TZoneClock clock(PlatformClock(), config.FixedZone ? &*config.FixedZone : nullptr);
   const int64_t now = SecondsOf(clock.LocalNow());
@@ -195,7 +186,7 @@ void ShowBalloon(TTray& tray, const std::string& text) {
   data.uFlags = NIF_INFO;
   data.dwInfoFlags = NIIF_INFO;
   CopyText(data.szInfo, sizeof data.szInfo, text);
-  CopyText(data.szInfoTitle, sizeof data.szInfoTitle, kCaption);
+  CopyText(data.szInfoTitle, sizeof data.szInfoTitle, kTrayCaption);
   Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
@@ -284,7 +275,7 @@ void ShowStatus(TTray& tray) {
   const int height = kMaxLines * lineHeight + 7 * kRow + 30;
   RECT frame{0, 0, width, height};
   AdjustWindowRect(&frame, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, FALSE);
-  tray.Status = CreateWindowExA(0, kStatusClass, kCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
+  tray.Status = CreateWindowExA(0, kTrayStatusClass, kTrayCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
                                 CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                 instance, nullptr);
   if (tray.Status == nullptr) return;
@@ -321,7 +312,7 @@ void RegisterClasses(HINSTANCE instance) {
   status.hIcon = Tray.Icons[0];
   status.hCursor = LoadCursor(nullptr, IDC_ARROW);
   status.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  status.lpszClassName = kStatusClass;
+  status.lpszClassName = kTrayStatusClass;
   RegisterClassA(&status);
   WNDCLASSA grid{};
   grid.lpfnWndProc = GridProc;
@@ -345,7 +336,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);
   if (mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
     if (show) {
-      HWND running = FindWindowA(kAppWindowClass, kCaption);
+      HWND running = FindWindowA(kAppWindowClass, kTrayCaption);
       if (running != nullptr) PostMessageA(running, kShowMessage, 0, 0);
     }
     return 0;
@@ -358,7 +349,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   Tray.App = &app;
   HWND hidden = reinterpret_cast<HWND>(app.Handle());
   // The hidden window carries the caption, so that a second start finds it.
-  SetWindowTextA(hidden, kCaption);
+  SetWindowTextA(hidden, kTrayCaption);
   Tray.Icons[0] = DrawIcon(GetSystemMetrics(SM_CXSMICON), false);
   Tray.Icons[1] = DrawIcon(GetSystemMetrics(SM_CXSMICON), true);
   RegisterClasses(instance);

@@ -8,29 +8,12 @@
 #include "diag/diagnostic_log.h"
 #include "diag/timestamp.h"
 #include "tests/fakes/fake_clock.h"
+#include "tests/wine/whole_files.h"
 #include "common/win32.h"
 
 #include <aclapi.h>
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::string text;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
-    std::fclose(f);
-  }
-  return text;
-}
-
-void WriteAll(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
 
 SYSTEMTIME AsSystemTime(const TDateTime& t) {
   return SYSTEMTIME{t.Year, t.Month, t.DayOfWeek, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds};

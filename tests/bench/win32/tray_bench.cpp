@@ -22,11 +22,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "svcmgr/message_loop_api.h"
+#include "tray/tray_view.h"
+
 namespace {
 
-constexpr char kCaption[] = "Nortavel free";
-constexpr char kStatusClass[] = "NortavelFreeTrayStatus";
-constexpr char kAppClass[] = "NortavelFreeApplication";
 constexpr char kBareClass[] = "BareWindow";
 constexpr char kBareCaption[] = "Bare window";
 constexpr DWORD kShowTimeoutMs = 30000;
@@ -99,7 +99,7 @@ bool TimeStart(const std::string& commandLine, const char* className, const char
   }
   if (keep && search.Found != nullptr) {
     // The tray lives on with its icon alone, as it does most of the day.
-    if (lstrcmpA(className, kStatusClass) == 0) PostMessageA(search.Found, WM_CLOSE, 0, 0);
+    if (lstrcmpA(className, kTrayStatusClass) == 0) PostMessageA(search.Found, WM_CLOSE, 0, 0);
   } else {
     TerminateProcess(process.hProcess, 0);
     WaitForSingleObject(process.hProcess, 10000);
@@ -117,7 +117,7 @@ double Ms(const FILETIME& time) {
 }
 
 int Sample(bool bare) {
-  HWND app = bare ? FindWindowA(kBareClass, kBareCaption) : FindWindowA(kAppClass, kCaption);
+  HWND app = bare ? FindWindowA(kBareClass, kBareCaption) : FindWindowA(kAppWindowClass, kTrayCaption);
   DWORD id = 0;
   if (app == nullptr || GetWindowThreadProcessId(app, &id) == 0) {
     std::printf("no %s running\n", bare ? "bare program" : "tray");
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
   for (int run = 1; run <= runs; ++run) {
     std::printf("run %d: ", run);
     const bool shown = bare ? TimeStart(commandLine, kBareClass, kBareCaption, run == runs)
-                            : TimeStart(commandLine, kStatusClass, kCaption, run == runs);
+                            : TimeStart(commandLine, kTrayStatusClass, kTrayCaption, run == runs);
     std::fflush(stdout);
     if (!shown) return 1;
   }
