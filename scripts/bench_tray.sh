@@ -114,11 +114,6 @@ if command -v Xvfb >/dev/null; then
   xvfb_pid=$!
   export DISPLAY=$display
   sleep 1
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f </dev/null >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
-  wineserver -p >/dev/null 2>&1
-  wine wineboot </dev/null >>"$WINEPREFIX.session.log" 2>&1
+  e2e_use_x11
   measure "X11 (Xvfb)"
 fi

@@ -42,6 +42,18 @@ e2e_prefix() {
 }
 
 # Ends the scenario's session and removes its prefix.
+# Restarts the prefix's session with the X11 driver on $DISPLAY instead of the
+# null driver. No window manager runs on Xvfb: Wine draws the frames, captions
+# included, itself.
+e2e_use_x11() {
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p >/dev/null 2>&1
+  wine wineboot </dev/null >>"$WINEPREFIX.session.log" 2>&1
+}
+
 e2e_cleanup() {
   [ -n "${WINEPREFIX:-}" ] || return 0
   wineserver -k >/dev/null 2>&1 || true

@@ -17,14 +17,8 @@ export DISPLAY=$display
 e2e_wait_for 10 import -window root -display "$display" png:/dev/null 2>/dev/null || e2e_fail "Xvfb did not come up"
 
 e2e_prefix dialogs
-# This scenario wants the X11 driver, not the prefix's null driver: restart the session with it.
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f </dev/null >/dev/null 2>&1
-# No window manager runs on Xvfb: Wine draws the frames, captions included, itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1
-wine wineboot </dev/null >>"$WINEPREFIX.session.log" 2>&1
+# This scenario wants the X11 driver, not the prefix's null driver.
+e2e_use_x11
 cp "$BUILD_DIR/dialog_closer.exe" "$E2E_DIR/"
 artifacts="$E2E_WORK/artifacts"
 mkdir -p "$artifacts"
