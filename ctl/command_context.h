@@ -8,7 +8,7 @@
 
 #include "common/log_sink.h"
 #include "common/time_zone.h"
-#include "ctl/commands.h"
+#include "ctl/ctl_platform.h"
 #include "ctl/service_info.h"
 #include "ctl/usage_error.h"
 #include "ctl/week_grid.h"

@@ -18,14 +18,12 @@
 #include "common/string_list.h"
 #include "diag/log_platform.h"
 #include "diag/timestamp.h"
+#include "diag/whole_file.h"
 
 inline constexpr char kLogFileName[] = "debug_free.log";
-// The trim's new file, beside the log until it replaces it, is named this
-// prefix and 13 base-32 digits that hold 64 random bits: a name nobody can plant
-// in advance, and no longer than the log's own, so that a folder whose path
-// leaves room for the log leaves room for the copy (see kMaxPathLength).
-inline constexpr char kTrimFilePrefix[] = "~";
-inline constexpr size_t kTrimFileNameLength = 14;
+// The trim's new file, beside the log until it replaces it, has an unguessable
+// name (diag/whole_file.h) no longer than the log's own, so that a folder whose
+// path leaves room for the log leaves room for the copy (see kMaxPathLength).
 static_assert(kTrimFileNameLength <= sizeof kLogFileName - 1, "the copy's path must fit wherever the log's does");
 inline constexpr int64_t kTrimLimit = 0x100000;  // bytes
 

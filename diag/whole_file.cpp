@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "common/owned.h"
-#include "diag/diagnostic_log.h"
 
 namespace {
 using TStream = TOwned<TLogPlatform, &TLogPlatform::CloseStream>;

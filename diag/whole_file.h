@@ -6,8 +6,11 @@
 
 #include "diag/log_platform.h"
 
-// kTrimFilePrefix and 13 base-32 digits of 64 bits from the system's random
-// source: a name in a folder that nobody can plant in advance.
+// A new file's name before it takes the place of another: kTrimFilePrefix and
+// 13 base-32 digits of 64 bits from the system's random source, a name in a
+// folder that nobody can plant in advance.
+inline constexpr char kTrimFilePrefix[] = "~";
+inline constexpr size_t kTrimFileNameLength = 14;
 std::string UnguessableFileName();
 
 enum class TWholeFile { Done, Missing, Failed, Linked };

@@ -179,3 +179,7 @@ TDecision DecideNow(const TConfiguration& config, const std::string& user, int p
   const TDayUse use = usage != nullptr && extras.HasBudget() ? usage->UseOf(user, DayOf(seconds)) : TDayUse();
   return TJudge(rules, extras, seconds, use).DecideAt(now, horizon);
 }
+
+bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user) {
+  return !DecideNow(state, user, state.RestrictedUsers.IndexOf(user), clock, log, 0).Allowed;
+}

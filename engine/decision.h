@@ -61,4 +61,11 @@ TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int
 TDecision DecideNow(const TConfiguration& config, const std::string& user, int position, TClock& clock,
                     TLogSink& log, int64_t horizon, const TUsageBook* usage = nullptr);
 
+// Whether the user may not use the computer now: the decision at the time the
+// clock reads once, with its log lines. At level 3 and up logs "Checking user:"
+// and the trace line; a rule too short to answer (or missing) answers "not
+// restricted" and logs that gap at level 2, where the configuration read is
+// logged too.
+bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user);
+
 inline constexpr int64_t kSecondsPerWeek = 7 * 24 * 60 * 60;

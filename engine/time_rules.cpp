@@ -1,7 +1,5 @@
 #include "engine/time_rules.h"
 
-#include "engine/decision.h"
-
 int DayIndexOf(const TDateTime& time) {
   // Weekdays counted 1 = Sunday .. 7 = Saturday, less 2, with Sunday wrapping to 6.
   const int weekday = time.DayOfWeek + 1;
@@ -20,8 +18,4 @@ std::string RuleOfTheDay(const TConfiguration& state, const std::string& user, i
 
 bool RuleRestricts(const std::string& rule, int slot) {
   return slot >= 0 && slot < static_cast<int>(rule.size()) && rule[static_cast<size_t>(slot)] != '0';
-}
-
-bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user) {
-  return !DecideNow(state, user, state.RestrictedUsers.IndexOf(user), clock, log, 0).Allowed;
 }

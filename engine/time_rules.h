@@ -6,7 +6,6 @@
 #include <string>
 
 #include "common/clock.h"
-#include "common/log_sink.h"
 #include "winsys/configuration.h"
 
 // 0 = Monday .. 6 = Sunday.
@@ -21,10 +20,3 @@ std::string RuleOfTheDay(const TConfiguration& state, const std::string& user, i
 // Whether rule restricts half hour slot: its character there is not "0". A
 // rule too short to have one does not restrict it.
 bool RuleRestricts(const std::string& rule, int slot);
-
-// Whether the user may not use the computer now: the decision (engine/decision.h)
-// at the time the clock reads once, with its log lines. At level 3 and up logs
-// "Checking user:" and the trace line; a rule too short to answer (or missing)
-// answers "not restricted" and logs that gap at level 2, where the
-// configuration read is logged too.
-bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/debug_level.h"
+#include "engine/decision.h"
 #include "engine/time_rules.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/recording_log.h"

@@ -8,7 +8,7 @@
 
 #include "common/string_list.h"
 #include "common/system_error.h"
-#include "engine/time_rules.h"
+#include "engine/decision.h"
 #include "tests/fakes/recording_log.h"
 #include "winsys/configuration.h"
 

@@ -17,6 +17,7 @@
 #include "common/clock.h"
 #include "common/log_sink.h"
 #include "engine/engine_state.h"
+#include "engine/decision.h"
 #include "engine/time_rules.h"
 
 namespace {

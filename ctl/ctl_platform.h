@@ -1,0 +1,24 @@
+#pragma once
+// The platform one run of nortavelctl acts on: the program entry hands it the
+// real one, the tests fakes.
+
+#include "common/clock.h"
+#include "ctl/tool_api.h"
+#include "diag/log_platform.h"
+#include "winsys/account_api.h"
+#include "winsys/configuration.h"
+#include "winsys/process_api.h"
+#include "winsys/registry_api.h"
+
+// What a run of the tool acts on.
+struct TCtlPlatform {
+  TRegistryApi& Registry;
+  TAccountApi& Accounts;
+  TProcessApi& Processes;
+  TLogPlatform& Files;
+  TClock& Clock;
+  TToolApi& Tool;
+  bool Own64 = false;  // this build of the tool is the 64-bit one
+  // Root and main key of the configuration; the view is chosen per run.
+  TConfigLocation Location;
+};
