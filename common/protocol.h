@@ -15,12 +15,13 @@ inline constexpr char kServiceDisplayName[] = "Nortavel free";
 inline constexpr uint32_t kControlReloadConfiguration = 128;
 
 // The service's schedule: a tick every 2 s, the enforcement pass on every tenth
-// tick (20 s), a configuration reload on every sixtieth (120 s). A requested
-// reload comes at the first tick at least kRequestedReloadGapTicks (10 s) after
-// the last reload of any kind.
+// tick (20 s), a configuration reload on every sixtieth (120 s). Up to
+// kReloadBurst requested reloads act at the next tick; beyond those, one more
+// every kRequestedReloadGapTicks (10 s).
 inline constexpr uint32_t kTickPeriodMs = 2000;
 inline constexpr int kPassEveryTicks = 10;
 inline constexpr int kReloadEveryTicks = 60;
+inline constexpr int kReloadBurst = 3;
 inline constexpr int kRequestedReloadGapTicks = 5;
 inline constexpr uint32_t kPassPeriodMs = kTickPeriodMs * kPassEveryTicks;
 

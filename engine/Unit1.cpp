@@ -80,6 +80,8 @@ void TNortavelFree::ServiceBeforeUninstall(TService*) {
 void TNortavelFree::ServiceStart(TService*, bool&) {
   std::lock_guard<std::mutex> guard(ModuleLock);
   TickCount = 0;
+  ReloadCredits = kReloadBurst;
+  TicksTowardsCredit = 0;
   LinkReported = false;
   LoadConfiguration();
   LoadUsage();
@@ -126,13 +128,18 @@ void TNortavelFree::Timer1Timer(TComponent*) {
   // A requested reload comes first and counts as the cycle's own: the count
   // starts again, so this tick's pass already judges by the new rules (a user
   // just removed is not locked again by the old ones) and the next scheduled
-  // reload comes two minutes later. Any interactive user may send the request,
-  // so it is carried out only once the last reload, of any kind, is
-  // kRequestedReloadGapTicks old: requests sent at every tick would otherwise
-  // have the configuration read and logged at every tick. Until then a request
-  // waits, neither dropped nor carried out twice.
-  const bool requested = TickCount >= kRequestedReloadGapTicks && ReloadRequested.exchange(false);
+  // reload comes two minutes later. A parent's few changes in a row each act
+  // at once; requests sent at every tick (a script, or an account that was
+  // given the right) spend the credits and then reload once in
+  // kRequestedReloadGapTicks. Meanwhile a request waits, neither dropped nor
+  // carried out twice.
+  if (ReloadCredits < kReloadBurst && ++TicksTowardsCredit >= kRequestedReloadGapTicks) {
+    ++ReloadCredits;
+    TicksTowardsCredit = 0;
+  }
+  const bool requested = ReloadCredits > 0 && ReloadRequested.exchange(false);
   if (requested) {
+    --ReloadCredits;
     step([this] { LoadConfiguration(); });
     TickCount = 0;
   }

@@ -14,6 +14,7 @@
 
 #include "common/clock.h"
 #include "common/log_sink.h"
+#include "common/protocol.h"
 #include "diag/diagnostic_log.h"
 #include "engine/enforcement.h"
 #include "engine/engine_state.h"
@@ -95,8 +96,8 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
 
  protected:
   // Service thread: kControlReloadConfiguration asks for a reload at the next
-  // tick, or at the first that is kRequestedReloadGapTicks after the last
-  // reload; other user-defined controls do nothing.
+  // tick that has a credit for it (kReloadBurst at the start, one more every
+  // kRequestedReloadGapTicks); other user-defined controls do nothing.
   bool HandleCustomControl(uint32_t controlCode) override;
 
   TNortavelFreePlatform Platform;
@@ -121,6 +122,9 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   bool LinkReported = false;
   // Set on the service thread, taken by the next tick on the main thread.
   std::atomic<bool> ReloadRequested{false};
+  // Requested reloads that may act at once, and the ticks gone towards the next.
+  int ReloadCredits = kReloadBurst;
+  int TicksTowardsCredit = 0;
 };
 
 // The one module of the process, created by the program entry.

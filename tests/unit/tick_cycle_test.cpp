@@ -135,10 +135,11 @@ void PrintTo(const TRequestCase& c, std::ostream* out) { *out << c.Name; }
 
 class ReloadRequestTest : public TickCycleTest, public ::testing::WithParamInterface<TRequestCase> {};
 
-// Tick 1 brings the scheduled reload. A request is carried out at the first
-// tick at least five ticks (10 s) after the last reload of either kind; those
-// that come sooner wait for that tick and are carried out there once.
-TEST_P(ReloadRequestTest, RequestsReloadAtMostOnceInTenSecondsAndNoneIsLost) {
+// Tick 1 brings the scheduled reload. The first three requests act at the next
+// tick; then a credit comes every five ticks (10 s) while fewer than three are
+// left, and a request that finds none waits for the next and is carried out
+// there once.
+TEST_P(ReloadRequestTest, ThreeRequestsActAtOnceThenOneInTenSecondsAndNoneIsLost) {
   std::vector<std::vector<std::string>> ticks;
   for (int tick = 1; tick <= 85; ++tick) {
     for (int before : GetParam().RequestsBefore)
@@ -148,13 +149,18 @@ TEST_P(ReloadRequestTest, RequestsReloadAtMostOnceInTenSecondsAndNoneIsLost) {
   EXPECT_EQ(TicksWith(ticks, "load"), GetParam().Loads);
 }
 
+std::vector<int> EveryTickFrom2To40() {
+  std::vector<int> ticks;
+  for (int tick = 2; tick <= 40; ++tick) ticks.push_back(tick);
+  return ticks;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Requests, ReloadRequestTest,
-    ::testing::Values(TRequestCase{"LoneAfterTheWindow", {8}, {1, 8, 68}},
-                      TRequestCase{"RightAfterTheScheduledReload", {2}, {1, 6, 66}},
-                      TRequestCase{"LastTickOfTheWindow", {5}, {1, 6, 66}},
-                      TRequestCase{"AtTheWindowsEnd", {6}, {1, 6, 66}},
-                      TRequestCase{"Burst", {8, 8, 8, 9, 10, 10, 11, 12}, {1, 8, 13, 73}},
+    ::testing::Values(TRequestCase{"LoneAfterTheStart", {8}, {1, 8, 68}},
+                      TRequestCase{"ThreeRightAfterTheStart", {2, 3, 4}, {1, 2, 3, 4, 64}},
+                      TRequestCase{"FourthWaitsForACredit", {8, 8, 8, 9, 10, 10, 11, 12}, {1, 8, 9, 10, 13, 73}},
+                      TRequestCase{"EveryTick", EveryTickFrom2To40(), {1, 2, 3, 4, 7, 12, 17, 22, 27, 32, 37, 42}},
                       TRequestCase{"WaitingWhenTheScheduledReloadComes", {1}, {1, 61}}),
     [](const ::testing::TestParamInfo<TRequestCase>& info) { return std::string(info.param.Name); });
 
