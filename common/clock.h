@@ -13,12 +13,20 @@ struct TDateTime {
   uint16_t Milliseconds = 0;
 };
 
+// Time gone by since the computer started, never going back, whatever the
+// clock is set to.
+struct TElapsed {
+  uint64_t SinceStartMs = 0;  // sleep and hibernation included (GetTickCount64)
+  uint64_t AwakeMs = 0;       // without them (QueryUnbiasedInterruptTime)
+};
+
 // The computer's clock. Thread-safe: read from the tick and from the service handlers.
 class TClock {
  public:
   virtual ~TClock() = default;
   virtual TDateTime LocalNow() = 0;
   virtual TDateTime UtcNow() = 0;
+  virtual TElapsed Elapsed() = 0;
 };
 
 // GetLocalTime and GetSystemTime on Windows, the C library's clock natively.

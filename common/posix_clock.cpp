@@ -25,10 +25,18 @@ TDateTime Now(bool local) {
   return t;
 }
 
+uint64_t Milliseconds(clockid_t id) {
+  timespec now{};
+  clock_gettime(id, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
 class TPosixClock : public TClock {
  public:
   TDateTime LocalNow() override { return Now(true); }
   TDateTime UtcNow() override { return Now(false); }
+  // Linux's monotonic clock stands still while the computer sleeps; its boot clock does not.
+  TElapsed Elapsed() override { return TElapsed{Milliseconds(CLOCK_BOOTTIME), Milliseconds(CLOCK_MONOTONIC)}; }
 };
 }  // namespace
 

@@ -47,6 +47,7 @@ class TZoneClock : public TClock {
   TZoneClock(TClock& computer, const TTimeZone* zone) : Computer(computer), Zone(zone) {}
   TDateTime LocalNow() override { return Zone != nullptr ? ZoneTime(*Zone, Computer.UtcNow()) : Computer.LocalNow(); }
   TDateTime UtcNow() override { return Computer.UtcNow(); }
+  TElapsed Elapsed() override { return Computer.Elapsed(); }
 
  private:
   TClock& Computer;

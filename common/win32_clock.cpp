@@ -18,6 +18,11 @@ class TWin32Clock : public TClock {
     GetSystemTime(&st);
     return DateTimeOf(st);
   }
+  TElapsed Elapsed() override {
+    ULONGLONG awake = 0;  // 100-ns units
+    QueryUnbiasedInterruptTime(&awake);
+    return TElapsed{GetTickCount64(), awake / 10000};
+  }
 };
 }  // namespace
 

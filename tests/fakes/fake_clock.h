@@ -34,6 +34,19 @@ class TFakeClock : public TClock {
     std::lock_guard<std::mutex> guard(Lock);
     Now = time;
   }
+  // Each reading moves the elapsed time on by ElapsedStepMs (one tick's period
+  // unless a test sets another: the module reads it once per tick).
+  TElapsed Elapsed() override {
+    std::lock_guard<std::mutex> guard(Lock);
+    Gone.SinceStartMs += ElapsedStepMs;
+    Gone.AwakeMs += ElapsedStepMs;
+    return Gone;
+  }
+  void SetElapsed(const TElapsed& elapsed) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Gone = elapsed;
+  }
+  uint64_t ElapsedStepMs = 2000;
   void SetUtc(const TDateTime& time) {
     std::lock_guard<std::mutex> guard(Lock);
     Utc = time;
@@ -51,4 +64,5 @@ class TFakeClock : public TClock {
   TDateTime Now;
   TDateTime Utc;
   bool UtcSet = false;
+  TElapsed Gone;
 };

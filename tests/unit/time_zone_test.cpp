@@ -161,6 +161,7 @@ TEST(TimeZoneTest, ZoneClockReportsTheFixedZoneOrTheComputersTime) {
   struct TStubClock : TClock {
     TDateTime LocalNow() override { return At(2026, 12, 7, 9, 0); }
     TDateTime UtcNow() override { return At(2026, 12, 7, 20, 0); }
+    TElapsed Elapsed() override { return {}; }
   } computer;
   const TTimeZone tokyo = Zone(kTokyo);
   EXPECT_EQ(Text(TZoneClock(computer, &tokyo).LocalNow()), "2026-12-08 05:00:00 wd2");
