@@ -49,9 +49,16 @@ inline constexpr int32_t kMaxWarnMinutes = 60;
 inline constexpr char kBudgetValuePrefix[] = "Budget";
 inline constexpr int32_t kMaxBudgetMinutes = 24 * 60;
 
-// The time each restricted user spent at the computer, per day: a file in the
-// common application data folder (C:\ProgramData), which the service writes
-// and the tool reads.
+// The time each restricted user spent at the computer, per day. The service
+// keeps its record in a folder of the data folder (C:\ProgramData\NortavelFree)
+// that only SYSTEM and the Administrators may read, so that nobody can hold the
+// file open against its saves, with a spare copy for a save that cannot replace
+// the record; and it leaves a copy in the data folder for everyone to read.
 inline constexpr char kDataFolderName[] = "NortavelFree";
+inline constexpr char kRecordFolderName[] = "service";
 inline constexpr char kUsageFileName[] = "usage.csv";
+inline constexpr char kUsageSpareName[] = "usage-spare.csv";
 inline constexpr int kUsageKeptDays = 90;
+// Main key, REG_DWORD 1: count and keep every restricted user's use, also of
+// users without a budget (who have it counted anyway).
+inline constexpr char kKeepUsageValue[] = "KeepUsage";

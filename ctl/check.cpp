@@ -125,6 +125,12 @@ void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegi
     findings.Warning(run.KeyText(kLogonHoursBackstopValue) +
                      " is not 0 or 1 (REG_DWORD): Windows' logon hours do not hold the rules while the service is "
                      "not running; set it with nortavelctl backstop on|off");
+  const TRegistryValue* keep = Find(values, kKeepUsageValue);
+  if (keep != nullptr && (keep->Type != TRegistryApi::kRegDword || keep->Data.size() > 4 ||
+                          LittleEndian(keep->Data.data(), keep->Data.size()) > 1))
+    findings.Warning(run.KeyText(kKeepUsageValue) +
+                     " is not 0 or 1 (REG_DWORD): use is kept only for users with a daily budget; set it with "
+                     "nortavelctl keepusage on|off");
   const TRegistryValue* zone = Find(values, kTimeZoneValue);
   if (zone == nullptr || (IsString(*zone) && TextOf(*zone).empty())) {
     findings.Warning(run.KeyText(kTimeZoneValue) +
@@ -306,6 +312,20 @@ void CheckOtherView(TRun& run, TFindings& findings, bool present) {
                      ": delete it with reg delete " + otherKey + " /reg:" +
                      (other == TRegistryView::View64 ? "64" : "32") + " /f");
 }
+// The record of use, where the service keeps one: one it cannot use, or saves
+// that keep failing, lose the daily budget's count.
+void CheckUsage(TRun& run, TFindings& findings) {
+  const TConfiguration config = LoadOrEmpty(run);
+  if (!config.KeepsUsage()) return;
+  const TUsageFile usage = ReadUsage(run, config);
+  const std::string problem = UsageProblemText(usage);
+  if (usage.Read == TWholeFile::NotPlain)
+    findings.Error(problem);
+  else if (!problem.empty())
+    findings.Warning(problem);
+  const std::string saving = UsageSavingText(run, config, usage);
+  if (!saving.empty()) findings.Error(saving);
+}
 }  // namespace
 
 bool RunCheck(TRun& run) {
@@ -322,6 +342,7 @@ bool RunCheck(TRun& run) {
     registry.Close();
     CheckMainValues(run, findings, values);
     users = CheckUsers(run, findings, registry);
+    CheckUsage(run, findings);
   }
   CheckAccounts(run, findings, users);
   CheckOtherView(run, findings, present);

@@ -82,6 +82,7 @@ void RunTimeZone(TRun& run, std::vector<std::string> words);
 void RunWarn(TRun& run, const std::vector<std::string>& words);
 void RunEndAction(TRun& run, std::vector<std::string> words);
 void RunBackstop(TRun& run, std::vector<std::string> words);
+void RunKeepUsage(TRun& run, std::vector<std::string> words);
 // Run by set for the first user of a configuration without TimeZone: the rules
 // keep to the computer's zone as it is now, and out says so with the undo.
 void PinComputerZoneForTheFirstUser(TRun& run, bool firstUser);
@@ -95,9 +96,21 @@ void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before);
 void RunBudget(TRun& run, std::vector<std::string> words);
 void RunReport(TRun& run, std::vector<std::string> words);
 
+// The use the service kept: its record, or where this run may not read it
+// (not an administrator's), the copy every user may read.
+TUsageFile ReadUsage(const TRun& run, const TConfiguration& config);
 // Why usage falls short of what the service counted, to follow "nortavelctl: "
 // or a label; empty when it was read whole or is missing (nothing counted yet).
 std::string UsageProblemText(const TUsageFile& usage);
+// While the service runs and keeps use: that its record has not been saved for
+// longer than kUsageStaleSeconds (the saves keep failing), to follow a label;
+// empty otherwise.
+inline constexpr int64_t kUsageStaleSeconds = 10 * 60;
+std::string UsageSavingText(const TRun& run, const TConfiguration& config, const TUsageFile& usage);
+// While the service runs and keeps use: whether its record is ahead of the
+// computer's clock by more than the service lets a clock drift, so that the
+// service goes by its own time.
+bool ClockBehind(const TRun& run, const TConfiguration& config, const TUsageFile& usage);
 
 // True when an error was found.
 bool RunCheck(TRun& run);

@@ -497,7 +497,8 @@ const TCommand kCommands[] = {
      "the service counted, with a bar of one # for every 10 minutes begun, oldest\n"
      "day first: every configured user, and any other the usage file names, or\n"
      "USER alone. --csv writes date,user,minutes lines for a spreadsheet instead.\n"
-     "The service keeps the use in C:\\ProgramData\\NortavelFree\\usage.csv.\n",
+     "The service counts use for users with a daily budget, and for every user\n"
+     "with nortavelctl keepusage on, and keeps it in C:\\ProgramData\\NortavelFree.\n",
      RunReport},
     {"warn", "warn MINUTES", "warn users before their time ends (0 to 60)",
      "Shows a restricted user at the screen, MINUTES before their computer time\n"
@@ -524,6 +525,12 @@ const TCommand kCommands[] = {
      "opens every hour while a user is allowed. Without an argument, shows the\n"
      "setting.\n",
      RunBackstop},
+    {"keepusage", "keepusage [on | off]", "count every restricted user's time, for the report",
+     "on makes the service count and keep the time each restricted user uses the\n"
+     "computer, so that nortavelctl report shows it; off keeps it only for users\n"
+     "with a daily budget, and without any the service keeps no record. The\n"
+     "package turns it on. Without an argument, shows the setting.\n",
+     RunKeepUsage},
     {"export", "export [FILE]", "the configuration as a .reg file",
      "Writes the whole configuration as a .reg file (Windows Registry Editor\n"
      "Version 5.00) that \"reg import\" reads on another computer; to standard\n"

@@ -37,7 +37,7 @@ TConfiguration LoadOrEmpty(const TRun& run) {
 void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before) {
   const TConfiguration after = LoadOrEmpty(run);
   // Without a budget the day's use decides nothing, and the file is left alone.
-  const TUsageBook usage = AnyBudget(before) || AnyBudget(after) ? ReadUsageFile(run.Platform.Files).Book : TUsageBook();
+  const TUsageBook usage = AnyBudget(before) || AnyBudget(after) ? ReadUsage(run, after).Book : TUsageBook();
   TStringList owners;
   bool listed = false;
   for (int i = 0; i < after.RestrictedUsers.Count(); ++i) {

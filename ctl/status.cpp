@@ -123,7 +123,7 @@ void RunStatus(TRun& run) {
   TStringList seen;
   TKeptLog log;
   CollectSeenAccounts(seen, 0, run.Platform.Processes, log);
-  const TUsageFile usage = ReadUsageFile(run.Platform.Files);
+  const TUsageFile usage = ReadUsage(run, config);
   const int64_t today = DayOf(nowSeconds);
   struct TRow {
     std::string User, Now, Until, Today, LogonHours, Processes;
@@ -165,6 +165,10 @@ void RunStatus(TRun& run) {
   if (!extraTimes.empty() || !usedUp.empty()) out << "\n" << extraTimes << usedUp;
   const std::string problem = UsageProblemText(usage);
   if (!problem.empty()) out << "\nUsage file:  " << problem << "\n";
+  const std::string saving = UsageSavingText(run, config, usage);
+  if (!saving.empty()) out << "\nError:       " << saving << "\n";
+  if (ClockBehind(run, config, usage))
+    out << "\nThe computer's clock is behind: the service keeps its own time until it catches up\n";
   const std::string lockedText = LockedWithoutServiceText(run.Service, locked);
   if (!lockedText.empty()) out << "\nWarning:     " << lockedText << "\n";
 }

@@ -105,8 +105,11 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
   } else {
     if (words.size() != 2) throw EUsageError("usage: nortavelctl grant USER 30m|2h|until HH:MM (run nortavelctl help grant)");
     const int64_t duration = ParseDuration(words[1]);
-    // Extra time adds to the time the user has anyway, extra time given before included.
-    const TDecision decision = DecideFor(config, config.RestrictedUsers.IndexOf(user), now, kSecondsPerWeek);
+    // Extra time adds to the time the user has anyway, extra time given before
+    // included; a day's budget used up leaves none, and the extra time counts
+    // from now.
+    const TDayUse use = ReadUsage(run, config).Book.UseOf(user, DayOf(now));
+    const TDecision decision = DecideFor(config, config.RestrictedUsers.IndexOf(user), now, kSecondsPerWeek, use);
     const int64_t from = decision.Allowed ? decision.Until.value_or(now) : now;
     until = from + duration;
     until = (until + kMinute - 1) / kMinute * kMinute;
@@ -205,18 +208,34 @@ void RunEndAction(TRun& run, std::vector<std::string> words) {
   if (!words.empty()) RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
-void RunBackstop(TRun& run, std::vector<std::string> words) {
-  ExpectWords("backstop", words, 0, 1);
+namespace {
+// A switch of the main key (backstop, keepusage): set with on or off, shown
+// without an argument.
+void RunSwitch(TRun& run, std::vector<std::string> words, const char* command, const char* value,
+               bool TConfiguration::*field, const char* onText, const char* offText) {
+  ExpectWords(command, words, 0, 1);
   bool on = false;
   if (words.empty()) {
-    on = run.Load().LogonHoursBackstop;
+    on = run.Load().*field;
   } else {
     on = AsciiSameText(words[0], "on");
-    if (!on && !AsciiSameText(words[0], "off")) throw EUsageError("backstop takes on or off, not '" + words[0] + "'");
-    TConfigWriter(run.Platform.Registry, run.Location).WriteBackstop(on);
+    if (!on && !AsciiSameText(words[0], "off"))
+      throw EUsageError(std::string(command) + " takes on or off, not '" + words[0] + "'");
+    TConfigWriter(run.Platform.Registry, run.Location).WriteSwitch(value, on);
   }
-  run.Out << (on ? "Windows itself refuses a restricted user at a restricted hour, also when the service is not "
-                   "running.\n"
-                 : "Only the service keeps the restricted hours: while it is not running, nothing does.\n");
+  run.Out << (on ? onText : offText);
   if (!words.empty()) RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+}  // namespace
+
+void RunBackstop(TRun& run, std::vector<std::string> words) {
+  RunSwitch(run, std::move(words), "backstop", kLogonHoursBackstopValue, &TConfiguration::LogonHoursBackstop,
+            "Windows itself refuses a restricted user at a restricted hour, also when the service is not running.\n",
+            "Only the service keeps the restricted hours: while it is not running, nothing does.\n");
+}
+
+void RunKeepUsage(TRun& run, std::vector<std::string> words) {
+  RunSwitch(run, std::move(words), "keepusage", kKeepUsageValue, &TConfiguration::KeepUsage,
+            "The service counts the time each restricted user uses the computer; nortavelctl report shows it.\n",
+            "The service counts the time used only for users with a daily budget.\n");
 }

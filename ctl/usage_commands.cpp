@@ -1,6 +1,7 @@
 // nortavelctl budget and report: the daily budget in the registry, and the use
 // the service has recorded in its usage file.
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -94,14 +95,44 @@ void PrintCsv(TRun& run, const TUsageBook& book, const std::vector<std::string>&
 }
 }  // namespace
 
+namespace {
+constexpr char kNotKeptText[] =
+    "the service counts no use now: turn it on with nortavelctl keepusage on, or give a user a daily budget";
+}  // namespace
+
+TUsageFile ReadUsage(const TRun& run, const TConfiguration& config) {
+  const int64_t today = RulesToday(run, config);
+  TUsageFile usage = ReadUsageRecord(run.Platform.Files, today);
+  // Without an administrator's rights the record is closed; the copy is not.
+  if (usage.Read == TWholeFile::Failed) {
+    TUsageFile copy = ReadUsageCopy(run.Platform.Files, today);
+    if (copy.Read == TWholeFile::Done) return copy;
+  }
+  return usage;
+}
+
+std::string UsageSavingText(const TRun& run, const TConfiguration& config, const TUsageFile& usage) {
+  if (run.Service.State != TToolApi::kStateRunning || !config.KeepsUsage() || usage.Read != TWholeFile::Done) return "";
+  // The service records its time at every save, at least once a minute.
+  const int64_t latest = usage.Book.LatestUtc();
+  if (latest == 0 || SecondsOf(run.Platform.Clock.UtcNow()) - latest <= kUsageStaleSeconds) return "";
+  return "the service has not been able to save the time used since " + FormatUtc(latest).substr(0, 16) +
+         " UTC: its log says why";
+}
+
+bool ClockBehind(const TRun& run, const TConfiguration& config, const TUsageFile& usage) {
+  return run.Service.State == TToolApi::kStateRunning && config.KeepsUsage() && usage.Read == TWholeFile::Done &&
+         usage.Book.LatestUtc() - SecondsOf(run.Platform.Clock.UtcNow()) > kClockSetBackTolerance;
+}
+
 std::string UsageProblemText(const TUsageFile& usage) {
   if (usage.Path.empty()) return "cannot find the usage file: Windows names no common application data folder";
   switch (usage.Read) {
     case TWholeFile::Failed:
       return "cannot read " + usage.Path + ": run from an administrator command prompt";
-    case TWholeFile::Linked:
-      return usage.Path + " is a link, which the service does not use either: delete it, and the service writes a "
-                          "new one";
+    case TWholeFile::NotPlain:
+      return usage.Path + " is a link or no plain file, or its folder is a link: the service keeps no use there; "
+                          "delete what is there and restart the service";
     case TWholeFile::Done:
       if (usage.Damage.Lines == 0) return "";
       return std::to_string(usage.Damage.Lines) + (usage.Damage.Lines == 1 ? " damaged line" : " damaged lines") +
@@ -138,8 +169,8 @@ void RunReport(TRun& run, std::vector<std::string> words) {
   const int days = TakeDays(words);
   ExpectWords("report", words, 0, 1);
   const TConfiguration config = run.Load();
-  const TUsageFile usage = ReadUsageFile(run.Platform.Files);
-  if (usage.Read == TWholeFile::Failed || usage.Read == TWholeFile::Linked)
+  const TUsageFile usage = ReadUsage(run, config);
+  if (usage.Read == TWholeFile::Failed || usage.Read == TWholeFile::NotPlain)
     throw ECommandFailed(UsageProblemText(usage));
   // A clock set back counts against the latest day the service counted, which
   // the report therefore ends with.
@@ -150,16 +181,19 @@ void RunReport(TRun& run, std::vector<std::string> words) {
                                              : std::vector<std::string>{ReportedUser(run, config, usage.Book, words[0])};
   if (usage.Read == TWholeFile::Missing) {
     // A spreadsheet still gets its header; the reason goes where a person reads it.
+    const std::string why = config.KeepsUsage() ? "no use has been recorded yet: there is no " + usage.Path
+                                                : std::string(kNotKeptText);
     if (csv) {
       run.Out << kCsvHeader;
-      run.Err << "nortavelctl: no use has been recorded yet: there is no " << usage.Path << "\n";
+      run.Err << "nortavelctl: " << why << "\n";
     } else {
-      run.Out << "No use has been recorded yet: there is no " << usage.Path << ".\n";
+      run.Out << char(std::toupper(static_cast<unsigned char>(why[0]))) << why.substr(1) << ".\n";
     }
     return;
   }
   const std::string problem = UsageProblemText(usage);
   if (!problem.empty()) run.Err << "nortavelctl: " << problem << "\n";
+  if (!config.KeepsUsage()) run.Err << "nortavelctl: " << kNotKeptText << "\n";
   if (csv)
     PrintCsv(run, usage.Book, users, first, last);
   else

@@ -21,6 +21,7 @@ inline constexpr uint32_t kFileAttributeHidden = 0x02;
 inline constexpr uint32_t kFileAttributeSystem = 0x04;
 inline constexpr uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr uint32_t kFileAttributeArchive = 0x20;
+inline constexpr uint32_t kFileAttributeReparsePoint = 0x400;
 inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 
 // The longest path the calls take, in characters: MAX_PATH less its terminating
@@ -88,10 +89,13 @@ class TLogPlatform {
   virtual std::string CommonDataFolder() = 0;
   // Makes the folder at path (with or without its closing backslash), or takes
   // over the one already there, so that only SYSTEM and the Administrators may
-  // change what it holds and Users may read it: the Administrators own it and its
-  // list inherits nothing. False when it cannot be made or its list set, or when
-  // it is a link (a user may have planted one where the folder was to be).
-  virtual bool CreatePrivateFolder(const std::string& path) = 0;
+  // change what it holds, and Users may read it when usersRead is set: the
+  // Administrators own it and its list inherits nothing. A folder someone else
+  // made is taken over with the privileges Windows asks for to give it another
+  // owner, the owner first and then the list. False when it cannot be made or
+  // taken over, or when it is a link or reparse point (a user may have planted
+  // one where the folder was to be).
+  virtual bool CreatePrivateFolder(const std::string& path, bool usersRead) = 0;
 
   // GetLocaleInfoA(locale, type): the text without its terminating zero; empty
   // when the locale does not answer.

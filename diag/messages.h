@@ -116,21 +116,33 @@ inline constexpr char kMsgUnlockAdvice[] = ". Run nortavelctl unlock --all as an
 // 1, per reload: + the value.
 inline constexpr char kMsgBadBackstop[] =
     "ERROR:LogonHoursBackstop must be 0 or 1 (REG_DWORD), Windows' logon hours are not kept: ";
+inline constexpr char kMsgBadKeepUsage[] =
+    "ERROR:KeepUsage must be 0 or 1 (REG_DWORD), use is kept only for users with a daily budget: ";
 
 // The daily budget (BudgetN of a user's key). 1, per reload: + user + " " +
 // the value's name + "=" + the value.
 inline constexpr char kMsgBadBudget[] =
     "ERROR:Daily budget ignored, it must be minutes from 0 to 1440 (REG_DWORD) for user: ";
 inline constexpr char kMsgBudgetUsedUp[] = "Daily time used up for user: ";  // 2, once per user and day: + user
-// 1 and a warning event, once until the clock passes the latest time seen again:
-// + the latest time + kMsgClockSetBackTo + now, both "YYYY-MM-DD HH:MM:SS UTC".
+// 1 and a warning event, once until the clock passes the service's time again:
+// + the service's time + kMsgClockSetBackTo + the clock's, both "YYYY-MM-DD
+// HH:MM:SS UTC".
 inline constexpr char kMsgClockSetBack[] = "The clock was set back from ";
 inline constexpr char kMsgClockSetBackTo[] = " to ";
 // The usage file (kUsageFileName). 1: + the count + kMsgUsageDamagedFirst + the
 // first damaged line's number + ": " + the path.
 inline constexpr char kMsgUsageDamaged[] = "ERROR:Damaged lines of the usage file skipped: ";
 inline constexpr char kMsgUsageDamagedFirst[] = ", the first is line ";
-// 1, once until a write succeeds again: + the path.
-inline constexpr char kMsgUsageNotRead[] = "ERROR:The usage file could not be read, the day's use starts from what the service counts now: ";
+// 1: + the count + kMsgUsageDamagedFirst + the first such line's number + ": " + the path.
+inline constexpr char kMsgUsageFuture[] =
+    "ERROR:Lines of the usage file dated after the latest day the service recorded were ignored: ";
+// 1, once until a read or write succeeds again: + the path.
+inline constexpr char kMsgUsageNotRead[] =
+    "ERROR:The usage file could not be read, the service keeps counting and reads it again at the next tick: ";
 inline constexpr char kMsgUsageNotWritten[] = "ERROR:The usage file could not be written: ";
-inline constexpr char kMsgUsageRefusedLink[] = "ERROR:The usage file is a link and is not used: ";
+// 1, once until it succeeds: + the folder.
+inline constexpr char kMsgUsageFolderRefused[] =
+    "ERROR:The usage file's folder is a link or cannot be made private, so no use is kept: ";
+// A warning (1 and a warning event): + the path + kMsgUsageSetAsideAs + the new path.
+inline constexpr char kMsgUsageSetAside[] = "The usage file was not a plain file and was set aside: ";
+inline constexpr char kMsgUsageSetAsideAs[] = " is now ";

@@ -112,12 +112,14 @@ class TPosixLogFiles : public TStdioStreams {
 
   std::string CommonDataFolder() override { return "/var/lib"; }
 
-  // root stands for the Administrators: the folder is root's, readable by all.
-  bool CreatePrivateFolder(const std::string& path) override {
-    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  // root stands for the Administrators: the folder is root's, readable by all
+  // or by root alone.
+  bool CreatePrivateFolder(const std::string& path, bool usersRead) override {
+    const mode_t mode = usersRead ? 0755 : 0700;
+    if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST) return false;
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-    return ::chmod(path.c_str(), 0755) == 0;
+    return ::chmod(path.c_str(), mode) == 0;
   }
 
   std::string ReadLocaleInfo(uint32_t locale, uint32_t type) override {

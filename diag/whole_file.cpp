@@ -27,8 +27,13 @@ TWholeFile ReadWholeFile(TLogPlatform& platform, const std::string& path, std::s
   text.clear();
   bool linked = false;
   TStream stream(platform, platform.OpenStream(path, "rb", linked));
-  if (linked) return TWholeFile::Linked;
-  if (!stream) return platform.ReadAttributes(path) == kInvalidFileAttributes ? TWholeFile::Missing : TWholeFile::Failed;
+  if (linked) return TWholeFile::NotPlain;
+  if (!stream) {
+    const uint32_t attributes = platform.ReadAttributes(path);
+    if (attributes == kInvalidFileAttributes) return TWholeFile::Missing;
+    return (attributes & (kFileAttributeDirectory | kFileAttributeReparsePoint)) != 0 ? TWholeFile::NotPlain
+                                                                                     : TWholeFile::Failed;
+  }
   std::vector<char> chunk(kReadChunk);
   for (;;) {
     const int64_t n = platform.ReadStream(stream.Get(), chunk.data(), chunk.size());
@@ -45,7 +50,9 @@ TWholeFile ReplaceWholeFile(TLogPlatform& platform, const std::string& folder, c
   {
     bool linked = false;
     const TStream old(platform, platform.OpenStream(path, "rb", linked));
-    if (linked) return TWholeFile::Linked;
+    if (linked) return TWholeFile::NotPlain;
+    const uint32_t attributes = old ? 0 : platform.ReadAttributes(path);
+    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0) return TWholeFile::NotPlain;
   }
   const std::string newPath = folder + UnguessableFileName();
   bool linked = false;

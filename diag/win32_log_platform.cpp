@@ -56,9 +56,44 @@ bool IsAdministrative(PSID sid) {
 }
 
 // Owned by the Administrators; full control for SYSTEM and the Administrators,
-// read and list for Users, inherited by what is made inside; nothing inherited
-// from above.
+// read and list for Users (or nothing for them), inherited by what is made
+// inside; nothing inherited from above.
 constexpr char kPrivateFolderAccess[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+constexpr char kAdministratorsFolderAccess[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// Giving a folder that another account owns a new owner takes a privilege that
+// SYSTEM and elevated Administrators hold but do not have enabled: taking
+// ownership, and restoring, which allows naming any owner. Enabled once, in the
+// process's own token.
+void EnableOwnerPrivileges() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+  for (const char* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME}) {
+    TOKEN_PRIVILEGES privilege{};
+    privilege.PrivilegeCount = 1;
+    privilege.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueA(nullptr, name, &privilege.Privileges[0].Luid))
+      AdjustTokenPrivileges(token, FALSE, &privilege, 0, nullptr, nullptr);
+  }
+  CloseHandle(token);
+}
+
+// The owner first: only as its owner (or with the privileges) may the service
+// replace a list that its maker wrote to shut the service out.
+bool TakeOver(std::string& name, PSECURITY_DESCRIPTOR descriptor) {
+  EnableOwnerPrivileges();
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  PSID owner = nullptr;
+  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+  GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+  return SetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr,
+                               nullptr) == ERROR_SUCCESS &&
+         SetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT,
+                               DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                               dacl, nullptr) == ERROR_SUCCESS;
+}
 
 static_assert(kMaxPathLength == MAX_PATH - 1, "the ANSI calls' path limit");
 
@@ -163,10 +198,10 @@ class TWin32LogFiles : public TStdioStreams {
     return path;
   }
 
-  bool CreatePrivateFolder(const std::string& path) override {
+  bool CreatePrivateFolder(const std::string& path, bool usersRead) override {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kPrivateFolderAccess, SDDL_REVISION_1, &descriptor,
-                                                              nullptr))
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            usersRead ? kPrivateFolderAccess : kAdministratorsFolderAccess, SDDL_REVISION_1, &descriptor, nullptr))
       return false;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     std::string name = FolderItself(path);
@@ -176,18 +211,8 @@ class TWin32LogFiles : public TStdioStreams {
       // service gets the service's owner and list, unless it is no plain folder.
       const DWORD kind = GetFileAttributesA(name.c_str());
       if (kind != INVALID_FILE_ATTRIBUTES && (kind & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-          (kind & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        BOOL present = FALSE;
-        BOOL defaulted = FALSE;
-        PACL dacl = nullptr;
-        PSID owner = nullptr;
-        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-        GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
-        done = SetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT,
-                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                         PROTECTED_DACL_SECURITY_INFORMATION,
-                                     owner, nullptr, dacl, nullptr) == ERROR_SUCCESS;
-      }
+          (kind & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        done = TakeOver(name, descriptor);
     }
     KeepingLastError([&] { return LocalFree(descriptor) == nullptr; });
     return done;

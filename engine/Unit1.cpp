@@ -30,7 +30,8 @@ TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
       Timer1(platform.Timers),
       DiagLog(platform.LogFiles, platform.Clock),
       Platform(platform),
-      Enforcement(TEnforcementPlatform{platform.Clock, platform.Registry, platform.Accounts, platform.Sessions,
+      ServiceClock(platform.Clock),
+      Enforcement(TEnforcementPlatform{ServiceClock, platform.Registry, platform.Accounts, platform.Sessions,
                                        [this] { SaveUsage(); }}) {
   Name = kServiceName;
   DisplayName = kServiceDisplayName;
@@ -82,9 +83,13 @@ void TNortavelFree::ServiceStart(TService*, bool&) {
   TickCount = 0;
   ReloadCredits = kReloadBurst;
   TicksTowardsCredit = 0;
+  LastPassMs.reset();
   LinkReported = false;
   LoadConfiguration();
-  LoadUsage();
+  // Made private again at every start before anything is read: a folder made
+  // or changed while the service was not running is taken over first.
+  FoldersReady = false;
+  if (KeepingUse) PrepareUsage();
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStarted);
   for (const std::string& text : FindWeakSpots(Platform.Processes, Platform.LogFiles, AppPath)) Warn(text);
 }
@@ -143,9 +148,18 @@ void TNortavelFree::Timer1Timer(TComponent*) {
     step([this] { LoadConfiguration(); });
     TickCount = 0;
   }
+  // One reading of the clock and the elapsed time for the whole tick.
+  const TDateTime utc = Platform.Clock.UtcNow();
+  const TElapsed elapsed = Platform.Clock.Elapsed();
   step([this] { CollectSeenAccounts(); });
-  step([this] { CountUsage(); });
-  if (TickCount % kPassEveryTicks == 0) step([this] { EnforceRestrictions(); });
+  step([&] { CountUsage(utc, elapsed); });
+  // The pass comes when its period has elapsed, whatever the ticks before took
+  // (half a tick early rather than a tick late: the timer is not exact), and
+  // at once after a requested reload, so that it judges by the new rules.
+  if (requested || !LastPassMs || elapsed.SinceStartMs - *LastPassMs + kTickPeriodMs / 2 >= kPassPeriodMs) {
+    LastPassMs = elapsed.SinceStartMs;
+    step([this] { EnforceRestrictions(); });
+  }
   if (TickCount % kReloadEveryTicks == 0 && !requested) {
     // Reads whatever a waiting request asked for. Taken before the read: a
     // request that comes during it may follow a change the read missed.
@@ -215,6 +229,7 @@ bool TNortavelFree::LoadConfiguration() {
   TConfiguration loaded = static_cast<const TConfiguration&>(*this);
   ::LoadConfiguration(loaded, Platform.Registry, ConfigLocation, *this);
   static_cast<TConfiguration&>(*this) = std::move(loaded);
+  KeepingUse = KeepsUsage();
   return true;
 }
 
@@ -222,50 +237,119 @@ void TNortavelFree::CollectSeenAccounts() {
   ::CollectSeenAccounts(SeenAccounts, DebugLevel, Platform.Processes, *this, &OwnersNow);
 }
 
-void TNortavelFree::LoadUsage() {
-  TUsageFile file = ReadUsageFile(Platform.LogFiles);
-  if (file.Folder.empty()) return;
-  UsageFolder = file.Folder;
-  Usage = std::move(file.Book);
+void TNortavelFree::PrepareUsage() {
+  if (!FoldersReady) {
+    UsageFolders = UsagePlaces(Platform.LogFiles);
+    // The data folder may be read by every user, the record's by nobody but
+    // SYSTEM and the Administrators: no reader can hold the record against a save.
+    FoldersReady = !UsageFolders.DataFolder.empty() &&
+                   Platform.LogFiles.CreatePrivateFolder(UsageFolders.DataFolder, true) &&
+                   Platform.LogFiles.CreatePrivateFolder(UsageFolders.RecordFolder, false);
+    if (!FoldersReady) {
+      UsageFailed(kMsgUsageFolderRefused + UsageFolders.RecordFolder);
+      return;
+    }
+  }
+  if (!RecordRead) ReadUsageRecord();
+}
+
+void TNortavelFree::ReadUsageRecord() {
+  TZoneClock rules(ServiceClock, FixedZone ? &*FixedZone : nullptr);
+  TUsageFile file = ::ReadUsageRecord(Platform.LogFiles, DayOf(SecondsOf(rules.LocalNow())));
+  if (file.Read == TWholeFile::NotPlain) {
+    if (!SetAside(file.Path)) return;
+    file.Read = TWholeFile::Missing;
+  }
+  // Never a save over a record that could not be read: the use counted
+  // meanwhile waits in the book and joins the record once it is read.
+  if (file.Read == TWholeFile::Failed) {
+    UsageFailed(kMsgUsageNotRead + file.Path);
+    return;
+  }
+  RecordRead = true;
+  UsageFailureLogged = false;
+  if (file.Read != TWholeFile::Done) return;
   if (file.Damage.Lines > 0 && LevelAdmits(DebugLevel, 1))
     Log(kMsgUsageDamaged + std::to_string(file.Damage.Lines) + kMsgUsageDamagedFirst +
         std::to_string(file.Damage.First) + ": " + file.Path);
-  if (file.Read == TWholeFile::Linked) UsageFailed(kMsgUsageRefusedLink + file.Path);
-  if (file.Read == TWholeFile::Failed) UsageFailed(kMsgUsageNotRead + file.Path);
+  if (file.Damage.Future > 0 && LevelAdmits(DebugLevel, 1))
+    Log(kMsgUsageFuture + std::to_string(file.Damage.Future) + kMsgUsageDamagedFirst +
+        std::to_string(file.Damage.FirstFuture) + ": " + file.Path);
+  file.Book.Add(Usage);
+  Usage = std::move(file.Book);
+  ClockSetBack(Time.Vouch(Usage.LatestUtc()));
 }
 
-void TNortavelFree::CountUsage() {
-  // Nobody to count: the service keeps no file.
-  if (RestrictedUsers.Empty()) return;
-  const int64_t nowUtc = SecondsOf(Platform.Clock.UtcNow());
-  TZoneClock rules(Platform.Clock, FixedZone ? &*FixedZone : nullptr);
-  const int64_t today = DayOf(SecondsOf(rules.LocalNow()));
+bool TNortavelFree::SetAside(const std::string& path) {
+  const std::string stamp = FormatUtc(SecondsOf(Platform.Clock.UtcNow()));
+  std::string suffix = ".set-aside-" + stamp.substr(0, 10) + "-" + stamp.substr(11, 8);
+  for (char& c : suffix)
+    if (c == ':') c = '-';
+  const std::string aside = path + suffix;
+  if (!Platform.LogFiles.RenameFile(path, aside, 0)) {
+    UsageFailed(kMsgUsageNotWritten + path);
+    return false;
+  }
+  Warn(kMsgUsageSetAside + path + kMsgUsageSetAsideAs + aside);
+  return true;
+}
+
+void TNortavelFree::ClockSetBack(const std::optional<TClockSetBack>& setBack) {
+  if (setBack) Warn(kMsgClockSetBack + FormatUtc(setBack->From) + kMsgClockSetBackTo + FormatUtc(setBack->To));
+}
+
+void TNortavelFree::CountUsage(const TDateTime& utc, const TElapsed& elapsed) {
+  // Without a budget or KeepUsage the service counts nothing, keeps no file and
+  // goes by the computer's clock, as designed.
+  if (!KeepingUse) {
+    ServiceClock.Shift = 0;
+    LastAwakeMs.reset();
+    return;
+  }
+  PrepareUsage();
+  ClockSetBack(Time.Read(SecondsOf(utc), elapsed.SinceStartMs));
+  ServiceClock.Shift = Time.Shift();
+  TZoneClock rules(ServiceClock, FixedZone ? &*FixedZone : nullptr);
+  const int64_t local = SecondsOf(rules.LocalNow());
+  const int64_t today = DayOf(local);
+  if (Time.CameBack()) Usage.ReturnTo(today);
+  Usage.Note(Time.Latest(), DayOf(Time.Latest() + (local - SecondsOf(rules.UtcNow()))));
+
+  // Time asleep is no use; a slow tick loses none.
+  if (LastAwakeMs && elapsed.AwakeMs > *LastAwakeMs) UncountedMs += elapsed.AwakeMs - *LastAwakeMs;
+  LastAwakeMs = elapsed.AwakeMs;
+  const int64_t seconds = static_cast<int64_t>(UncountedMs / 1000);
+  UncountedMs %= 1000;
   const bool bySession = EndAction == TEndAction::SignOut && Enforcement.SessionsKnown();
   std::vector<std::string> present;
   for (const std::string& user : RestrictedUsers)
     if (bySession ? Enforcement.HasSession(user) : OwnersNow.IndexOf(user) >= 0) present.push_back(user);
-  const std::optional<TClockSetBack> setBack = Usage.Tick(nowUtc, today, present);
-  if (setBack) Warn(kMsgClockSetBack + FormatUtc(setBack->From) + kMsgClockSetBackTo + FormatUtc(setBack->To));
+  Usage.Count(today, present, seconds);
   if (++TicksSinceUsageSaved >= kUsageSaveEveryTicks) SaveUsage();
 }
 
 void TNortavelFree::SaveUsage() {
-  if (UsageFolder.empty() || !Usage.Changed()) return;
+  if (!KeepingUse || !FoldersReady || !RecordRead || !Usage.Changed()) return;
   TicksSinceUsageSaved = 0;
-  if (!UsageFolderMade) {
-    UsageFolderMade = Platform.LogFiles.CreatePrivateFolder(UsageFolder);
-    if (!UsageFolderMade) {
-      UsageFailed(kMsgUsageNotWritten + UsageFolder);
-      return;
-    }
-  }
-  const std::string path = UsageFolder + kUsageFileName;
-  const TWholeFile written = ReplaceWholeFile(Platform.LogFiles, UsageFolder, kUsageFileName, Usage.Format());
-  if (written == TWholeFile::Done) {
+  TLogPlatform& files = Platform.LogFiles;
+  const std::string text = Usage.Format();
+  // A file that is no plain file where one of them belongs is set aside, and
+  // the file written fresh.
+  auto replace = [&](const std::string& folder, const char* name) {
+    TWholeFile written = ReplaceWholeFile(files, folder, name, text);
+    if (written == TWholeFile::NotPlain && SetAside(folder + name)) written = ReplaceWholeFile(files, folder, name, text);
+    return written;
+  };
+  const std::string& record = UsageFolders.RecordFolder;
+  if (replace(record, kUsageFileName) == TWholeFile::Done) {
     UsageFailureLogged = false;
-  } else {
-    UsageFailed((written == TWholeFile::Linked ? kMsgUsageRefusedLink : kMsgUsageNotWritten) + path);
+    if (files.ReadAttributes(record + kUsageSpareName) != kInvalidFileAttributes) files.RemoveFile(record + kUsageSpareName);
+  } else if (replace(record, kUsageSpareName) != TWholeFile::Done) {
+    // The record as it was, and the spare, which a start reads with it, failed.
+    UsageFailed(kMsgUsageNotWritten + record + kUsageFileName);
   }
+  // A reader holding the copy open keeps the old copy a while; nothing is lost.
+  replace(UsageFolders.DataFolder, kUsageFileName);
 }
 
 void TNortavelFree::UsageFailed(const std::string& message) {

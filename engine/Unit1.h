@@ -18,6 +18,7 @@
 #include "diag/diagnostic_log.h"
 #include "engine/enforcement.h"
 #include "engine/engine_state.h"
+#include "engine/service_time.h"
 #include "engine/usage.h"
 #include "svcmgr/service.h"
 #include "svcmgr/timer.h"
@@ -57,10 +58,10 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   TDiagnosticLog DiagLog;
   // Where the configuration is read: the design's key in the process's own view.
   TConfigLocation ConfigLocation;
-  // Each restricted user's use of the computer per day, and the folder of its
-  // file (ending in a backslash; empty until the start has found it).
+  // Each restricted user's use of the computer per day, counted while use is
+  // kept (a budget, or KeepUsage), and where it is kept.
   TUsageBook Usage;
-  std::string UsageFolder;
+  TUsagePlaces UsageFolders;
 
   // Handlers bound to the service and the timer.
   void ServiceCreate(TComponent* Sender);
@@ -79,10 +80,12 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   // ModuleLock, taken by its caller.
   bool LoadConfiguration();
   void CollectSeenAccounts();
-  // Gives each restricted user present now the time since the last tick, and
-  // writes the usage file when a minute has passed.
-  void CountUsage();
-  // Writes the usage file when anything changed since it was last written.
+  // While use is kept: moves the service's time on by the clock and the
+  // elapsed time, and gives each restricted user present now the time awake
+  // since the last tick; writes the usage file when a minute has passed.
+  void CountUsage(const TDateTime& utc, const TElapsed& elapsed);
+  // Writes the record, its copy for readers, or where the record cannot be
+  // replaced the spare, when anything changed since it was last written.
   void SaveUsage();
   // The enforcement pass (engine/enforcement.h).
   void EnforceRestrictions();
@@ -110,18 +113,33 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   void Warn(const std::string& text);
   // Reports a log file refused as a link in the event log, once per start.
   void ReportRefusedLink();
-  void LoadUsage();
+  // Once use is kept: makes the data folder and the record's private, and
+  // reads the record unless it was read already.
+  void PrepareUsage();
+  void ReadUsageRecord();
+  // Moves a usage file that is no plain file out of the way; true when its name
+  // is free again.
+  bool SetAside(const std::string& path);
+  void ClockSetBack(const std::optional<TClockSetBack>& setBack);
   // Logs a failure of the usage file once, until it is written again.
   void UsageFailed(const std::string& message);
+  TServiceClock ServiceClock;  // the clock that decisions and counting read
   TEnforcement Enforcement;
   TStringList OwnersNow;  // owners of the processes of the last listing
-  int TicksSinceUsageSaved = 0;
-  bool UsageFolderMade = false;
+  TServiceTime Time;      // the service's own time, while use is kept
+  bool KeepingUse = false;     // the configuration asks for use to be kept
+  bool FoldersReady = false;   // the data folder and the record's are private
+  bool RecordRead = false;     // the record was read or found missing: saves may replace it
+  std::optional<uint64_t> LastAwakeMs;
+  uint64_t UncountedMs = 0;    // awake time of the ticks not yet counted as whole seconds
+  int TicksSinceUsageSaved = kUsageSaveEveryTicks;
   bool UsageFailureLogged = false;
   bool Released = false;
   bool LinkReported = false;
   // Set on the service thread, taken by the next tick on the main thread.
   std::atomic<bool> ReloadRequested{false};
+  // The elapsed time (ms since the computer started) at the last pass.
+  std::optional<uint64_t> LastPassMs;
   // Requested reloads that may act at once, and the ticks gone towards the next.
   int ReloadCredits = kReloadBurst;
   int TicksTowardsCredit = 0;

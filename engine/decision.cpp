@@ -157,7 +157,7 @@ TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int
 }
 
 TDecision DecideNow(const TConfiguration& config, const std::string& user, int position, TClock& clock,
-                    TLogSink& log, int64_t horizon, const TUsageBook* usage) {
+                    TLogSink& log, int64_t horizon, const TUsageBook& usage) {
   const TDateTime now = clock.LocalNow();
   const TStringList& rules = RulesOf(config, position);
   const int day = DayIndexOf(now);
@@ -176,10 +176,41 @@ TDecision DecideNow(const TConfiguration& config, const std::string& user, int p
     log.Log(kMsgNoUsableRule + user + " day=" + std::to_string(day) + " position=" + std::to_string(slot));
   const TUserExtras& extras = ExtrasOf(config, position);
   const int64_t seconds = SecondsOf(now);
-  const TDayUse use = usage != nullptr && extras.HasBudget() ? usage->UseOf(user, DayOf(seconds)) : TDayUse();
+  const TDayUse use = extras.HasBudget() ? usage.UseOf(user, DayOf(seconds)) : TDayUse();
   return TJudge(rules, extras, seconds, use).DecideAt(now, horizon);
 }
 
+std::optional<int64_t> EndBetween(const TConfiguration& config, int position, const TRulesTime& time,
+                                  const TDayUse& use, int64_t fromUtc, int64_t lastUtc) {
+  auto allowedAt = [&](int64_t utc) {
+    const TDayUse then = use.Day == kNoDay ? use : TDayUse{use.Day, use.Seconds + (utc - time.NowUtc)};
+    return DecideFor(config, position, time.WallAt(utc), 0, then).Allowed;
+  };
+  std::optional<int64_t> end;
+  for (int64_t utc = (std::max(fromUtc, time.NowUtc) + kMinute - 1) / kMinute * kMinute; utc <= lastUtc;
+       utc += kMinute)
+    if (!allowedAt(utc)) {
+      end = utc;
+      break;
+    }
+  const std::optional<int64_t> left = BudgetLeft(ExtrasOf(config, position), use);
+  if (left && time.NowUtc + *left <= lastUtc && (!end || time.NowUtc + *left < *end) &&
+      !allowedAt(time.NowUtc + *left))
+    end = time.NowUtc + *left;
+  return end;
+}
+
+std::optional<int64_t> ElapsedEnd(const TConfiguration& config, int position, const TRulesTime& time,
+                                  const TDayUse& use, int64_t horizon) {
+  const TDecision decision = DecideFor(config, position, time.NowWall, horizon, use);
+  if (!decision.Allowed || !decision.Until) return std::nullopt;
+  // Until then the rules' time stays before the end, however its clock jumps.
+  const int64_t near = time.NowUtc + (*decision.Until - time.NowWall);
+  const std::optional<int64_t> end =
+      EndBetween(config, position, time, use, near - kMostClockShift, near + kMostClockShift);
+  return end ? end : near;
+}
+
 bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user) {
-  return !DecideNow(state, user, state.RestrictedUsers.IndexOf(user), clock, log, 0).Allowed;
+  return !DecideNow(state, user, state.RestrictedUsers.IndexOf(user), clock, log, 0, TUsageBook()).Allowed;
 }

@@ -11,6 +11,7 @@
 #include "common/clock.h"
 #include "common/log_sink.h"
 #include "common/string_list.h"
+#include "engine/rules_time.h"
 #include "engine/usage.h"
 #include "winsys/configuration.h"
 
@@ -36,8 +37,9 @@ struct TDecision {
 // nothing beyond the answer. Ahead, a budget is taken to run while the user
 // stays: its end is now plus what is left (midnight plus the budget on a later
 // day).
+// use is required: a caller that knows none says so with TDayUse().
 TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon,
-                 const TDayUse& use = TDayUse());
+                 const TDayUse& use);
 
 // The seconds left of the budget of the day use counts against (0 once used
 // up); nullopt when that day has no budget.
@@ -50,16 +52,31 @@ const TUserExtras& ExtrasOf(const TConfiguration& config, int position);
 
 // The decision for the user at position of config; a position the lists do not
 // reach has no rules and no extras.
-TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon,
-                    const TDayUse& use = TDayUse());
+TDecision DecideFor(const TConfiguration& config, int position, int64_t now, int64_t horizon, const TDayUse& use);
 
 // The decision for user at position of config at the time clock reads (once),
 // logging as the design's rule evaluation does: at level 3 "Checking user:" and
 // the trace line of the half hour, at level 2 a rule that cannot answer. user is
-// the name as the caller spells it. usage, when given, holds the day's use for
-// a user with a budget.
+// the name as the caller spells it. usage holds the day's use for a user with
+// a budget.
 TDecision DecideNow(const TConfiguration& config, const std::string& user, int position, TClock& clock,
-                    TLogSink& log, int64_t horizon, const TUsageBook* usage = nullptr);
+                    TLogSink& log, int64_t horizon, const TUsageBook& usage);
+
+// The first moment (UTC) from fromUtc (not before time.NowUtc) to lastUtc at
+// which the user at position of config, allowed until then, is no longer
+// allowed, the rules read in the rules' time that time gives for each moment.
+// The rules change only where a minute of the rules' time begins, and every
+// zone's offset is whole minutes, so each minute is probed, and the second at
+// which a budget runs out (taken to run on while the user stays). nullopt when
+// none comes.
+std::optional<int64_t> EndBetween(const TConfiguration& config, int position, const TRulesTime& time,
+                                  const TDayUse& use, int64_t fromUtc, int64_t lastUtc);
+
+// When the allowed time of the user at position ends as the service ends it
+// (UTC), if the decision at time.NowWall finds an end within horizon: found in
+// elapsed time within a clock shift of where the rules' time puts it.
+std::optional<int64_t> ElapsedEnd(const TConfiguration& config, int position, const TRulesTime& time,
+                                  const TDayUse& use, int64_t horizon);
 
 // Whether the user may not use the computer now: the decision at the time the
 // clock reads once, with its log lines. At level 3 and up logs "Checking user:"

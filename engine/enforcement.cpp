@@ -15,12 +15,6 @@
 
 namespace {
 constexpr int64_t kMinute = 60;
-// How far a wall clock may move against elapsed time in one night: the largest
-// daylight-saving shift. The decision looks this much further ahead, so that no
-// end within the warning's elapsed window escapes it.
-constexpr int64_t kMostClockShift = 3600;
-
-int64_t OffsetAt(const TTimeZone& zone, int64_t utc) { return SecondsOf(ZoneTime(zone, DateTimeAt(utc))) - utc; }
 }  // namespace
 
 // What one pass knows beyond the state: the time once, in UTC and in the rules'
@@ -32,11 +26,9 @@ struct TEnforcement::TPass {
   const TUsageBook& Usage;
   TLogSink& Log;
   int64_t WarnSeconds = 0;
-  int64_t NowUtc = 0;
-  int64_t NowWall = 0;
-  // The rules that turn a later UTC moment into the rules' time: the fixed
-  // zone's, or the computer's zone as the registry describes it.
-  const TTimeZone* Zone = nullptr;
+  // Now, and the rules that turn a later UTC moment into the rules' time: the
+  // fixed zone's, or the computer's zone as the registry describes it.
+  TRulesTime Time;
   std::optional<TTimeZone> ComputerZone;
   bool ComputerZoneRead = false;
   // The backstop's week, the same for every user: made once, when first needed.
@@ -58,15 +50,6 @@ struct TEnforcement::TPass {
     }
     return State.SeenAccounts.IndexOf(user) >= 0;
   }
-
-  // The rules' time at the UTC moment utc: exact in a fixed zone; in the
-  // computer's, the clock now moved by the time elapsed and by any change of
-  // the zone's offset in between.
-  int64_t WallAt(int64_t utc) const {
-    if (State.FixedZone) return SecondsOf(ZoneTime(*State.FixedZone, DateTimeAt(utc)));
-    const int64_t shift = Zone != nullptr ? OffsetAt(*Zone, utc) - OffsetAt(*Zone, NowUtc) : 0;
-    return NowWall + (utc - NowUtc) + shift;
-  }
 };
 
 void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogSink& log) {
@@ -74,8 +57,9 @@ void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogS
   TPass pass(state, usage, log);
   pass.WarnSeconds = int64_t{state.WarnMinutes} * kMinute;
   if (pass.WarnSeconds > 0 || state.LogonHoursBackstop) {
-    pass.NowUtc = SecondsOf(Platform.Clock.UtcNow());
-    pass.NowWall = SecondsOf(RuleClock(state).LocalNow());
+    pass.Time.NowUtc = SecondsOf(Platform.Clock.UtcNow());
+    pass.Time.NowWall = SecondsOf(RuleClock(state).LocalNow());
+    pass.Time.FixedZone = state.FixedZone ? &*state.FixedZone : nullptr;
   }
   if (pass.SignOut()) {
     std::vector<uint32_t> ids;
@@ -93,7 +77,7 @@ void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogS
   for (int i = 0; i < state.RestrictedUsers.Count(); ++i) {
     const std::string user = state.RestrictedUsers[i];
     TZoneClock clock = RuleClock(state);
-    const TDecision decision = DecideNow(state, user, i, clock, log, horizon, &usage);
+    const TDecision decision = DecideNow(state, user, i, clock, log, horizon, usage);
     if (decision.Reason == TDecisionReason::ExtraTime && LevelAdmits(state.DebugLevel, 2))
       log.Log(kMsgExtraTime + user + kMsgExtraTimeUntil + state.UserExtras[static_cast<size_t>(i)].ExtraTime.Text);
     if (decision.Reason == TDecisionReason::Budget) {
@@ -112,7 +96,7 @@ void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogS
       present = pass.Present(user);
       if (present) {
         const auto warned = WarnedOf.find(user);
-        ending = pass.WarnSeconds == 0 || (warned != WarnedOf.end() && pass.NowUtc >= warned->second);
+        ending = pass.WarnSeconds == 0 || (warned != WarnedOf.end() && pass.Time.NowUtc >= warned->second);
         if (ending && !pass.SignOut() && LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgUserLoggedIn);
       }
     }
@@ -127,7 +111,7 @@ void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogS
       // Restricted by a change: the time ends WarnMinutes from now, to the
       // minute. An end already given that comes no later stands, so a second
       // change never moves it; one further off gives way to the nearer end.
-      const int64_t end = (pass.NowUtc + pass.WarnSeconds + kMinute - 1) / kMinute * kMinute;
+      const int64_t end = (pass.Time.NowUtc + pass.WarnSeconds + kMinute - 1) / kMinute * kMinute;
       const auto warned = WarnedOf.find(user);
       if (warned == WarnedOf.end() || warned->second > end) Warn(pass, user, end, false);
     }
@@ -162,44 +146,26 @@ void TEnforcement::ReadComputerZone(TPass& pass) {
   TTimeZone zone;
   const std::string name = ReadComputerTimeZone(Platform.Registry);
   if (!name.empty() && ReadTimeZone(Platform.Registry, 0, name, zone)) pass.ComputerZone = std::move(zone);
-  pass.Zone = pass.ComputerZone ? &*pass.ComputerZone : nullptr;
+  pass.Time.ComputerZone = pass.ComputerZone ? &*pass.ComputerZone : nullptr;
 }
 
 const TWeekClock& TEnforcement::WeekOf(TPass& pass) {
   if (!pass.Week) {
     ReadComputerZone(pass);
-    pass.Week = WeekClockFrom(pass.NowUtc, [&pass](int64_t utc) { return pass.WallAt(utc); });
+    pass.Week = WeekClockFrom(pass.Time.NowUtc, [&pass](int64_t utc) { return pass.Time.WallAt(utc); });
   }
   return *pass.Week;
 }
 
 std::optional<int64_t> TEnforcement::EndWithinWarning(TPass& pass, int position) {
   ReadComputerZone(pass);
-  // A budget is taken to run on while the user stays.
-  const TDayUse use = UseOf(pass, position);
-  auto allowedAt = [&](int64_t utc) {
-    const TDayUse then = use.Day == kNoDay ? use : TDayUse{use.Day, use.Seconds + (utc - pass.NowUtc)};
-    return DecideFor(pass.State, position, pass.WallAt(utc), 0, then).Allowed;
-  };
-  // The rules change only where a minute of the rules' time begins, and every
-  // zone's offset is whole minutes: probing each minute finds their end. A
-  // budget runs out to the second, so its moment is probed as well.
-  std::optional<int64_t> end;
-  for (int64_t utc = (pass.NowUtc + kMinute - 1) / kMinute * kMinute; utc <= pass.NowUtc + pass.WarnSeconds;
-       utc += kMinute)
-    if (!allowedAt(utc)) {
-      end = utc;
-      break;
-    }
-  const std::optional<int64_t> left = BudgetLeft(ExtrasOf(pass.State, position), use);
-  if (left && *left <= pass.WarnSeconds && (!end || pass.NowUtc + *left < *end) && !allowedAt(pass.NowUtc + *left))
-    end = pass.NowUtc + *left;
-  return end;
+  return EndBetween(pass.State, position, pass.Time, UseOf(pass, position), pass.Time.NowUtc,
+                    pass.Time.NowUtc + pass.WarnSeconds);
 }
 
 TDayUse TEnforcement::UseOf(const TPass& pass, int position) const {
   if (!ExtrasOf(pass.State, position).HasBudget()) return TDayUse();
-  return pass.Usage.UseOf(pass.State.RestrictedUsers[position], DayOf(pass.NowWall));
+  return pass.Usage.UseOf(pass.State.RestrictedUsers[position], DayOf(pass.Time.NowWall));
 }
 
 bool TEnforcement::HasSession(const std::string& user) const {
@@ -210,7 +176,7 @@ bool TEnforcement::HasSession(const std::string& user) const {
 
 void TEnforcement::Warn(TPass& pass, const std::string& user, int64_t endUtc, bool retry) {
   const TEngineState& state = pass.State;
-  const std::string text = kMsgTimeEndsPrefix + FormatClockTime(pass.WallAt(endUtc)) +
+  const std::string text = kMsgTimeEndsPrefix + FormatClockTime(pass.Time.WallAt(endUtc)) +
                            (pass.SignOut() ? kMsgTimeEndsSignOutSuffix : kMsgTimeEndsSuffix);
   const TMessageOutcome outcome =
       ShowUserMessage(state.DebugLevel, Platform.Sessions, pass.Log, user, kMsgWarningCaption, text);

@@ -31,7 +31,7 @@ struct TWeekJudge {
   }
 
   bool AllowedAt(int64_t t) const {
-    return Decide(Rules, WithoutBudget, t, 0).Allowed &&
+    return Decide(Rules, WithoutBudget, t, 0, TDayUse()).Allowed &&
            (!DayClosed(t) || (Extras.ExtraTime.Until != 0 && t < Extras.ExtraTime.Until));
   }
 

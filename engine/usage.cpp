@@ -186,26 +186,41 @@ void TUsageBook::Add(int64_t day, const std::string& user, int64_t seconds) {
   Dirty = true;
 }
 
-std::optional<TClockSetBack> TUsageBook::Tick(int64_t nowUtc, int64_t today, const std::vector<std::string>& present) {
-  std::optional<TClockSetBack> setBack;
-  if (nowUtc < Latest - kClockSetBackTolerance) {
-    if (!SetBackReported) setBack = TClockSetBack{Latest, nowUtc};
-    SetBackReported = true;
-  } else if (nowUtc >= Latest) {
-    SetBackReported = false;
-  }
-  const int64_t elapsed = LastTick ? std::min(std::max<int64_t>(nowUtc - *LastTick, 0), kMostCountedPerTick) : 0;
-  LastTick = nowUtc;
-  if (nowUtc > Latest) {
-    Latest = nowUtc;
-    Dirty = true;
-  }
-  if (LatestCounted == kNoDay || today > LatestCounted) {
-    LatestCounted = today;
-    Dirty = true;
-  }
-  for (const std::string& user : present) Add(LatestCounted, user, elapsed);
-  return setBack;
+void TUsageBook::Count(int64_t day, const std::vector<std::string>& present, int64_t seconds) {
+  for (const std::string& user : present) Add(day, user, seconds);
+}
+
+void TUsageBook::Note(int64_t latestUtc, int64_t day) {
+  if (latestUtc == Latest && day == LatestCounted) return;
+  Latest = latestUtc;
+  LatestCounted = day;
+  Dirty = true;
+}
+
+void TUsageBook::ReturnTo(int64_t day) {
+  for (auto later = Days.upper_bound(day); later != Days.end(); later = Days.erase(later))
+    for (const auto& [user, seconds] : later->second) Add(day, user, seconds);
+  LatestCounted = day;
+  Dirty = true;
+}
+
+void TUsageBook::Add(const TUsageBook& other) {
+  for (const auto& [day, users] : other.Days)
+    for (const auto& [user, seconds] : users) Add(day, user, seconds);
+  if (other.Latest > Latest) Latest = other.Latest;
+  if (other.LatestCounted != kNoDay && (LatestCounted == kNoDay || other.LatestCounted > LatestCounted))
+    LatestCounted = other.LatestCounted;
+}
+
+void TUsageBook::KeepLarger(const TUsageBook& other) {
+  for (const auto& [day, users] : other.Days)
+    for (const auto& [user, seconds] : users) {
+      int64_t& kept = Days[day][user];
+      kept = std::max(kept, seconds);
+    }
+  if (other.Latest > Latest) Latest = other.Latest;
+  if (other.LatestCounted != kNoDay && (LatestCounted == kNoDay || other.LatestCounted > LatestCounted))
+    LatestCounted = other.LatestCounted;
 }
 
 std::string TUsageBook::Format() {
@@ -221,12 +236,20 @@ std::string TUsageBook::Format() {
   return text;
 }
 
-TUsageDamage TUsageBook::Parse(const std::string& text) {
+TUsageDamage TUsageBook::Parse(const std::string& text, int64_t today) {
   *this = TUsageBook();
   TUsageDamage damage;
   auto damaged = [&damage](int line) {
     if (damage.Lines++ == 0) damage.First = line;
   };
+  struct TParsedRow {
+    int64_t Day;
+    std::string User;
+    int64_t Seconds;
+    int Line;
+  };
+  std::vector<TParsedRow> rows;
+  bool latestRecorded = false;
   TRecord record;
   size_t at = 0;
   int line = 1;
@@ -242,7 +265,8 @@ TUsageDamage TUsageBook::Parse(const std::string& text) {
         continue;
       }
       Latest = std::max(Latest, utc);
-      if (LatestCounted == kNoDay || day > LatestCounted) LatestCounted = day;
+      if (!latestRecorded || day > LatestCounted) LatestCounted = day;
+      latestRecorded = true;
       continue;
     }
     int64_t day = 0;
@@ -252,11 +276,23 @@ TUsageDamage TUsageBook::Parse(const std::string& text) {
       damaged(record.Line);
       continue;
     }
+    rows.push_back(TParsedRow{day, record.Fields[1], seconds, record.Line});
+  }
+  // The service counts no day after the latest it records: such a row was
+  // mistyped, or counted while the clock had jumped ahead. Without that line
+  // (a file made by hand), no day the clock has not reached. The clock is not
+  // asked when the line is there: set back, it would drop the day's real use.
+  const int64_t lastDay = latestRecorded ? LatestCounted : today + 1;
+  for (const TParsedRow& row : rows) {
+    if (row.Day > lastDay) {
+      if (damage.Future++ == 0) damage.FirstFuture = row.Line;
+      continue;
+    }
     // A day listed twice (the file edited by hand) keeps its larger count: no
     // time is lost, none is invented.
-    int64_t& kept = Days[day][record.Fields[1]];
-    kept = std::max(kept, seconds);
-    if (LatestCounted == kNoDay || day > LatestCounted) LatestCounted = day;
+    int64_t& kept = Days[row.Day][row.User];
+    kept = std::max(kept, row.Seconds);
+    if (!latestRecorded && (LatestCounted == kNoDay || row.Day > LatestCounted)) LatestCounted = row.Day;
   }
   return damage;
 }
@@ -272,17 +308,61 @@ std::vector<TUsageRow> TUsageBook::Rows() const {
   return rows;
 }
 
-TUsageFile ReadUsageFile(TLogPlatform& files) {
-  TUsageFile usage;
+TUsagePlaces UsagePlaces(TLogPlatform& files) {
+  TUsagePlaces places;
   const std::string common = files.CommonDataFolder();
-  if (common.empty()) {
+  if (common.empty()) return places;
+  places.DataFolder = common + "\\" + kDataFolderName + "\\";
+  places.RecordFolder = places.DataFolder + kRecordFolderName + "\\";
+  return places;
+}
+
+namespace {
+// A folder that is a link may lead anywhere a user chose.
+bool ThroughLink(TLogPlatform& files, const std::string& folder) {
+  const uint32_t attributes = files.ReadAttributes(folder.substr(0, folder.size() - 1));
+  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeReparsePoint) != 0;
+}
+
+TUsageFile ReadOne(TLogPlatform& files, const std::string& folder, const std::string& name, int64_t today) {
+  TUsageFile usage;
+  if (folder.empty()) {
     usage.Read = TWholeFile::Failed;
     return usage;
   }
-  usage.Folder = common + "\\" + kDataFolderName + "\\";
-  usage.Path = usage.Folder + kUsageFileName;
+  usage.Path = folder + name;
   std::string text;
-  usage.Read = ReadWholeFile(files, usage.Path, text);
-  if (usage.Read == TWholeFile::Done) usage.Damage = usage.Book.Parse(text);
+  usage.Read = ThroughLink(files, folder) ? TWholeFile::NotPlain : ReadWholeFile(files, usage.Path, text);
+  if (usage.Read == TWholeFile::Done) usage.Damage = usage.Book.Parse(text, today);
   return usage;
+}
+}  // namespace
+
+TUsageFile ReadUsageRecord(TLogPlatform& files, int64_t today) {
+  const TUsagePlaces places = UsagePlaces(files);
+  if (!places.DataFolder.empty() && ThroughLink(files, places.DataFolder)) {
+    TUsageFile refused;
+    refused.Path = places.RecordFolder + kUsageFileName;
+    refused.Read = TWholeFile::NotPlain;
+    return refused;
+  }
+  TUsageFile record = ReadOne(files, places.RecordFolder, kUsageFileName, today);
+  if (record.Read != TWholeFile::Done && record.Read != TWholeFile::Missing) return record;
+  const TUsageFile spare = ReadOne(files, places.RecordFolder, kUsageSpareName, today);
+  if (spare.Read == TWholeFile::Done) {
+    record.Book.KeepLarger(spare.Book);
+    if (record.Read == TWholeFile::Missing) {
+      record.Read = TWholeFile::Done;
+      record.Damage = spare.Damage;
+    }
+  }
+  if (record.Read == TWholeFile::Missing) {
+    TUsageFile copy = ReadOne(files, places.DataFolder, kUsageFileName, today);
+    if (copy.Read == TWholeFile::Done) return copy;
+  }
+  return record;
+}
+
+TUsageFile ReadUsageCopy(TLogPlatform& files, int64_t today) {
+  return ReadOne(files, UsagePlaces(files).DataFolder, kUsageFileName, today);
 }

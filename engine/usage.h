@@ -23,12 +23,10 @@
 
 inline constexpr char kUsageHeader[] = "date,user,seconds";
 inline constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
-// Sleep and hibernation stop the ticks but not the clock: no gap between two
-// ticks counts for more than this.
-inline constexpr int64_t kMostCountedPerTick = 10;
-// A clock that reads more than this before the latest time seen was set back.
-inline constexpr int64_t kClockSetBackTolerance = 10 * 60;
 inline constexpr int64_t kNoDay = INT64_MIN;
+// A clock that reads more than this behind the latest time the service saw was
+// set back: the service then keeps its own time (engine/service_time.h).
+inline constexpr int64_t kClockSetBackTolerance = 10 * 60;
 
 // A day: days since 1970-01-01 of the rules' time.
 int64_t DayOf(int64_t seconds);
@@ -59,16 +57,15 @@ struct TUsageRow {
   int64_t Seconds = 0;
 };
 
-// A clock found set back: the latest time seen and the time it reads now (UTC).
-struct TClockSetBack {
-  int64_t From = 0;
-  int64_t To = 0;
-};
-
-// Damaged lines a parse skipped: how many, and the number (from 1) of the first.
+// Lines a parse skipped: how many were damaged, and the number (from 1) of the
+// first; how many were dated after the latest day the file recorded, or more
+// than a day after the clock (one wrong digit would otherwise become the day
+// that the file's history is cut back from), and the first of them.
 struct TUsageDamage {
   int Lines = 0;
   int First = 0;
+  int Future = 0;
+  int FirstFuture = 0;
 };
 
 class TUsageBook {
@@ -80,21 +77,31 @@ class TUsageBook {
   TDayUse UseOf(const std::string& user, int64_t today) const;
   void Add(int64_t day, const std::string& user, int64_t seconds);
 
-  // One tick at nowUtc, today being the rules' day then: each user in present
-  // is given the time since the last tick, at most kMostCountedPerTick and none
-  // at the first tick or when the clock went back. Answers a clock that reads
-  // more than kClockSetBackTolerance before the latest time seen, once until
-  // the clock has passed that time again.
-  std::optional<TClockSetBack> Tick(int64_t nowUtc, int64_t today, const std::vector<std::string>& present);
+  // Gives each user in present seconds of use on day, the day the service
+  // counts (its own time's day in the rules' time).
+  void Count(int64_t day, const std::vector<std::string>& present, int64_t seconds);
+  // The latest moment the service vouches for (UTC) and its day: what the
+  // file's last line records, and what the kept days are counted back from.
+  void Note(int64_t latestUtc, int64_t day);
+  // The clock came back from a jump ahead to day: the use counted on later days
+  // is moved onto it, and day is the latest day again.
+  void ReturnTo(int64_t day);
+  // Adds what other counted to this book (the use counted while the file could
+  // not be read, once it is read).
+  void Add(const TUsageBook& other);
+  // Takes, for every day and user, the larger count of this book and other, and
+  // the later latest moment (two copies of the same record).
+  void KeepLarger(const TUsageBook& other);
 
   // Whether anything changed since the last Format.
   bool Changed() const { return Dirty; }
   // The file's text. Days more than kUsageKeptDays before the latest day
-  // counted are dropped first, from the book too.
+  // are dropped first, from the book too.
   std::string Format();
-  // Replaces the book with what text holds; damaged lines are skipped. The
-  // ticks start afresh: the first counts nothing.
-  TUsageDamage Parse(const std::string& text);
+  // Replaces the book with what text holds; damaged lines are skipped, and so
+  // are days after the latest day it records or, without that line, after
+  // today + 1 (today: the rules' day by the clock).
+  TUsageDamage Parse(const std::string& text, int64_t today);
 
   // Every row, oldest day first, then by name.
   std::vector<TUsageRow> Rows() const;
@@ -107,18 +114,30 @@ class TUsageBook {
   std::map<int64_t, std::unordered_map<std::string, int64_t>> Days;
   int64_t Latest = 0;
   int64_t LatestCounted = kNoDay;
-  std::optional<int64_t> LastTick;
-  bool SetBackReported = false;
   bool Dirty = false;
 };
 
-// The usage file as a program finds it in the common application data folder.
+// Where use is kept (common/protocol.h): the data folder, which every user may
+// read, and its folder for the service's record. Both end in a backslash; both
+// are empty when Windows names no common application data folder.
+struct TUsagePlaces {
+  std::string DataFolder;
+  std::string RecordFolder;
+};
+TUsagePlaces UsagePlaces(TLogPlatform& files);
+
+// A usage file as a program finds it.
 struct TUsageFile {
-  std::string Folder;  // ending in a backslash; empty when Windows names no common data folder
-  std::string Path;    // Folder + kUsageFileName; empty with Folder
+  std::string Path;  // the file read; empty when there is no common data folder
   TWholeFile Read = TWholeFile::Missing;
   TUsageBook Book;  // what the file holds; empty unless Read is Done
   TUsageDamage Damage;
 };
-// Reads the usage file (Read Failed without a common data folder). Never raises.
-TUsageFile ReadUsageFile(TLogPlatform& files);
+// The service's record and its spare, the larger of each day's counts; where
+// neither exists, the copy in the data folder, which older versions kept as
+// their record. A folder that is a link or reparse point is not read through
+// (NotPlain); Failed without a common data folder. today: the rules' day by the
+// clock. Never raises.
+TUsageFile ReadUsageRecord(TLogPlatform& files, int64_t today);
+// The copy every user may read, likewise.
+TUsageFile ReadUsageCopy(TLogPlatform& files, int64_t today);

@@ -17,14 +17,16 @@ std::string WhenText(int64_t at, int64_t now) {
 }
 }  // namespace
 
-TTrayView TrayViewOf(const TConfiguration& config, int position, int64_t now, const TDayUse& use) {
+TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTime& rulesTime, const TDayUse& use) {
+  const TRulesTime& time = rulesTime;
+  const int64_t now = time.NowWall;
   TTrayView view;
   const TDecision decision = DecideFor(config, position, now, kSecondsPerWeek, use);
   const TUserExtras& extras = ExtrasOf(config, position);
   view.Allowed = decision.Allowed;
-  const TDateTime time = DateTimeAt(now);
-  view.Today = DayIndexOf(time);
-  view.NowSlot = SlotIndexOf(time);
+  const TDateTime wall = DateTimeAt(now);
+  view.Today = DayIndexOf(wall);
+  view.NowSlot = SlotIndexOf(wall);
 
   if (!decision.Allowed) {
     view.Tooltip = "Time is up";
@@ -33,15 +35,18 @@ TTrayView TrayViewOf(const TConfiguration& config, int position, int64_t now, co
     view.Lines.push_back(decision.Until ? "Next allowed: " + DayName(WeekdayOf(DayOf(*decision.Until))) + " " +
                                               ClockAt(*decision.Until)
                                         : "Next allowed: not within a week");
-  } else if (decision.Until && DayOf(*decision.Until) == DayOf(now)) {
-    view.SecondsLeft = *decision.Until - now;
-    view.Tooltip = "Time left: " + FormatDuration(*view.SecondsLeft) + " (until " + ClockAt(*decision.Until) + ")";
-    view.Lines.push_back("Allowed until " + ClockAt(*decision.Until));
-  } else {
-    if (decision.Until) view.SecondsLeft = *decision.Until - now;
+  } else if (!decision.Until) {
     view.Tooltip = "No limit today";
-    view.Lines.push_back(decision.Until ? "Allowed until " + WhenText(*decision.Until, now)
-                                        : "Allowed all week");
+    view.Lines.push_back("Allowed all week");
+  } else {
+    const int64_t end = ElapsedEnd(config, position, time, use, kSecondsPerWeek).value_or(time.NowUtc);
+    view.SecondsLeft = end - time.NowUtc;
+    if (DayOf(*decision.Until) == DayOf(now) || *view.SecondsLeft <= kTimeLeftShownWithin)
+      view.Tooltip =
+          "Time left: " + FormatDuration(*view.SecondsLeft) + " (until " + ClockAt(time.WallAt(end)) + ")";
+    else
+      view.Tooltip = "No limit today";
+    view.Lines.push_back("Allowed until " + WhenText(*decision.Until, now));
   }
 
   const std::optional<int64_t> left = BudgetLeft(extras, use.Day == kNoDay ? TDayUse{DayOf(now), 0} : use);

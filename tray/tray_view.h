@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/rules_time.h"
 #include "engine/usage.h"
 #include "engine/week.h"
 #include "winsys/configuration.h"
@@ -31,9 +32,14 @@ struct TTrayView {
   int NowSlot = 0;
 };
 
-// The view of the user at position of config at now (seconds of the rules'
-// time), having used use of the day's budget (TDayUse() when no budget).
-TTrayView TrayViewOf(const TConfiguration& config, int position, int64_t now, const TDayUse& use);
+// The time left is shown, rather than "No limit today", when the end is this
+// close, also past midnight.
+inline constexpr int64_t kTimeLeftShownWithin = 12 * 60 * 60;
+
+// The view of the user at position of config at time.NowWall, having used use of
+// the day's budget (TDayUse() when no budget). The time left is elapsed time up
+// to the moment the service ends the time, the nights the clocks change included.
+TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTime& time, const TDayUse& use);
 
 // The balloon shown minutesLeft minutes before the end: "5 minutes left: please
 // save your work", "1 minute left: please save your work".

@@ -25,6 +25,7 @@
 #include "svcmgr/timer.h"
 #include "tray/tray_view.h"
 #include "winsys/registry_api.h"
+#include "winsys/time_zones.h"
 
 namespace {
 
@@ -138,10 +139,18 @@ bool ReadView(TTray& tray) {
   if (position < 0) return false;
   tray.WarnMinutes = config.WarnMinutes;
 
-  const TUsageBook usage = ReadUsageFile(PlatformLogFiles()).Book;
-
   TZoneClock clock(PlatformClock(), config.FixedZone ? &*config.FixedZone : nullptr);
-  const int64_t now = SecondsOf(clock.LocalNow());
+  TRulesTime time;
+  time.NowUtc = SecondsOf(clock.UtcNow());
+  time.NowWall = SecondsOf(clock.LocalNow());
+  time.FixedZone = config.FixedZone ? &*config.FixedZone : nullptr;
+  // The computer's zone says when its clock jumps, as the service reads it.
+  TTimeZone computerZone;
+  const std::string zoneName = time.FixedZone ? std::string() : ReadComputerTimeZone(PlatformRegistry());
+  if (!zoneName.empty() && ReadTimeZone(PlatformRegistry(), 0, zoneName, computerZone)) time.ComputerZone = &computerZone;
+  const int64_t now = time.NowWall;
+
+  const TUsageBook usage = ReadUsageCopy(PlatformLogFiles(), DayOf(now)).Book;
   TDayUse use;
   if (config.UserExtras[static_cast<size_t>(position)].HasBudget()) {
     use = usage.UseOf(config.RestrictedUsers[position], DayOf(now));
@@ -150,7 +159,7 @@ bool ReadView(TTray& tray) {
       use.Seconds += std::min(std::max<int64_t>(unwritten, 0), kMostUnwrittenUse);
     }
   }
-  tray.View = TrayViewOf(config, position, now, use);
+  tray.View = TrayViewOf(config, position, time, use);
   return true;
 }
 

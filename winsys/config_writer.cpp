@@ -149,8 +149,8 @@ void TConfigWriter::WriteEndAction(const std::string& action) {
   WriteMainValue(kEndActionValue, TRegistryApi::kRegSz, StringData(action));
 }
 
-void TConfigWriter::WriteBackstop(bool on) {
-  WriteMainValue(kLogonHoursBackstopValue, TRegistryApi::kRegDword, DwordData(on ? 1 : 0));
+void TConfigWriter::WriteSwitch(const std::string& name, bool on) {
+  WriteMainValue(name, TRegistryApi::kRegDword, DwordData(on ? 1 : 0));
 }
 
 void TConfigWriter::WriteExtraTime(const std::string& user, const std::string& until) {

@@ -40,8 +40,8 @@ class TConfigWriter {
   bool ClearTimeZone();
   // EndAction (REG_SZ) of the main key: kEndActionSignOut or kEndActionPowerOff.
   void WriteEndAction(const std::string& action);
-  // LogonHoursBackstop (REG_DWORD) of the main key: 1 on, 0 off.
-  void WriteBackstop(bool on);
+  // A switch of the main key (REG_DWORD: LogonHoursBackstop, KeepUsage): 1 on, 0 off.
+  void WriteSwitch(const std::string& name, bool on);
   // AllowUntil (REG_SZ) in the key of a configured user: a user without a key
   // is an error (ERROR_FILE_NOT_FOUND), since extra time alone restricts nobody.
   void WriteExtraTime(const std::string& user, const std::string& until);

@@ -100,22 +100,24 @@ void ReadEndAction(TConfiguration& state, TRegistry& registry, TLogSink& log) {
   }
 }
 
-// LogonHoursBackstop where present: 1 turns it on, 0 leaves it off; any other
-// value, or one of another type, leaves it off and is logged.
-void ReadBackstop(TConfiguration& state, TRegistry& registry, TLogSink& log) {
-  if (!registry.ValueExists(kLogonHoursBackstopValue)) return;
+// A switch of the main key where present (LogonHoursBackstop, KeepUsage): 1
+// turns it on, 0 leaves it off; any other value, or one of another type, leaves
+// it off and is logged with complaint.
+void ReadSwitch(const TConfiguration& state, TRegistry& registry, TLogSink& log, const char* name, bool& on,
+                const char* complaint) {
+  if (!registry.ValueExists(name)) return;
   std::string shown;
   try {
-    const int32_t value = registry.ReadInteger(kLogonHoursBackstopValue);
+    const int32_t value = registry.ReadInteger(name);
     if (value == 0 || value == 1) {
-      state.LogonHoursBackstop = value == 1;
+      on = value == 1;
       return;
     }
     shown = std::to_string(value);
   } catch (const ERegistryException&) {
     shown = "not a REG_DWORD";
   }
-  if (LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgBadBackstop + shown);
+  if (LevelAdmits(state.DebugLevel, 1)) log.Log(complaint + shown);
 }
 
 // AllowUntil of the user whose key is open; unreadable, it is logged and ignored.
@@ -175,7 +177,8 @@ void ReadAppPath(TConfiguration& state, const TLoad& load, TLeadByteTest isLeadB
   ReadWarnMinutes(state, registry, load.Log);
   ReadFixedZone(state, registry, load);
   ReadEndAction(state, registry, load.Log);
-  ReadBackstop(state, registry, load.Log);
+  ReadSwitch(state, registry, load.Log, kLogonHoursBackstopValue, state.LogonHoursBackstop, kMsgBadBackstop);
+  ReadSwitch(state, registry, load.Log, kKeepUsageValue, state.KeepUsage, kMsgBadKeepUsage);
   registry.Close();
 }
 
@@ -228,6 +231,7 @@ bool LoadConfiguration(TConfiguration& state, TRegistryApi& api, const TConfigLo
   state.WarnMinutes = 0;
   state.EndAction = TEndAction::PowerOff;
   state.LogonHoursBackstop = false;
+  state.KeepUsage = false;
   state.TimeZoneName.clear();
   state.FixedZone.reset();
   // Without the main key the level and the folder stay as they were.

@@ -56,6 +56,17 @@ struct TConfiguration {
   // their week instead of every hour, so that Windows refuses a logon at a
   // restricted hour while the service does not run (Safe Mode, stopped).
   bool LogonHoursBackstop = false;
+  // KeepUsage: every restricted user's use is counted and kept, for the report.
+  bool KeepUsage = false;
+
+  // Whether the service counts and keeps use: for a user's budget, or because
+  // KeepUsage asks for it. Without either it keeps no record at all.
+  bool KeepsUsage() const {
+    if (KeepUsage) return true;
+    for (const TUserExtras& extras : UserExtras)
+      if (extras.HasBudget()) return true;
+    return false;
+  }
 };
 
 // Which registry view a reader or writer uses. Own adds no KEY_WOW64_* flag, so a
@@ -75,7 +86,7 @@ struct TConfigLocation {
 
 // Replaces the level, folder, users and rules of config with what the registry
 // holds at location, logging as it reads at the level just read. WarnMinutes,
-// TimeZone, EndAction, LogonHoursBackstop, AllowUntil and BudgetN are read where present: a value out of range, of
+// TimeZone, EndAction, LogonHoursBackstop, KeepUsage, AllowUntil and BudgetN are read where present: a value out of range, of
 // another type or naming no zone is logged at level 1 and left off. Always returns
 // true; raises ERegistryException for a value of the wrong type. isLeadByte
 // tells a backslash that ends the folder from the second byte of a double-byte

@@ -55,6 +55,9 @@ class TFakeLogPlatform : public TLogPlatform {
   bool FailSeek = false;
   bool FailTruncate = false;
   bool FailRename = false;
+  // Files another program holds open without sharing their deletion: nothing
+  // can take their place (MoveFileEx fails with access denied).
+  std::set<std::string> HeldOpen;
   bool FailReadAttributes = false;
   bool FailWriteAttributes = false;
 
@@ -142,7 +145,7 @@ class TFakeLogPlatform : public TLogPlatform {
     auto target = Files.find(to);
     if (FailRename || source == Files.end() || to.size() > kMaxPathLength) return false;
     if (target != Files.end()) {
-      if ((flags & kMoveFileReplaceExisting) == 0) return false;
+      if ((flags & kMoveFileReplaceExisting) == 0 || HeldOpen.count(to) != 0) return false;
       if ((target->second.Attributes & kFileAttributeReadOnly) != 0) return false;
     }
     TFile moved = source->second;
@@ -181,8 +184,8 @@ class TFakeLogPlatform : public TLogPlatform {
 
   std::string CommonDataFolder() override { return DataFolder; }
 
-  bool CreatePrivateFolder(const std::string& path) override {
-    Calls.push_back("private folder " + path);
+  bool CreatePrivateFolder(const std::string& path, bool usersRead) override {
+    Calls.push_back((usersRead ? "private folder " : "private folder, users not reading ") + path);
     if (FailCreateFolder) return false;
     Folders.insert(path);
     return true;

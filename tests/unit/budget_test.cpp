@@ -15,7 +15,8 @@ const std::string kMain = "SOFTWARE\\Vrem\\NortavelFree";
 const std::string kAnna = kMain + "\\Time_restrictions\\anna";
 const std::string kLog = "C:\\Logs\\debug_free.log";
 const std::string kUsageFolder = "C:\\ProgramData\\NortavelFree\\";
-const std::string kUsageFile = kUsageFolder + "usage.csv";
+const std::string kUsageFile = kUsageFolder + "service\\usage.csv";
+const std::string kUsageCopy = kUsageFolder + "usage.csv";
 const int64_t kMonday = DaysFromCivil(2026, 12, 7);
 
 class BudgetTest : public ::testing::Test {
@@ -68,7 +69,7 @@ class BudgetTest : public ::testing::Test {
 
   int64_t UsedInFile() {
     TUsageBook book;
-    book.Parse(Platform.LogFiles.Data(kUsageFile));
+    book.Parse(Platform.LogFiles.Data(kUsageFile), kMonday);
     return book.Used(kMonday, "anna");
   }
 
@@ -121,24 +122,101 @@ TEST_F(BudgetTest, WarnMinutesWarnsBeforeTheBudgetRunsOutToTheSecond) {
 TEST_F(BudgetTest, TheFileIsWrittenOnceAMinuteAndACrashLosesAtMostThatMinute) {
   Platform.Registry.SetDword(kAnna, "Budget1", 600);
   Start(Module);
-  Ticks(300);  // ten minutes
-  EXPECT_EQ(Platform.LogFiles.Count("rename"), 10);
   EXPECT_EQ(Platform.LogFiles.Count("private folder " + kUsageFolder), 1);
-  EXPECT_EQ(UsedInFile(), 598) << "written at tick 300";
+  EXPECT_EQ(Platform.LogFiles.Count("private folder, users not reading " + kUsageFolder + "service\\"), 1);
+  Ticks(301);  // ten minutes: written at the first tick and every 30th after it
+  EXPECT_EQ(Platform.LogFiles.Count("rename"), 22) << "the record and the readers' copy";
+  EXPECT_EQ(UsedInFile(), 600) << "written at tick 301";
+  EXPECT_EQ(Platform.LogFiles.Data(kUsageCopy), Platform.LogFiles.Data(kUsageFile));
 
   Ticks(29);
-  EXPECT_EQ(Platform.LogFiles.Count("rename"), 10);
+  EXPECT_EQ(Platform.LogFiles.Count("rename"), 22);
   // The process ends without a stop: the next start goes on from the file.
   TNortavelFree next(Platform.View());
   Start(next);
-  EXPECT_EQ(next.Usage.Used(kMonday, "anna"), 598);
+  EXPECT_EQ(next.Usage.Used(kMonday, "anna"), 600);
   Ticks(2, 2, &next);
-  EXPECT_EQ(next.Usage.Used(kMonday, "anna"), 600) << "the first tick after a start counts nothing";
+  EXPECT_EQ(next.Usage.Used(kMonday, "anna"), 602) << "the first tick after a start counts nothing";
 
   // A stop keeps what was counted since.
   bool stopped = true;
   next.ServiceStop(&next, stopped);
-  EXPECT_EQ(UsedInFile(), 600);
+  EXPECT_EQ(UsedInFile(), 602);
+}
+
+// A reader of the copy (any user may read it), or anything holding the record
+// itself, never costs the use: the record, or its spare, holds it for the next start.
+TEST_F(BudgetTest, NoReaderHoldingAFileLosesTheUse) {
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Start(Module);
+  Ticks(1);
+  Platform.LogFiles.HeldOpen = {kUsageCopy};
+  Ticks(60);
+  EXPECT_EQ(UsedInFile(), 120);
+  Platform.LogFiles.HeldOpen = {kUsageCopy, kUsageFile};
+  Ticks(30);
+  bool stopped = true;
+  Module.ServiceStop(&Module, stopped);  // as before a power-off
+  EXPECT_EQ(UsedInFile(), 120) << "the record held";
+  TNortavelFree next(Platform.View());
+  Start(next);
+  EXPECT_EQ(next.Usage.Used(kMonday, "anna"), 180) << "read from the spare";
+  Platform.LogFiles.HeldOpen.clear();
+  Ticks(1, 2, &next);
+  EXPECT_EQ(UsedInFile(), 180);
+  EXPECT_FALSE(Platform.LogFiles.Exists(kUsageFolder + "service\\usage-spare.csv")) << "gone once the record is saved";
+}
+
+// A record that cannot be read at the start (a scan, a sharing violation) is
+// never written over: the use counted meanwhile joins it once it is read.
+TEST_F(BudgetTest, ARecordThatCannotBeReadIsReadLaterAndNeverWrittenOver) {
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Platform.LogFiles.Files[kUsageFile].Data = "date,user,seconds\n2026-12-07,anna,300\n";
+  Platform.LogFiles.FailOpen = [](const std::string& path, const std::string&) { return path == kUsageFile; };
+  Start(Module);
+  auto lines = Ticks(40);
+  EXPECT_EQ(Count(lines, "ERROR:The usage file could not be read, the service keeps counting and reads it again at "
+                         "the next tick: " + kUsageFile),
+            1);
+  EXPECT_EQ(Platform.LogFiles.Data(kUsageFile), "date,user,seconds\n2026-12-07,anna,300\n");
+  Platform.LogFiles.FailOpen = nullptr;
+  Ticks(1);
+  EXPECT_EQ(UsedInFile(), 300 + 80) << "read, joined and saved at once";
+}
+
+// Anything but a plain file where a usage file belongs (a folder a user made
+// before the data folder was private) is set aside, said, and a fresh file written.
+TEST_F(BudgetTest, AUsageFileThatIsNoPlainFileIsSetAside) {
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Platform.LogFiles.Files[kUsageFile].Data = "planted";
+  Platform.LogFiles.Linked.insert(kUsageFile);
+  Start(Module);
+  const std::string aside = kUsageFile + ".set-aside-2026-12-07-10-00-00";
+  EXPECT_EQ(Platform.LogFiles.Data(aside), "planted");
+  Platform.LogFiles.Linked.clear();
+  const auto lines = Ticks(1);
+  EXPECT_EQ(Count(lines, "WARNING:The usage file was not a plain file and was set aside: " + kUsageFile + " is now " +
+                         aside),
+            1);
+  EXPECT_EQ(UsedInFile(), 0);
+  EXPECT_NE(Platform.LogFiles.Data(kUsageFile).find("# latest"), std::string::npos);
+}
+
+// Without a budget or KeepUsage the service keeps no file and goes by the
+// computer's clock, set back or not, as designed.
+TEST_F(BudgetTest, WithoutABudgetOrKeepUsageNothingIsKept) {
+  for (int day = 1; day <= 7; ++day) Platform.Registry.RemoveValue(kAnna, "Budget" + std::to_string(day));
+  Start(Module);
+  Ticks(31);
+  Now -= kSecondsPerDay;
+  const auto lines = Ticks(31);
+  for (const std::string& line : lines) EXPECT_EQ(line.find("clock"), std::string::npos) << line;
+  EXPECT_TRUE(Platform.LogFiles.Folders.empty());
+  EXPECT_FALSE(Platform.LogFiles.Exists(kUsageFile));
+  EXPECT_FALSE(Platform.LogFiles.Exists(kUsageCopy));
+  Platform.Registry.SetDword(kMain, "KeepUsage", 1);
+  Ticks(60);  // the next reload
+  EXPECT_TRUE(Platform.LogFiles.Exists(kUsageFile));
 }
 
 TEST_F(BudgetTest, AClockSetBackIsWarnedOfOnceAndOpensNoNewDay) {
@@ -148,16 +226,16 @@ TEST_F(BudgetTest, AClockSetBackIsWarnedOfOnceAndOpensNoNewDay) {
   // Back to Sunday evening: the log, an event, and still Monday's budget.
   Now = (kMonday - 1) * kSecondsPerDay + 20 * 3600;
   auto lines = Ticks(10);
-  EXPECT_EQ(Count(lines, "WARNING:The clock was set back from 2026-12-07 10:02:02 UTC to 2026-12-06 20:00:02 UTC"),
+  EXPECT_EQ(Count(lines, "WARNING:The clock was set back from 2026-12-07 10:02:04 UTC to 2026-12-06 20:00:02 UTC"),
             1);
   EXPECT_EQ(Count(lines, "Daily time used up for user: anna"), 0) << "Monday's, already said";
   EXPECT_EQ(PowerOffs(), 2);
   bool warned = false;
   for (const TRecordedEvent& event : Platform.ServiceRuntime.Events())
     warned |= event.Type == TEventLogger::kWarningType &&
-              event.Message == "The clock was set back from 2026-12-07 10:02:02 UTC to 2026-12-06 20:00:02 UTC";
+              event.Message == "The clock was set back from 2026-12-07 10:02:04 UTC to 2026-12-06 20:00:02 UTC";
   EXPECT_TRUE(warned);
-  EXPECT_EQ(Count(Ticks(30), "WARNING:The clock was set back from 2026-12-07 10:02:02 UTC to 2026-12-06 20:00:02 UTC"),
+  EXPECT_EQ(Count(Ticks(30), "WARNING:The clock was set back from 2026-12-07 10:02:04 UTC to 2026-12-06 20:00:02 UTC"),
             0);
 
   // After a restart the file still knows the latest time.

@@ -117,6 +117,39 @@ TEST_F(CtlBudgetTest, ABudgetUsedUpAlreadyCutsOffAUserAtTheComputer) {
       << Out.str();
 }
 
+// Wednesday 16:10, 15:00-20:00 allowed: with the day's hour used up, extra time
+// counts from now, not from where the budget would have ended unspent.
+TEST_F(CtlBudgetTest, GrantCountsFromNowForAUserWhoseDayIsUsedUp) {
+  Registry.SetDword(kChild, "Budget3", 60);
+  Files.Files[kUsageFile].Data = "date,user,seconds\n2026-12-09,child,3600\n";
+  ASSERT_EQ(Run({"grant", "child", "30m"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(FirstLine(), "child may use the computer until Wed 2026-12-09 16:40.\n");
+}
+
+// The service records its time at every save, once a minute: a record an hour
+// old while it runs means its saves keep failing, and the budget lives in
+// memory only.
+TEST_F(CtlBudgetTest, SavesThatKeepFailingAreAnErrorInStatusAndCheck) {
+  Registry.SetDword(kChild, "Budget3", 120);
+  Files.Files[kUsageFile].Data = "date,user,seconds\n# latest 2026-12-09 15:05:00 UTC; day 2026-12-09\n";
+  const std::string error = "the service has not been able to save the time used since 2026-12-09 15:05 UTC: its log "
+                            "says why\n";
+  ASSERT_EQ(Run({"status"}), kExitSuccess);
+  EXPECT_NE(Out.str().find("\nError:       " + error), std::string::npos) << Out.str();
+  EXPECT_EQ(Run({"check"}), kExitFailed);
+  EXPECT_NE(Out.str().find("error: " + error), std::string::npos) << Out.str();
+  Files.Files[kUsageFile].Data = "date,user,seconds\n# latest 2026-12-09 16:05:00 UTC; day 2026-12-09\n";
+  ASSERT_EQ(Run({"status"}), kExitSuccess);
+  EXPECT_EQ(Out.str().find("Error:"), std::string::npos) << Out.str();
+  EXPECT_EQ(Out.str().find("clock is behind"), std::string::npos) << Out.str();
+  // A record a day ahead of the clock: the clock was set back.
+  Files.Files[kUsageFile].Data = "date,user,seconds\n# latest 2026-12-10 16:05:00 UTC; day 2026-12-10\n";
+  ASSERT_EQ(Run({"status"}), kExitSuccess);
+  EXPECT_NE(Out.str().find("\nThe computer's clock is behind: the service keeps its own time until it catches up\n"),
+            std::string::npos)
+      << Out.str();
+}
+
 TEST_F(CtlBudgetTest, StatusShowsTodaysUseAgainstTheBudgetAndWhenItEnds) {
   Registry.SetDword(kChild, "Budget3", 120);  // Wednesday
   const std::string anna = kMain + "\\Time_restrictions\\anna";
@@ -141,6 +174,8 @@ TEST_F(CtlBudgetTest, StatusShowsTodaysUseAgainstTheBudgetAndWhenItEnds) {
 class CtlReportTest : public CtlBudgetTest {
  protected:
   CtlReportTest() {
+    Registry.SetDword(kMain, "KeepUsage", 1);
+    // Where an older version kept the record: read where the service's is missing.
     Files.Files[kUsageFile].Data =
         "date,user,seconds\n2026-11-01,child,600\n2026-12-07,child,4830\n2026-12-07,\"Smith, Jo\",61\n"
         "2026-12-09,child,60\n# latest 2026-12-09 16:00:00 UTC; day 2026-12-09\n";
@@ -184,7 +219,11 @@ TEST_F(CtlReportTest, ReportRefusesWhatItCannotReportAndSaysWhatItSkipped) {
   EXPECT_EQ(Out.str().substr(Out.str().find('\n') + 1), "2026-12-09  child        1  #\n");
   Files.Files.erase(kUsageFile);
   ASSERT_EQ(Run({"report"}), kExitSuccess);
-  EXPECT_EQ(Out.str(), "No use has been recorded yet: there is no " + kUsageFile + ".\n");
+  EXPECT_EQ(Out.str(), "No use has been recorded yet: there is no C:\\ProgramData\\NortavelFree\\service\\usage.csv.\n");
+  Registry.RemoveValue(kMain, "KeepUsage");
+  ASSERT_EQ(Run({"report"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "The service counts no use now: turn it on with nortavelctl keepusage on, or give a user a "
+                       "daily budget.\n");
 }
 
 TEST_F(CtlBudgetTest, CheckNamesEveryBudgetTheServiceIgnores) {

@@ -119,7 +119,7 @@ TLoaded LoadWith(const TPolicyValue& value, const std::string& data) {
   loaded.Fields = std::to_string(config.DebugLevel) + "|" + config.AppPath + "|" + std::to_string(config.WarnMinutes) +
                   "|" + (config.FixedZone ? config.FixedZone->Name : "") + "|" +
                   std::to_string(static_cast<int>(config.EndAction)) + "|" +
-                  std::to_string(config.LogonHoursBackstop);
+                  std::to_string(config.LogonHoursBackstop) + "|" + std::to_string(config.KeepUsage);
   return loaded;
 }
 

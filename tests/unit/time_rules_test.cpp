@@ -191,7 +191,7 @@ TEST(DecisionTest, AnAllowedUserIsAllowedUntilTheFirstRestrictedMomentWithinTheH
     if (*c.AllowUntil) {
       ASSERT_TRUE(ParseMinuteStamp(extras.ExtraTime.Text = c.AllowUntil, extras.ExtraTime.Until));
     }
-    const TDecision decision = Decide(rules, extras, c.Now, c.Horizon);
+    const TDecision decision = Decide(rules, extras, c.Now, c.Horizon, TDayUse());
     const std::optional<int64_t> end = decision.Allowed ? decision.Until : std::nullopt;
     EXPECT_EQ(end.has_value(), c.End.has_value()) << c.Name;
     if (end && c.End) {
@@ -231,7 +231,7 @@ TEST(DecisionTest, SaysWhyAndWhenARestrictedUserMayComeBack) {
     if (*c.AllowUntil) {
       ASSERT_TRUE(ParseMinuteStamp(extras.ExtraTime.Text = c.AllowUntil, extras.ExtraTime.Until));
     }
-    const TDecision decision = Decide(rules, extras, c.Now, c.Horizon);
+    const TDecision decision = Decide(rules, extras, c.Now, c.Horizon, TDayUse());
     EXPECT_EQ(decision.Allowed, c.Allowed) << c.Name;
     EXPECT_EQ(decision.Reason, c.Reason) << c.Name;
     EXPECT_EQ(decision.Until, c.Until) << c.Name;

@@ -12,18 +12,21 @@ namespace {
 const int64_t kMonday = DaysFromCivil(2026, 12, 7);
 int64_t At(int64_t day, int hour, int minute) { return day * kSecondsPerDay + hour * 3600 + minute * 60; }
 
-// anna: Monday until 20:00, Tuesday from 08:00, every other day free.
+// anna: Monday until 20:00, Tuesday from 08:00, Thursday from 08:00, every
+// other day free.
 TConfiguration Config() {
   TConfiguration config;
   config.RestrictedUsers.Add("anna");
   TStringList rules;
   rules.Add(std::string(40, '0') + std::string(8, '1'));
-  rules.Add(std::string(16, '1') + std::string(32, '0'));
-  for (int day = 2; day < 7; ++day) rules.Add(std::string(48, '0'));
+  for (int day = 1; day < 7; ++day) rules.Add(day == 1 || day == 3 ? std::string(16, '1') + std::string(32, '0') : std::string(48, '0'));
   config.UserRules.push_back(rules);
   config.UserExtras.emplace_back();
   return config;
 }
+
+// Now at wall, the rules' time running as UTC does.
+TRulesTime Steady(int64_t wall) { return TRulesTime{wall, wall, nullptr, nullptr}; }
 
 TEST(TrayViewTest, TheTooltipAndTheLinesSayWhatTheDecisionSays) {
   struct Case {
@@ -44,7 +47,9 @@ TEST(TrayViewTest, TheTooltipAndTheLinesSayWhatTheDecisionSays) {
       {"restricted by the rule", At(kMonday, 21, 0), none, TDayUse(), nullptr, "Time is up",
        {"Not allowed now", "Next allowed: Tuesday 08:00"}},
       {"no end today", At(kMonday + 2, 9, 0), none, TDayUse(), nullptr, "No limit today",
-       {"Allowed until Monday 20:00"}},
+       {"Allowed until Thursday 00:00"}},
+      {"the end at midnight", At(kMonday + 2, 23, 0), none, TDayUse(), nullptr, "Time left: 1 h (until 00:00)",
+       {"Allowed until Thursday 00:00"}},
       {"the budget ends first", At(kMonday, 15, 0), twoHours, TDayUse{kMonday, 80 * 60}, nullptr,
        "Time left: 40 min (until 15:40)",
        {"Allowed until 15:40", "Time left today: 40 min", "Time used today: 1 h 20 min"}},
@@ -61,14 +66,14 @@ TEST(TrayViewTest, TheTooltipAndTheLinesSayWhatTheDecisionSays) {
       config.UserExtras[0].ExtraTime.Text = c.ExtraUntil;
       ASSERT_TRUE(ParseMinuteStamp(c.ExtraUntil, config.UserExtras[0].ExtraTime.Until));
     }
-    const TTrayView view = TrayViewOf(config, 0, c.Now, c.Use);
+    const TTrayView view = TrayViewOf(config, 0, Steady(c.Now), c.Use);
     EXPECT_EQ(view.Tooltip, c.Tooltip) << c.Name;
     EXPECT_EQ(view.Lines, c.Lines) << c.Name;
   }
 }
 
 TEST(TrayViewTest, TheWeekAndTheEndForTheBalloons) {
-  const TTrayView view = TrayViewOf(Config(), 0, At(kMonday, 19, 55), TDayUse());
+  const TTrayView view = TrayViewOf(Config(), 0, Steady(At(kMonday, 19, 55)), TDayUse());
   EXPECT_EQ(view.SecondsLeft, 300);
   EXPECT_EQ(BalloonText(5), "5 minutes left: please save your work");
   EXPECT_EQ(BalloonText(1), "1 minute left: please save your work");
@@ -81,6 +86,37 @@ TEST(TrayViewTest, TheWeekAndTheEndForTheBalloons) {
   EXPECT_TRUE(view.Week[1][16]);
   EXPECT_EQ(view.Today, 0);
   EXPECT_EQ(view.NowSlot, 39);
+}
+
+// The service ends the time by elapsed time: on the nights the clocks change,
+// an end at 03:00 is half an hour or two and a half away at 01:30.
+TEST(TrayViewTest, TheTimeLeftIsElapsedTimeOnBothDaylightSavingNights) {
+  TTimeZone europe;
+  europe.Rules.Bias = -60;
+  europe.Rules.DaylightBias = -60;
+  europe.Rules.DaylightDate = TDateTime{0, 3, 0, 5, 2, 0, 0, 0};  // the last Sunday of March, 02:00
+  europe.Rules.StandardDate = TDateTime{0, 10, 0, 5, 3, 0, 0, 0};  // the last Sunday of October, 03:00
+  TConfiguration config;
+  config.RestrictedUsers.Add("anna");
+  TStringList rules;
+  for (int day = 0; day < 7; ++day) rules.Add(day == 6 ? std::string(6, '0') + std::string(42, '1') : std::string(48, '0'));
+  config.UserRules.push_back(rules);
+  config.UserExtras.emplace_back();
+  const int64_t spring = DaysFromCivil(2026, 3, 29) * kSecondsPerDay;
+  const int64_t autumn = DaysFromCivil(2026, 10, 25) * kSecondsPerDay;
+  struct {
+    TRulesTime Time;
+    int64_t Left;
+    const char* Tooltip;
+  } cases[] = {
+      {TRulesTime{spring + 1800, spring + 5400, &europe, nullptr}, 1800, "Time left: 30 min (until 03:00)"},
+      {TRulesTime{autumn - 1800, autumn + 5400, nullptr, &europe}, 9000, "Time left: 2 h 30 min (until 03:00)"},
+  };
+  for (const auto& c : cases) {
+    const TTrayView view = TrayViewOf(config, 0, c.Time, TDayUse());
+    EXPECT_EQ(view.SecondsLeft, c.Left) << c.Tooltip;
+    EXPECT_EQ(view.Tooltip, c.Tooltip);
+  }
 }
 
 TEST(TrayViewTest, DurationsAsPeopleSayThem) {

@@ -16,54 +16,12 @@ int64_t At(int64_t day, int hour, int minute, int second = 0) {
   return day * kSecondsPerDay + hour * 3600 + minute * 60 + second;
 }
 
-TEST(UsageBookTest, EachTickCountsTheGapSinceTheLastOneUpToTenSeconds) {
-  struct Case {
-    int64_t Gap;
-    int64_t Counted;
-  };
-  // The first tick counts nothing; a clock that went back counts nothing; sleep
-  // counts as one tick.
-  for (const Case& c : {Case{2, 2}, Case{10, 10}, Case{11, 10}, Case{3600, 10}, Case{0, 0}, Case{-30, 0}}) {
-    TUsageBook book;
-    const int64_t start = At(kMonday, 10, 0);
-    book.Tick(start, kMonday, {"anna"});
-    EXPECT_EQ(book.Used(kMonday, "anna"), 0);
-    book.Tick(start + c.Gap, kMonday, {"anna", "bert"});
-    EXPECT_EQ(book.Used(kMonday, "anna"), c.Counted) << "gap " << c.Gap;
-    EXPECT_EQ(book.Used(kMonday, "bert"), c.Counted);
-    EXPECT_EQ(book.Used(kMonday, "ANNA"), 0) << "counted under the name as configured";
-  }
-}
-
-TEST(UsageBookTest, AClockSetBackIsReportedOnceAndCountsAgainstTheLatestDay) {
-  TUsageBook book;
-  book.Tick(At(kMonday, 0, 5), kMonday, {"anna"});
-  book.Tick(At(kMonday, 0, 5, 2), kMonday, {"anna"});
-  // Ten minutes back is within what clocks drift and are corrected by.
-  TUsageBook quiet;
-  quiet.Tick(At(kMonday, 10, 0), kMonday, {});
-  EXPECT_EQ(quiet.Tick(At(kMonday, 9, 50), kMonday, {}), std::nullopt);
-
-  const auto setBack = book.Tick(At(kMonday - 1, 23, 50, 4), kMonday - 1, {"anna"});
-  ASSERT_TRUE(setBack);
-  EXPECT_EQ(FormatUtc(setBack->From), "2026-12-07 00:05:02 UTC");
-  EXPECT_EQ(FormatUtc(setBack->To), "2026-12-06 23:50:04 UTC");
-  EXPECT_EQ(book.Tick(At(kMonday - 1, 23, 50, 6), kMonday - 1, {"anna"}), std::nullopt) << "said once";
-  EXPECT_EQ(book.Used(kMonday, "anna"), 4) << "Sunday's clock counts against Monday";
-  EXPECT_EQ(book.Used(kMonday - 1, "anna"), 0);
-  EXPECT_EQ(book.UseOf("anna", kMonday - 1).Day, kMonday);
-
-  // Once the clock has passed the latest time again, a new set-back is news.
-  book.Tick(At(kMonday, 0, 6), kMonday, {});
-  EXPECT_TRUE(book.Tick(At(kMonday - 1, 12, 0), kMonday - 1, {}));
-}
-
 TEST(UsageBookTest, TheFileKeepsNinetyDaysQuotesAwkwardNamesAndTheLatestTime) {
   TUsageBook book;
   book.Add(kMonday - 90, "anna", 60);
   book.Add(kMonday - 89, "anna", 120);
   book.Add(kMonday, "o\"neil, jr", 7);
-  book.Tick(At(kMonday, 17, 5, 9), kMonday, {});
+  book.Note(At(kMonday, 17, 5, 9), kMonday);
   ASSERT_TRUE(book.Changed());
   const std::string text = book.Format();
   EXPECT_FALSE(book.Changed());
@@ -74,14 +32,43 @@ TEST(UsageBookTest, TheFileKeepsNinetyDaysQuotesAwkwardNamesAndTheLatestTime) {
             "# latest 2026-12-07 17:05:09 UTC; day 2026-12-07\n");
 
   TUsageBook read;
-  const TUsageDamage damage = read.Parse(text);
+  const TUsageDamage damage = read.Parse(text, kMonday);
   EXPECT_EQ(damage.Lines, 0);
   EXPECT_EQ(read.Rows().size(), 2u);
   EXPECT_EQ(read.Used(kMonday, "o\"neil, jr"), 7);
   EXPECT_EQ(read.LatestUtc(), At(kMonday, 17, 5, 9));
-  // The latest time survives a restart: a clock behind it is still news.
-  EXPECT_TRUE(read.Tick(At(kMonday, 12, 0), kMonday, {}));
   EXPECT_EQ(read.Format(), text) << "nothing counted, nothing moved";
+}
+
+// One mistyped digit, or a clock that jumped ahead for a tick, must neither
+// become the day the history is cut back from nor the day use counts against.
+TEST(UsageBookTest, DaysAfterTheLatestRecordedOrTheClocksNextAreIgnored) {
+  const std::string history = "date,user,seconds\n2026-09-10,anna,60\n2062-12-07,anna,5\n2026-12-07,anna,600\n";
+  TUsageBook book;
+  TUsageDamage damage = book.Parse(history + "# latest 2026-12-07 17:05:09 UTC; day 2026-12-07\n", kMonday - 3);
+  EXPECT_EQ(damage.Future, 1);
+  EXPECT_EQ(damage.FirstFuture, 3);
+  EXPECT_EQ(damage.Lines, 0);
+  EXPECT_EQ(book.UseOf("anna", kMonday - 3).Seconds, 600) << "the clock three days behind reads the recorded day";
+  EXPECT_NE(book.Format().find("2026-09-10,anna,60"), std::string::npos) << "88 days before: kept";
+
+  // Without the line of the latest day (a file made by hand), the clock's next day is the last.
+  damage = book.Parse(history, kMonday);
+  EXPECT_EQ(damage.Future, 1);
+  EXPECT_EQ(book.UseOf("anna", kMonday).Seconds, 600);
+  EXPECT_EQ(book.Rows().size(), 2u);
+}
+
+TEST(UsageBookTest, ComingBackFromAJumpAheadMovesItsUseOntoTheDayCameBackTo) {
+  TUsageBook book;
+  book.Count(kMonday, {"anna"}, 100);
+  book.Count(kMonday + 365, {"anna", "bert"}, 2);
+  book.Note(At(kMonday, 10, 0), kMonday);
+  book.ReturnTo(kMonday);
+  EXPECT_EQ(book.Used(kMonday, "anna"), 102);
+  EXPECT_EQ(book.Used(kMonday, "bert"), 2);
+  EXPECT_EQ(book.Rows().size(), 2u);
+  EXPECT_EQ(book.LatestDay(), kMonday);
 }
 
 TEST(UsageBookTest, DamagedLinesAreSkippedAndCounted) {
@@ -95,14 +82,15 @@ TEST(UsageBookTest, DamagedLinesAreSkippedAndCounted) {
       "2026-12-06,bert\r\n"            // a field short
       "\r\n"                           // an empty line is no damage
       "2026-12-06,\"bert,5\r\n"        // a quote never closed swallows the rest
-      "2026-12-05,carl,9\n");
+      "2026-12-05,carl,9\n", kMonday);
   EXPECT_EQ(damage.Lines, 5);
   EXPECT_EQ(damage.First, 3);
   EXPECT_EQ(book.Used(kMonday, "anna"), 600);
   EXPECT_EQ(book.Rows().size(), 1u);
 
   // Without its header the file's rows still count; a row twice keeps the larger.
-  EXPECT_EQ(book.Parse("2026-12-07,anna,5\n2026-12-07,anna,50\n2026-12-07,anna,7\n# latest nonsense\n").Lines, 1);
+  EXPECT_EQ(book.Parse("2026-12-07,anna,5\n2026-12-07,anna,50\n2026-12-07,anna,7\n# latest nonsense\n", kMonday).Lines,
+            1);
   EXPECT_EQ(book.Used(kMonday, "anna"), 50);
 }
 

@@ -45,10 +45,10 @@ std::string OwnAccountSid() {
   return sid;
 }
 
-// The accounts, as SIDs, that path's list lets create or delete files, beside
-// the administrative ones and the account this test runs as; "unreadable" when
-// the list cannot be read.
-std::string OtherWriters(const std::string& path) {
+// The accounts, as SIDs, that path's list grants any of rights (by default
+// those that create or delete files), beside the administrative ones and the
+// account this test runs as; "unreadable" when the list cannot be read.
+std::string OtherWriters(const std::string& path, DWORD rights = kFolderWriteRights) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
@@ -67,7 +67,7 @@ std::string OtherWriters(const std::string& path) {
       continue;
     auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
     const std::string sid = SidText(&ace->SidStart);
-    if ((ace->Mask & kFolderWriteRights) != 0 && !IsAdministrativeSid(sid) && sid != own)
+    if ((ace->Mask & rights) != 0 && !IsAdministrativeSid(sid) && sid != own)
       writers += (writers.empty() ? "" : ",") + sid;
   }
   LocalFree(descriptor);
@@ -196,10 +196,33 @@ TEST_F(UsageFileWineTest, CommonDataFolderIsAnExistingFolderWithoutAClosingBacks
   EXPECT_NE(kind & FILE_ATTRIBUTE_DIRECTORY, 0u) << common;
 }
 
+// Whether the process's own token has the privilege enabled.
+bool PrivilegeEnabled(const char* name) {
+  HANDLE token = nullptr;
+  LUID luid{};
+  if (!LookupPrivilegeValueA(nullptr, name, &luid) || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    return false;
+  std::vector<char> buffer(4096);
+  DWORD size = 0;
+  bool enabled = false;
+  if (GetTokenInformation(token, TokenPrivileges, buffer.data(), static_cast<DWORD>(buffer.size()), &size)) {
+    const auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer.data());
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i)
+      if (privileges->Privileges[i].Luid.LowPart == luid.LowPart &&
+          privileges->Privileges[i].Luid.HighPart == luid.HighPart)
+        enabled = (privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
+  }
+  CloseHandle(token);
+  return enabled;
+}
+
 // The service names the folder with a closing backslash; both forms are taken.
+// Its own record's folder is not even readable by others.
 TEST_F(UsageFileWineTest, PrivateFolderIsMadeSoThatOnlyAdministratorsMayChangeIt) {
+  EXPECT_TRUE(Files.CreatePrivateFolder(Folder + "\\record\\", false));
+  EXPECT_EQ(OtherWriters(Folder + "\\record", FILE_READ_DATA | FILE_LIST_DIRECTORY), "");
   for (const std::string& path : {Folder + "\\made\\", Folder + "\\made-bare"}) {
-    EXPECT_TRUE(Files.CreatePrivateFolder(path)) << path;
+    EXPECT_TRUE(Files.CreatePrivateFolder(path, true)) << path;
     const DWORD kind = GetFileAttributesA(path.c_str());
     ASSERT_NE(kind, INVALID_FILE_ATTRIBUTES) << path;
     EXPECT_NE(kind & FILE_ATTRIBUTE_DIRECTORY, 0u) << path;
@@ -210,7 +233,7 @@ TEST_F(UsageFileWineTest, PrivateFolderIsMadeSoThatOnlyAdministratorsMayChangeIt
       EXPECT_EQ(Files.OthersMayWriteFolder(path), TFolderAccess::OnlyAdministrators) << path;
     }
     // A second start finds it made.
-    EXPECT_TRUE(Files.CreatePrivateFolder(path)) << path;
+    EXPECT_TRUE(Files.CreatePrivateFolder(path, true)) << path;
   }
 }
 
@@ -221,8 +244,10 @@ TEST_F(UsageFileWineTest, PrivateFolderTakesOverAFolderOpenToEveryone) {
   ASSERT_TRUE(OpenToEveryone(path));
   ASSERT_EQ(OtherWriters(path), "S-1-1-0") << "everyone may change it before";
   ASSERT_EQ(Files.OthersMayWriteFolder(path), TFolderAccess::OthersMayWrite);
-  EXPECT_TRUE(Files.CreatePrivateFolder(path + "\\"));
+  EXPECT_TRUE(Files.CreatePrivateFolder(path + "\\", true));
   EXPECT_EQ(OtherWriters(path), "");
+  EXPECT_TRUE(PrivilegeEnabled("SeTakeOwnershipPrivilege")) << "needed to give another's folder a new owner";
+  EXPECT_TRUE(PrivilegeEnabled("SeRestorePrivilege")) << "needed to name the Administrators its owner";
   if (!UnderWine()) {
     EXPECT_EQ(Files.OthersMayWriteFolder(path), TFolderAccess::OnlyAdministrators);
   }
@@ -232,8 +257,8 @@ TEST_F(UsageFileWineTest, PrivateFolderTakesOverAFolderOpenToEveryone) {
 TEST_F(UsageFileWineTest, PrivateFolderRefusesAFileAndALinkWhereTheFolderWasToBe) {
   const std::string file = Folder + "\\file";
   WriteAll(file, "a file");
-  EXPECT_FALSE(Files.CreatePrivateFolder(file));
-  EXPECT_FALSE(Files.CreatePrivateFolder(file + "\\"));
+  EXPECT_FALSE(Files.CreatePrivateFolder(file, true));
+  EXPECT_FALSE(Files.CreatePrivateFolder(file + "\\", true));
   EXPECT_EQ(ReadAll(file), "a file");
   EXPECT_EQ(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
 
@@ -246,7 +271,7 @@ TEST_F(UsageFileWineTest, PrivateFolderRefusesAFileAndALinkWhereTheFolderWasToBe
   ASSERT_EQ(GetFileAttributesA(link.c_str()),
             static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
   for (const std::string& path : {link, link + "\\"}) {
-    EXPECT_FALSE(Files.CreatePrivateFolder(path)) << path;
+    EXPECT_FALSE(Files.CreatePrivateFolder(path, true)) << path;
     EXPECT_EQ(OtherWriters(target), "S-1-1-0") << "the list of the folder it points to is left alone: " << path;
   }
 }
@@ -272,12 +297,16 @@ TEST_F(UsageFileWineTest, ReplacedFileHoldsExactlyTheBytesGivenAndReadsBackWhole
   EXPECT_EQ(TemporaryFiles(), 0);
 }
 
-TEST_F(UsageFileWineTest, ReadingTellsAMissingFileFromOneThatCannotBeRead) {
+// A folder where the file should be (any user could make one before the data
+// folder was private) is no file to read or replace: the service sets it aside.
+TEST_F(UsageFileWineTest, ReadingTellsAMissingFileFromAFolderInItsPlace) {
   std::string text = "stale";
   EXPECT_EQ(ReadWholeFile(Files, Folder + "\\usage.csv", text), TWholeFile::Missing);
   EXPECT_EQ(text, "");
   ASSERT_TRUE(CreateDirectoryA((Folder + "\\usage.csv").c_str(), nullptr));
-  EXPECT_EQ(ReadWholeFile(Files, Folder + "\\usage.csv", text), TWholeFile::Failed);
+  EXPECT_EQ(ReadWholeFile(Files, Folder + "\\usage.csv", text), TWholeFile::NotPlain);
+  EXPECT_EQ(ReplaceWholeFile(Files, Folder + "\\", "usage.csv", "new"), TWholeFile::NotPlain);
+  EXPECT_EQ(TemporaryFiles(), 0);
 }
 
 // A user who may write the folder plants a second name of another file where
@@ -289,8 +318,8 @@ TEST_F(UsageFileWineTest, ALinkAtTheFilesNameIsNeverWrittenThrough) {
   WriteAll(victim, "precious");
   ASSERT_TRUE(CreateHardLinkA((folder + "usage.csv").c_str(), victim.c_str(), nullptr));
   std::string text;
-  EXPECT_EQ(ReadWholeFile(Files, folder + "usage.csv", text), TWholeFile::Linked);
-  EXPECT_EQ(ReplaceWholeFile(Files, folder, "usage.csv", "new"), TWholeFile::Linked);
+  EXPECT_EQ(ReadWholeFile(Files, folder + "usage.csv", text), TWholeFile::NotPlain);
+  EXPECT_EQ(ReplaceWholeFile(Files, folder, "usage.csv", "new"), TWholeFile::NotPlain);
   EXPECT_EQ(ReadAll(victim), "precious");
   EXPECT_EQ(TemporaryFiles(), 0);
 

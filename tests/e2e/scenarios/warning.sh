@@ -8,7 +8,8 @@
 # Last, a daily budget of one minute with no warning: the user, counted since the
 # start, has long used it up, so the pass after the reload says so and signs them
 # out; the usage file holds the day's use; after a restart the first pass finds
-# the budget used up again.
+# the budget used up again, although a reader held the readers' copy of the file
+# open all along.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 trap e2e_cleanup EXIT
@@ -17,6 +18,8 @@ user=$(wine cmd /c 'echo %USERNAME%' </dev/null 2>/dev/null | tr -d '\r')
 e2e_exe /INSTALL /SILENT
 e2e_configure 2
 e2e_reg add "$E2E_KEY" /v WarnMinutes /t REG_DWORD /d 60 /f
+# As the package sets it: use is counted from the start, budget or not.
+e2e_reg add "$E2E_KEY" /v KeepUsage /t REG_DWORD /d 1 /f
 slot=$(( 10#$(date +%H) * 2 + 10#$(date +%M) / 30 ))
 ends=$(( (slot + 2) % 48 ))
 rule=""
@@ -67,6 +70,8 @@ used_up_count() { grep -c -- "$used_up" "$(e2e_log_file)" || true; }
 after_used_up() {
   tr -d '\r' <"$(e2e_log_file)" | awk -v m="$used_up" -v n="$1" 'index($0, m) { seen++ } seen >= n' | grep -qF -- "$2"
 }
+cp "$BUILD_DIR/hold_file.exe" "$E2E_DIR/"
+wine "$E2E_DIR/hold_file.exe" 'C:\ProgramData\NortavelFree\usage.csv' </dev/null >/dev/null 2>&1 &
 e2e_reg add "$E2E_KEY" /v WarnMinutes /t REG_DWORD /d 0 /f
 for n in 1 2 3 4 5 6 7; do
   e2e_reg add "$E2E_KEY\\Time_restrictions\\$user" /v "Budget$n" /t REG_DWORD /d 1 /f
@@ -81,9 +86,9 @@ e2e_wait_for 10 after_used_up 1 "Signing out user: $user" ||
 after_used_up 1 "User account successfully blocked: $user" || e2e_fail "$user not locked when the budget was used up"
 echo "budget used up $(( $(date +%s) - set_at )) s after set"
 
-# The day's use as the file keeps it: the user was present from the start.
-usage="$WINEPREFIX/drive_c/ProgramData/NortavelFree/usage.csv"
-[ -f "$usage" ] || e2e_fail "no usage file in C:\\ProgramData\\NortavelFree"
+# The day's use as the service's record keeps it: the user was present from the start.
+usage="$WINEPREFIX/drive_c/ProgramData/NortavelFree/service/usage.csv"
+[ -f "$usage" ] || e2e_fail "no usage record in C:\\ProgramData\\NortavelFree\\service"
 tr -d '\r' <"$usage"
 [ "$(head -1 "$usage" | tr -d '\r')" = "date,user,seconds" ] || e2e_fail "the usage file has no header"
 day=$(tr -d '\r' <"$usage" | sed -n 's/^# latest [0-9-]* [0-9:]* UTC; day \([0-9-]*\)$/\1/p')
