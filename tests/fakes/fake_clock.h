@@ -34,19 +34,17 @@ class TFakeClock : public TClock {
     std::lock_guard<std::mutex> guard(Lock);
     Now = time;
   }
-  // Each reading moves the elapsed time on by ElapsedStepMs (one tick's period
-  // unless a test sets another: the module reads it once per tick).
+  // The elapsed time stands still until a test moves it on.
   TElapsed Elapsed() override {
     std::lock_guard<std::mutex> guard(Lock);
-    Gone.SinceStartMs += ElapsedStepMs;
-    Gone.AwakeMs += ElapsedStepMs;
     return Gone;
   }
-  void SetElapsed(const TElapsed& elapsed) {
+  // awake: the part of ms the computer did not sleep.
+  void Advance(uint64_t ms, uint64_t awake = UINT64_MAX) {
     std::lock_guard<std::mutex> guard(Lock);
-    Gone = elapsed;
+    Gone.SinceStartMs += ms;
+    Gone.AwakeMs += awake == UINT64_MAX ? ms : awake;
   }
-  uint64_t ElapsedStepMs = 2000;
   void SetUtc(const TDateTime& time) {
     std::lock_guard<std::mutex> guard(Lock);
     Utc = time;

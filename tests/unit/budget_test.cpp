@@ -45,6 +45,7 @@ class BudgetTest : public ::testing::Test {
     for (int i = 0; i < count; ++i) {
       Now += step;
       Platform.Clock.Set(DateTimeAt(Now));
+      Platform.Clock.Advance(2000);
       m.Timer1Timer(&m.Timer1);
     }
     std::vector<std::string> lines;
@@ -142,6 +143,22 @@ TEST_F(BudgetTest, TheFileIsWrittenOnceAMinuteAndACrashLosesAtMostThatMinute) {
   bool stopped = true;
   next.ServiceStop(&next, stopped);
   EXPECT_EQ(UsedInFile(), 602);
+}
+
+// Use is the time awake between two ticks, however long a tick took; sleep is none.
+TEST_F(BudgetTest, UseIsTheTimeAwakeBetweenTicks) {
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Start(Module);
+  Ticks(1);
+  Platform.Clock.Advance(13000);
+  Ticks(1);
+  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 15);
+  Platform.Clock.Advance(3600000, 500);
+  Ticks(1);
+  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 17) << "an hour asleep, half a second awake, and two";
+  Platform.Clock.Advance(500);
+  Ticks(1);
+  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 20) << "the half second kept";
 }
 
 // A reader of the copy (any user may read it), or anything holding the record
