@@ -19,18 +19,14 @@ struct TServiceConfig {
   std::string StartName;    // the account, e.g. "LocalSystem"
 };
 
-// CloseEntry (CloseServiceHandle) comes from TServiceHandleApi, which the service
-// host's installation shares, so one handle owner serves both.
+// CloseEntry (CloseServiceHandle), QueryState and Control come from
+// TServiceHandleApi, which the service host's installation shares.
 class TToolApi : public virtual TServiceHandleApi {
  public:
   static constexpr uint32_t kManagerConnect = 0x0001;            // SC_MANAGER_CONNECT
   static constexpr uint32_t kServiceQueryConfig = 0x0001;        // SERVICE_QUERY_CONFIG
-  static constexpr uint32_t kServiceQueryStatus = 0x0004;        // SERVICE_QUERY_STATUS
   static constexpr uint32_t kServiceUserDefinedControl = 0x0100; // SERVICE_USER_DEFINED_CONTROL
-  static constexpr uint32_t kStateStopped = 1;                   // SERVICE_STOPPED
-  static constexpr uint32_t kStateRunning = 4;                   // SERVICE_RUNNING
   static constexpr uint32_t kAutoStart = 2;                      // SERVICE_AUTO_START
-  static constexpr uint32_t kErrorServiceDoesNotExist = 1060;    // ERROR_SERVICE_DOES_NOT_EXIST
 
   virtual ~TToolApi() = default;
   // OpenSCManagerA: 0 on failure.
@@ -42,10 +38,6 @@ class TToolApi : public virtual TServiceHandleApi {
   // QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, ...), asked for
   // the size first: the reset period (seconds) and the actions.
   virtual bool QueryFailureActions(uintptr_t service, uint32_t& resetPeriod, std::vector<TServiceAction>& actions) = 0;
-  // QueryServiceStatus: dwCurrentState.
-  virtual bool QueryState(uintptr_t service, uint32_t& state) = 0;
-  // ControlService(service, control, &status): dwCurrentState of the answer.
-  virtual bool Control(uintptr_t service, uint32_t control, uint32_t& state) = 0;
   // GetLastError.
   virtual uint32_t LastError() = 0;
   // Up to count bytes from the start of the file; empty when it cannot be read.

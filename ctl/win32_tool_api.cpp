@@ -17,7 +17,7 @@ SC_HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<SC_HANDLE>(handle
 uintptr_t AsValue(SC_HANDLE handle) { return reinterpret_cast<uintptr_t>(handle); }
 std::string TextOf(const char* text) { return text == nullptr ? std::string() : std::string(text); }
 
-class TWin32ToolApi : public TToolApi {
+class TWin32ToolApi : public TToolApi, public TWin32ServiceHandleApi {
  public:
   uintptr_t OpenManager(const char* machineName, const char* databaseName, uint32_t access) override {
     return AsValue(OpenSCManagerA(machineName, databaseName, access));
@@ -60,24 +60,6 @@ class TWin32ToolApi : public TToolApi {
     for (DWORD i = 0; answer->lpsaActions != nullptr && i < answer->cActions; ++i)
       actions.push_back(TServiceAction{static_cast<uint32_t>(answer->lpsaActions[i].Type), answer->lpsaActions[i].Delay});
     return true;
-  }
-
-  bool QueryState(uintptr_t service, uint32_t& state) override {
-    SERVICE_STATUS status{};
-    if (QueryServiceStatus(AsHandle(service), &status) == FALSE) return false;
-    state = status.dwCurrentState;
-    return true;
-  }
-
-  bool Control(uintptr_t service, uint32_t control, uint32_t& state) override {
-    SERVICE_STATUS status{};
-    if (ControlService(AsHandle(service), control, &status) == FALSE) return false;
-    state = status.dwCurrentState;
-    return true;
-  }
-
-  void CloseEntry(uintptr_t handle) override {
-    KeepingLastError([&] { return CloseServiceHandle(AsHandle(handle)); });
   }
 
   uint32_t LastError() override { return GetLastError(); }

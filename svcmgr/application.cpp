@@ -145,12 +145,16 @@ void TServiceApplication::ChangeRegistration(bool install, bool silent) {
   std::vector<std::string> sources;
   std::string executablePath;
   for (TService* service : services) {
-    bool changed = false;
+    bool changed = false, stopped = false;
     try {
       if (install) {
         executablePath = ExecutablePath();
         InstallService(*service, manager, scm.Get(), executablePath, static_cast<int>(services.size()));
       } else {
+        // Stopped before its handler gives the users' hours back: a running
+        // service would take them again.
+        StopService(*service, manager, scm.Get());
+        stopped = true;
         if (service->BeforeUninstall) service->BeforeUninstall(service);
         UninstallService(*service, manager, scm.Get());
       }
@@ -162,8 +166,8 @@ void TServiceApplication::ChangeRegistration(bool install, bool silent) {
                                                   {name, error.Message()}));
     }
     // A removal takes the source's key even when the service was gone already,
-    // so that none outlives it.
-    if (changed || !install) {
+    // so that none outlives it; a service that would not stop keeps all it has.
+    if (changed || stopped) {
       sources.push_back(service->Name);
       ChangeExtras(install, *service, scm.Get());
     }

@@ -87,7 +87,9 @@ class TServiceApplication {
   // Installs, uninstalls, or hosts the services until they have stopped.
   void RunApplication();
   // Installs or uninstalls every service and reports the outcome in dialogs; the
-  // success dialog only when not silent. With the services, the keys of their
+  // success dialog only when not silent. A removal stops each service before its
+  // BeforeUninstall handler runs; one that does not stop is not removed, and
+  // keeps its event sources and Safe Mode keys. With the services, the keys of their
   // event sources and of the executable's file name are written (for those
   // installed) or deleted (for all). A service control manager that cannot be
   // opened raises the failed-system-call error.

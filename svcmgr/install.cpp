@@ -1,5 +1,6 @@
 #include "svcmgr/install.h"
 
+#include "common/format_text.h"
 #include "common/owned.h"
 #include "svcmgr/os_error.h"
 
@@ -59,6 +60,33 @@ void InstallService(const TService& service, TServiceManagerApi& api, uintptr_t 
   const uintptr_t handle = api.CreateEntry(call);
   if (handle == 0) throw OSError(api.LastError());
   TServiceHandle created(api, handle);
+}
+
+void StopService(const TService& service, TServiceManagerApi& api, uintptr_t manager) {
+  using Api = TServiceManagerApi;
+  TServiceHandle handle(api, api.OpenEntry(manager, service.Name, Api::kServiceStop | Api::kServiceQueryStatus));
+  if (!handle) {
+    const uint32_t error = api.LastError();
+    // The removal itself reports a service that is not there.
+    if (error == Api::kErrorServiceDoesNotExist) return;
+    throw OSError(error);
+  }
+  bool asked = false;
+  for (uint32_t waited = 0;; waited += kStopPollMs) {
+    uint32_t state = 0;
+    if (!api.QueryState(handle.Get(), state)) throw OSError(api.LastError());
+    if (state == Api::kStateStopped) return;
+    if (!asked && state != Api::kStateStopPending) {
+      asked = api.Control(handle.Get(), Api::kControlStop, state);
+      const uint32_t error = asked ? 0 : api.LastError();
+      if (error == kErrorServiceNotActive || (asked && state == Api::kStateStopped)) return;
+      // A service still starting takes no request yet: it is asked again at the next look.
+      if (!asked && error != kErrorServiceCannotAcceptControl) throw OSError(error);
+    }
+    if (waited >= kStopWaitMs)
+      throw Exception(FormatText(kServiceStillRunningText, {std::to_string(kStopWaitMs / 1000), service.Name}));
+    api.Pause(kStopPollMs);
+  }
 }
 
 void UninstallService(const TService& service, TServiceManagerApi& api, uintptr_t manager) {

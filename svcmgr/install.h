@@ -13,6 +13,19 @@
 inline constexpr uint32_t kScManagerAllAccess = 0xF003F;  // SC_MANAGER_ALL_ACCESS
 inline constexpr uint32_t kServiceAllAccess = 0xF01FF;    // SERVICE_ALL_ACCESS
 
+// Stopping a service before it is removed (the service handle's own codes are
+// TServiceHandleApi's).
+inline constexpr uint32_t kErrorServiceCannotAcceptControl = 1061;  // ERROR_SERVICE_CANNOT_ACCEPT_CTRL
+inline constexpr uint32_t kErrorServiceNotActive = 1062;           // ERROR_SERVICE_NOT_ACTIVE
+// As long as Windows Installer waits for a service it stops.
+inline constexpr uint32_t kStopWaitMs = 30000;
+inline constexpr uint32_t kStopPollMs = 500;
+// The error of a removal whose service did not stop in time: the seconds waited,
+// then the service's name.
+inline constexpr char kServiceStillRunningText[] =
+    "The service did not stop within %s seconds, so nothing was removed and every user keeps their limits: stop it "
+    "with net stop %s and remove it again";
+
 // The event sources: below HKEY_LOCAL_MACHINE, one key per source in the
 // Application log's key, naming the file whose message table holds the texts.
 inline constexpr uintptr_t kLocalMachineKey =
@@ -67,6 +80,13 @@ TServiceHandle OpenServiceManager(TServiceManagerApi& api);
 // the failed-system-call error when the service is not registered.
 void InstallService(const TService& service, TServiceManagerApi& api, uintptr_t manager,
                     const std::string& executablePath, int serviceCount);
+// Asks the service to stop and waits until it has, looking every kStopPollMs
+// for up to kStopWaitMs: a service still running after its removal would take
+// the users' logon hours away again at its next pass, and nothing would give
+// them back. A service that is not registered, or not running, is left as it
+// is. Raises an Exception with kServiceStillRunningText when it does not stop in
+// time, the failed-system-call error when it cannot be asked or looked at.
+void StopService(const TService& service, TServiceManagerApi& api, uintptr_t manager);
 // OpenServiceA and DeleteService; the service is not stopped first. Raises the
 // failed-system-call error when either fails.
 void UninstallService(const TService& service, TServiceManagerApi& api, uintptr_t manager);

@@ -28,8 +28,8 @@ struct TCreateServiceCall {
   const char* Password = nullptr;
 };
 
-// CloseEntry (CloseServiceHandle) comes from TServiceHandleApi, which the
-// administration tool's seam shares, so one handle owner serves both.
+// CloseEntry (CloseServiceHandle), QueryState and Control come from
+// TServiceHandleApi, which the administration tool's seam shares.
 class TServiceManagerApi : public virtual TServiceHandleApi {
  public:
   virtual ~TServiceManagerApi() = default;
@@ -65,6 +65,8 @@ class TServiceManagerApi : public virtual TServiceHandleApi {
 
   // GetLastError() of the calling thread.
   virtual uint32_t LastError() = 0;
+  // Sleep(milliseconds).
+  virtual void Pause(uint32_t milliseconds) = 0;
 };
 
 // The Windows implementation; not available natively.

@@ -8,7 +8,7 @@ SC_HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<SC_HANDLE>(handle
 uintptr_t AsValue(SC_HANDLE handle) { return reinterpret_cast<uintptr_t>(handle); }
 HKEY AsKey(uintptr_t key) { return reinterpret_cast<HKEY>(key); }
 
-class TWin32ServiceManagerApi : public TServiceManagerApi {
+class TWin32ServiceManagerApi : public TServiceManagerApi, public TWin32ServiceHandleApi {
  public:
   uintptr_t OpenManager(const char* machineName, const char* databaseName, uint32_t access) override {
     return AsValue(OpenSCManagerA(machineName, databaseName, access));
@@ -63,9 +63,7 @@ class TWin32ServiceManagerApi : public TServiceManagerApi {
     return KeepingLastError([&] { return RegCloseKey(AsKey(key)); });
   }
 
-  void CloseEntry(uintptr_t handle) override {
-    KeepingLastError([&] { return CloseServiceHandle(AsHandle(handle)); });
-  }
+  void Pause(uint32_t milliseconds) override { Sleep(milliseconds); }
 
   uint32_t LastError() override { return GetLastError(); }
 };

@@ -185,7 +185,6 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
  public:
   static constexpr uintptr_t kLocalMachine = static_cast<uintptr_t>(static_cast<intptr_t>(INT32_MIN + 2));
   static constexpr uint32_t kErrorServiceExists = 1073;
-  static constexpr uint32_t kErrorServiceDoesNotExist = 1060;
 
   std::set<std::string> Registered;
   uint32_t FailOpenManager = 0;  // nonzero: OpenManager fails with this code
@@ -197,6 +196,32 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
   int32_t FailCreateKey = 0;  // nonzero: the registry call fails with this code
   int32_t FailSetValue = 0;
   int32_t FailDeleteKey = 0;
+  // Every registered service is in State; a stop request makes a running one
+  // stop pending, and it stops after PausesToStop pauses (never when negative).
+  uint32_t State = kStateStopped;
+  int PausesToStop = 0;
+  uint32_t FailControl = 0;
+  std::vector<uint32_t> Controls;
+  uint32_t PausedMs = 0;
+
+  bool QueryState(uintptr_t, uint32_t& state) override {
+    state = State;
+    return true;
+  }
+  bool Control(uintptr_t, uint32_t control, uint32_t& state) override {
+    Controls.push_back(control);
+    if (FailControl != 0) {
+      Fail(FailControl);
+      return false;
+    }
+    State = PausesToStop == 0 ? kStateStopped : kStateStopPending;
+    state = State;
+    return true;
+  }
+  void Pause(uint32_t milliseconds) override {
+    PausedMs += milliseconds;
+    if (State == kStateStopPending && --PausesToStop == 0) State = kStateStopped;
+  }
 
   uintptr_t OpenManager(const char* machineName, const char* databaseName, uint32_t access) override {
     Calls.push_back("open-manager");

@@ -182,6 +182,64 @@ TEST_F(AppTest, InstallProtectsTheServiceAsItsPropertiesAskAndRemovalUndoesIt) {
   EXPECT_TRUE(Scm.Open.empty());
 }
 
+// A removal stops the service before its handler gives the users' hours back;
+// one that does not stop within 30 seconds, or cannot be asked to, is left
+// whole: registered, protected, and locking as before.
+struct StopCase {
+  const char* Name;
+  int PausesToStop;  // of half a second; negative: never
+  uint32_t FailControl;
+  std::string Error;  // empty: removed
+};
+
+class StopBeforeRemovalTest : public AppTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopBeforeRemovalTest, UnlocksAndRemovesOnlyAStoppedService) {
+  const StopCase& c = GetParam();
+  Configure = [this](TJournalService& service) {
+    Protect(service, Journal, Scm);
+    service.BeforeUninstall = [this](TService*) {
+      Journal.push_back(Scm.State == Scm.kStateStopped ? "unlock stopped" : "unlock running");
+    };
+  };
+  RunProgram("/INSTALL /SILENT");
+  Scm.State = Scm.kStateRunning;
+  Scm.PausesToStop = c.PausesToStop;
+  Scm.FailControl = c.FailControl;
+  Journal.clear();
+  RunProgram("/UNINSTALL /SILENT");
+  EXPECT_EQ(Scm.Controls, std::vector<uint32_t>{1});  // SERVICE_CONTROL_STOP, once
+  // SERVICE_STOP | SERVICE_QUERY_STATUS
+  EXPECT_EQ(std::count(Scm.Calls.begin(), Scm.Calls.end(), "open NortavelFree 36"), 1);
+  const auto boxes = Boxes();
+  if (c.Error.empty()) {
+    EXPECT_EQ(Journal[1], "unlock stopped");
+    EXPECT_EQ(Scm.PausedMs, 500u * static_cast<uint32_t>(c.PausesToStop));
+    EXPECT_TRUE(Scm.Registered.empty());
+    EXPECT_TRUE(Scm.Keys.empty());
+    EXPECT_TRUE(boxes.empty());
+  } else {
+    EXPECT_EQ(Journal, (Strings{"create NortavelFree", "destroy NortavelFree", "deleted NortavelFree"}));
+    EXPECT_EQ(Scm.Registered.size(), 1u);
+    EXPECT_EQ(Scm.Keys.size(), 4u) << "event sources and Safe Mode keys";
+    EXPECT_EQ(Scm.PausedMs, c.FailControl == 0 ? 30000u : 0u);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, "Service \"Nortavel free\" failed to uninstall with error: \"" + c.Error + "\"");
+  }
+  EXPECT_TRUE(Scm.Open.empty());
+}
+
+const std::string kNotStopped =
+    "The service did not stop within 30 seconds, so nothing was removed and every user keeps their limits: stop it "
+    "with net stop NortavelFree and remove it again";
+
+INSTANTIATE_TEST_SUITE_P(
+    App, StopBeforeRemovalTest,
+    ::testing::Values(StopCase{"AtOnce", 0, 0, ""}, StopCase{"AfterAWhile", 3, 0, ""},
+                      StopCase{"AtTheLastLook", 60, 0, ""}, StopCase{"JustTooLate", 61, 0, kNotStopped},
+                      StopCase{"Never", -1, 0, kNotStopped}, StopCase{"RefusedToStop", 0, 5, OSErrorMessage(5)}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(AppTest, KeysThatCannotBeChangedAreWarningsAndTheRunStillSucceeds) {
   Configure = [this](TJournalService& service) { Protect(service, Journal, Scm); };
   Scm.FailCreateKey = 5;
