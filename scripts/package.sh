@@ -47,6 +47,19 @@ build() {
   done
 }
 
+# rewrite_table MSI TABLE AWK_RULE [AWK_OPTION...]: the table's rows, tab-separated
+# fields, pass through the awk rule and replace the table. msibuild's queries
+# cannot change a key column and split at every ';'.
+rewrite_table() {
+  local msi=$1 table=$2 rule=$3 dir
+  shift 3
+  dir=$(mktemp -d)
+  msiinfo export "$msi" "$table" | tr -d '\r' \
+    | awk -F'\t' -v OFS='\t' "$@" "NR > 3 && $rule { print }" >"$dir/$table.idt"
+  msibuild "$msi" -i "$dir/$table.idt"
+  rm -rf "$dir"
+}
+
 # wixl writes no Environment table and cannot name a directory as the source of a
 # custom action; both are added to the built database here.
 finish_msi() {
@@ -77,6 +90,22 @@ finish_msi() {
   # The older product goes before anything of the new one is installed: its
   # removal then cannot take the service the new one registers.
   msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1510 WHERE \`Action\` = 'RemoveExistingProducts'"
+  # wixl has no AllowSameVersionUpgrades: with the older versions' maximum
+  # inclusive (msidbUpgradeAttributesVersionMaxInclusive, 0x200), a rebuilt
+  # package of the same version replaces the installed one instead of
+  # installing beside it (every build has a product code of its own).
+  rewrite_table "$msi" Upgrade '$7 == "WIX_UPGRADE_DETECTED" { $5 = $5 + 512 }'
+  # wixl drops ServiceInstall's Vital: msidbServiceInstallErrorControlVital
+  # (0x8000) beside SERVICE_ERROR_NORMAL makes a service that cannot be
+  # registered fail the whole install.
+  rewrite_table "$msi" ServiceInstall '$12 == "Service" { $6 = $6 + 32768 }'
+  # wixl ignores Property/@Secure. An install elevated from a prompt without
+  # administrator rights hands the installer service only the secure public
+  # properties: any other that the actions use would be dropped there, and the
+  # defaults written instead of what the administrator gave.
+  local secure="LOGLEVEL;LOGDIR;WARNMINUTES;BACKSTOP;TIMEZONE;ENDACTION;DATADIR"
+  secure+=";EXISTINGDEBUG;EXISTINGPATH;EXISTINGWARN;EXISTINGBACKSTOP;EXISTINGTIMEZONE"
+  rewrite_table "$msi" Property '$1 == "SecureCustomProperties" { $2 = $2 ";" secure }' -v secure="$secure"
 }
 
 for target in "${targets[@]}"; do

@@ -1,12 +1,17 @@
 # Upgrading in place: a package of a lower version is installed and a user
 # configured with nortavelctl; installing the current package replaces the
 # older product (one product entry left, the service running from the new
-# files) and keeps the user, the level and the log folder. A downgrade is refused.
+# files) and keeps the user, the level and the log folder; so does a rebuilt
+# package of the same version. A downgrade is refused.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 trap e2e_cleanup EXIT
 old=$(e2e_msi_build 0.9.0) || e2e_fail "old package build failed"
 new=$(e2e_msi_build 1.0.0) || e2e_fail "new package build failed"
+cp "$new" "$E2E_WORK/first-build.msi"
+# Every build has a product code of its own.
+rebuilt=$(e2e_msi_build 1.0.0) || e2e_fail "rebuilt package build failed"
+new=$E2E_WORK/first-build.msi
 
 e2e_prefix msi_upgrade
 if [ "$(e2e_msi_arch)" = x86 ] && [ -d "$WINEPREFIX/drive_c/Program Files (x86)" ]; then
@@ -14,7 +19,7 @@ if [ "$(e2e_msi_arch)" = x86 ] && [ -d "$WINEPREFIX/drive_c/Program Files (x86)"
   exit 0
 fi
 : >"$WINEPREFIX.reg.log"  # e2e_reg appends; a run before this one may have left lines
-cp "$old" "$WINEPREFIX/drive_c/old.msi"; cp "$new" "$WINEPREFIX/drive_c/new.msi"
+cp "$old" "$WINEPREFIX/drive_c/old.msi"; cp "$new" "$WINEPREFIX/drive_c/new.msi"; cp "$rebuilt" "$WINEPREFIX/drive_c/rebuilt.msi"
 unix_dir=$(e2e_msi_unix_dir)
 e2e_msiexec old /i 'C:\old.msi' /qn || e2e_fail "msiexec /i old ended with $?"
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "old service not running: $(e2e_state)"
@@ -56,6 +61,12 @@ e2e_reg query "$E2E_KEY\\Time_restrictions\\kid" /v Time1 || e2e_fail "the upgra
 e2e_reg query "$E2E_KEY" /v Debug
 tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Debug    REG_DWORD    0x3$' || e2e_fail "the upgrade reset the level: $(cat "$WINEPREFIX.reg.log")"
 echo "upgraded in place; kid and level 3 kept"
+
+e2e_msiexec rebuilt /i 'C:\rebuilt.msi' /qn || e2e_fail "msiexec /i of the rebuilt package ended with $?"
+[ "$(products)" = 1 ] || e2e_fail "after the same-version rebuild $(products) product entries"
+e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running after the rebuild: $(e2e_state)"
+e2e_reg query "$E2E_KEY\\Time_restrictions\\kid" /v Time1 || e2e_fail "the rebuild lost kid"
+echo "a rebuild of the same version replaced it"
 
 if e2e_msiexec downgrade /i 'C:\old.msi' /qn; then e2e_fail "a downgrade was accepted"; fi
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running after the refused downgrade"
