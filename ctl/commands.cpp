@@ -341,6 +341,10 @@ std::vector<std::string> MissingFolders(TLogPlatform& files, std::string folder)
 void RunLogDir(TRun& run, std::vector<std::string> words) {
   ExpectWords("logdir", words, 1, 1);
   std::string folder = words[0];
+  // No path holds a quote: a trailing one is the closing backslash of
+  // "D:\Logs\", which the command line's rules read as an escaped quote (the
+  // package hands LOGDIR over so).
+  if (!folder.empty() && folder.back() == '"') folder.back() = '\\';
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
   const uint32_t attributes = run.Platform.Files.ReadAttributes(folder);
   if (attributes == kInvalidFileAttributes) {

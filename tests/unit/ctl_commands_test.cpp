@@ -163,6 +163,16 @@ TEST_F(CtlCommandsTest, LogdirCreatesTheMissingParentsButNeverARoot) {
             "Created C:\\ProgramData\\Nortavel\\Logs (only SYSTEM and the Administrators may write there).\n");
 }
 
+TEST_F(CtlCommandsTest, LogdirTakesATrailingQuoteForTheBackslashTheCommandLineMadeItOf) {
+  // logdir "D:\Logs\" reaches the tool as D:\Logs" (\" is a quote to the C runtime).
+  const std::pair<std::string, std::string> cases[] = {{"D:\\Logs\"", "D:\\Logs"}, {"D:\"", "D:\\"}};
+  for (const auto& [given, stored] : cases) {
+    Files.Files[stored].Attributes = 0x10;
+    ASSERT_EQ(Run({"logdir", given}), kExitSuccess) << Err.str();
+    EXPECT_EQ(Stored(kMain, "Path"), stored + '\0') << given;
+  }
+}
+
 TEST_F(CtlCommandsTest, LogdirSaysWhichFolderItCouldNotCreate) {
   FailCreate = "Q:\\Logs";
   EXPECT_EQ(Run({"logdir", "Q:\\Logs\\today"}), kExitFailed);

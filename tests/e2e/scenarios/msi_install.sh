@@ -9,7 +9,7 @@
 # event sources and Safe Mode keys, removes the files, the Run value and the
 # Path entry, and keeps the configuration. A second prefix shows that an
 # existing configuration is not overwritten by an install, and that the
-# properties set what they name.
+# properties set what they name (a folder with its closing backslash too).
 # The x86 package refuses a 64-bit prefix, with the name of the package to take.
 # Prints the time of each step.
 set -eu
@@ -124,15 +124,16 @@ mkdir -p "$WINEPREFIX/drive_c/keep"
 e2e_reg add "$E2E_KEY" /v Debug /t REG_DWORD /d 4 /f
 e2e_reg add "$E2E_KEY" /v Path /t REG_SZ /d 'C:\keep' /f
 e2e_msiexec install /i 'C:\package.msi' /qn ENDACTION=signout WARNMINUTES=0 BACKSTOP=0 TIMEZONE="Tokyo Standard Time" \
+  'LOGDIR=C:\given\' \
   || e2e_fail "msiexec /i over a configuration ended with $?"
 : >"$WINEPREFIX.reg.log"
 e2e_reg query "$E2E_KEY"
 tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Debug    REG_DWORD    0x4$' || e2e_fail "install overwrote Debug: $(cat "$WINEPREFIX.reg.log")"
-tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Path    REG_SZ    C:\\keep$' || e2e_fail "install overwrote Path: $(cat "$WINEPREFIX.reg.log")"
+tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q 'Path    REG_SZ    C:\\given$' || e2e_fail "LOGDIR not applied: $(cat "$WINEPREFIX.reg.log")"
 for want in 'EndAction    REG_SZ    signout' 'WarnMinutes    REG_DWORD    0x0' 'LogonHoursBackstop    REG_DWORD    0x0' \
             'TimeZone    REG_SZ    Tokyo Standard Time'; do
   tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q "^ *$want\$" || e2e_fail "property not applied, '$want': $(cat "$WINEPREFIX.reg.log")"
 done
 e2e_wait_for 30 e2e_state_is RUNNING || e2e_fail "service not running: $(e2e_state)"
-e2e_wait_for 20 grep -q . "$WINEPREFIX/drive_c/keep/debug_free.log" || e2e_fail "the service does not log to the kept folder"
+e2e_wait_for 20 grep -q . "$WINEPREFIX/drive_c/given/debug_free.log" || e2e_fail "the service does not log to the given folder"
 echo "existing configuration kept by the install"
