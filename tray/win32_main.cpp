@@ -43,9 +43,15 @@ constexpr uint32_t kRefreshMs = 30000;
 // time since, while its user is at the computer, up to this much.
 constexpr int64_t kMostUnwrittenUse = 90;
 constexpr int kMaxLines = 6;
-constexpr int kCell = 6;       // grid cell width in pixels
-constexpr int kRow = 12;       // grid row height
-constexpr int kGridLabel = 34; // room for the day's name
+// The status window's measures, in pixels at 96 DPI (100 %); the manifest makes
+// the tray per-monitor DPI aware, so each is scaled to the monitor's DPI.
+constexpr int kBaseDpi = 96;
+constexpr int kCell = 6;        // grid cell width
+constexpr int kRow = 12;        // grid row height
+constexpr int kGridLabel = 34;  // room for the day's name
+constexpr int kLineHeight = 18;
+constexpr int kMargin = 12;
+constexpr UINT kWmDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 // The tool's grid: '#' restricted, '.' allowed.
 constexpr COLORREF kRestrictedColour = RGB(96, 96, 96);
 constexpr COLORREF kAllowedColour = RGB(214, 236, 214);
@@ -68,12 +74,16 @@ struct TTray {
   HWND Status = nullptr;
   HWND Lines[kMaxLines] = {};
   HWND Grid = nullptr;
+  UINT Dpi = kBaseDpi;     // of the status window's monitor
+  HFONT Font = nullptr;    // the status window's, for Dpi
   HICON Icons[2] = {};  // allowed, time up
   // Per end of time (UTC, to the minute), the balloons already shown.
   std::set<std::pair<int64_t, int64_t>> Shown;
 };
 
 TTray Tray;
+
+int Scaled(int pixels) { return MulDiv(pixels, static_cast<int>(Tray.Dpi), kBaseDpi); }
 
 // The product's icon, drawn rather than stored: a clock face, green while time
 // is left and red once it is up, with its hands at ten to two.
@@ -240,19 +250,76 @@ void Refresh(TTray& tray) {
   UpdateStatus(tray);
 }
 
+// Windows 10's GetDpiForWindow, looked up: Windows 8.1 lacks it, and there the
+// screen's DPI stands in until WM_DPICHANGED tells another.
+UINT DpiOf(HWND window) {
+  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto getDpi = reinterpret_cast<TGetDpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  UINT dpi = getDpi != nullptr ? getDpi(window) : 0;
+  if (dpi == 0) {
+    HDC screen = GetDC(nullptr);
+    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi != 0 ? dpi : kBaseDpi;
+}
+
+// The message font, which Windows gives in the pixels of the system's DPI,
+// made for tray.Dpi.
+void MakeFont(TTray& tray) {
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  LOGFONTA font{};
+  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) != FALSE)
+    font = metrics.lfMessageFont;
+  else
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+  HDC screen = GetDC(nullptr);
+  const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(tray.Dpi), systemDpi > 0 ? systemDpi : kBaseDpi);
+  if (tray.Font != nullptr) DeleteObject(tray.Font);
+  tray.Font = CreateFontIndirectA(&font);
+}
+
+// Places the lines and the grid for tray.Dpi and sizes the window's client
+// area to hold them; the frame keeps whatever Windows draws around it.
+void LayOut(TTray& tray) {
+  const int gridWidth = Scaled(kGridLabel + kSlotsPerDay * kCell), line = Scaled(kLineHeight);
+  for (int i = 0; i < kMaxLines; ++i) {
+    SetWindowPos(tray.Lines[i], nullptr, Scaled(kMargin), Scaled(10) + i * line, gridWidth, line,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(tray.Lines[i], WM_SETFONT, reinterpret_cast<WPARAM>(tray.Font), TRUE);
+  }
+  SetWindowPos(tray.Grid, nullptr, Scaled(kMargin), Scaled(14) + kMaxLines * line, gridWidth,
+               kDaysPerWeek * Scaled(kRow), SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT frame{}, client{};
+  GetWindowRect(tray.Status, &frame);
+  GetClientRect(tray.Status, &client);
+  const int width = gridWidth + 2 * Scaled(kMargin);
+  const int height = kMaxLines * line + kDaysPerWeek * Scaled(kRow) + Scaled(30);
+  SetWindowPos(tray.Status, nullptr, 0, 0, width + (frame.right - frame.left) - client.right,
+               height + (frame.bottom - frame.top) - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(tray.Status, nullptr, TRUE);
+}
+
 LRESULT CALLBACK GridProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg != WM_PAINT) return DefWindowProcA(window, msg, wParam, lParam);
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
-  SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SelectObject(dc, Tray.Font);
   SetBkMode(dc, TRANSPARENT);
   HBRUSH brushes[2] = {CreateSolidBrush(kRestrictedColour), CreateSolidBrush(kAllowedColour)};
   HBRUSH now = CreateSolidBrush(kNowColour);
   const TTrayView& view = Tray.View;
+  const int row = Scaled(kRow), label = Scaled(kGridLabel);
   for (int day = 0; day < kDaysPerWeek; ++day) {
-    TextOutA(dc, 0, day * kRow, DayName(day).c_str(), 3);
+    TextOutA(dc, 0, day * row, DayName(day).c_str(), 3);
     for (int slot = 0; slot < kSlotsPerDay; ++slot) {
-      RECT cell{kGridLabel + slot * kCell, day * kRow + 1, kGridLabel + slot * kCell + kCell - 1, day * kRow + kRow - 1};
+      // Cell edges scaled one by one, so that the cells tile without gaps.
+      RECT cell{label + Scaled(slot * kCell), day * row + 1, label + Scaled((slot + 1) * kCell) - 1,
+                (day + 1) * row - 1};
       const bool allowed = view.Week[static_cast<size_t>(day)][static_cast<size_t>(slot)];
       FillRect(dc, &cell, day == view.Today && slot == view.NowSlot ? now : brushes[allowed ? 1 : 0]);
     }
@@ -265,6 +332,17 @@ LRESULT CALLBACK GridProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK StatusProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kWmDpiChanged && window == Tray.Status) {
+    // Moved to a monitor of another DPI, or its scale changed: Windows suggests
+    // where the window goes; its content is laid out anew for the DPI.
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Tray.Dpi = HIWORD(wParam);
+    MakeFont(Tray);
+    LayOut(Tray);
+    return 0;
+  }
   if (msg == WM_CLOSE) {
     DestroyWindow(window);
     return 0;
@@ -279,23 +357,18 @@ void ShowStatus(TTray& tray) {
     return;
   }
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  const int lineHeight = 18;
-  const int width = kGridLabel + 48 * kCell + 24;
-  const int height = kMaxLines * lineHeight + 7 * kRow + 30;
-  RECT frame{0, 0, width, height};
-  AdjustWindowRect(&frame, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, FALSE);
   tray.Status = CreateWindowExA(0, kTrayStatusClass, kTrayCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
-                                CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                instance, nullptr);
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
   if (tray.Status == nullptr) return;
-  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  for (int i = 0; i < kMaxLines; ++i) {
-    tray.Lines[i] = CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT, 12, 10 + i * lineHeight, width - 24,
-                                    lineHeight, tray.Status, nullptr, instance, nullptr);
-    SendMessageA(tray.Lines[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
-  tray.Grid = CreateWindowExA(0, kGridClass, "", WS_CHILD | WS_VISIBLE, 12, 14 + kMaxLines * lineHeight,
-                              kGridLabel + 48 * kCell, 7 * kRow, tray.Status, nullptr, instance, nullptr);
+  // Placed and sized by LayOut, once the window's DPI is known.
+  for (int i = 0; i < kMaxLines; ++i)
+    tray.Lines[i] =
+        CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT, 0, 0, 0, 0, tray.Status, nullptr, instance, nullptr);
+  tray.Grid =
+      CreateWindowExA(0, kGridClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, tray.Status, nullptr, instance, nullptr);
+  tray.Dpi = DpiOf(tray.Status);
+  MakeFont(tray);
+  LayOut(tray);
   UpdateStatus(tray);
   ShowWindow(tray.Status, SW_SHOWNORMAL);
   SetForegroundWindow(tray.Status);

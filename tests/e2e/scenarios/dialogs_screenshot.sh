@@ -4,7 +4,7 @@
 # without rules of their own it ends at once; with a used-up budget its status
 # window shows exactly the expected lines (read by window_texts.exe) and is
 # shot; a second start only opens the first one's window; and taking the user's
-# rules away ends it within seconds.
+# rules away ends it within seconds. At 150 % its window is laid out for the DPI.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 command -v Xvfb >/dev/null && command -v import >/dev/null || e2e_fail "Xvfb and ImageMagick's import are needed"
@@ -136,6 +136,21 @@ ms=$(tray_once) || exit 1
 echo "second start, window open: ended after $ms ms"
 check_status
 echo "the second starts opened the first one's window, once"
+
+# At 150 % the tray lays its window out for the DPI: its content, 346 pixels
+# wide at 100 %, grows by half. (Windows tells the real DPI only to a program
+# whose manifest says it is aware, which scripts/check_package.sh checks; Wine
+# tells every program.)
+at100=$rect
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f </dev/null >/dev/null 2>&1
+e2e_use_x11  # a session reads the DPI when it starts
+(cd "$E2E_DIR" && exec wine nortaveltray.exe /show </dev/null >/dev/null 2>&1) &
+tray=$!
+check_status
+IFS=, read -r left _ right _ <<<"$rect"
+[ $(( right - left - $(cut -d, -f3 <<<"$at100") + $(cut -d, -f1 <<<"$at100") )) -eq 173 ] \
+  || e2e_fail "the status window at 150 %: $rect, at 100 %: $at100"
+echo "the status window at 150 %: $rect, at 100 %: $at100"
 
 t0=$(e2e_now_ms)
 e2e_reg delete "$key\\$user" /f || e2e_fail "reg delete"
