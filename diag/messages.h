@@ -47,6 +47,8 @@ inline constexpr char kMsgSetUserFailed[] = "ERROR: Not possible to set user set
 inline constexpr char kMsgOpenOwnTokenFailed[] = "Unable to open process for shutdown";        // 3
 inline constexpr char kMsgAdjustPrivilegeFailed[] = "Unable to adjust token privilege for shutdown";  // 3
 inline constexpr char kMsgShuttingDown[] = "Shutting down computer";                         // 2
+// 1: + the system's reason.
+inline constexpr char kMsgShutdownFailed[] = "ERROR:Shutting down failed: ";
 
 // Always, as the first buffered line once the buffer has reached its cap (the
 // log file could not be written for that long): + the number of older lines

@@ -104,6 +104,10 @@ class TAccountApi : public virtual TKernelApi {
   virtual bool AdjustPrivileges(uintptr_t token, bool disableAll, const TOnePrivilege* newState,
                                 uint32_t previousStateLength, TOnePrivilege* previousState,
                                 uint32_t* returnLength) = 0;
+  // InitiateShutdownW(machine, message, grace, flags, reason): 0 when the
+  // system started the shutdown, otherwise the Windows error code.
+  virtual uint32_t InitiateShutdown(const char16_t* machine, const char16_t* message, uint32_t graceSeconds,
+                                    uint32_t flags, uint32_t reason) = 0;
   // ExitWindowsEx: true when the system accepted the request.
   virtual bool ExitSystem(uint32_t flags, uint32_t reason) = 0;
 };

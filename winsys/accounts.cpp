@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/debug_level.h"
+#include "common/system_error.h"
 #include "diag/messages.h"
 
 namespace {
@@ -27,6 +28,13 @@ constexpr char kShutdownPrivilege[] = "SeShutdownPrivilege";
 constexpr uint32_t kPrivilegeEnabled = 2;          // SE_PRIVILEGE_ENABLED
 constexpr uint32_t kPowerOffForced = 8 | 4;        // EWX_POWEROFF | EWX_FORCE
 constexpr uint32_t kReasonPlanned = 0x80000000;    // SHTDN_REASON_FLAG_PLANNED
+// SHUTDOWN_POWEROFF | SHUTDOWN_FORCE_OTHERS | SHUTDOWN_FORCE_SELF: programs are
+// ended, not asked, so nobody at the screen can cancel it.
+constexpr uint32_t kPowerOffUncancellable = 0x8 | 0x1 | 0x2;
+constexpr uint32_t kGraceOverride = 0x20;          // SHUTDOWN_GRACE_OVERRIDE
+constexpr uint32_t kErrorCallNotImplemented = 120;
+constexpr uint32_t kErrorShutdownInProgress = 1115;
+constexpr uint32_t kErrorShutdownIsScheduled = 1190;
 
 // The account name as NetUserSetInfo wants it; false when it cannot name the
 // account whole.
@@ -123,7 +131,19 @@ bool ShutdownComputer(int32_t debugLevel, TAccountApi& accounts, TLogSink& log) 
   // The power-off may end this process before the next tick: the lines of this
   // pass must be in the file first.
   log.FlushLog();
-  return accounts.ExitSystem(kPowerOffForced, kReasonPlanned);
+  // ExitWindowsEx's force does not hold where terminal services run (every
+  // Windows 10 and 11): a program could still ask the user, who could cancel.
+  uint32_t result = accounts.InitiateShutdown(nullptr, nullptr, 0, kPowerOffUncancellable, kReasonPlanned);
+  // A shutdown someone scheduled far ahead (shutdown /s /t ...) stands in the
+  // way until its grace is overridden.
+  if (result == kErrorShutdownIsScheduled || result == kErrorShutdownInProgress)
+    result = accounts.InitiateShutdown(nullptr, nullptr, 0, kPowerOffUncancellable | kGraceOverride, kReasonPlanned);
+  // Where the system lacks the call (Wine), the forced power-off of old.
+  if (result == kErrorCallNotImplemented)
+    result = accounts.ExitSystem(kPowerOffForced, kReasonPlanned) ? 0 : accounts.LastError();
+  // The next pass tries again while the user stays.
+  if (result != 0 && LevelAdmits(debugLevel, 1)) log.Log(kMsgShutdownFailed + SystemErrorText(result));
+  return result == 0;
 }
 
 TAccountInfo ReadAccount(TAccountApi& accounts, const std::string& user) {

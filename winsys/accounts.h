@@ -27,10 +27,13 @@ bool SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& l
 bool SetAccountLogonHours(int32_t debugLevel, TAccountApi& accounts, TLogSink& log,
                           const std::string& user, const TLogonHours& hours);
 
-// Enables the shutdown privilege of the own process, flushes the log and requests
-// a forced power-off. True when the system accepted the request; false when the
-// privilege could not be enabled (logged at level 3, nothing flushed or
-// requested) or the request was refused (not logged).
+// Enables the shutdown privilege of the own process, flushes the log and
+// switches the computer off with InitiateShutdownW, forcing every program to
+// end (no one can cancel it), overriding the grace of a shutdown already
+// scheduled; ExitWindowsEx's forced power-off where the system lacks the call.
+// True when the system started it; false when the privilege could not be
+// enabled (logged at level 3, nothing flushed or requested) or the request
+// failed ("ERROR:Shutting down failed: " and the reason, level 1).
 bool ShutdownComputer(int32_t debugLevel, TAccountApi& accounts, TLogSink& log);
 
 // What the system says about a local account.

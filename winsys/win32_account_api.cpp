@@ -112,6 +112,11 @@ class TWin32Accounts : public TAccountApi, public TWin32KernelApi {
     return ok != FALSE;
   }
 
+  uint32_t InitiateShutdown(const char16_t* machine, const char16_t* message, uint32_t graceSeconds, uint32_t flags,
+                            uint32_t reason) override {
+    return ::InitiateShutdownW(const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(machine)),
+                               const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(message)), graceSeconds, flags, reason);
+  }
   bool ExitSystem(uint32_t flags, uint32_t reason) override { return ::ExitWindowsEx(flags, reason) != FALSE; }
 };
 

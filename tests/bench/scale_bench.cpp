@@ -57,6 +57,7 @@ class TQuietAccounts : public TAccountApi {
     return true;
   }
   uint32_t LastError() override { return 0; }
+  uint32_t InitiateShutdown(const char16_t*, const char16_t*, uint32_t, uint32_t, uint32_t) override { return 0; }
   bool ExitSystem(uint32_t, uint32_t) override { return true; }
   void CloseObject(uintptr_t) override {}
 };

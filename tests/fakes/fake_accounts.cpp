@@ -194,6 +194,17 @@ uint32_t TFakeAccounts::LastError() {
   return Error;
 }
 
+uint32_t TFakeAccounts::InitiateShutdown(const char16_t* machine, const char16_t* message, uint32_t graceSeconds,
+                                         uint32_t flags, uint32_t reason) {
+  Calls.push_back(std::string("InitiateShutdownW(") + (machine == nullptr ? "null" : "machine") + "," +
+                  (message == nullptr ? "null" : "message") + "," + std::to_string(graceSeconds) + "," + Hex(flags) +
+                  "," + Hex(reason) + ")");
+  if (ShutdownResults.empty()) return 0;
+  const uint32_t result = ShutdownResults.front();
+  ShutdownResults.erase(ShutdownResults.begin());
+  return result;
+}
+
 bool TFakeAccounts::ExitSystem(uint32_t flags, uint32_t reason) {
   Calls.push_back("ExitWindowsEx(" + Hex(flags) + "," + Hex(reason) + ")");
   return ExitAccepted;

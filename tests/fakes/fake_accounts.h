@@ -6,7 +6,8 @@
 //   LookupPrivilegeValue(null,SeShutdownPrivilege)
 //   AdjustTokenPrivileges(TOKEN,0,1,{19,0},0x2,0,null,null)
 //           token, disable all, count, LUID, attributes, length, previous, return length
-//   GetLastError()  ExitWindowsEx(0xc,0x80000000)  CloseHandle(TOKEN)
+//   GetLastError()  InitiateShutdownW(null,null,0,0xb,0x80000000)  ExitWindowsEx(0xc,0x80000000)
+//   CloseHandle(TOKEN)
 //   NetUserGetInfo(null,anna,2)  NetApiBufferFree(BUFFER)
 //   NetUserEnum(null,1,0x2,0xffffffff,2)          server, level, filter, preferred length, resume
 //   WideCharToMultiByte(0,0,-1,513)               code page, flags, length, room
@@ -41,6 +42,8 @@ class TFakeAccounts : public TAccountApi {
   bool AdjustResult = true;
   uint32_t AdjustError = 0;  // the last error AdjustTokenPrivileges leaves
   bool ExitAccepted = true;
+  // What InitiateShutdownW answers, call by call; 0 (started) once they are used.
+  std::vector<uint32_t> ShutdownResults;
   // NetUserGetInfo's status per user (narrow name), answered with no buffer.
   std::map<std::string, uint32_t> ReadStatus;
   // What NetUserEnum lists, in order, at most EnumPage a call (0: all at once),
@@ -86,6 +89,8 @@ class TFakeAccounts : public TAccountApi {
                         uint32_t previousStateLength, TOnePrivilege* previousState,
                         uint32_t* returnLength) override;
   uint32_t LastError() override;
+  uint32_t InitiateShutdown(const char16_t* machine, const char16_t* message, uint32_t graceSeconds, uint32_t flags,
+                            uint32_t reason) override;
   bool ExitSystem(uint32_t flags, uint32_t reason) override;
   void CloseObject(uintptr_t handle) override;
 

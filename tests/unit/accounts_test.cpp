@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/system_error.h"
 #include "diag/messages.h"
 #include "engine/engine_state.h"
 #include "tests/fakes/fake_accounts.h"
@@ -107,29 +108,55 @@ const Calls kPrivilegeCalls{"GetCurrentProcess()", "OpenProcessToken(SELF,0x28)"
                             "LookupPrivilegeValue(null,SeShutdownPrivilege)",
                             "AdjustTokenPrivileges(TOKEN,0,1,{19,0},0x2,0,null,null)", "GetLastError()"};
 
-TEST_F(AccountTest, ShutdownEnablesThePrivilegeFlushesThenRequestsAForcedPowerOff) {
+TEST_F(AccountTest, ShutdownEnablesThePrivilegeFlushesThenSwitchesOffWithoutAskingAnyProgram) {
   EXPECT_TRUE(ShutdownComputer(State.DebugLevel, Accounts, Log));
   Calls expected = kPrivilegeCalls;
-  expected.insert(expected.end(), {"log Shutting down computer", "flush", "ExitWindowsEx(0xc,0x80000000)",
-                                   "CloseHandle(TOKEN)"});
+  expected.insert(expected.end(), {"log Shutting down computer", "flush",
+                                   "InitiateShutdownW(null,null,0,0xb,0x80000000)", "CloseHandle(TOKEN)"});
   EXPECT_EQ(Accounts.Calls, expected);
   EXPECT_EQ(Accounts.OpenTokens(), 0);
 }
 
-TEST_F(AccountTest, RefusedRequestIsFalseAndNotLogged) {
-  Accounts.ExitAccepted = false;
-  EXPECT_FALSE(ShutdownComputer(State.DebugLevel, Accounts, Log));
-  Calls expected = kPrivilegeCalls;
-  expected.insert(expected.end(), {"log Shutting down computer", "flush", "ExitWindowsEx(0xc,0x80000000)",
-                                   "CloseHandle(TOKEN)"});
-  EXPECT_EQ(Accounts.Calls, expected);
+// A shutdown scheduled far ahead is overridden; a system without the call
+// switches off as of old; a failure says why and is false, for the next pass
+// to try again.
+TEST_F(AccountTest, ShutdownOverridesAScheduledOneFallsBackWhereTheCallIsMissingAndSaysWhyItFailed) {
+  const struct {
+    std::vector<uint32_t> Results;
+    bool ExitAccepted;
+    std::vector<std::string> Requests;
+    bool Started;
+    std::string Logged;
+  } cases[] = {
+      {{1190}, true, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "InitiateShutdownW(null,null,0,0x2b,0x80000000)"},
+       true, ""},
+      {{1115, 5}, true, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "InitiateShutdownW(null,null,0,0x2b,0x80000000)"},
+       false, "log ERROR:Shutting down failed: " + SystemErrorText(5)},
+      {{120}, true, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "ExitWindowsEx(0xc,0x80000000)"}, true, ""},
+      {{5}, true, {"InitiateShutdownW(null,null,0,0xb,0x80000000)"}, false,
+       "log ERROR:Shutting down failed: " + SystemErrorText(5)},
+  };
+  for (const auto& c : cases) {
+    Accounts.Calls.clear();
+    Accounts.ShutdownResults = c.Results;
+    Accounts.ExitAccepted = c.ExitAccepted;
+    EXPECT_EQ(ShutdownComputer(State.DebugLevel, Accounts, Log), c.Started);
+    std::vector<std::string> requests;
+    std::string logged;
+    for (const std::string& call : Accounts.Calls) {
+      if (call.rfind("InitiateShutdownW", 0) == 0 || call.rfind("ExitWindowsEx", 0) == 0) requests.push_back(call);
+      if (call.rfind("log ERROR", 0) == 0) logged = call;
+    }
+    EXPECT_EQ(requests, c.Requests);
+    EXPECT_EQ(logged, c.Logged);
+  }
 }
 
 TEST_F(AccountTest, AtLevelOneNothingIsLoggedButTheLogIsStillFlushed) {
   State.DebugLevel = 1;
   EXPECT_TRUE(ShutdownComputer(State.DebugLevel, Accounts, Log));
   Calls expected = kPrivilegeCalls;
-  expected.insert(expected.end(), {"flush", "ExitWindowsEx(0xc,0x80000000)", "CloseHandle(TOKEN)"});
+  expected.insert(expected.end(), {"flush", "InitiateShutdownW(null,null,0,0xb,0x80000000)", "CloseHandle(TOKEN)"});
   EXPECT_EQ(Accounts.Calls, expected);
 }
 

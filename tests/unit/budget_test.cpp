@@ -65,7 +65,7 @@ class BudgetTest : public ::testing::Test {
 
   int PowerOffs() const {
     return static_cast<int>(std::count_if(Platform.Accounts.Calls.begin(), Platform.Accounts.Calls.end(),
-                                          [](const std::string& c) { return c.rfind("ExitWindowsEx", 0) == 0; }));
+                                          [](const std::string& c) { return c.rfind("InitiateShutdownW", 0) == 0; }));
   }
 
   int64_t UsedInFile() {

@@ -55,7 +55,7 @@ class EnforcementTest : public ::testing::Test {
   }
   size_t PowerOffs() const {
     return static_cast<size_t>(std::count_if(Platform.Accounts.Calls.begin(), Platform.Accounts.Calls.end(),
-                                             [](const std::string& c) { return c.rfind("ExitWindowsEx", 0) == 0; }));
+                                             [](const std::string& c) { return c.rfind("InitiateShutdownW", 0) == 0; }));
   }
 
   TFakePlatform Platform;
@@ -93,7 +93,7 @@ TEST_F(EnforcementTest, SeenUserIsLockedBeforeThePowerOffIsRequested) {
   // The account update reached the system before the power-off request.
   const Lines& system = Platform.Accounts.Calls;
   const auto update = std::find(system.begin(), system.end(), "NetUserSetInfo(null,anna,1020)");
-  const auto request = std::find(system.begin(), system.end(), "ExitWindowsEx(0xc,0x80000000)");
+  const auto request = std::find(system.begin(), system.end(), "InitiateShutdownW(null,null,0,0xb,0x80000000)");
   ASSERT_NE(update, system.end());
   ASSERT_NE(request, system.end());
   EXPECT_LT(update, request);
@@ -139,7 +139,7 @@ TEST_F(EnforcementTest, EveryUserIsVisitedAndEachSeenRestrictedOneRequestsAPower
   Module.SeenAccounts.Add("anna");
   Module.SeenAccounts.Add("carl");
   Module.SeenAccounts.Add("dora");
-  Platform.Accounts.ExitAccepted = false;  // a refused request does not stop the pass
+  Platform.Accounts.ShutdownResults = {5, 5, 5};  // a refused request does not stop the pass
   Module.DebugLevel = 0;
   Module.EnforceRestrictions();
   EXPECT_EQ(Updates(), (Lines{"lock anna", "lock bert", "lock carl", "unlock dora"}));

@@ -134,7 +134,7 @@ class ScaleTest : public ::testing::Test {
       if (d.Restricted && d.Seen) {
         ++powerOffs;
         expectedMessages.push_back(kMsgShuttingDown);
-        expectedActions.push_back("ExitWindowsEx(0xc,0x80000000)");
+        expectedActions.push_back("InitiateShutdownW(null,null,0,0xb,0x80000000)");
       }
     }
     // Both outcomes occur in large numbers, or the pass proves little.
@@ -144,7 +144,7 @@ class ScaleTest : public ::testing::Test {
 
     std::vector<std::string> actions;
     for (const std::string& call : Platform.Accounts.Calls)
-      if (call.rfind("NetUserSetInfo(", 0) == 0 || call.rfind("ExitWindowsEx(", 0) == 0) actions.push_back(call);
+      if (call.rfind("NetUserSetInfo(", 0) == 0 || call.rfind("InitiateShutdownW(", 0) == 0) actions.push_back(call);
     EXPECT_EQ(Difference(actions, expectedActions), "");
     EXPECT_EQ(Difference(messages, expectedMessages), "");
     EXPECT_EQ(Module.Flushes, powerOffs) << "one flush before each power-off request";

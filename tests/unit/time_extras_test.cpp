@@ -59,7 +59,7 @@ class TimeExtrasTest : public ::testing::Test {
 
   int PowerOffs() const {
     return static_cast<int>(std::count_if(Platform.Accounts.Calls.begin(), Platform.Accounts.Calls.end(),
-                                          [](const std::string& c) { return c.rfind("ExitWindowsEx", 0) == 0; }));
+                                          [](const std::string& c) { return c.rfind("InitiateShutdownW", 0) == 0; }));
   }
 
   TFakePlatform Platform;
@@ -356,7 +356,7 @@ TEST_F(TimeExtrasTest, DaylightSavingNightsMoveNeitherTheWarningNorTheEnd) {
     module.EnforceRestrictions();
     EXPECT_EQ(platform.Sessions.Shown.size(), 1u);
     EXPECT_EQ(std::count_if(platform.Accounts.Calls.begin(), platform.Accounts.Calls.end(),
-                            [](const std::string& c) { return c.rfind("ExitWindowsEx", 0) == 0; }),
+                            [](const std::string& c) { return c.rfind("InitiateShutdownW", 0) == 0; }),
               1);
   }
 }
