@@ -13,6 +13,13 @@ inline constexpr char kServiceDisplayName[] = "Nortavel free";
 // The user-defined control that asks the running service to reload the
 // configuration at its next tick; the administration tool sends it after a change.
 inline constexpr uint32_t kControlReloadConfiguration = 128;
+// The service's access list (SDDL), set at install by the service itself and
+// by the package: SYSTEM and the Administrators as Windows gives them; the
+// interactive and service accounts may query and interrogate it, but not send
+// it controls (CR, SERVICE_USER_DEFINED_CONTROL), which Windows' own list lets
+// them: a child could otherwise have it reload and log every few seconds.
+inline constexpr char kServiceAccess[] =
+    "D:(A;;CCLCSWRPWPDTLOCRRC;;;SY)(A;;CCDCLCSWRPWPDTLOCRSDRCWDWO;;;BA)(A;;CCLCSWLORC;;;IU)(A;;CCLCSWLORC;;;SU)";
 
 // The service's schedule: a tick every 2 s, the enforcement pass on every tenth
 // tick (20 s), a configuration reload on every sixtieth (120 s). Up to

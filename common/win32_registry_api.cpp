@@ -1,4 +1,4 @@
-#include "winsys/registry_api.h"
+#include "common/registry_api.h"
 #include "common/win32.h"
 
 namespace {

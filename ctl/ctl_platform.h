@@ -3,12 +3,12 @@
 // real one, the tests fakes.
 
 #include "common/clock.h"
+#include "common/registry_api.h"
 #include "ctl/tool_api.h"
 #include "diag/log_platform.h"
 #include "winsys/account_api.h"
 #include "winsys/configuration.h"
 #include "winsys/process_api.h"
-#include "winsys/registry_api.h"
 
 // What a run of the tool acts on.
 struct TCtlPlatform {

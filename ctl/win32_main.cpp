@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "common/registry_api.h"
 #include "ctl/commands.h"
 #include "ctl/tool_api.h"
 #include "diag/log_platform.h"
 #include "winsys/account_api.h"
 #include "winsys/process_api.h"
-#include "winsys/registry_api.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

@@ -48,6 +48,7 @@ TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
   StartsInSafeMode = true;
   RestartDelays = {kRestartDelayMs, kRestartDelayMs, kRestartDelayMs};
   FailureResetSeconds = kFailureResetSeconds;
+  Access = kServiceAccess;
   BeforeUninstall = [this](TService* sender) { ServiceBeforeUninstall(sender); };
 
   Timer1.Name = "Timer1";

@@ -15,6 +15,7 @@
 #include "common/clock.h"
 #include "common/log_sink.h"
 #include "common/protocol.h"
+#include "common/registry_api.h"
 #include "diag/diagnostic_log.h"
 #include "engine/enforcement.h"
 #include "engine/engine_state.h"
@@ -25,7 +26,6 @@
 #include "winsys/account_api.h"
 #include "winsys/configuration.h"
 #include "winsys/process_api.h"
-#include "winsys/registry_api.h"
 #include "winsys/session_api.h"
 
 // The control manager's answer to a service that ends without being stopped:

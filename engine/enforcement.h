@@ -24,12 +24,12 @@
 
 #include "common/clock.h"
 #include "common/log_sink.h"
+#include "common/registry_api.h"
 #include "common/time_zone.h"
 #include "engine/engine_state.h"
 #include "engine/logon_hours.h"
 #include "engine/usage.h"
 #include "winsys/account_api.h"
-#include "winsys/registry_api.h"
 #include "winsys/session_api.h"
 
 // The platform facilities a pass reaches.

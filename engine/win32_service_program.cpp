@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "common/clock.h"
+#include "common/registry_api.h"
 #include "common/win32.h"
 #include "diag/log_platform.h"
 #include "engine/service_program.h"
@@ -9,7 +10,6 @@
 #include "svcmgr/event_log_api.h"
 #include "winsys/account_api.h"
 #include "winsys/process_api.h"
-#include "winsys/registry_api.h"
 #include "winsys/session_api.h"
 
 namespace {
@@ -44,7 +44,7 @@ int RunNortavelFreeProgram(const std::function<void(TNortavelFree&)>& adjust) {
     TApplication forms(PlatformMessageLoopApi());
     TServiceApplication application(
         TServiceApplicationPlatform{PlatformApplicationApi(), PlatformMessageLoopApi(),
-                                    PlatformServiceManagerApi(), PlatformEventLog()},
+                                    PlatformServiceManagerApi(), PlatformEventLog(), PlatformRegistry()},
         forms);
     RunServiceProgram(application, &CreateServiceModule);
   } catch (const Exception& error) {

@@ -21,6 +21,9 @@
 #                   RemoveExistingProducts where ICE63 allows it
 #   same version    an upgrade row whose maximum is the package's own version
 #                   includes it (0x200): a rebuild replaces, not joins, the old
+#   access          the service's access list (MsiLockPermissionsEx) lets no
+#                   user but SYSTEM and the Administrators send it controls, and
+#                   the data folder's is protected, inheriting nothing
 #   manifest        every executable has one manifest (resource 1 of type 24)
 #                   with a requestedExecutionLevel, names Windows 8.1 and 10 as
 #                   supported, and a windowed program is per-monitor DPI aware
@@ -31,7 +34,7 @@ set -eu
 
 # The programs that show windows to people.
 windowed=" nortaveltray.exe "
-tables="InstallExecuteSequence CustomAction File Directory Binary Property ServiceInstall Upgrade"
+tables="InstallExecuteSequence CustomAction File Directory Binary Property ServiceInstall Upgrade MsiLockPermissionsEx"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -103,9 +106,11 @@ check_tables() {
     FILENAME == "Property" { prop[$1] = $2; next }
     FILENAME == "ServiceInstall" {
       if (!bit($6, 32768)) fault("vital", "ServiceInstall " $1 " has ErrorControl " $6 ", without 0x8000")
+      services[$1] = 1
       next
     }
     FILENAME == "Upgrade" { upgrade[$7] = $3 "\t" $5; next }
+    FILENAME == "MsiLockPermissionsEx" { lock[$3, $2] = $4; next }
     { row[FILENAME, $1] = 1 }
     END {
       n = split(prop["SecureCustomProperties"], list, ";"); for (i = 1; i <= n; i++) secure[list[i]] = 1
@@ -146,6 +151,23 @@ check_tables() {
           fault("order", action " at " seq[action] " comes after " last " at " seq[last] ", against Windows order")
         last = action
       }
+      for (service in services) {
+        if (!(("ServiceInstall", service) in lock)) {
+          fault("access", "ServiceInstall " service " has no access list: every signed-in user may send it controls")
+          continue
+        }
+        n = split(lock["ServiceInstall", service], aces, "(")
+        for (i = 2; i <= n; i++) {
+          split(aces[i], ace, ";")
+          sub(/\).*/, "", ace[6])
+          if (ace[6] != "SY" && ace[6] != "BA")
+            for (j = 1; j < length(ace[3]); j += 2)
+              if (substr(ace[3], j, 2) == "CR")
+                fault("access", "ServiceInstall " service " lets " ace[6] " send it controls (CR)")
+        }
+      }
+      if (!(("CreateFolder", "DATADIR") in lock) || lock["CreateFolder", "DATADIR"] !~ /^(O:[A-Z]+)?D:P/)
+        fault("access", "the data folder DATADIR has no protected access list: it inherits what every user may do in C:\\ProgramData")
       for (property in upgrade) {
         split(upgrade[property], fields, "\t")
         if (fields[1] == prop["ProductVersion"] && !bit(fields[2], 2) && !bit(fields[2], 512))

@@ -83,7 +83,7 @@ finish_msi() {
   # that the service starts with the values they write.
   local action sequence=5810
   for action in DefaultLevel SetLevel DefaultLogDir SetLogDir SetEndAction DefaultWarn SetWarn BackstopOn BackstopOff \
-                PinZone SetZone FollowComputerZone; do
+                DefaultKeepUsage PinZone SetZone FollowComputerZone; do
     msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = $sequence WHERE \`Action\` = '$action'"
     sequence=$((sequence + 5))
   done
@@ -104,9 +104,33 @@ finish_msi() {
   # properties: any other that the actions use would be dropped there, and the
   # defaults written instead of what the administrator gave.
   local secure="LOGLEVEL;LOGDIR;WARNMINUTES;BACKSTOP;TIMEZONE;ENDACTION;DATADIR"
-  secure+=";EXISTINGDEBUG;EXISTINGPATH;EXISTINGWARN;EXISTINGBACKSTOP;EXISTINGTIMEZONE"
+  secure+=";EXISTINGDEBUG;EXISTINGPATH;EXISTINGWARN;EXISTINGBACKSTOP;EXISTINGKEEPUSAGE;EXISTINGTIMEZONE"
   rewrite_table "$msi" Property '$1 == "SecureCustomProperties" { $2 = $2 ";" secure }' -v secure="$secure"
+  # Access lists, which Windows Installer sets as it installs (wixl writes no
+  # MsiLockPermissionsEx): the service's, as its own /INSTALL sets it, and the
+  # data folder's, as the service makes it private at every start, so that it
+  # is private before the service first runs.
+  local dir
+  dir=$(mktemp -d)
+  {
+    printf 'MsiLockPermissionsEx\tLockObject\tTable\tSDDLText\tCondition\n'
+    printf 's72\ts72\ts32\ts0\tS255\n'
+    printf 'MsiLockPermissionsEx\tMsiLockPermissionsEx\n'
+    printf 'ServiceAccess\tServiceInstall\tServiceInstall\t%s\t\n' "$(service_access)"
+    printf 'DataFolderAccess\tDATADIR\tCreateFolder\t%s\t\n' "$kDataFolderAccess"
+  } >"$dir/MsiLockPermissionsEx.idt"
+  msibuild "$msi" -i "$dir/MsiLockPermissionsEx.idt"
+  rm -rf "$dir"
 }
+
+# The service's access list as the service itself sets it at /INSTALL.
+service_access() {
+  awk '/kServiceAccess\[\] =/ { on = 1 } on { print } on && /;/ { exit }' common/protocol.h \
+    | grep -o '"[^"]*"' | tr -d '"\n'
+}
+# SYSTEM and the Administrators change the data folder, Users read it; nothing
+# is inherited from C:\ProgramData, where every user may make folders.
+kDataFolderAccess="D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
 
 for target in "${targets[@]}"; do
   case "$target" in

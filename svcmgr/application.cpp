@@ -178,6 +178,7 @@ void TServiceApplication::ChangeRegistration(bool install, bool silent) {
 
 void TServiceApplication::ChangeExtras(bool install, const TService& service, uintptr_t manager) {
   TServiceManagerApi& api = Platform.ServiceManager;
+  TRegistryApi& registry = Platform.Registry;
   // The service is installed or removed all the same: a failure here is a
   // warning for the administrator, never the run's outcome.
   const auto attempt = [this](const char* failedText, const std::function<void()>& action) {
@@ -188,10 +189,11 @@ void TServiceApplication::ChangeExtras(bool install, const TService& service, ui
     }
   };
   if (install) {
-    if (service.StartsInSafeMode) attempt(kSafeModeNotRegisteredText, [&] { WriteSafeModeKeys(api, service.Name); });
+    if (service.StartsInSafeMode) attempt(kSafeModeNotRegisteredText, [&] { WriteSafeModeKeys(registry, service.Name); });
     attempt(kRecoveryNotSetText, [&] { SetFailureActions(service, api, manager); });
+    attempt(kAccessNotSetText, [&] { SetServiceAccess(service, api, manager); });
   } else if (service.StartsInSafeMode) {
-    attempt(kSafeModeNotRemovedText, [&] { DeleteSafeModeKeys(api, service.Name); });
+    attempt(kSafeModeNotRemovedText, [&] { DeleteSafeModeKeys(registry, service.Name); });
   }
 }
 
@@ -203,9 +205,9 @@ void TServiceApplication::ChangeEventSources(bool install, std::vector<std::stri
   for (const std::string& source : sources) {
     try {
       if (install)
-        WriteEventSourceKey(Platform.ServiceManager, source, messageFile);
+        WriteEventSourceKey(Platform.Registry, source, messageFile);
       else
-        DeleteEventSourceKey(Platform.ServiceManager, source);
+        DeleteEventSourceKey(Platform.Registry, source);
     } catch (const Exception& error) {
       // The service is installed or removed all the same; only the texts Event
       // Viewer shows suffer, so a warning tells the administrator and the run

@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/registry_api.h"
 #include "svcmgr/application_api.h"
 #include "svcmgr/event_logger.h"
 #include "svcmgr/install_api.h"
@@ -30,6 +31,7 @@ struct TServiceApplicationPlatform {
   TMessageLoopApi& MessageLoop;
   TServiceManagerApi& ServiceManager;
   TEventLogApi& EventLog;
+  TRegistryApi& Registry;  // the event sources' and Safe Mode's keys
 };
 
 // The dispatcher thread: connects the process to the service control manager

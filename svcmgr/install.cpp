@@ -96,14 +96,14 @@ void UninstallService(const TService& service, TServiceManagerApi& api, uintptr_
 }
 
 namespace {
-using TOwnedKey = TOwned<TServiceManagerApi, &TServiceManagerApi::CloseKey>;
+using TOwnedKey = TOwned<TRegistryApi, &TRegistryApi::CloseKey>;
 
 void Check(int32_t result) {
   if (result != 0) throw OSError(static_cast<uint32_t>(result));
 }
 }  // namespace
 
-void WriteEventSourceKey(TServiceManagerApi& api, const std::string& source, const std::string& messageFile) {
+void WriteEventSourceKey(TRegistryApi& api, const std::string& source, const std::string& messageFile) {
   if (source.empty()) return;
   uintptr_t handle = 0;
   Check(api.CreateKey(kLocalMachineKey, kEventSourcesKeyPath + source, kRegOptionNonVolatile, kKeySetValue, handle));
@@ -118,13 +118,13 @@ void WriteEventSourceKey(TServiceManagerApi& api, const std::string& source, con
   Check(api.SetValue(key.Get(), kTypesSupportedValue, kRegDword, types, sizeof types));
 }
 
-void DeleteEventSourceKey(TServiceManagerApi& api, const std::string& source) {
+void DeleteEventSourceKey(TRegistryApi& api, const std::string& source) {
   if (source.empty()) return;
-  const int32_t result = api.DeleteKey(kLocalMachineKey, kEventSourcesKeyPath + source);
+  const int32_t result = api.DeleteKey(kLocalMachineKey, kEventSourcesKeyPath + source, 0);
   if (result != kRegErrorFileNotFound) Check(result);
 }
 
-void WriteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName) {
+void WriteSafeModeKeys(TRegistryApi& api, const std::string& serviceName) {
   for (const char* parent : {kSafeBootMinimalKeyPath, kSafeBootNetworkKeyPath}) {
     uintptr_t handle = 0;
     Check(api.CreateKey(kLocalMachineKey, parent + serviceName, kRegOptionNonVolatile, kKeySetValue, handle));
@@ -134,11 +134,18 @@ void WriteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName) 
   }
 }
 
-void DeleteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName) {
+void DeleteSafeModeKeys(TRegistryApi& api, const std::string& serviceName) {
   for (const char* parent : {kSafeBootMinimalKeyPath, kSafeBootNetworkKeyPath}) {
-    const int32_t result = api.DeleteKey(kLocalMachineKey, parent + serviceName);
+    const int32_t result = api.DeleteKey(kLocalMachineKey, parent + serviceName, 0);
     if (result != kRegErrorFileNotFound) Check(result);
   }
+}
+
+void SetServiceAccess(const TService& service, TServiceManagerApi& api, uintptr_t manager) {
+  if (service.Access.empty()) return;
+  TServiceHandle handle(api, api.OpenEntry(manager, service.Name, kWriteDac));
+  if (!handle) throw OSError(api.LastError());
+  if (!api.SetEntryAccess(handle.Get(), service.Access)) throw OSError(api.LastError());
 }
 
 void SetFailureActions(const TService& service, TServiceManagerApi& api, uintptr_t manager) {

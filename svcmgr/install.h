@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/registry_api.h"
 #include "common/service_handle.h"
 #include "svcmgr/install_api.h"
 #include "svcmgr/service.h"
@@ -57,6 +58,8 @@ inline constexpr char kSafeModeNotRegisteredText[] =
 inline constexpr char kSafeModeNotRemovedText[] = "The service's Safe Mode entries could not be removed: %s";
 inline constexpr char kRecoveryNotSetText[] =
     "The service could not be set to restart after a failure: %s";
+inline constexpr char kAccessNotSetText[] =
+    "The service's access list could not be set, so every signed-in user may send it controls: %s";
 
 // The warning events of an install or removal that could not write or delete a
 // source's key: the source's name, then the failed-system-call error's message.
@@ -94,8 +97,13 @@ void UninstallService(const TService& service, TServiceManagerApi& api, uintptr_
 // Writes the Safe Mode keys of the service (minimal and network), or deletes
 // them; a key that is missing is no error. Raises the failed-system-call error
 // of the first registry call that failed.
-void WriteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName);
-void DeleteSafeModeKeys(TServiceManagerApi& api, const std::string& serviceName);
+void WriteSafeModeKeys(TRegistryApi& api, const std::string& serviceName);
+void DeleteSafeModeKeys(TRegistryApi& api, const std::string& serviceName);
+
+// Sets the service's access list from Access (nothing when it is empty). Raises
+// the failed-system-call error when the service cannot be opened or changed.
+inline constexpr uint32_t kWriteDac = 0x00040000;  // WRITE_DAC
+void SetServiceAccess(const TService& service, TServiceManagerApi& api, uintptr_t manager);
 
 // Sets the service's failure actions from RestartDelays and FailureResetSeconds
 // (nothing without delays). Raises the failed-system-call error when the service
@@ -107,7 +115,7 @@ void SetFailureActions(const TService& service, TServiceManagerApi& api, uintptr
 // failed-system-call error with the code of the registry call that failed; the key
 // may then exist without its values. An empty source name, which would name the
 // log's own key, writes nothing.
-void WriteEventSourceKey(TServiceManagerApi& api, const std::string& source, const std::string& messageFile);
+void WriteEventSourceKey(TRegistryApi& api, const std::string& source, const std::string& messageFile);
 // Deletes the key of the event source; one that does not exist is no error, nor
 // is an empty source name. Raises the failed-system-call error when the key stays.
-void DeleteEventSourceKey(TServiceManagerApi& api, const std::string& source);
+void DeleteEventSourceKey(TRegistryApi& api, const std::string& source);

@@ -1,6 +1,7 @@
 #pragma once
-// The Windows calls of installation and removal: the service control manager's,
-// and the registry's for the keys that make the service's event sources known.
+// The service control manager's calls of installation and removal; the keys
+// that make the service's event sources known go through the registry's seam
+// (common/registry_api.h).
 // Pointers stay pointers so that a test can tell a null argument from an empty
 // text. Method names avoid the A/W macros of <windows.h>.
 
@@ -47,21 +48,10 @@ class TServiceManagerApi : public virtual TServiceHandleApi {
   virtual bool ChangeFailureActions(uintptr_t service, uint32_t resetPeriod,
                                     const std::vector<TServiceAction>& actions) = 0;
 
-  // The registry calls return the Windows error code (0 on success); key
-  // handles are the HKEY values as integers.
-  // RegCreateKeyExA(root, subKey, 0, NULL, options, access, NULL, &key, NULL):
-  // opens the key, creating it and any missing parents. key is 0 unless the
-  // result is 0.
-  virtual int32_t CreateKey(uintptr_t root, const std::string& subKey, uint32_t options, uint32_t access,
-                            uintptr_t& key) = 0;
-  // RegSetValueExA(key, name, 0, type, data, size). String data counts its
-  // terminating zero in size, as the call documents.
-  virtual int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
-                           uint32_t size) = 0;
-  // RegDeleteKeyA(root, subKey): deletes a key that has no subkeys.
-  virtual int32_t DeleteKey(uintptr_t root, const std::string& subKey) = 0;
-  // RegCloseKey(key), keeping the caller's last-error code.
-  virtual int32_t CloseKey(uintptr_t key) = 0;
+  // ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl) and
+  // SetServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, descriptor):
+  // false on failure.
+  virtual bool SetEntryAccess(uintptr_t service, const std::string& sddl) = 0;
 
   // GetLastError() of the calling thread.
   virtual uint32_t LastError() = 0;

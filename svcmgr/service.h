@@ -74,6 +74,8 @@ class TService : public TComponent {
   bool StartsInSafeMode = false;
   std::vector<uint32_t> RestartDelays;
   uint32_t FailureResetSeconds = 0;
+  // The service's access list (SDDL) set at install; empty: Windows' own.
+  std::string Access;
 
   // Handlers. OnCreate runs once the module is fully constructed (AfterConstruction),
   // OnDestroy before it is torn down (BeforeDestruction), both on the main thread.

@@ -1,12 +1,13 @@
-// The Windows calls of installation and removal.
+// The service control manager's calls of installation and removal.
 #include "svcmgr/install_api.h"
 #include "common/win32.h"
+
+#include <sddl.h>
 
 namespace {
 
 SC_HANDLE AsHandle(uintptr_t handle) { return reinterpret_cast<SC_HANDLE>(handle); }
 uintptr_t AsValue(SC_HANDLE handle) { return reinterpret_cast<uintptr_t>(handle); }
-HKEY AsKey(uintptr_t key) { return reinterpret_cast<HKEY>(key); }
 
 class TWin32ServiceManagerApi : public TServiceManagerApi, public TWin32ServiceHandleApi {
  public:
@@ -41,26 +42,13 @@ class TWin32ServiceManagerApi : public TServiceManagerApi, public TWin32ServiceH
     return ::ChangeServiceConfig2A(AsHandle(service), SERVICE_CONFIG_FAILURE_ACTIONS, &info) != FALSE;
   }
 
-  int32_t CreateKey(uintptr_t root, const std::string& subKey, uint32_t options, uint32_t access,
-                    uintptr_t& key) override {
-    HKEY created = nullptr;
-    const LONG result =
-        RegCreateKeyExA(AsKey(root), subKey.c_str(), 0, nullptr, options, access, nullptr, &created, nullptr);
-    key = result == ERROR_SUCCESS ? reinterpret_cast<uintptr_t>(created) : 0;
-    return result;
-  }
-
-  int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
-                   uint32_t size) override {
-    return RegSetValueExA(AsKey(key), name.c_str(), 0, type, data, size);
-  }
-
-  int32_t DeleteKey(uintptr_t root, const std::string& subKey) override {
-    return RegDeleteKeyA(AsKey(root), subKey.c_str());
-  }
-
-  int32_t CloseKey(uintptr_t key) override {
-    return KeepingLastError([&] { return RegCloseKey(AsKey(key)); });
+  bool SetEntryAccess(uintptr_t service, const std::string& sddl) override {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+      return false;
+    const bool set = SetServiceObjectSecurity(AsHandle(service), DACL_SECURITY_INFORMATION, descriptor) != FALSE;
+    KeepingLastError([&] { return LocalFree(descriptor) == nullptr; });
+    return set;
   }
 
   void Pause(uint32_t milliseconds) override { Sleep(milliseconds); }

@@ -19,12 +19,12 @@
 
 #include "common/calendar.h"
 #include "common/protocol.h"
+#include "common/registry_api.h"
 #include "common/time_zone.h"
 #include "diag/log_platform.h"
 #include "svcmgr/message_loop.h"
 #include "svcmgr/timer.h"
 #include "tray/tray_view.h"
-#include "winsys/registry_api.h"
 #include "winsys/time_zones.h"
 
 namespace {

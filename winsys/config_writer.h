@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "common/registry_api.h"
 #include "winsys/configuration.h"
 #include "winsys/registry.h"
-#include "winsys/registry_api.h"
 
 class TConfigWriter {
  public:

@@ -9,10 +9,10 @@
 
 #include "common/log_sink.h"
 #include "common/protocol.h"
+#include "common/registry_api.h"
 #include "common/string_list.h"
 #include "common/text.h"
 #include "common/time_zone.h"
-#include "winsys/registry_api.h"
 
 
 // A user's extra time: allowed until then, in the time the rules use.

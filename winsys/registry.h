@@ -14,8 +14,8 @@
 
 #include "common/exceptions.h"
 #include "common/owned.h"
+#include "common/registry_api.h"
 #include "common/string_list.h"
-#include "winsys/registry_api.h"
 
 using TOwnedKey = TOwned<TRegistryApi, &TRegistryApi::CloseKey>;
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/registry_api.h"
 #include "common/time_zone.h"
-#include "winsys/registry_api.h"
 
 // Below HKEY_LOCAL_MACHINE: one key per zone, named by its key name.
 inline constexpr char kTimeZonesKeyPath[] = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\";

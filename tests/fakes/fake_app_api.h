@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/registry_api.h"
 #include "svcmgr/application_api.h"
 #include "svcmgr/event_log_api.h"
 #include "svcmgr/install_api.h"
@@ -179,9 +180,10 @@ struct TFakeRegValue {
 };
 
 // A service control manager with a set of registered names, and the keys below
-// HKEY_LOCAL_MACHINE that the registry calls reach. Every control manager call
-// is also recorded as text ("open-manager", "create NortavelFree", "close"...).
-class TFakeServiceManagerApi : public TServiceManagerApi {
+// HKEY_LOCAL_MACHINE that installation's registry calls reach (those it does
+// not make answer ERROR_INVALID_FUNCTION). Every control manager call is also
+// recorded as text ("open-manager", "create NortavelFree", "close"...).
+class TFakeServiceManagerApi : public TServiceManagerApi, public TRegistryApi {
  public:
   static constexpr uintptr_t kLocalMachine = static_cast<uintptr_t>(static_cast<intptr_t>(INT32_MIN + 2));
   static constexpr uint32_t kErrorServiceExists = 1073;
@@ -263,6 +265,15 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
     }
     return true;
   }
+  bool SetEntryAccess(uintptr_t service, const std::string& sddl) override {
+    Calls.push_back("access " + OpenNames[service] + " " + sddl);
+    if (FailAccess != 0) {
+      Fail(FailAccess);
+      return false;
+    }
+    return true;
+  }
+  uint32_t FailAccess = 0;
   void CloseEntry(uintptr_t handle) override {
     Calls.push_back("close");
     Open.erase(handle);
@@ -285,8 +296,8 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
     Keys[KeyPaths[key]][name] = TFakeRegValue{type, std::string(reinterpret_cast<const char*>(data), size)};
     return 0;
   }
-  int32_t DeleteKey(uintptr_t root, const std::string& subKey) override {
-    if (root != kLocalMachine) return 6;
+  int32_t DeleteKey(uintptr_t root, const std::string& subKey, uint32_t viewFlag) override {
+    if (root != kLocalMachine || viewFlag != 0) return 6;
     if (FailDeleteKey != 0) return FailDeleteKey;
     return Keys.erase(subKey) == 1 ? 0 : 2;  // ERROR_FILE_NOT_FOUND
   }
@@ -294,6 +305,13 @@ class TFakeServiceManagerApi : public TServiceManagerApi {
     KeyPaths.erase(key);
     return Open.erase(key) == 1 ? 0 : 6;
   }
+  static constexpr int32_t kNotMade = 1;  // ERROR_INVALID_FUNCTION
+  int32_t OpenKey(uintptr_t, const std::string&, uint32_t, uintptr_t& key) override { return key = 0, kNotMade; }
+  int32_t QueryValue(uintptr_t, const std::string&, uint32_t*, uint8_t*, uint32_t*) override { return kNotMade; }
+  int32_t QueryKeyInfo(uintptr_t, uint32_t&, uint32_t&) override { return kNotMade; }
+  int32_t EnumKey(uintptr_t, uint32_t, char*, uint32_t&) override { return kNotMade; }
+  int32_t DeleteValue(uintptr_t, const std::string&) override { return kNotMade; }
+  int32_t EnumValue(uintptr_t, uint32_t, char*, uint32_t&, uint32_t*, uint8_t*, uint32_t*) override { return kNotMade; }
 
   struct {
     bool NoMachine = false, DefaultDatabase = false;

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "common/registry_api.h"
 #include "common/text.h"
 #include "winsys/registry.h"
-#include "winsys/registry_api.h"
 
 class TFakeRegistry : public TRegistryApi {
  public:

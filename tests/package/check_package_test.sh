@@ -20,6 +20,7 @@ cases=(
   "vital|UPDATE \`ServiceInstall\` SET \`ErrorControl\` = 1 WHERE \`ServiceInstall\` = 'ServiceInstall'"
   "order|UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 3450 WHERE \`Action\` = 'InstallFiles'"
   "order|UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1650 WHERE \`Action\` = 'RemoveExistingProducts'"
+  "access|DELETE FROM \`MsiLockPermissionsEx\` WHERE \`MsiLockPermissionsEx\` = 'DataFolderAccess'"
   "same version|DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'&&INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$upgrade_code', '$version', 1, 'WIX_UPGRADE_DETECTED')"
 )
 passed=0 failed=0

@@ -17,7 +17,7 @@ class AppTest : public ::testing::Test {
   int RunProgram(const std::string& arguments) {
     Process.CommandLineText = std::string(kExe) + " " + arguments;
     TApplication forms(Loop);
-    TServiceApplication application(TServiceApplicationPlatform{Process, Loop, Scm, Events}, forms);
+    TServiceApplication application(TServiceApplicationPlatform{Process, Loop, Scm, Events, Scm}, forms);
     const int exitCode = RunServiceProgram(application, [this](TServiceApplication& app) {
       app.CreateModule(Module, [this] {
         if (FailConstruction) throw ERegistryException("construction failed");
@@ -153,6 +153,7 @@ void Protect(TJournalService& service, Strings& journal, const TFakeServiceManag
   service.StartsInSafeMode = true;
   service.RestartDelays = {10000, 10000, 10000};
   service.FailureResetSeconds = 86400;
+  service.Access = "D:(A;;CC;;;SY)";
   service.BeforeUninstall = [&journal, &scm](TService* sender) {
     journal.push_back("before uninstall " + sender->Name + (scm.Registered.count(sender->Name) ? " registered" : ""));
   };
@@ -167,6 +168,9 @@ TEST_F(AppTest, InstallProtectsTheServiceAsItsPropertiesAskAndRemovalUndoesIt) {
   for (const std::string mode : {"Minimal", "Network"}) EXPECT_EQ(Scm.Keys.count(kSafeBoot + mode + "\\NortavelFree"), 1u) << mode;
   EXPECT_EQ(std::count(Scm.Calls.begin(), Scm.Calls.end(),
                        "failure-actions NortavelFree reset 86400 1/10000 1/10000 1/10000"), 1);
+  const auto access = std::find(Scm.Calls.begin(), Scm.Calls.end(), "access NortavelFree D:(A;;CC;;;SY)");
+  ASSERT_NE(access, Scm.Calls.end());
+  EXPECT_EQ(*(access - 1), "open NortavelFree 262144") << "WRITE_DAC, and no more";
   EXPECT_EQ(Scm.Keys.size(), 4u);
   Journal.clear();
   RunProgram("/UNINSTALL /SILENT");
@@ -244,6 +248,7 @@ TEST_F(AppTest, KeysThatCannotBeChangedAreWarningsAndTheRunStillSucceeds) {
   Configure = [this](TJournalService& service) { Protect(service, Journal, Scm); };
   Scm.FailCreateKey = 5;
   Scm.FailFailureActions = 1051;
+  Scm.FailAccess = 1338;
   RunProgram("/INSTALL");
   EXPECT_EQ(Strings(Scm.Registered.begin(), Scm.Registered.end()), Strings{"NortavelFree"});
   auto boxes = Boxes();
@@ -257,6 +262,8 @@ TEST_F(AppTest, KeysThatCannotBeChangedAreWarningsAndTheRunStillSucceeds) {
   EXPECT_EQ(EventTexts(), (Strings{"Windows could not be told to start the service in Safe Mode, so it does not run "
                                    "there: " + denied,
                                    "The service could not be set to restart after a failure: " + OSErrorMessage(1051),
+                                   "The service's access list could not be set, so every signed-in user may send it "
+                                   "controls: " + OSErrorMessage(1338),
                                    "The event source \"NortavelFree\" could not be registered: " + denied,
                                    "The event source \"nortavel_free_service.exe\" could not be registered: " + denied,
                                    "The service's Safe Mode entries could not be removed: " + denied,
@@ -362,7 +369,7 @@ TEST_F(AppTest, ReportNamesTheModuleAndOffsetOfTheThrow) {
   Process.CommandLineText = kExe;
   {
     TApplication forms(Loop);
-    TServiceApplication application(TServiceApplicationPlatform{Process, Loop, Scm, Events}, forms);
+    TServiceApplication application(TServiceApplicationPlatform{Process, Loop, Scm, Events, Scm}, forms);
     try {
       throw ERegistryException("Invalid data type for 'Debug'");
     } catch (const Exception& error) {
@@ -421,7 +428,7 @@ TEST_F(AppTest, EndOfTheUserSessionDoesNotEndTheLoop) {
   TApplication forms(Loop);
   TWindowMessage endSession{kWmEndSession, 1, 0, 99};
   {
-    TServiceApplication application(TServiceApplicationPlatform{Process, Loop, Scm, Events}, forms);
+    TServiceApplication application(TServiceApplicationPlatform{Process, Loop, Scm, Events, Scm}, forms);
     EXPECT_TRUE(forms.WindowMessage(endSession));
     EXPECT_EQ(endSession.Result, 0);
     EXPECT_FALSE(forms.Terminated());

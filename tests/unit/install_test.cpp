@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "common/protocol.h"
 #include "svcmgr/install.h"
 #include "svcmgr/os_error.h"
 #include "tests/fakes/fake_app_api.h"
@@ -119,6 +122,38 @@ TEST_F(InstallTest, EventSourceKeyRemovalTakesAMissingKeyAsDoneAndNeverTheLogsKe
   WriteEventSourceKey(Scm, "", "x.exe");
   ASSERT_EQ(Scm.Keys.size(), 1u);
   EXPECT_TRUE(Scm.Keys.at(log).empty());
+}
+
+// The service's own list, as the package writes it too: every account keeps
+// what Windows gives it, but only SYSTEM and the Administrators may send
+// controls (CR), so a child cannot make the service reload at will.
+TEST(ServiceAccessTest, OnlySystemAndTheAdministratorsMaySendControls) {
+  const std::string sddl = kServiceAccess;
+  ASSERT_EQ(sddl.rfind("D:", 0), 0u);
+  std::map<std::string, std::string> rights;
+  for (size_t at = sddl.find('('); at != std::string::npos; at = sddl.find('(', at + 1)) {
+    const std::string ace = sddl.substr(at + 1, sddl.find(')', at) - at - 1);
+    std::vector<std::string> fields;
+    for (size_t from = 0;;) {
+      const size_t semicolon = ace.find(';', from);
+      fields.push_back(ace.substr(from, semicolon - from));
+      if (semicolon == std::string::npos) break;
+      from = semicolon + 1;
+    }
+    ASSERT_EQ(fields.size(), 6u) << ace;
+    ASSERT_EQ(fields[0], "A") << ace;
+    rights[fields[5]] = fields[2];
+  }
+  auto mayControl = [&](const std::string& account) {
+    const std::string& granted = rights[account];
+    for (size_t i = 0; i + 1 < granted.size(); i += 2)
+      if (granted.compare(i, 2, "CR") == 0) return true;
+    return false;
+  };
+  EXPECT_TRUE(mayControl("SY"));
+  EXPECT_TRUE(mayControl("BA"));
+  for (const char* account : {"IU", "SU", "AU", "BU", "WD"}) EXPECT_FALSE(mayControl(account)) << account;
+  EXPECT_EQ(rights["IU"], "CCLCSWLORC") << "users may still query and interrogate the service";
 }
 
 }  // namespace

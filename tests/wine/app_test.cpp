@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "common/system_error.h"
+#include "common/registry_api.h"
 #include "svcmgr/application.h"
 #include "svcmgr/application_error.h"
 #include "tests/fakes/fake_app_api.h"
@@ -82,7 +83,7 @@ TEST(AppWineTest, HostingRunEndsWhenTheDispatcherCannotConnect) {
   NamedService* module = nullptr;
   {
     TServiceApplication application(TServiceApplicationPlatform{PlatformApplicationApi(), PlatformMessageLoopApi(),
-                                                                PlatformServiceManagerApi(), events},
+                                                                PlatformServiceManagerApi(), events, PlatformRegistry()},
                                     forms);
     application.CreateModule(module, [] { return std::make_unique<NamedService>(); });
     ASSERT_NE(module, nullptr);
@@ -102,7 +103,7 @@ TEST(AppWineTest, EndOfSessionReachesTheHookAndLeavesTheProcessRunning) {
   TApplication forms(PlatformMessageLoopApi());
   TServiceApplication application(
       TServiceApplicationPlatform{PlatformApplicationApi(), PlatformMessageLoopApi(), PlatformServiceManagerApi(),
-                                  events},
+                                  events, PlatformRegistry()},
       forms);
   const HWND window = reinterpret_cast<HWND>(forms.Handle());
   EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId());

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "common/exceptions.h"
+#include "common/registry_api.h"
 #include "tests/fakes/recording_log.h"
 #include "winsys/configuration.h"
-#include "winsys/registry_api.h"
 
 namespace {
 using ::testing::ElementsAre;

@@ -14,12 +14,12 @@
 #include <string>
 
 #include "common/clock.h"
+#include "common/registry_api.h"
 #include "ctl/commands.h"
 #include "ctl/tool_api.h"
 #include "diag/log_platform.h"
 #include "winsys/account_api.h"
 #include "winsys/process_api.h"
-#include "winsys/registry_api.h"
 
 namespace {
 const std::string kThrowaway = "SOFTWARE\\NortavelCtlTest" + std::to_string(GetCurrentProcessId());

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "common/calendar.h"
+#include "common/registry_api.h"
 #include "common/win32.h"
 #include "tests/fakes/recording_log.h"
 #include "tests/wine/double_log.h"
-#include "winsys/registry_api.h"
 #include "winsys/session_api.h"
 #include "winsys/time_zones.h"
 #include "winsys/user_messages.h"

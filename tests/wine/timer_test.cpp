@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/registry_api.h"
 #include "svcmgr/application.h"
 #include "svcmgr/components.h"
 #include "svcmgr/timer.h"
@@ -122,7 +123,7 @@ TEST_F(TimerWineTest, IntervalZeroDisarmsAndOnlyChangesTouchThePlatformTimer) {
 TEST_F(TimerWineTest, TickThatRaisesWritesOneEventAndTheNextTickComes) {
   TFakeAppEventLog events;
   TServiceApplication application(TServiceApplicationPlatform{PlatformApplicationApi(), PlatformMessageLoopApi(),
-                                                              PlatformServiceManagerApi(), events},
+                                                              PlatformServiceManagerApi(), events, PlatformRegistry()},
                                   Forms);
   SetApplicationExceptionHook([&application](const Exception& error) { application.LogApplicationException(error); });
   int ticks = 0;
