@@ -65,6 +65,8 @@ inline constexpr char kDataFolderName[] = "NortavelFree";
 inline constexpr char kRecordFolderName[] = "service";
 inline constexpr char kUsageFileName[] = "usage.csv";
 inline constexpr char kUsageSpareName[] = "usage-spare.csv";
+// In the same folder, with warnings: the end the service announced to each user.
+inline constexpr char kAnnouncedEndsName[] = "announced-ends.txt";
 inline constexpr int kUsageKeptDays = 90;
 // Main key, REG_DWORD 1: count and keep every restricted user's use, also of
 // users without a budget (who have it counted anyway).

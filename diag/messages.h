@@ -49,6 +49,14 @@ inline constexpr char kMsgAdjustPrivilegeFailed[] = "Unable to adjust token priv
 inline constexpr char kMsgShuttingDown[] = "Shutting down computer";                         // 2
 // 1: + the system's reason.
 inline constexpr char kMsgShutdownFailed[] = "ERROR:Shutting down failed: ";
+// 1, once per process: + the milliseconds + kMsgSlowProcessId + the process id,
+// a blank and the path of its program.
+inline constexpr char kMsgSlowProcess[] = "WARNING:A process took too long to examine and is not examined again: ";
+inline constexpr char kMsgSlowProcessId[] = " ms, id ";
+// A warning (1 and a warning event), once per start: + the milliseconds + kMsgSlowTickEnd.
+inline constexpr char kMsgSlowTick[] = "One tick of the service took ";
+inline constexpr char kMsgSlowTickEnd[] =
+    " ms, longer than the 2 s between ticks: the computer is very busy, or a process slows the service down";
 
 // Always, as the first buffered line once the buffer has reached its cap (the
 // log file could not be written for that long): + the number of older lines

@@ -85,12 +85,14 @@ void TNortavelFree::ServiceStart(TService*, bool&) {
   ReloadCredits = kReloadBurst;
   TicksTowardsCredit = 0;
   LastPassMs.reset();
+  SlowTickReported = false;
   LinkReported = false;
   LoadConfiguration();
   // Made private again at every start before anything is read: a folder made
   // or changed while the service was not running is taken over first.
   FoldersReady = false;
   if (KeepingUse) PrepareUsage();
+  if (WarnMinutes > 0) ReadAnnouncedEnds();
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStarted);
   for (const std::string& text : FindWeakSpots(Platform.Processes, Platform.LogFiles, AppPath)) Warn(text);
 }
@@ -168,6 +170,12 @@ void TNortavelFree::Timer1Timer(TComponent*) {
     step([this] { LoadConfiguration(); });
     TickCount = 0;
   }
+  // A tick slower than its period delays the next: said once per start.
+  const uint64_t took = Platform.Clock.Elapsed().SinceStartMs - elapsed.SinceStartMs;
+  if (took > kTickPeriodMs && !SlowTickReported) {
+    SlowTickReported = true;
+    Warn(kMsgSlowTick + std::to_string(took) + kMsgSlowTickEnd);
+  }
   step([this] { FlushLog(); });
   ++TickCount;
 
@@ -221,7 +229,27 @@ void TNortavelFree::ReleaseLists() {
   Released = true;
 }
 
-void TNortavelFree::EnforceRestrictions() { Enforcement.Run(*this, Usage, *this); }
+void TNortavelFree::EnforceRestrictions() {
+  Enforcement.Run(*this, Usage, *this);
+  if (Enforcement.AnnouncedEnds() == EndsSaved || !PrepareFolders()) return;
+  const std::string& folder = UsageFolders.RecordFolder;
+  const std::string text = FormatAnnouncedEnds(Enforcement.AnnouncedEnds());
+  TWholeFile written = ReplaceWholeFile(Platform.LogFiles, folder, kAnnouncedEndsName, text);
+  if (written == TWholeFile::NotPlain && SetAside(folder + kAnnouncedEndsName))
+    written = ReplaceWholeFile(Platform.LogFiles, folder, kAnnouncedEndsName, text);
+  if (written == TWholeFile::Done)
+    EndsSaved = Enforcement.AnnouncedEnds();
+  else
+    UsageFailed(kMsgUsageNotWritten + folder + kAnnouncedEndsName);
+}
+
+void TNortavelFree::ReadAnnouncedEnds() {
+  if (!PrepareFolders()) return;
+  std::string text;
+  if (ReadWholeFile(Platform.LogFiles, UsageFolders.RecordFolder + kAnnouncedEndsName, text) != TWholeFile::Done) return;
+  EndsSaved = ParseAnnouncedEnds(text);
+  Enforcement.RestoreAnnouncedEnds(EndsSaved);
+}
 
 bool TNortavelFree::LoadConfiguration() {
   // Read into a copy and adopt it only whole: a value of the wrong type in one
@@ -235,23 +263,23 @@ bool TNortavelFree::LoadConfiguration() {
 }
 
 void TNortavelFree::CollectSeenAccounts() {
-  ::CollectSeenAccounts(SeenAccounts, DebugLevel, Platform.Processes, *this, &OwnersNow);
+  ::CollectSeenAccounts(SeenAccounts, DebugLevel, Platform.Processes, *this, &OwnersNow, &SlowProcesses);
+}
+
+bool TNortavelFree::PrepareFolders() {
+  if (FoldersReady) return true;
+  UsageFolders = UsagePlaces(Platform.LogFiles);
+  // The data folder may be read by every user, the service's by nobody but
+  // SYSTEM and the Administrators: no reader can hold the record against a save.
+  FoldersReady = !UsageFolders.DataFolder.empty() &&
+                 Platform.LogFiles.CreatePrivateFolder(UsageFolders.DataFolder, true) &&
+                 Platform.LogFiles.CreatePrivateFolder(UsageFolders.RecordFolder, false);
+  if (!FoldersReady) UsageFailed(kMsgUsageFolderRefused + UsageFolders.RecordFolder);
+  return FoldersReady;
 }
 
 void TNortavelFree::PrepareUsage() {
-  if (!FoldersReady) {
-    UsageFolders = UsagePlaces(Platform.LogFiles);
-    // The data folder may be read by every user, the record's by nobody but
-    // SYSTEM and the Administrators: no reader can hold the record against a save.
-    FoldersReady = !UsageFolders.DataFolder.empty() &&
-                   Platform.LogFiles.CreatePrivateFolder(UsageFolders.DataFolder, true) &&
-                   Platform.LogFiles.CreatePrivateFolder(UsageFolders.RecordFolder, false);
-    if (!FoldersReady) {
-      UsageFailed(kMsgUsageFolderRefused + UsageFolders.RecordFolder);
-      return;
-    }
-  }
-  if (!RecordRead) ReadUsageRecord();
+  if (PrepareFolders() && !RecordRead) ReadUsageRecord();
 }
 
 void TNortavelFree::ReadUsageRecord() {

@@ -9,6 +9,7 @@
 // holds it while waiting for another thread.
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -27,6 +28,7 @@
 #include "winsys/configuration.h"
 #include "winsys/process_api.h"
 #include "winsys/session_api.h"
+#include "winsys/sessions.h"
 
 // The control manager's answer to a service that ends without being stopped:
 // a restart 10 s later, for the first three failures of a day.
@@ -87,8 +89,11 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   // Writes the record, its copy for readers, or where the record cannot be
   // replaced the spare, when anything changed since it was last written.
   void SaveUsage();
-  // The enforcement pass (engine/enforcement.h).
+  // The enforcement pass (engine/enforcement.h); then the ends it announced
+  // are written when they changed.
   void EnforceRestrictions();
+  // At the start, with warnings: the ends announced before, given back to the pass.
+  void ReadAnnouncedEnds();
   void Log(const std::string& message) override;
   void FlushLog() override;
   void TrimLogFile();
@@ -113,8 +118,11 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   void Warn(const std::string& text);
   // Reports a log file refused as a link in the event log, once per start.
   void ReportRefusedLink();
-  // Once use is kept: makes the data folder and the record's private, and
-  // reads the record unless it was read already.
+  // Makes the data folder and the service's folder in it private, once per
+  // start; false (logged once) when they cannot be.
+  bool PrepareFolders();
+  // Once use is kept: the folders made private, and the record read unless it
+  // was read already.
   void PrepareUsage();
   void ReadUsageRecord();
   // Moves a usage file that is no plain file out of the way; true when its name
@@ -126,10 +134,13 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   TServiceClock ServiceClock;  // the clock that decisions and counting read
   TEnforcement Enforcement;
   TStringList OwnersNow;  // owners of the processes of the last listing
+  TSlowProcesses SlowProcesses;  // processes not examined again
+  bool SlowTickReported = false;
   TServiceTime Time;      // the service's own time, while use is kept
   bool KeepingUse = false;     // the configuration asks for use to be kept
   bool FoldersReady = false;   // the data folder and the record's are private
   bool RecordRead = false;     // the record was read or found missing: saves may replace it
+  std::map<std::string, int64_t> EndsSaved;  // the announced ends as last written
   std::optional<uint64_t> LastAwakeMs;
   uint64_t UncountedMs = 0;    // awake time of the ticks not yet counted as whole seconds
   int TicksSinceUsageSaved = kUsageSaveEveryTicks;

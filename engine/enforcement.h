@@ -42,6 +42,11 @@ struct TEnforcementPlatform {
   std::function<void()> KeepUsage;
 };
 
+// The announced ends as a file keeps them: a line "YYYY-MM-DD HH:MM:SS UTC,user"
+// each; and back, lines that cannot be read passed over.
+std::string FormatAnnouncedEnds(const std::map<std::string, int64_t>& ends);
+std::map<std::string, int64_t> ParseAnnouncedEnds(const std::string& text);
+
 class TEnforcement {
  public:
   explicit TEnforcement(const TEnforcementPlatform& platform) : Platform(platform) {}
@@ -52,6 +57,12 @@ class TEnforcement {
   // a budget is judged with their use of the day in usage. log receives the
   // lines; its flush writes the log before a power-off.
   void Run(const TEngineState& state, const TUsageBook& usage, TLogSink& log);
+
+  // The end announced to each user (UTC seconds): the module keeps them where
+  // only SYSTEM and the Administrators can change them, and gives them back
+  // after a restart, so that a restart never gives another grace.
+  const std::map<std::string, int64_t>& AnnouncedEnds() const { return WarnedOf; }
+  void RestoreAnnouncedEnds(std::map<std::string, int64_t> ends) { WarnedOf = std::move(ends); }
 
   // Sign-out mode: whether the last pass could list the sessions, and whether
   // user had one then.

@@ -168,6 +168,16 @@ std::string FormatUtc(int64_t utc) {
          TwoDigits(time.Second) + " UTC";
 }
 
+bool ParseUtc(const std::string& text, int64_t& utc) {
+  int64_t day = 0;
+  int64_t time = 0;
+  if (text.size() != 23 || text[10] != ' ' || text.compare(19, 4, " UTC") != 0 || !ParseDay(text.substr(0, 10), day) ||
+      !ParseClockTime(text.substr(11, 8), time))
+    return false;
+  utc = day * kSecondsPerDay + time;
+  return true;
+}
+
 int64_t TUsageBook::Used(int64_t day, const std::string& user) const {
   const auto users = Days.find(day);
   if (users == Days.end()) return 0;

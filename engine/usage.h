@@ -39,8 +39,9 @@ bool ParseDay(const std::string& text, int64_t& day);
 // A span of use as people say it, minutes rounded down: "0 min", "45 min",
 // "1 h", "1 h 20 min".
 std::string FormatDuration(int64_t seconds);
-// "YYYY-MM-DD HH:MM:SS UTC" of UTC seconds since 1970.
+// "YYYY-MM-DD HH:MM:SS UTC" of UTC seconds since 1970, and back (strict).
 std::string FormatUtc(int64_t utc);
+bool ParseUtc(const std::string& text, int64_t& utc);
 // A field as a spreadsheet writes it: quoted, with quotes doubled, when it
 // holds a comma, a quote or a line break; as it is otherwise.
 std::string CsvField(const std::string& text);

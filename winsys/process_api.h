@@ -7,6 +7,7 @@
 // is fixed memory: its handle is its address. Thread: the tick thread only.
 
 #include <cstdint>
+#include <string>
 
 #include "winsys/kernel_api.h"
 
@@ -28,6 +29,15 @@ class TProcessApi : public virtual TKernelApi {
   // IsWow64Process for the own process: true for a 32-bit process on 64-bit
   // Windows, which cannot read the modules of 64-bit processes.
   virtual bool RunsUnderWow64() = 0;
+  // GetTickCount64: milliseconds since the computer started, to time one
+  // examination of a process.
+  virtual uint64_t ElapsedMs() = 0;
+  // GetProcessTimes: when the process was created (its FILETIME as one number),
+  // which tells it from a later process of the same id. False on failure.
+  virtual bool CreationTime(uintptr_t process, uint64_t& created) = 0;
+  // QueryFullProcessImageNameA(process, 0, ...): the path of its program; empty
+  // on failure.
+  virtual std::string ImagePath(uintptr_t process) = 0;
   // LookupAccountSidA: the lengths are in characters, in as room, out as written
   // (or needed, on failure).
   virtual bool LookupAccount(const char* systemName, const void* sid, char* name, uint32_t& nameLength,

@@ -23,45 +23,18 @@ bool Failed(int32_t debugLevel, TLogSink& log, int32_t level, const char* messag
   return false;
 }
 
-}  // namespace
-
-void CollectSeenAccounts(TStringList& seenAccounts, int32_t debugLevel, TProcessApi& processes, TLogSink& log,
-                         TStringList* ownersNow) {
-  std::array<uint32_t, kMaxProcessIds> ids{};
-  uint32_t bytesReturned = 0;
-  if (!processes.EnumProcessIds(ids.data(), sizeof ids, bytesReturned)) return;
-  // A byte count beyond the buffer would have us read past it: never more than
-  // the 1024 ids there is room for.
-  const uint32_t count = std::min(bytesReturned / 4, kMaxProcessIds);
-  if (ownersNow != nullptr) ownersNow->Clear();
-
-  std::string account;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (ids[i] == 0) continue;  // the idle process has no token
-    if (!GetProcessAccount(debugLevel, processes, log, ids[i], account)) continue;
-    if (seenAccounts.IndexOf(account) < 0) seenAccounts.Add(account);
-    if (ownersNow != nullptr && ownersNow->IndexOf(account) < 0) ownersNow->Add(account);
-  }
-}
-
-bool GetProcessAccount(int32_t debugLevel, TProcessApi& processes, TLogSink& log, uint32_t processId,
-                       std::string& accountName) {
-  accountName.clear();
-
-  // Declared in the order obtained, so they are released in reverse: block,
-  // token, process.
-  const TKernelHandle process(processes, processes.OpenProcessById(kProcessQueryAndRead, false, processId));
-  if (!process) return Failed(debugLevel, log, 4, kMsgOpenProcessFailed);
-
+// The owner of the open process; false (name empty, failure logged as far as
+// the level admits) when it cannot be found.
+bool AccountOf(int32_t debugLevel, TProcessApi& processes, TLogSink& log, uintptr_t process, std::string& accountName) {
   // Only a test that the process is readable with this access; the module itself
   // is not used.
   uintptr_t firstModule = 0;
   uint32_t moduleBytesNeeded = 0;
-  if (!processes.EnumModules(process.Get(), &firstModule, sizeof firstModule, moduleBytesNeeded))
+  if (!processes.EnumModules(process, &firstModule, sizeof firstModule, moduleBytesNeeded))
     return Failed(debugLevel, log, 4, kMsgProcessModulesFailed);
 
   uintptr_t tokenHandle = 0;
-  if (!processes.OpenToken(process.Get(), kTokenQuery, tokenHandle)) return Failed(debugLevel, log, 4, kMsgOpenTokenFailed);
+  if (!processes.OpenToken(process, kTokenQuery, tokenHandle)) return Failed(debugLevel, log, 4, kMsgOpenTokenFailed);
   const TKernelHandle token(processes, tokenHandle);
 
   uint32_t length = 0;
@@ -95,4 +68,66 @@ bool GetProcessAccount(int32_t debugLevel, TProcessApi& processes, TLogSink& log
 
   accountName.assign(name, nameChars);
   return true;
+}
+
+// One process of the listing: the owner, examined unless the process is known
+// to be slow, and timed when slow is given.
+bool OwnerOf(int32_t debugLevel, TProcessApi& processes, TLogSink& log, uint32_t id, TSlowProcesses* slow,
+             std::string& account) {
+  if (slow == nullptr) return GetProcessAccount(debugLevel, processes, log, id, account);
+  account.clear();
+  const TKernelHandle process(processes, processes.OpenProcessById(kProcessQueryAndRead, false, id));
+  if (!process) return Failed(debugLevel, log, 4, kMsgOpenProcessFailed);
+  uint64_t created = 0;
+  processes.CreationTime(process.Get(), created);
+  const auto known = slow->find(id);
+  if (known != slow->end() && known->second.Created == created) {
+    account = known->second.Owner;
+    return !account.empty();
+  }
+  const uint64_t start = processes.ElapsedMs();
+  const bool found = AccountOf(debugLevel, processes, log, process.Get(), account);
+  const uint64_t took = processes.ElapsedMs() - start;
+  if (took <= kSlowExaminationMs) {
+    if (known != slow->end()) slow->erase(known);  // the id is another process's now
+    return found;
+  }
+  (*slow)[id] = TSlowProcess{created, account};
+  if (LevelAdmits(debugLevel, 1))
+    log.Log(kMsgSlowProcess + std::to_string(took) + kMsgSlowProcessId + std::to_string(id) + " " +
+            processes.ImagePath(process.Get()));
+  return found;
+}
+
+}  // namespace
+
+void CollectSeenAccounts(TStringList& seenAccounts, int32_t debugLevel, TProcessApi& processes, TLogSink& log,
+                         TStringList* ownersNow, TSlowProcesses* slow) {
+  std::array<uint32_t, kMaxProcessIds> ids{};
+  uint32_t bytesReturned = 0;
+  if (!processes.EnumProcessIds(ids.data(), sizeof ids, bytesReturned)) return;
+  // A byte count beyond the buffer would have us read past it: never more than
+  // the 1024 ids there is room for.
+  const uint32_t count = std::min(bytesReturned / 4, kMaxProcessIds);
+  if (ownersNow != nullptr) ownersNow->Clear();
+
+  std::string account;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (ids[i] == 0) continue;  // the idle process has no token
+    if (!OwnerOf(debugLevel, processes, log, ids[i], slow, account)) continue;
+    if (seenAccounts.IndexOf(account) < 0) seenAccounts.Add(account);
+    if (ownersNow != nullptr && ownersNow->IndexOf(account) < 0) ownersNow->Add(account);
+  }
+  if (slow == nullptr) return;
+  for (auto known = slow->begin(); known != slow->end();)
+    known = std::find(ids.begin(), ids.begin() + count, known->first) == ids.begin() + count ? slow->erase(known)
+                                                                                              : std::next(known);
+}
+
+bool GetProcessAccount(int32_t debugLevel, TProcessApi& processes, TLogSink& log, uint32_t processId,
+                       std::string& accountName) {
+  accountName.clear();
+  const TKernelHandle process(processes, processes.OpenProcessById(kProcessQueryAndRead, false, processId));
+  if (!process) return Failed(debugLevel, log, 4, kMsgOpenProcessFailed);
+  return AccountOf(debugLevel, processes, log, process.Get(), accountName);
 }

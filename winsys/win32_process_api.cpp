@@ -60,6 +60,22 @@ class TWin32Processes : public TProcessApi, public TWin32KernelApi {
     return isWow64 != nullptr && isWow64(GetCurrentProcess(), &wow64) && wow64;
   }
 
+  uint64_t ElapsedMs() override { return ::GetTickCount64(); }
+
+  bool CreationTime(uintptr_t process, uint64_t& created) override {
+    FILETIME creation{}, exit{}, kernel{}, user{};
+    if (!::GetProcessTimes(AsHandle(process), &creation, &exit, &kernel, &user)) return false;
+    created = (static_cast<uint64_t>(creation.dwHighDateTime) << 32) | creation.dwLowDateTime;
+    return true;
+  }
+
+  std::string ImagePath(uintptr_t process) override {
+    char path[MAX_PATH] = {};
+    DWORD size = sizeof path;
+    if (!::QueryFullProcessImageNameA(AsHandle(process), 0, path, &size)) return std::string();
+    return std::string(path, size);
+  }
+
   bool LookupAccount(const char* systemName, const void* sid, char* name, uint32_t& nameLength, char* domain,
                      uint32_t& domainLength, uint32_t& sidType) override {
     DWORD nameChars = nameLength;

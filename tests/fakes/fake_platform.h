@@ -21,6 +21,8 @@ struct TFakePlatform {
   TFakeServiceRuntime ServiceRuntime;
   TFakeTimerApi Timers;
 
+  TFakePlatform() { Processes.Clock = &Clock; }
+
   TNortavelFreePlatform View() {
     return TNortavelFreePlatform{Clock, LogFiles, Registry, Processes, Accounts, Sessions, ServiceRuntime, Timers};
   }

@@ -92,7 +92,23 @@ bool TFakeProcesses::EnumModules(uintptr_t process, uintptr_t* modules, uint32_t
   }
   if (bufferBytes >= sizeof(uintptr_t)) modules[0] = 0x400000;
   bytesNeeded = 5 * sizeof(uintptr_t);  // more modules than room: still a success
+  NowMs += Table[h->Process].ExaminationMs;
+  if (Clock != nullptr) Clock->Advance(Table[h->Process].ExaminationMs);
   return true;
+}
+
+bool TFakeProcesses::CreationTime(uintptr_t process, uint64_t& created) {
+  Calls.push_back("GetProcessTimes(" + Name(process) + ")");
+  const THandle* h = Find(process, 'P');
+  if (h == nullptr) return false;
+  created = Table[h->Process].Created;
+  return true;
+}
+
+std::string TFakeProcesses::ImagePath(uintptr_t process) {
+  Calls.push_back("QueryFullProcessImageName(" + Name(process) + ")");
+  const THandle* h = Find(process, 'P');
+  return h == nullptr ? std::string() : "C:\\Programs\\" + std::to_string(Table[h->Process].Id) + ".exe";
 }
 
 bool TFakeProcesses::OpenToken(uintptr_t process, uint32_t access, uintptr_t& token) {

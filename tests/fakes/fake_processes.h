@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fakes/fake_clock.h"
 #include "winsys/process_api.h"
 
 enum class TProcessStep { None, Open, Modules, Token, SizeProbe, Allocate, Read, Lookup };
@@ -31,6 +32,8 @@ struct TFakeProcess {
   uint32_t ProbeError = 122;  // the size probe's error when it fails as it normally does
   bool ProbeSucceeds = false;  // the size probe succeeds (and still reports the length)
   uint32_t TokenUserLength = 2 * sizeof(void*) + 28;  // TOKEN_USER with a domain SID
+  uint64_t Created = 0;          // what GetProcessTimes gives
+  uint64_t ExaminationMs = 0;    // how far the elapsed time moves while its modules are read
 };
 
 class TFakeProcesses : public TProcessApi {
@@ -61,6 +64,13 @@ class TFakeProcesses : public TProcessApi {
   void CloseObject(uintptr_t handle) override;
   uint32_t LastError() override { return Error; }
   bool RunsUnderWow64() override { return Wow64; }
+  // The elapsed time stands still but while a slow process's modules are read;
+  // with a clock, it is the clock's, which moves along with it.
+  uint64_t ElapsedMs() override { return Clock != nullptr ? Clock->Elapsed().SinceStartMs : NowMs; }
+  bool CreationTime(uintptr_t process, uint64_t& created) override;
+  std::string ImagePath(uintptr_t process) override;
+  uint64_t NowMs = 0;
+  TFakeClock* Clock = nullptr;
 
   bool Wow64 = false;
 

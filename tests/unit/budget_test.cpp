@@ -263,6 +263,23 @@ TEST_F(BudgetTest, AClockSetBackIsWarnedOfOnceAndOpensNoNewDay) {
   EXPECT_EQ(Count(Ticks(1, 2, &next), "Daily time used up for user: anna"), 1);
 }
 
+// The schedule goes by the service's own time too: an hour set back does not
+// reopen the hour that ended.
+TEST_F(BudgetTest, AClockSetBackDoesNotReopenTheSchedule) {
+  for (int day = 1; day <= 7; ++day) {
+    Platform.Registry.RemoveValue(kAnna, "Budget" + std::to_string(day));
+    Platform.Registry.SetString(kAnna, "Time" + std::to_string(day), std::string(21, '0') + std::string(27, '1'));
+  }
+  Platform.Registry.SetDword(kMain, "KeepUsage", 1);
+  Now = kMonday * kSecondsPerDay + 10 * 3600 + 31 * 60;
+  Start(Module);
+  Ticks(1);
+  EXPECT_EQ(PowerOffs(), 1);
+  Now -= 3600;
+  Ticks(10);
+  EXPECT_EQ(PowerOffs(), 2) << "10:31 by the service's time, not 09:31";
+}
+
 TEST_F(BudgetTest, TheDayEndsAtMidnightOfAFixedZone) {
   // Tokyo, UTC + 9 h: Monday ends at 15:00 UTC.
   Platform.Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");

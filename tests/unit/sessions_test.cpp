@@ -245,4 +245,42 @@ TEST_F(SessionTest, FailingProcessIsPassedOverAndTheRestExamined) {
   EXPECT_TRUE(Log.Messages.empty());
 }
 
+// A process that is slow to examine (its module list rewritten to be long, or
+// endless) costs one slow examination in its life: then it counts with the owner
+// found, unexamined, until its id is another process's or gone.
+TEST_F(SessionTest, AProcessSlowToExamineIsNotExaminedAgainWhileItRuns) {
+  TSlowProcesses slow;
+  TStringList owners;
+  auto collect = [&] {
+    Processes.Calls.clear();
+    Log.Messages.clear();
+    CollectSeenAccounts(State.SeenAccounts, State.DebugLevel, Processes, Log, &owners, &slow);
+    int examined = 0;
+    for (const std::string& call : Processes.Calls) examined += call == "EnumProcessModules(P66," + kModuleRoom + ")";
+    return examined;
+  };
+  Processes.Add(12, "bert");
+  Processes.Add(66, "anna").ExaminationMs = kSlowExaminationMs;
+  EXPECT_EQ(collect(), 1);
+  EXPECT_TRUE(slow.empty()) << "100 ms is not too slow";
+  Processes.Table[1].ExaminationMs = kSlowExaminationMs + 1;
+  EXPECT_EQ(collect(), 1);
+  EXPECT_EQ(Log.Messages, Calls{"WARNING:A process took too long to examine and is not examined again: 101 ms, id 66 "
+                                "C:\\Programs\\66.exe"});
+  EXPECT_EQ(collect(), 0);
+  EXPECT_EQ(collect(), 0);
+  EXPECT_TRUE(Log.Messages.empty()) << "said once";
+  EXPECT_EQ(owners.Items(), (Calls{"bert", "anna"})) << "still counted with its owner";
+  Processes.Table[1].Created = 7;  // a new process with the id
+  Processes.Table[1].ExaminationMs = 0;
+  EXPECT_EQ(collect(), 1);
+  EXPECT_TRUE(slow.empty());
+  Processes.Table[1].ExaminationMs = 500;
+  collect();
+  Processes.Table.pop_back();
+  collect();
+  EXPECT_TRUE(slow.empty()) << "ended processes are forgotten";
+  EXPECT_TRUE(Processes.Outstanding().empty());
+}
+
 }  // namespace

@@ -111,6 +111,19 @@ TEST_F(TickCycleTest, ThePassComesWhenItsPeriodHasElapsed) {
   EXPECT_EQ(TicksWith(RunTicks(10, 1990), "enforce"), (std::vector<int>{10})) << "a timer a little early";
 }
 
+// A tick slower than its period is said once per start, in the log and the
+// event log; the slow process in it is examined once.
+TEST_F(TickCycleTest, ATickSlowerThanItsPeriodIsSaidOncePerStart) {
+  Platform.Processes.Add(66, "anna").ExaminationMs = kTickPeriodMs + 1;
+  RunTicks(3);
+  const std::string text = "One tick of the service took 2001 ms, longer than the 2 s between ticks: the computer is "
+                           "very busy, or a process slows the service down";
+  int warned = 0;
+  for (const TRecordedEvent& event : Platform.ServiceRuntime.Events()) warned += event.Message == text;
+  EXPECT_EQ(warned, 1);
+  EXPECT_NE(Platform.LogFiles.Data(kLogFile).find("WARNING:" + text), std::string::npos);
+}
+
 TEST_F(TickCycleTest, TheScheduledReloadComesAfterThePassOfItsTick) {
   Module.LoadConfiguration();
   RunTicks(60);

@@ -125,6 +125,25 @@ TEST_F(TimeExtrasTest, WarningReachesTheUsersSessionsOnceExactlyWarnMinutesBefor
             "Your computer time ends at 21:15. The computer will be switched off then: please save your work.");
 }
 
+// The end announced is kept where only SYSTEM and the Administrators can change
+// it: a restart, after the end or before it, gives no fresh warning and no grace.
+TEST_F(TimeExtrasTest, ARestartKeepsTheAnnouncedEnd) {
+  Module.WarnMinutes = 10;
+  PassAt(20, 50);
+  ASSERT_EQ(Platform.Sessions.Shown.size(), 1u);
+  EXPECT_EQ(Platform.LogFiles.Data("C:\\ProgramData\\NortavelFree\\service\\announced-ends.txt"),
+            "2026-12-07 21:00:00 UTC,anna\n");
+  for (const int minute : {55, 3}) {
+    TNortavelFree next(Platform.View());
+    static_cast<TConfiguration&>(next) = static_cast<const TConfiguration&>(Module);
+    next.SeenAccounts.Add("anna");
+    next.ReadAnnouncedEnds();
+    PassOf(next, Platform, minute == 55 ? 20 : 21, minute);
+    EXPECT_EQ(Platform.Sessions.Shown.size(), 1u) << minute;
+  }
+  EXPECT_EQ(PowerOffs(), 1) << "ended at 21:03, not warned again";
+}
+
 TEST_F(TimeExtrasTest, NoWarningWithoutWarnMinutesOrForUnseenUsers) {
   PassAt(20, 55);
   Module.WarnMinutes = 10;

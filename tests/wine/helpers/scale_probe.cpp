@@ -58,6 +58,9 @@ class TCountingProcesses : public TProcessApi {
   void CloseObject(uintptr_t handle) override { Real.CloseObject(handle); }
   uint32_t LastError() override { return Real.LastError(); }
   bool RunsUnderWow64() override { return Real.RunsUnderWow64(); }
+  uint64_t ElapsedMs() override { return Real.ElapsedMs(); }
+  bool CreationTime(uintptr_t process, uint64_t& created) override { return Real.CreationTime(process, created); }
+  std::string ImagePath(uintptr_t process) override { return Real.ImagePath(process); }
 
  private:
   TProcessApi& Real;
