@@ -47,7 +47,8 @@ inline constexpr char kTimeValuePrefix[] = "Time";
 inline constexpr char kWarnMinutesValue[] = "WarnMinutes";  // main key, REG_DWORD 0..60
 inline constexpr char kTimeZoneValue[] = "TimeZone";        // main key, REG_SZ: a zone's key name
 inline constexpr char kAllowUntilValue[] = "AllowUntil";    // user's key, REG_SZ "YYYY-MM-DD HH:MM"
-inline constexpr char kEndActionValue[] = "EndAction";      // main key, REG_SZ: one of the two below
+inline constexpr char kEndActionValue[] = "EndAction";      // main key, REG_SZ: one of the three below
+inline constexpr char kEndActionLock[] = "lock";
 inline constexpr char kEndActionSignOut[] = "signout";
 inline constexpr char kEndActionPowerOff[] = "poweroff";
 inline constexpr char kLogonHoursBackstopValue[] = "LogonHoursBackstop";  // main key, REG_DWORD 0 or 1
@@ -55,6 +56,9 @@ inline constexpr int32_t kMaxWarnMinutes = 60;
 // A user's daily budget: Budget1 (Monday) .. Budget7 (Sunday), REG_DWORD minutes.
 inline constexpr char kBudgetValuePrefix[] = "Budget";
 inline constexpr int32_t kMaxBudgetMinutes = 24 * 60;
+// A user's weekly budget, Monday 00:00 to Sunday 24:00: REG_DWORD minutes.
+inline constexpr char kBudgetWeekValue[] = "BudgetWeek";
+inline constexpr int32_t kMaxWeekBudgetMinutes = 7 * 24 * 60;
 
 // The time each restricted user spent at the computer, per day. The service
 // keeps its record in a folder of the data folder (C:\ProgramData\NortavelFree)

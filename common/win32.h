@@ -1,7 +1,10 @@
 #pragma once
 // The one place that includes <windows.h>. Only win32_*.cpp files include this.
 #ifndef _WIN32_WINNT
-#define _WIN32_WINNT 0x0501  // Windows XP: every call the system makes exists there
+// Windows 8: the oldest the programs are for (their manifests name 8.1 and
+// later); the sessions' lock state, the uncancellable power-off and the time
+// awake are calls of Windows 7 and 8.
+#define _WIN32_WINNT 0x0602
 #endif
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -22,3 +25,34 @@ auto KeepingLastError(Release&& release) -> decltype(release()) {
   } restore{GetLastError()};
   return release();
 }
+
+// What Debian 12's MinGW-w64 headers lack of wtsapi32.h (Windows 8 and later),
+// declared once here under names of our own: WTSQuerySessionInformation's
+// class WTSSessionInfoEx and its answer, WTSINFOEXA at level 1.
+inline constexpr int kWtsSessionInfoEx = 25;           // WTSSessionInfoEx
+inline constexpr LONG kWtsSessionStateLock = 0;        // WTS_SESSIONSTATE_LOCK
+inline constexpr LONG kWtsSessionStateUnlock = 1;      // WTS_SESSIONSTATE_UNLOCK
+inline constexpr LONG kWtsSessionStateUnknown = -1;    // WTS_SESSIONSTATE_UNKNOWN (0xFFFFFFFF)
+struct TWtsInfoExLevel1A {                             // WTSINFOEX_LEVEL1_A
+  ULONG SessionId;
+  int SessionState;                                    // WTS_CONNECTSTATE_CLASS
+  LONG SessionFlags;
+  CHAR WinStationName[33];
+  CHAR UserName[21];
+  CHAR DomainName[18];
+  LARGE_INTEGER LogonTime;
+  LARGE_INTEGER ConnectTime;
+  LARGE_INTEGER DisconnectTime;
+  LARGE_INTEGER LastInputTime;
+  LARGE_INTEGER CurrentTime;
+  DWORD IncomingBytes;
+  DWORD OutgoingBytes;
+  DWORD IncomingFrames;
+  DWORD OutgoingFrames;
+  DWORD IncomingCompressedBytes;
+  DWORD OutgoingCompressedBytes;
+};
+struct TWtsInfoExA {                                   // WTSINFOEXA
+  DWORD Level;
+  TWtsInfoExLevel1A Level1;                            // the union's one member
+};

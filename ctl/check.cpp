@@ -114,11 +114,12 @@ void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegi
                        "MINUTES");
   }
   const TRegistryValue* action = Find(values, kEndActionValue);
-  if (action != nullptr && (!IsString(*action) || (!AsciiSameText(TextOf(*action), kEndActionSignOut) &&
+  if (action != nullptr && (!IsString(*action) || (!AsciiSameText(TextOf(*action), kEndActionLock) &&
+                                                   !AsciiSameText(TextOf(*action), kEndActionSignOut) &&
                                                    !AsciiSameText(TextOf(*action), kEndActionPowerOff))))
     findings.Warning(run.KeyText(kEndActionValue) + " (" + (IsString(*action) ? TextOf(*action) : TypeName(action->Type)) +
-                     ") is neither signout nor poweroff: the computer is switched off when time ends; set it with "
-                     "nortavelctl endaction signout|poweroff");
+                     ") is none of lock, signout and poweroff: the computer is switched off when time ends; set it "
+                     "with nortavelctl endaction lock|signout|poweroff");
   const TRegistryValue* backstop = Find(values, kLogonHoursBackstopValue);
   if (backstop != nullptr && (backstop->Type != TRegistryApi::kRegDword || backstop->Data.size() > 4 ||
                               LittleEndian(backstop->Data.data(), backstop->Data.size()) > 1))
@@ -195,27 +196,37 @@ void CheckRules(TRun& run, TFindings& findings, const std::string& user, const s
   }
 }
 
-// As the service reads BudgetN: a REG_DWORD of up to 4 bytes, the missing high
-// ones zero, taken as a signed number of minutes from 0 to 1440; any other
-// value leaves that day without a limit.
+// As the service reads BudgetN and BudgetWeek: a REG_DWORD of up to 4 bytes,
+// the missing high ones zero, taken as a signed number of minutes from 0 to
+// most; the text of why not, or empty.
+std::string BudgetFault(const TRegistryValue& value, int32_t most) {
+  std::string shown = TypeName(value.Type);
+  if (value.Type == TRegistryApi::kRegDword && value.Data.size() <= 4) {
+    const int32_t minutes = static_cast<int32_t>(LittleEndian(value.Data.data(), value.Data.size()));
+    if (minutes >= 0 && minutes <= most) return "";
+    shown = std::to_string(minutes);
+  } else if (value.Type == TRegistryApi::kRegDword) {
+    shown += " of " + std::to_string(value.Data.size()) + " bytes";
+  }
+  return " (" + shown + ") is not a number of minutes from 0 to " + std::to_string(most) +
+         " (REG_DWORD): the service ignores it, so ";
+}
+
+// Any other value leaves that day, or the week, without a limit.
 void CheckBudgets(TRun& run, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
   for (int day = 0; day < kDaysPerWeek; ++day) {
     const std::string name = kBudgetValuePrefix + std::to_string(day + 1);
     const TRegistryValue* value = Find(values, name);
-    if (value == nullptr) continue;
-    std::string shown = TypeName(value->Type);
-    if (value->Type == TRegistryApi::kRegDword && value->Data.size() <= 4) {
-      const int32_t minutes = static_cast<int32_t>(LittleEndian(value->Data.data(), value->Data.size()));
-      if (minutes >= 0 && minutes <= kMaxBudgetMinutes) continue;
-      shown = std::to_string(minutes);
-    } else if (value->Type == TRegistryApi::kRegDword) {
-      shown += " of " + std::to_string(value->Data.size()) + " bytes";
-    }
-    findings.Error(run.RestrictionsKeyText(user + "\\" + name) + " (" + shown +
-                   ") is not a number of minutes from 0 to 1440 (REG_DWORD): the service ignores it, so " + user +
-                   " has no daily limit on " + DayName(day) + "; set the budget again with nortavelctl budget " +
-                   user + " BUDGET");
+    const std::string fault = value != nullptr ? BudgetFault(*value, kMaxBudgetMinutes) : "";
+    if (!fault.empty())
+      findings.Error(run.RestrictionsKeyText(user + "\\" + name) + fault + user + " has no daily limit on " +
+                     DayName(day) + "; set the budget again with nortavelctl budget " + user + " BUDGET");
   }
+  const TRegistryValue* week = Find(values, kBudgetWeekValue);
+  const std::string fault = week != nullptr ? BudgetFault(*week, kMaxWeekBudgetMinutes) : "";
+  if (!fault.empty())
+    findings.Error(run.RestrictionsKeyText(user + "\\" + kBudgetWeekValue) + fault + user +
+                   " has no weekly limit; set it again with nortavelctl budget " + user + " --week AMOUNT");
 }
 
 // The configured users.

@@ -81,6 +81,8 @@ void RunGrant(TRun& run, std::vector<std::string> words);
 void RunTimeZone(TRun& run, std::vector<std::string> words);
 void RunWarn(TRun& run, const std::vector<std::string>& words);
 void RunEndAction(TRun& run, std::vector<std::string> words);
+// What happens when a user's time ends, to follow "When USER's time ends, ".
+std::string EndActionWords(TEndAction action);
 void RunBackstop(TRun& run, std::vector<std::string> words);
 void RunKeepUsage(TRun& run, std::vector<std::string> words);
 // Run by set for the first user of a configuration without TimeZone: the rules

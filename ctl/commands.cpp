@@ -203,7 +203,8 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   const TConfiguration config = LoadOrEmpty(run);
   TZoneClock clock = run.RuleClock(config);
   run.Out << "Stored in " << run.RestrictionsKeyText(user) << ":\n"
-          << FormatWeekGrid(rules, SlotNow(clock)) << "Schedule: " << FormatSchedule(rules) << "\n";
+          << FormatWeekGrid(rules, SlotNow(clock)) << "Schedule: " << FormatSchedule(rules) << "\n"
+          << "When " << user << "'s time ends, " << EndActionWords(config.EndAction) << ".\n";
   PinComputerZoneForTheFirstUser(run, firstUser);
   SayWhomTheChangeRestricts(run, before);
   RequestReload(run.Platform.Tool, run.Out, run.Err);
@@ -485,16 +486,18 @@ const TCommand kCommands[] = {
      "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
      "passed, the rules apply again.\n",
      RunGrant},
-    {"budget", "budget USER [BUDGET|--clear]", "the most time USER may use the computer each day",
+    {"budget", "budget USER [BUDGET | --week AMOUNT | --clear]", "the most time USER may use the computer each day",
      "Stores how long USER may use the computer each day, within the times the\n"
      "rules allow, e.g.\n"
      "  nortavelctl budget child \"Mo-Fr 2h; Sa,Su 3h30m\"\n"
      "Days as a schedule names them, each with 2h, 3h30m, 45m or 0 (no time that\n"
      "day), at most 24h. The budget replaces the whole one before: days it does not\n"
      "name have no daily limit. Stored as Budget1 (Monday) .. Budget7 in USER's key\n"
-     "(minutes); --clear removes them all. Without BUDGET, shows the budget. Use\n"
-     "counts while USER runs programs (with endaction signout: while they have a\n"
-     "session); status shows today's, report the days before.\n",
+     "(minutes). --week AMOUNT (10h, 12h30m; off removes it) sets the most time a\n"
+     "week, Monday to Sunday, as BudgetWeek; a day ends at whichever runs out\n"
+     "first. --clear removes them all. Without BUDGET, shows the budget. Use counts\n"
+     "while USER is at an unlocked screen; status shows today's and this week's,\n"
+     "report the days before.\n",
      RunBudget},
     {"report", "report [USER] [--days N] [--csv]", "the time each user used the computer, day by day",
      "Shows for each of the last N days (14; at most 90) and each user the minutes\n"
@@ -515,11 +518,13 @@ const TCommand kCommands[] = {
      "daylight saving included, whatever the computer's zone. --clear goes back to\n"
      "the computer's zone; without arguments, shows the setting.\n",
      RunTimeZone},
-    {"endaction", "endaction [signout | poweroff]", "what happens when a user's time ends",
-     "poweroff (the default) switches the computer off when a restricted user's\n"
-     "time ends, ending everybody's work; signout signs that user out of their\n"
-     "sessions instead, and only a user with a session counts as using the\n"
-     "computer. Without an argument, shows the setting.\n",
+    {"endaction", "endaction [lock | signout | poweroff]", "what happens when a user's time ends",
+     "lock (what the package sets) locks the sessions of a restricted user whose\n"
+     "time ends: Windows shows the sign-in screen, their programs stay open, and\n"
+     "their logon hours keep them out until their time comes again. signout signs\n"
+     "them out instead; poweroff (without a setting) switches the computer off,\n"
+     "ending everybody's work. With lock or signout only a user with a session\n"
+     "counts as using the computer. Without an argument, shows the setting.\n",
      RunEndAction},
     {"backstop", "backstop [on | off]", "let Windows refuse restricted hours without the service",
      "on writes each restricted user's week into their Windows account (its logon\n"

@@ -51,7 +51,9 @@ void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before) {
       listed = true;
     }
     if (owners.IndexOf(user) < 0) continue;
-    const std::string ends = after.EndAction == TEndAction::SignOut ? "signed out" : "switched off";
+    const std::string ends = after.EndAction == TEndAction::Lock      ? "locked out (their programs stay open)"
+                             : after.EndAction == TEndAction::SignOut ? "signed out"
+                                                                      : "switched off";
     run.Out << user << " is using the computer now: they are ";
     if (after.WarnMinutes > 0) {
       // The service warns at its next pass and ends the time WarnMinutes later,

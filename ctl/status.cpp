@@ -46,8 +46,12 @@ std::string Column(const std::string& text, size_t width) {
 }
 
 // "1 h 20 min of 2 h" with a budget that day, "1 h 20 min" without.
-std::string TodayText(const TDayUse& use, int32_t budget) {
-  return FormatDuration(use.Seconds) + (budget == kNoBudget ? "" : " of " + FormatDuration(budget * 60LL));
+// The day's use against its budget, and with a weekly budget the week's.
+std::string TodayText(const TDayUse& use, int32_t budget, int32_t weekBudget) {
+  std::string text = FormatDuration(use.Seconds) + (budget == kNoBudget ? "" : " of " + FormatDuration(budget * 60LL));
+  if (weekBudget != kNoBudget)
+    text += ", week " + FormatDuration(use.WeekSeconds) + " of " + FormatDuration(weekBudget * 60LL);
+  return text;
 }
 
 std::string PeriodText(uint32_t seconds) {
@@ -114,6 +118,7 @@ void RunStatus(TRun& run) {
         << "\n";
   if (config.WarnMinutes > 0) out << "Warnings:    " << config.WarnMinutes << " minutes before the time ends\n";
   if (config.EndAction == TEndAction::SignOut) out << "Time ends:   the user is signed out\n";
+  if (config.EndAction == TEndAction::Lock) out << "Time ends:   the user's session is locked, programs stay open\n";
   if (config.LogonHoursBackstop) out << "Backstop:    Windows' logon hours hold the rules while the service is not running\n";
   out << "Now:         " << DayName(now.Day).substr(0, 3) << " " << FormatClockTime(nowSeconds) << "\n\n";
   if (config.RestrictedUsers.Empty()) {
@@ -150,9 +155,11 @@ void RunStatus(TRun& run) {
                 (budget == 0 ? " may not use the computer today"
                              : " has used up today's " + FormatDuration(budget * 60LL)) +
                 "\n";
+    if (decision.Reason == TDecisionReason::WeekBudget)
+      usedUp += "Weekly time: " + user + " has used up this week's " + FormatDuration(extras.WeekBudget * 60LL) + "\n";
     const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
     if (account.Locked) locked.push_back(user);
-    TRow row{user, decision.Allowed ? "allowed" : "restricted", until, TodayText(use, budget), LogonHoursText(account),
+    TRow row{user, decision.Allowed ? "allowed" : "restricted", until, TodayText(use, budget, extras.WeekBudget), LogonHoursText(account),
              seen.IndexOf(user) >= 0 ? "yes" : "no"};
     todayWidth = std::max(todayWidth, row.Today.size());
     rows.push_back(row);

@@ -194,18 +194,42 @@ void RunWarn(TRun& run, const std::vector<std::string>& words) {
 
 void RunEndAction(TRun& run, std::vector<std::string> words) {
   ExpectWords("endaction", words, 0, 1);
-  bool signOut = false;
-  if (words.empty()) {
-    signOut = run.Load().EndAction == TEndAction::SignOut;
-  } else {
-    signOut = AsciiSameText(words[0], kEndActionSignOut);
-    if (!signOut && !AsciiSameText(words[0], kEndActionPowerOff))
-      throw EUsageError("endaction takes signout or poweroff, not '" + words[0] + "'");
-    TConfigWriter(run.Platform.Registry, run.Location).WriteEndAction(signOut ? kEndActionSignOut : kEndActionPowerOff);
+  static const struct {
+    TEndAction Action;
+    const char* Word;
+    const char* Said;
+  } kActions[] = {
+      {TEndAction::Lock, kEndActionLock,
+       "When a user's time ends, their session is locked: their programs stay open, and they find everything as "
+       "they left it when their time comes again.\n"},
+      {TEndAction::SignOut, kEndActionSignOut,
+       "When a user's time ends, they are signed out; the computer stays on for others.\n"},
+      {TEndAction::PowerOff, kEndActionPowerOff, "When a user's time ends, the computer is switched off.\n"},
+  };
+  TEndAction action = words.empty() ? run.Load().EndAction : TEndAction::PowerOff;
+  if (!words.empty()) {
+    const auto named = std::find_if(std::begin(kActions), std::end(kActions),
+                                    [&](const auto& known) { return AsciiSameText(words[0], known.Word); });
+    if (named == std::end(kActions))
+      throw EUsageError("endaction takes lock, signout or poweroff, not '" + words[0] + "'");
+    action = named->Action;
+    TConfigWriter(run.Platform.Registry, run.Location).WriteEndAction(named->Word);
   }
-  run.Out << (signOut ? "When a user's time ends, they are signed out; the computer stays on for others.\n"
-                      : "When a user's time ends, the computer is switched off.\n");
+  for (const auto& known : kActions)
+    if (known.Action == action) run.Out << known.Said;
   if (!words.empty()) RequestReload(run.Platform.Tool, run.Out, run.Err);
+}
+
+std::string EndActionWords(TEndAction action) {
+  switch (action) {
+    case TEndAction::Lock:
+      return "their session is locked: their programs stay open";
+    case TEndAction::SignOut:
+      return "they are signed out";
+    case TEndAction::PowerOff:
+      break;
+  }
+  return "the computer is switched off (nortavelctl endaction lock keeps their programs open instead)";
 }
 
 namespace {

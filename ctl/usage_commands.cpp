@@ -2,10 +2,12 @@
 // the service has recorded in its usage file.
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/calendar.h"
+#include "common/text.h"
 #include "ctl/budget.h"
 #include "ctl/command_context.h"
 #include "ctl/usage_error.h"
@@ -68,8 +70,8 @@ std::string ReportedUser(const TRun& run, const TConfiguration& config, const TU
                     typed, known);
 }
 
-void PrintTable(TRun& run, const TUsageBook& book, const std::vector<std::string>& users, int64_t first,
-                int64_t last) {
+void PrintTable(TRun& run, const TConfiguration& config, const TUsageBook& book, const std::vector<std::string>& users,
+                int64_t first, int64_t last) {
   size_t width = 4;
   for (const std::string& user : users) width = std::max(width, user.size());
   width += 2;
@@ -83,6 +85,16 @@ void PrintTable(TRun& run, const TUsageBook& book, const std::vector<std::string
       if (marks > 0) run.Out << "  " << std::string(static_cast<size_t>(marks), '#');
       run.Out << "\n";
     }
+  }
+  // The week of the last day shown, Monday to that day, for users with a weekly budget.
+  bool heading = false;
+  for (const std::string& user : users) {
+    const int position = config.RestrictedUsers.IndexOf(user);
+    if (position < 0 || config.UserExtras[static_cast<size_t>(position)].WeekBudget == kNoBudget) continue;
+    if (!heading) run.Out << "\nWeek from " << FormatDay(WeekOf(last)) << ":\n";
+    heading = true;
+    run.Out << "  " << Padded(user, width) << FormatDuration(book.UseOf(user, last).WeekSeconds) << " of "
+            << FormatDuration(config.UserExtras[static_cast<size_t>(position)].WeekBudget * 60LL) << "\n";
   }
 }
 
@@ -143,9 +155,34 @@ std::string UsageProblemText(const TUsageFile& usage) {
   return "";
 }
 
+namespace {
+// The --week option taken out of words: the weekly budget in minutes,
+// kNoBudget for "off"; nullopt without the option.
+std::optional<int32_t> TakeWeek(std::vector<std::string>& words) {
+  const auto option = std::find(words.begin(), words.end(), "--week");
+  if (option == words.end()) return std::nullopt;
+  if (option + 1 == words.end()) throw EUsageError("--week needs an amount after it, such as 10h or 12h30m, or off");
+  const std::string text = *(option + 1);
+  words.erase(option, option + 2);
+  if (AsciiSameText(text, "off")) return kNoBudget;
+  int64_t minutes = 0;
+  if (!ParseHoursAndMinutes(text, minutes))
+    throw EUsageError("--week takes an amount such as 10h or 12h30m, or off, not '" + text + "'");
+  if (minutes > kMaxWeekBudgetMinutes) throw EUsageError("a weekly budget is at most 168h: " + text);
+  return static_cast<int32_t>(minutes);
+}
+
+std::string WeekSentence(const std::string& user, int32_t minutes) {
+  if (minutes == kNoBudget) return user + " has no weekly limit.";
+  if (minutes == 0) return user + " may not use the computer this week or any other.";
+  return user + " may use the computer " + FormatDuration(minutes * 60LL) + " a week, Monday to Sunday.";
+}
+}  // namespace
+
 void RunBudget(TRun& run, std::vector<std::string> words) {
   const bool clear = TakeFlag(words, "--clear");
-  ExpectWords("budget", words, 1, clear ? 1 : SIZE_MAX);
+  const std::optional<int32_t> week = TakeWeek(words);
+  ExpectWords("budget", words, 1, clear || week ? 1 : SIZE_MAX);
   std::string text;
   for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
   TBudget budget;
@@ -153,13 +190,21 @@ void RunBudget(TRun& run, std::vector<std::string> words) {
   if (!clear && words.size() > 1) budget = ParseBudget(text);
   const TConfiguration config = run.Load();
   const std::string user = ConfiguredUser(run, config, words[0], "a daily budget");
-  if (!clear && words.size() == 1) {
-    const int position = config.RestrictedUsers.IndexOf(user);
-    run.Out << BudgetSentence(user, config.UserExtras[static_cast<size_t>(position)].Budget) << "\n";
+  const TUserExtras& extras = config.UserExtras[static_cast<size_t>(config.RestrictedUsers.IndexOf(user))];
+  if (!clear && !week && words.size() == 1) {
+    run.Out << BudgetSentence(user, extras.Budget) << "\n";
+    if (extras.WeekBudget != kNoBudget) run.Out << WeekSentence(user, extras.WeekBudget) << "\n";
     return;
   }
-  TConfigWriter(run.Platform.Registry, run.Location).WriteBudgets(user, budget);
-  run.Out << BudgetSentence(user, budget) << "\n";
+  TConfigWriter writer(run.Platform.Registry, run.Location);
+  if (week) {
+    writer.WriteWeekBudget(user, *week);
+    run.Out << WeekSentence(user, *week) << "\n";
+  } else {
+    writer.WriteBudgets(user, budget);
+    if (clear) writer.WriteWeekBudget(user, kNoBudget);
+    run.Out << BudgetSentence(user, budget) << "\n";
+  }
   SayWhomTheChangeRestricts(run, config);
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
@@ -197,5 +242,5 @@ void RunReport(TRun& run, std::vector<std::string> words) {
   if (csv)
     PrintCsv(run, usage.Book, users, first, last);
   else
-    PrintTable(run, usage.Book, users, first, last);
+    PrintTable(run, config, usage.Book, users, first, last);
 }

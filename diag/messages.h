@@ -111,13 +111,20 @@ inline constexpr char kMsgTimeEndsPrefix[] = "Your computer time ends at ";
 inline constexpr char kMsgTimeEndsSuffix[] = ". The computer will be switched off then: please save your work.";
 // The same in sign-out mode.
 inline constexpr char kMsgTimeEndsSignOutSuffix[] = ". You will be signed out then: please save your work.";
+inline constexpr char kMsgTimeEndsLockSuffix[] = ". Your session will be locked then: your programs stay open.";
 
 // Sign-out instead of power-off (EndAction "signout").
 inline constexpr char kMsgSigningOut[] = "Signing out user: ";                     // 2, + user
 inline constexpr char kMsgSignOutFailed[] = "ERROR:Signing out failed for user: ";  // 1, + user
+inline constexpr char kMsgLockingSession[] = "Locking the session of user: ";         // 2, + user
+inline constexpr char kMsgLockFailed[] = "ERROR:Locking the session failed for user: ";  // 1, + user
+// 1, once until they can be told again.
+inline constexpr char kMsgLockStateUnknown[] =
+    "WARNING:Whether sessions are locked cannot be told, so time counts while the user has programs running (or "
+    "a session)";
 // 1, per reload: + the value.
 inline constexpr char kMsgBadEndAction[] =
-    "ERROR:EndAction must be signout or poweroff, the computer is switched off when time ends: ";
+    "ERROR:EndAction must be lock, signout or poweroff, the computer is switched off when time ends: ";
 // Warning events of /UNINSTALL: + the users, or + the error's message; then the advice.
 inline constexpr char kMsgUsersNotUnlocked[] = "These users could not be given all logon hours back and may stay locked: ";
 inline constexpr char kMsgUsersNotRead[] =
@@ -134,6 +141,10 @@ inline constexpr char kMsgBadKeepUsage[] =
 inline constexpr char kMsgBadBudget[] =
     "ERROR:Daily budget ignored, it must be minutes from 0 to 1440 (REG_DWORD) for user: ";
 inline constexpr char kMsgBudgetUsedUp[] = "Daily time used up for user: ";  // 2, once per user and day: + user
+// BudgetWeek, likewise.
+inline constexpr char kMsgBadWeekBudget[] =
+    "ERROR:Weekly budget ignored, it must be minutes from 0 to 10080 (REG_DWORD) for user: ";
+inline constexpr char kMsgWeekBudgetUsedUp[] = "Weekly time used up for user: ";  // 2, once per user and week: + user
 // 1 and a warning event, once until the clock passes the service's time again:
 // + the service's time + kMsgClockSetBackTo + the clock's, both "YYYY-MM-DD
 // HH:MM:SS UTC".

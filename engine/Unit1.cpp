@@ -333,6 +333,7 @@ void TNortavelFree::CountUsage(const TDateTime& utc, const TElapsed& elapsed) {
   if (!KeepingUse) {
     ServiceClock.Shift = 0;
     LastAwakeMs.reset();
+    UnlockedBefore.Clear();
     return;
   }
   PrepareUsage();
@@ -349,12 +350,34 @@ void TNortavelFree::CountUsage(const TDateTime& utc, const TElapsed& elapsed) {
   LastAwakeMs = elapsed.AwakeMs;
   const int64_t seconds = static_cast<int64_t>(UncountedMs / 1000);
   UncountedMs %= 1000;
-  const bool bySession = EndAction == TEndAction::SignOut && Enforcement.SessionsKnown();
-  std::vector<std::string> present;
-  for (const std::string& user : RestrictedUsers)
-    if (bySession ? Enforcement.HasSession(user) : OwnersNow.IndexOf(user) >= 0) present.push_back(user);
-  Usage.Count(today, present, seconds);
+  Usage.Count(today, PresentUsers(), seconds);
   if (++TicksSinceUsageSaved >= kUsageSaveEveryTicks) SaveUsage();
+}
+
+std::vector<std::string> TNortavelFree::PresentUsers() {
+  // A person at an unlocked screen is use; a locked screen, a session switched
+  // away from, or programs left running are not. An interval counts when the
+  // user was at an unlocked session at both of its ends.
+  const TUserSessions sessions = ReadUserSessions(Platform.Sessions, true);
+  const bool known = sessions.Listed && !sessions.LockUnknown();
+  if (!known && !LockUnknownLogged && LevelAdmits(DebugLevel, 1)) Log(kMsgLockStateUnknown);
+  LockUnknownLogged = !known;
+  std::vector<std::string> present;
+  TStringList unlocked;
+  const bool bySession = EndAction != TEndAction::PowerOff && Enforcement.SessionsKnown();
+  for (const std::string& user : RestrictedUsers) {
+    if (!known) {
+      // As before sessions could tell: programs running, or in the modes that
+      // end sessions, a session.
+      if (bySession ? Enforcement.HasSession(user) : OwnersNow.IndexOf(user) >= 0) present.push_back(user);
+      continue;
+    }
+    if (!sessions.Unlocked(user)) continue;
+    unlocked.Add(user);
+    if (UnlockedBefore.IndexOf(user) >= 0) present.push_back(user);
+  }
+  UnlockedBefore = unlocked;
+  return present;
 }
 
 void TNortavelFree::SaveUsage() {

@@ -129,6 +129,8 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   // is free again.
   bool SetAside(const std::string& path);
   void ClockSetBack(const std::optional<TClockSetBack>& setBack);
+  // The restricted users whose time counts for the interval that ends now.
+  std::vector<std::string> PresentUsers();
   // Logs a failure of the usage file once, until it is written again.
   void UsageFailed(const std::string& message);
   TServiceClock ServiceClock;  // the clock that decisions and counting read
@@ -142,6 +144,8 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   bool RecordRead = false;     // the record was read or found missing: saves may replace it
   std::map<std::string, int64_t> EndsSaved;  // the announced ends as last written
   std::optional<uint64_t> LastAwakeMs;
+  TStringList UnlockedBefore;      // at an unlocked session at the last count
+  bool LockUnknownLogged = false;
   uint64_t UncountedMs = 0;    // awake time of the ticks not yet counted as whole seconds
   int TicksSinceUsageSaved = kUsageSaveEveryTicks;
   bool UsageFailureLogged = false;

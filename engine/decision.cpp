@@ -34,7 +34,7 @@ struct TJudge {
 
   TJudge(const TStringList& rules, const TUserExtras& extras, int64_t now, const TDayUse& use)
       : Rules(rules), Extras(extras), Now(now), Use(use), Budgeted(extras.HasBudget()) {
-    if (Use.Day == kNoDay) Use = TDayUse{DayOf(now), 0};
+    if (Use.Day == kNoDay) Use = TDayUse{DayOf(now), 0, 0};
   }
 
   // The budget of the day whose use t counts towards: the later of t's day and
@@ -44,7 +44,7 @@ struct TJudge {
 
   // The moment the budget of the day counted at t runs out, were the user to
   // stay from now on (from midnight on a later day); nullopt without a budget.
-  std::optional<int64_t> BudgetEnd(int64_t t) const {
+  std::optional<int64_t> DayBudgetEnd(int64_t t) const {
     const int64_t day = CountedDay(t);
     const int32_t minutes = BudgetOn(day);
     if (minutes == kNoBudget) return std::nullopt;
@@ -52,18 +52,43 @@ struct TJudge {
     return day * kSecondsPerDay + minutes * kMinute;
   }
 
-  // Whether the day's budget is used up at t. Looking for when a restricted
-  // user may come back, nothing more is used until then: the day counted now
-  // keeps what is left, and a later day's budget is whole when it opens.
-  bool BudgetSpent(int64_t t, bool reopening = false) const {
-    if (!Budgeted) return false;
+  // Likewise for the week's budget (from Monday 00:00 in a later week).
+  std::optional<int64_t> WeekBudgetEnd(int64_t t) const {
+    if (Extras.WeekBudget == kNoBudget) return std::nullopt;
+    const int64_t week = WeekOf(CountedDay(t));
+    if (week == WeekOf(Use.Day)) return Now + std::max<int64_t>(Extras.WeekBudget * kMinute - Use.WeekSeconds, 0);
+    return week * kSecondsPerDay + Extras.WeekBudget * kMinute;
+  }
+
+  // The first of the two ends.
+  std::optional<int64_t> BudgetEnd(int64_t t) const {
+    const std::optional<int64_t> day = DayBudgetEnd(t);
+    const std::optional<int64_t> week = WeekBudgetEnd(t);
+    if (!day || (week && *week < *day)) return week;
+    return day;
+  }
+
+  // Which budget is used up at t, if one is. Looking for when a restricted user
+  // may come back, nothing more is used until then: the day and the week
+  // counted now keep what is left, and a later day's or week's budget is whole
+  // when it opens.
+  std::optional<TDecisionReason> BudgetSpent(int64_t t, bool reopening = false) const {
+    if (!Budgeted) return std::nullopt;
     if (reopening) {
-      const int32_t minutes = BudgetOn(CountedDay(t));
-      const int64_t used = CountedDay(t) == Use.Day ? Use.Seconds : 0;
-      return minutes != kNoBudget && used >= minutes * kMinute;
+      const int64_t day = CountedDay(t);
+      const int32_t minutes = BudgetOn(day);
+      if (minutes != kNoBudget && (day == Use.Day ? Use.Seconds : 0) >= minutes * kMinute)
+        return TDecisionReason::Budget;
+      const bool thisWeek = WeekOf(day) == WeekOf(Use.Day);
+      if (Extras.WeekBudget != kNoBudget && (thisWeek ? Use.WeekSeconds : 0) >= Extras.WeekBudget * kMinute)
+        return TDecisionReason::WeekBudget;
+      return std::nullopt;
     }
-    const std::optional<int64_t> end = BudgetEnd(t);
-    return end && t >= *end;
+    const std::optional<int64_t> day = DayBudgetEnd(t);
+    if (day && t >= *day) return TDecisionReason::Budget;
+    const std::optional<int64_t> week = WeekBudgetEnd(t);
+    if (week && t >= *week) return TDecisionReason::WeekBudget;
+    return std::nullopt;
   }
 
   // Whether the user may use the computer at t: the rule allows that half hour
@@ -114,10 +139,10 @@ struct TJudge {
     } else {
       ruleRestricts = RuleRestricts(rule, slot);
     }
-    if (ruleRestricts || BudgetSpent(Now)) {
+    const std::optional<TDecisionReason> spent = BudgetSpent(Now);
+    if (ruleRestricts || spent) {
       decision.Allowed = ExtraTimeCovers(Extras, Now);
-      decision.Reason = decision.Allowed ? TDecisionReason::ExtraTime
-                                         : ruleRestricts ? TDecisionReason::Rule : TDecisionReason::Budget;
+      decision.Reason = decision.Allowed ? TDecisionReason::ExtraTime : ruleRestricts ? TDecisionReason::Rule : *spent;
     }
     decision.Until = decision.Allowed ? EndOfAllowed(horizon) : NextAllowed(horizon);
     return decision;
@@ -128,9 +153,14 @@ struct TJudge {
 
 std::optional<int64_t> BudgetLeft(const TUserExtras& extras, const TDayUse& use) {
   if (use.Day == kNoDay) return std::nullopt;
+  std::optional<int64_t> left;
   const int32_t minutes = extras.Budget[static_cast<size_t>(WeekdayOf(use.Day))];
-  if (minutes == kNoBudget) return std::nullopt;
-  return std::max<int64_t>(minutes * kMinute - use.Seconds, 0);
+  if (minutes != kNoBudget) left = std::max<int64_t>(minutes * kMinute - use.Seconds, 0);
+  if (extras.WeekBudget != kNoBudget) {
+    const int64_t week = std::max<int64_t>(extras.WeekBudget * kMinute - use.WeekSeconds, 0);
+    if (!left || week < *left) left = week;
+  }
+  return left;
 }
 
 const TStringList& RulesOf(const TConfiguration& config, int position) {
@@ -183,7 +213,8 @@ TDecision DecideNow(const TConfiguration& config, const std::string& user, int p
 std::optional<int64_t> EndBetween(const TConfiguration& config, int position, const TRulesTime& time,
                                   const TDayUse& use, int64_t fromUtc, int64_t lastUtc) {
   auto allowedAt = [&](int64_t utc) {
-    const TDayUse then = use.Day == kNoDay ? use : TDayUse{use.Day, use.Seconds + (utc - time.NowUtc)};
+    const int64_t more = utc - time.NowUtc;
+    const TDayUse then = use.Day == kNoDay ? use : TDayUse{use.Day, use.Seconds + more, use.WeekSeconds + more};
     return DecideFor(config, position, time.WallAt(utc), 0, then).Allowed;
   };
   std::optional<int64_t> end;

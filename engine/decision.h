@@ -20,6 +20,7 @@ enum class TDecisionReason {
   NoRule,     // no character for now (rule missing or too short): allowed
   ExtraTime,  // the rule or the budget restricts, AllowUntil lasts beyond now
   Budget,     // the rule allows, the day's budget is used up
+  WeekBudget, // the rule allows, the week's budget is used up
 };
 
 struct TDecision {
@@ -41,8 +42,8 @@ struct TDecision {
 TDecision Decide(const TStringList& rules, const TUserExtras& extras, int64_t now, int64_t horizon,
                  const TDayUse& use);
 
-// The seconds left of the budget of the day use counts against (0 once used
-// up); nullopt when that day has no budget.
+// The seconds left of the budgets of the day use counts against and of its
+// week, the smaller (0 once used up); nullopt when neither has a budget.
 std::optional<int64_t> BudgetLeft(const TUserExtras& extras, const TDayUse& use);
 
 // The day rules and the extras of the user at position of config; a position the

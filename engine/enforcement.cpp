@@ -12,6 +12,7 @@
 #include "winsys/accounts.h"
 #include "winsys/time_zones.h"
 #include "winsys/user_messages.h"
+#include "winsys/user_sessions.h"
 
 namespace {
 constexpr int64_t kMinute = 60;
@@ -33,21 +34,19 @@ struct TEnforcement::TPass {
   bool ComputerZoneRead = false;
   // The backstop's week, the same for every user: made once, when first needed.
   std::optional<TWeekClock> Week;
-  // Sign-out mode: each session and its user; Listed false when they cannot be
-  // listed, and then presence falls back to having been seen.
-  std::vector<std::pair<uint32_t, std::string>> Sessions;
-  bool Listed = false;
+  // Sign-out and lock modes: each session and its user; when they cannot be
+  // listed, presence falls back to having been seen.
+  TUserSessions Sessions;
 
   bool SignOut() const { return State.EndAction == TEndAction::SignOut; }
+  bool Lock() const { return State.EndAction == TEndAction::Lock; }
+  bool BySession() const { return SignOut() || Lock(); }
 
-  // Present: in sign-out mode, having a session now; otherwise, as designed,
-  // having been seen owning a process since the service started.
+  // Present: in sign-out mode, having a session now; in lock mode, an active
+  // one (locked or not, but not one switched away from); otherwise, as
+  // designed, having been seen owning a process since the service started.
   bool Present(const std::string& user) const {
-    if (SignOut() && Listed) {
-      for (const auto& session : Sessions)
-        if (PlatformSameText(session.second, user)) return true;
-      return false;
-    }
+    if (BySession() && Sessions.Listed) return Sessions.Has(user, Lock());
     return State.SeenAccounts.IndexOf(user) >= 0;
   }
 };
@@ -83,14 +82,8 @@ void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogS
     pass.Time.NowWall = SecondsOf(RuleClock(state).LocalNow());
     pass.Time.FixedZone = state.FixedZone ? &*state.FixedZone : nullptr;
   }
-  if (pass.SignOut()) {
-    std::vector<uint32_t> ids;
-    pass.Listed = Platform.Sessions.ListSessions(ids) == 0;
-    for (const uint32_t id : ids) pass.Sessions.emplace_back(id, Platform.Sessions.SessionUser(id));
-  }
-  SessionsListed = pass.SignOut() && pass.Listed;
-  SessionUsers.clear();
-  for (const auto& session : pass.Sessions) SessionUsers.push_back(session.second);
+  if (pass.BySession()) pass.Sessions = ReadUserSessions(Platform.Sessions, false);
+  LastSessions = pass.Sessions;
   // Looking ahead costs time per user; only the warnings need it.
   const int64_t horizon = pass.WarnSeconds > 0 ? pass.WarnSeconds + kMostClockShift : 0;
   // The allowed users whose time may end within the warning's window.
@@ -102,12 +95,16 @@ void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogS
     const TDecision decision = DecideNow(state, user, i, clock, log, horizon, usage);
     if (decision.Reason == TDecisionReason::ExtraTime && LevelAdmits(state.DebugLevel, 2))
       log.Log(kMsgExtraTime + user + kMsgExtraTimeUntil + state.UserExtras[static_cast<size_t>(i)].ExtraTime.Text);
-    if (decision.Reason == TDecisionReason::Budget) {
+    if (decision.Reason == TDecisionReason::Budget || decision.Reason == TDecisionReason::WeekBudget) {
+      // Said once per user and day, or week (by its Monday).
+      const bool week = decision.Reason == TDecisionReason::WeekBudget;
       const int64_t day = usage.UseOf(user, DayOf(SecondsOf(clock.LocalNow()))).Day;
-      const auto reported = UsedUpReported.find(user);
-      if (reported == UsedUpReported.end() || reported->second != day) {
-        UsedUpReported[user] = day;
-        if (LevelAdmits(state.DebugLevel, 2)) log.Log(kMsgBudgetUsedUp + user);
+      const int64_t period = week ? ::WeekOf(day) : day;
+      std::map<std::string, int64_t>& reported = week ? WeekUsedUpReported : UsedUpReported;
+      const auto said = reported.find(user);
+      if (said == reported.end() || said->second != period) {
+        reported[user] = period;
+        if (LevelAdmits(state.DebugLevel, 2)) log.Log((week ? kMsgWeekBudgetUsedUp : kMsgBudgetUsedUp) + user);
       }
     }
     const bool restricted = !decision.Allowed;
@@ -119,7 +116,7 @@ void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogS
       if (present) {
         const auto warned = WarnedOf.find(user);
         ending = pass.WarnSeconds == 0 || (warned != WarnedOf.end() && pass.Time.NowUtc >= warned->second);
-        if (ending && !pass.SignOut() && LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgUserLoggedIn);
+        if (ending && !pass.BySession() && LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgUserLoggedIn);
       }
     }
     if (decision.Allowed && state.LogonHoursBackstop)
@@ -190,16 +187,13 @@ TDayUse TEnforcement::UseOf(const TPass& pass, int position) const {
   return pass.Usage.UseOf(pass.State.RestrictedUsers[position], DayOf(pass.Time.NowWall));
 }
 
-bool TEnforcement::HasSession(const std::string& user) const {
-  for (const std::string& name : SessionUsers)
-    if (PlatformSameText(name, user)) return true;
-  return false;
-}
+bool TEnforcement::HasSession(const std::string& user) const { return LastSessions.Has(user, false); }
 
 void TEnforcement::Warn(TPass& pass, const std::string& user, int64_t endUtc, bool retry) {
   const TEngineState& state = pass.State;
   const std::string text = kMsgTimeEndsPrefix + FormatClockTime(pass.Time.WallAt(endUtc)) +
-                           (pass.SignOut() ? kMsgTimeEndsSignOutSuffix : kMsgTimeEndsSuffix);
+                           (pass.Lock() ? kMsgTimeEndsLockSuffix
+                                        : pass.SignOut() ? kMsgTimeEndsSignOutSuffix : kMsgTimeEndsSuffix);
   const TMessageOutcome outcome =
       ShowUserMessage(state.DebugLevel, Platform.Sessions, pass.Log, user, kMsgWarningCaption, text);
   // Not at the screen: the next pass tries again, as long as the time is near.
@@ -212,14 +206,23 @@ void TEnforcement::Warn(TPass& pass, const std::string& user, int64_t endUtc, bo
 void TEnforcement::EndTime(TPass& pass, const std::string& user) {
   const TEngineState& state = pass.State;
   if (Platform.KeepUsage) Platform.KeepUsage();
-  if (pass.SignOut()) {
+  // Time always ends: a lock that fails signs the user out, a sign-out that
+  // fails powers the computer off.
+  if (pass.Lock()) {
+    if (LevelAdmits(state.DebugLevel, 2)) pass.Log.Log(kMsgLockingSession + user);
+    bool locked = pass.Sessions.Listed;
+    for (const TUserSession& session : pass.Sessions.Sessions)
+      if (session.Active && PlatformSameText(session.User, user) && Platform.Sessions.DisconnectSession(session.Id) != 0)
+        locked = false;
+    if (locked) return;
+    if (LevelAdmits(state.DebugLevel, 1)) pass.Log.Log(kMsgLockFailed + user);
+  }
+  if (pass.BySession()) {
     if (LevelAdmits(state.DebugLevel, 2)) pass.Log.Log(kMsgSigningOut + user);
-    bool signedOut = pass.Listed;
-    for (const auto& session : pass.Sessions)
-      if (PlatformSameText(session.second, user) && Platform.Sessions.LogoffSession(session.first) != 0)
-        signedOut = false;
+    bool signedOut = pass.Sessions.Listed;
+    for (const TUserSession& session : pass.Sessions.Sessions)
+      if (PlatformSameText(session.User, user) && Platform.Sessions.LogoffSession(session.Id) != 0) signedOut = false;
     if (signedOut) return;
-    // Time still ends: what cannot sign the user out powers the computer off.
     if (LevelAdmits(state.DebugLevel, 1)) pass.Log.Log(kMsgSignOutFailed + user);
   }
   ShutdownComputer(state.DebugLevel, Platform.Accounts, pass.Log);

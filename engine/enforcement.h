@@ -31,6 +31,7 @@
 #include "engine/usage.h"
 #include "winsys/account_api.h"
 #include "winsys/session_api.h"
+#include "winsys/user_sessions.h"
 
 // The platform facilities a pass reaches.
 struct TEnforcementPlatform {
@@ -64,9 +65,9 @@ class TEnforcement {
   const std::map<std::string, int64_t>& AnnouncedEnds() const { return WarnedOf; }
   void RestoreAnnouncedEnds(std::map<std::string, int64_t> ends) { WarnedOf = std::move(ends); }
 
-  // Sign-out mode: whether the last pass could list the sessions, and whether
-  // user had one then.
-  bool SessionsKnown() const { return SessionsListed; }
+  // Sign-out and lock modes: whether the last pass could list the sessions,
+  // and whether user had one then.
+  bool SessionsKnown() const { return LastSessions.Listed; }
   bool HasSession(const std::string& user) const;
 
  private:
@@ -97,9 +98,10 @@ class TEnforcement {
   std::map<std::string, int64_t> WarnedOf;
   // The computer's zone last reported as differing from the fixed one.
   std::string ZoneReported;
-  // Per user, the day whose budget they were last logged as having used up.
+  // Per user, the day (or the week's Monday) whose budget they were last
+  // logged as having used up.
   std::map<std::string, int64_t> UsedUpReported;
-  // The users with a session at the last pass in sign-out mode.
-  std::vector<std::string> SessionUsers;
-  bool SessionsListed = false;
+  std::map<std::string, int64_t> WeekUsedUpReported;
+  // The sessions of the last pass in sign-out and lock modes.
+  TUserSessions LastSessions;
 };

@@ -21,13 +21,17 @@ struct TWeekJudge {
   TWeekJudge(const TStringList& rules, const TUserExtras& extras, const TDayUse& use)
       : Rules(rules), Extras(extras), WithoutBudget(extras), Use(use) {
     WithoutBudget.Budget.fill(kNoBudget);
+    WithoutBudget.WeekBudget = kNoBudget;
   }
 
+  // The day's budget, or its week's, used up (or 0).
   bool DayClosed(int64_t t) const {
     const int64_t day = Use.Day != kNoDay && Use.Day > DayOf(t) ? Use.Day : DayOf(t);
     const int32_t minutes = Extras.Budget[static_cast<size_t>(WeekdayOf(day))];
-    if (minutes == kNoBudget) return false;
-    return day == Use.Day ? Use.Seconds >= int64_t{minutes} * 60 : minutes == 0;
+    if (minutes != kNoBudget && (day == Use.Day ? Use.Seconds >= int64_t{minutes} * 60 : minutes == 0)) return true;
+    if (Extras.WeekBudget == kNoBudget) return false;
+    return Use.Day != kNoDay && WeekOf(day) == WeekOf(Use.Day) ? Use.WeekSeconds >= int64_t{Extras.WeekBudget} * 60
+                                                                : Extras.WeekBudget == 0;
   }
 
   bool AllowedAt(int64_t t) const {

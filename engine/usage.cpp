@@ -187,7 +187,9 @@ int64_t TUsageBook::Used(int64_t day, const std::string& user) const {
 
 TDayUse TUsageBook::UseOf(const std::string& user, int64_t today) const {
   const int64_t day = LatestCounted != kNoDay && LatestCounted > today ? LatestCounted : today;
-  return TDayUse{day, Used(day, user)};
+  TDayUse use{day, Used(day, user), 0};
+  for (int64_t earlier = WeekOf(day); earlier <= day; ++earlier) use.WeekSeconds += Used(earlier, user);
+  return use;
 }
 
 void TUsageBook::Add(int64_t day, const std::string& user, int64_t seconds) {

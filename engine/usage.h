@@ -46,11 +46,16 @@ bool ParseUtc(const std::string& text, int64_t& utc);
 // holds a comma, a quote or a line break; as it is otherwise.
 std::string CsvField(const std::string& text);
 
-// What a user has used of the day their budget counts against.
+// What a user has used of the day their budget counts against, and of its week
+// (Monday to that day, the day included).
 struct TDayUse {
   int64_t Day = kNoDay;  // kNoDay: the day of the moment decided, nothing used yet
   int64_t Seconds = 0;
+  int64_t WeekSeconds = 0;
 };
+
+// The Monday of the week day is in.
+inline int64_t WeekOf(int64_t day) { return day - WeekdayOf(day); }
 
 struct TUsageRow {
   int64_t Day = 0;
@@ -74,7 +79,8 @@ class TUsageBook {
   // Seconds user used on day (the name as counted: letter case counts).
   int64_t Used(int64_t day, const std::string& user) const;
   // The day the budget counts against when the rules' day is today, and the
-  // user's use of it: a clock set back counts against the latest day seen.
+  // user's use of it and of its week: a clock set back counts against the
+  // latest day seen.
   TDayUse UseOf(const std::string& user, int64_t today) const;
   void Add(int64_t day, const std::string& user, int64_t seconds);
 

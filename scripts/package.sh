@@ -82,7 +82,8 @@ finish_msi() {
   # between InstallServices (5800) and StartServices (5900), in their order, so
   # that the service starts with the values they write.
   local action sequence=5810
-  for action in DefaultLevel SetLevel DefaultLogDir SetLogDir SetEndAction DefaultWarn SetWarn BackstopOn BackstopOff \
+  for action in DefaultLevel SetLevel DefaultLogDir SetLogDir SetEndAction DefaultEndAction DefaultWarn SetWarn \
+                BackstopOn BackstopOff \
                 DefaultKeepUsage PinZone SetZone FollowComputerZone; do
     msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = $sequence WHERE \`Action\` = '$action'"
     sequence=$((sequence + 5))
@@ -104,7 +105,7 @@ finish_msi() {
   # properties: any other that the actions use would be dropped there, and the
   # defaults written instead of what the administrator gave.
   local secure="LOGLEVEL;LOGDIR;WARNMINUTES;BACKSTOP;TIMEZONE;ENDACTION;DATADIR"
-  secure+=";EXISTINGDEBUG;EXISTINGPATH;EXISTINGWARN;EXISTINGBACKSTOP;EXISTINGKEEPUSAGE;EXISTINGTIMEZONE"
+  secure+=";EXISTINGDEBUG;EXISTINGPATH;EXISTINGWARN;EXISTINGBACKSTOP;EXISTINGKEEPUSAGE;EXISTINGENDACTION;EXISTINGTIMEZONE"
   rewrite_table "$msi" Property '$1 == "SecureCustomProperties" { $2 = $2 ";" secure }' -v secure="$secure"
   # Access lists, which Windows Installer sets as it installs (wixl writes no
   # MsiLockPermissionsEx): the service's, as its own /INSTALL sets it, and the

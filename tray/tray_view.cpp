@@ -30,8 +30,9 @@ TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTim
 
   if (!decision.Allowed) {
     view.Tooltip = "Time is up";
-    view.Lines.push_back(decision.Reason == TDecisionReason::Budget ? "Today's time is used up"
-                                                                     : "Not allowed now");
+    view.Lines.push_back(decision.Reason == TDecisionReason::Budget       ? "Today's time is used up"
+                         : decision.Reason == TDecisionReason::WeekBudget ? "This week's time is used up"
+                                                                          : "Not allowed now");
     view.Lines.push_back(decision.Until ? "Next allowed: " + DayName(WeekdayOf(DayOf(*decision.Until))) + " " +
                                               ClockAt(*decision.Until)
                                         : "Next allowed: not within a week");
@@ -61,8 +62,10 @@ TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTim
   return view;
 }
 
-std::string BalloonText(int64_t minutesLeft) {
-  return std::to_string(minutesLeft) + (minutesLeft == 1 ? " minute" : " minutes") + " left: please save your work";
+std::string BalloonText(int64_t minutesLeft, TEndAction action) {
+  return std::to_string(minutesLeft) + (minutesLeft == 1 ? " minute" : " minutes") +
+         (action == TEndAction::Lock ? " left: then your session is locked, and your programs stay open"
+                                     : " left: please save your work");
 }
 
 std::vector<int64_t> BalloonLeads(int32_t warnMinutes) {

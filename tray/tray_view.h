@@ -42,8 +42,9 @@ inline constexpr int64_t kTimeLeftShownWithin = 12 * 60 * 60;
 TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTime& time, const TDayUse& use);
 
 // The balloon shown minutesLeft minutes before the end: "5 minutes left: please
-// save your work", "1 minute left: please save your work".
-std::string BalloonText(int64_t minutesLeft);
+// save your work", "1 minute left: please save your work"; where the session
+// is locked, with its programs kept open, the child is told that instead.
+std::string BalloonText(int64_t minutesLeft, TEndAction action);
 
 // The moments before the end at which a balloon is due, in seconds before it:
 // WarnMinutes (when set) and one minute, the larger first, without repeats.

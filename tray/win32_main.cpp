@@ -70,6 +70,7 @@ struct TTray {
   std::string User;
   TTrayView View;
   int32_t WarnMinutes = 0;
+  TEndAction EndAction = TEndAction::PowerOff;
   bool IconAdded = false;
   HWND Status = nullptr;
   HWND Lines[kMaxLines] = {};
@@ -148,6 +149,7 @@ bool ReadView(TTray& tray) {
   const int position = config.RestrictedUsers.IndexOf(tray.User);
   if (position < 0) return false;
   tray.WarnMinutes = config.WarnMinutes;
+  tray.EndAction = config.EndAction;
 
   TZoneClock clock(PlatformClock(), config.FixedZone ? &*config.FixedZone : nullptr);
   TRulesTime time;
@@ -224,7 +226,7 @@ uint32_t Notify(TTray& tray) {
     // One balloon, for the nearest lead reached; the others are spent with it.
     if (!tray.Shown.insert({end, lead}).second || shown) continue;
     shown = true;
-    ShowBalloon(tray, BalloonText((left + 59) / 60));
+    ShowBalloon(tray, BalloonText((left + 59) / 60, tray.EndAction));
   }
   return std::max<uint32_t>(next, 1000);
 }

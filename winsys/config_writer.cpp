@@ -189,6 +189,23 @@ void TConfigWriter::WriteBudgets(const std::string& user, const std::array<int32
   }
 }
 
+void TConfigWriter::WriteWeekBudget(const std::string& user, int32_t minutes) {
+  CheckUserName(user);
+  const TOwnedKey key = OpenKey(Location.RestrictionsKeyPath() + user, kUserKeyAccess);
+  const std::string ofUser = " of user " + user;
+  if (minutes == kNoBudget) {
+    const int32_t result = Registry.DeleteValue(key.Get(), kBudgetWeekValue);
+    if (result != TRegistryApi::kErrorSuccess && result != TRegistryApi::kErrorFileNotFound)
+      throw RegistryError(result, std::string("Cannot delete ") + kBudgetWeekValue + ofUser);
+    return;
+  }
+  const std::string data = DwordData(minutes);
+  const int32_t result = Registry.SetValue(key.Get(), kBudgetWeekValue, TRegistryApi::kRegDword, Bytes(data),
+                                           static_cast<uint32_t>(data.size()));
+  if (result != TRegistryApi::kErrorSuccess)
+    throw RegistryError(result, std::string("Cannot write ") + kBudgetWeekValue + ofUser);
+}
+
 void TConfigWriter::WritePath(const std::string& path) {
   WriteMainValue(kPathValue, TRegistryApi::kRegSz, StringData(path));
 }

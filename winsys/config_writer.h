@@ -51,6 +51,8 @@ class TConfigWriter {
   // are written before the others are deleted. A user without a key is an error
   // (ERROR_FILE_NOT_FOUND), as for extra time.
   void WriteBudgets(const std::string& user, const std::array<int32_t, 7>& minutes);
+  // BudgetWeek (REG_DWORD minutes) of a configured user; kNoBudget deletes it.
+  void WriteWeekBudget(const std::string& user, int32_t minutes);
 
  private:
   TOwnedKey CreateKey(const std::string& path, uint32_t access);

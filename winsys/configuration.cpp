@@ -83,8 +83,8 @@ void ReadFixedZone(TConfiguration& state, TRegistry& registry, const TLoad& load
   }
 }
 
-// EndAction where present: "signout" or "poweroff" in any letter case; any other
-// value, or one of another type, keeps the power-off and is logged.
+// EndAction where present: "lock", "signout" or "poweroff" in any letter case;
+// any other value, or one of another type, keeps the power-off and is logged.
 void ReadEndAction(TConfiguration& state, TRegistry& registry, TLogSink& log) {
   if (!registry.ValueExists(kEndActionValue)) return;
   std::string text;
@@ -95,6 +95,8 @@ void ReadEndAction(TConfiguration& state, TRegistry& registry, TLogSink& log) {
   }
   if (AsciiSameText(text, kEndActionSignOut)) {
     state.EndAction = TEndAction::SignOut;
+  } else if (AsciiSameText(text, kEndActionLock)) {
+    state.EndAction = TEndAction::Lock;
   } else if (!AsciiSameText(text, kEndActionPowerOff) && LevelAdmits(state.DebugLevel, 1)) {
     log.Log(kMsgBadEndAction + text);
   }
@@ -138,26 +140,30 @@ TExtraTime ReadExtraTime(const TConfiguration& state, TRegistry& registry, TLogS
 
 // Budget1 .. Budget7 of the user whose key is open; a value out of range or of
 // another type is logged and leaves that day without a budget.
-std::array<int32_t, 7> ReadBudgets(const TConfiguration& state, TRegistry& registry, TLogSink& log,
-                                   const std::string& user) {
-  TUserExtras extras;
-  for (size_t day = 0; day < extras.Budget.size(); ++day) {
-    const std::string name = kBudgetValuePrefix + std::to_string(day + 1);
-    if (!registry.ValueExists(name)) continue;
-    std::string shown;
-    try {
-      const int32_t minutes = registry.ReadInteger(name);
-      if (minutes >= 0 && minutes <= kMaxBudgetMinutes) {
-        extras.Budget[day] = minutes;
-        continue;
-      }
-      shown = std::to_string(minutes);
-    } catch (const ERegistryException&) {
-      shown = "(not a REG_DWORD)";
-    }
-    if (LevelAdmits(state.DebugLevel, 1)) log.Log(kMsgBadBudget + user + " " + name + "=" + shown);
+// One budget value of the user's key where present: minutes from 0 to most,
+// or (absent, unusable) kNoBudget, an unusable one logged with complaint.
+int32_t ReadBudget(const TConfiguration& state, TRegistry& registry, TLogSink& log, const std::string& user,
+                   const std::string& name, int32_t most, const char* complaint) {
+  if (!registry.ValueExists(name)) return kNoBudget;
+  std::string shown;
+  try {
+    const int32_t minutes = registry.ReadInteger(name);
+    if (minutes >= 0 && minutes <= most) return minutes;
+    shown = std::to_string(minutes);
+  } catch (const ERegistryException&) {
+    shown = "(not a REG_DWORD)";
   }
-  return extras.Budget;
+  if (LevelAdmits(state.DebugLevel, 1)) log.Log(complaint + user + " " + name + "=" + shown);
+  return kNoBudget;
+}
+
+void ReadBudgets(const TConfiguration& state, TRegistry& registry, TLogSink& log, const std::string& user,
+                 TUserExtras& extras) {
+  for (size_t day = 0; day < extras.Budget.size(); ++day)
+    extras.Budget[day] = ReadBudget(state, registry, log, user, kBudgetValuePrefix + std::to_string(day + 1),
+                                    kMaxBudgetMinutes, kMsgBadBudget);
+  extras.WeekBudget =
+      ReadBudget(state, registry, log, user, kBudgetWeekValue, kMaxWeekBudgetMinutes, kMsgBadWeekBudget);
 }
 
 void ReadAppPath(TConfiguration& state, const TLoad& load, TLeadByteTest isLeadByte) {
@@ -215,7 +221,7 @@ void ReadRestrictedUsers(TConfiguration& state, const TLoad& load) {
     TUserExtras extras;
     if (opened) {
       extras.ExtraTime = ReadExtraTime(state, registry, load.Log, user);
-      extras.Budget = ReadBudgets(state, registry, load.Log, user);
+      ReadBudgets(state, registry, load.Log, user, extras);
     }
     state.UserExtras.push_back(std::move(extras));
     registry.Close();

@@ -30,16 +30,21 @@ struct TUserExtras {
   // Budget1 .. Budget7 (Monday first): the most minutes of use that day, 0 to
   // kMaxBudgetMinutes; kNoBudget where the value is absent or unusable.
   std::array<int32_t, 7> Budget{kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget};
+  // BudgetWeek: the most minutes of use from Monday 00:00 to Sunday 24:00, 0 to
+  // kMaxWeekBudgetMinutes; kNoBudget where absent or unusable.
+  int32_t WeekBudget = kNoBudget;
 
   bool HasBudget() const {
+    if (WeekBudget != kNoBudget) return true;
     for (const int32_t minutes : Budget)
       if (minutes != kNoBudget) return true;
     return false;
   }
 };
 
-// What the service does where the design powers the computer off.
-enum class TEndAction { PowerOff, SignOut };
+// What the service does where the design powers the computer off: that, or
+// signs the user out, or disconnects (locks) their sessions, programs kept open.
+enum class TEndAction { PowerOff, SignOut, Lock };
 
 // What one load of the registry gives the service.
 struct TConfiguration {

@@ -10,14 +10,15 @@
 TMessageOutcome ShowUserMessage(int32_t debugLevel, TSessionApi& sessions, TLogSink& log, const std::string& user,
                                 const std::string& title, const std::string& text) {
   TMessageOutcome outcome;
-  std::vector<uint32_t> ids;
-  const uint32_t listError = sessions.ListSessions(ids);
+  std::vector<TSessionApi::TSession> listed;
+  const uint32_t listError = sessions.ListSessions(listed);
   if (listError != 0) {
     if (LevelAdmits(debugLevel, 1)) log.Log(kMsgWarningNotSent + user + ": " + SystemErrorText(listError));
     return outcome;
   }
   outcome.Listed = true;
-  for (const uint32_t id : ids) {
+  for (const TSessionApi::TSession& session : listed) {
+    const uint32_t id = session.Id;
     const std::string owner = sessions.SessionUser(id);
     if (owner.empty() || !PlatformSameText(owner, user)) continue;
     ++outcome.Sessions;

@@ -6,14 +6,32 @@
 namespace {
 class TWin32Sessions : public TSessionApi {
  public:
-  uint32_t ListSessions(std::vector<uint32_t>& sessions) override {
+  uint32_t ListSessions(std::vector<TSession>& sessions) override {
     sessions.clear();
     WTS_SESSION_INFOA* list = nullptr;
     DWORD count = 0;
     if (!WTSEnumerateSessionsA(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) return Failure();
-    for (DWORD i = 0; i < count; ++i) sessions.push_back(list[i].SessionId);
+    for (DWORD i = 0; i < count; ++i)
+      sessions.push_back(TSession{list[i].SessionId, static_cast<uint32_t>(list[i].State)});
     WTSFreeMemory(list);
     return 0;
+  }
+
+  int32_t SessionLock(uint32_t session) override {
+    LPSTR buffer = nullptr;
+    DWORD bytes = 0;
+    if (!WTSQuerySessionInformationA(WTS_CURRENT_SERVER_HANDLE, session,
+                                     static_cast<WTS_INFO_CLASS>(kWtsSessionInfoEx), &buffer, &bytes))
+      return kLockUnknown;
+    int32_t lock = kLockUnknown;
+    const auto* info = reinterpret_cast<const TWtsInfoExA*>(buffer);
+    if (buffer != nullptr && bytes >= sizeof(TWtsInfoExA) && info->Level == 1) lock = info->Level1.SessionFlags;
+    WTSFreeMemory(buffer);
+    return lock;
+  }
+
+  uint32_t DisconnectSession(uint32_t session) override {
+    return WTSDisconnectSession(WTS_CURRENT_SERVER_HANDLE, session, FALSE) ? 0 : Failure();
   }
 
   std::string SessionUser(uint32_t session) override {

@@ -111,6 +111,31 @@ void BM_PassThousandUsers(benchmark::State& bench) {
 }
 BENCHMARK(BM_PassThousandUsers)->Arg(48)->Arg(64 * 1024)->Unit(benchmark::kMicrosecond);
 
+// Counting a tick's use for 1,000 users who keep their use: by the owners of
+// processes, as when sessions cannot tell whether they are locked (/0), and by
+// each session's state and lock, asked of five sessions at every tick (/1).
+void BM_CountThousandUsers(benchmark::State& bench) {
+  TFakePlatform fakes;
+  FillRegistry(fakes.Registry, 48);
+  fakes.Registry.SetDword("SOFTWARE\\Vrem\\NortavelFree", "KeepUsage", 1);
+  TQuietAccounts accounts;
+  TPassModule module(QuietPlatform(fakes, accounts));
+  module.LoadConfiguration();
+  for (uint32_t session = 1; session <= 5; ++session)
+    fakes.Sessions.Users[session] = UserName(static_cast<int>(session * 100));
+  if (bench.range(0) == 0) fakes.Sessions.ListError = 5;
+  for (int i = 0; i < 20; ++i) fakes.Processes.Add(static_cast<uint32_t>(4 * i + 4), UserName(i * 50));
+  module.CollectSeenAccounts();
+  fakes.Clock.Set(2, 21, 10);
+  const TDateTime utc = fakes.Clock.UtcNow();
+  for (auto _ : bench) {
+    fakes.Clock.Advance(2000);
+    module.CountUsage(utc, fakes.Clock.Elapsed());
+  }
+  bench.counters["users"] = kUsers;
+}
+BENCHMARK(BM_CountThousandUsers)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 // The same pass with warnings, extra time and a fixed zone all in force: every
 // user has extra time (so every restricted one logs it), twenty of them own
 // processes and are checked for a warning, and every clock read is converted.

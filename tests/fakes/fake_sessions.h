@@ -15,10 +15,23 @@ class TFakeSessions : public TSessionApi {
     uint32_t Style;
   };
 
-  uint32_t ListSessions(std::vector<uint32_t>& sessions) override {
+  uint32_t ListSessions(std::vector<TSession>& sessions) override {
     sessions.clear();
     if (ListError != 0) return ListError;
-    for (const auto& entry : Users) sessions.push_back(entry.first);
+    for (const auto& entry : Users) {
+      const auto state = States.find(entry.first);
+      sessions.push_back(TSession{entry.first, state != States.end() ? state->second : kStateActive});
+    }
+    return 0;
+  }
+  int32_t SessionLock(uint32_t session) override {
+    const auto lock = Locks.find(session);
+    return lock != Locks.end() ? lock->second : kUnlocked;
+  }
+  uint32_t DisconnectSession(uint32_t session) override {
+    if (DisconnectError != 0) return DisconnectError;
+    Disconnected.push_back(session);
+    States[session] = kStateDisconnected;
     return 0;
   }
   std::string SessionUser(uint32_t session) override {
@@ -40,6 +53,10 @@ class TFakeSessions : public TSessionApi {
   }
 
   std::map<uint32_t, std::string> Users;     // session id -> user logged on ("" none)
+  std::map<uint32_t, uint32_t> States;       // session id -> state; active where not given
+  std::map<uint32_t, int32_t> Locks;         // session id -> SessionLock's answer; unlocked where not given
+  uint32_t DisconnectError = 0;              // of DisconnectSession
+  std::vector<uint32_t> Disconnected;        // sessions disconnected, in order
   std::map<uint32_t, uint32_t> Failures;     // session id -> error of ShowMessage
   uint32_t ListError = 0;                    // of ListSessions
   uint32_t LogoffError = 0;                  // of LogoffSession

@@ -29,6 +29,7 @@ class BudgetTest : public ::testing::Test {
       Platform.Registry.SetDword(kAnna, "Budget" + std::to_string(day), 2);
     }
     Platform.Processes.Add(100, "anna");
+    Platform.Sessions.Users = {{1, "anna"}};  // at the screen, unlocked
     Platform.Clock.Set(DateTimeOf(2026, 12, 7, 10, 0, 0, 1));
   }
 
@@ -280,6 +281,26 @@ TEST_F(BudgetTest, AClockSetBackDoesNotReopenTheSchedule) {
   EXPECT_EQ(PowerOffs(), 2) << "10:31 by the service's time, not 09:31";
 }
 
+// A week used up ends time like a day; the week turns at Monday 00:00 of the
+// fixed zone (Tokyo, UTC + 9 h: Sunday 15:00 UTC).
+TEST_F(BudgetTest, AWeekUsedUpEndsTimeUntilMondayInTheRulesZone) {
+  Platform.Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");
+  Platform.Registry.SetValue("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\Tokyo Standard Time",
+                             "TZI", TRegistryApi::kRegBinary,
+                             std::string("\xE4\xFD\xFF\xFF", 4) + std::string(40, '\0'));
+  for (int day = 1; day <= 7; ++day) Platform.Registry.RemoveValue(kAnna, "Budget" + std::to_string(day));
+  Platform.Registry.SetDword(kAnna, "BudgetWeek", 10);
+  Platform.LogFiles.Files[kUsageFile].Data =
+      "date,user,seconds\n2026-12-08,anna,300\n2026-12-13,anna,300\n# latest 2026-12-13 14:00:00 UTC; day 2026-12-13\n";
+  Now = (kMonday + 6) * kSecondsPerDay + 15 * 3600 - 20;
+  Start(Module);
+  auto lines = Ticks(1);
+  EXPECT_EQ(Count(lines, "Weekly time used up for user: anna"), 1);
+  EXPECT_EQ(PowerOffs(), 1);
+  lines = Ticks(10);  // into Monday in Tokyo
+  EXPECT_EQ(Platform.Accounts.Updates.back().Hours, std::vector<uint8_t>(21, 0xFF));
+}
+
 TEST_F(BudgetTest, TheDayEndsAtMidnightOfAFixedZone) {
   // Tokyo, UTC + 9 h: Monday ends at 15:00 UTC.
   Platform.Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");
@@ -296,17 +317,37 @@ TEST_F(BudgetTest, TheDayEndsAtMidnightOfAFixedZone) {
   EXPECT_EQ(Module.Usage.Used(kMonday + 1, "anna"), 12);
 }
 
-TEST_F(BudgetTest, SignedOutModeCountsTheUsersWithASession) {
-  Platform.Registry.SetString(kMain, "EndAction", "signout");
+// A person at an unlocked screen is use: an interval counts when the user was
+// at an active, unlocked session at both of its ends. Where the sessions cannot
+// tell, the programs the user runs decide, as before, and the log says so once.
+TEST_F(BudgetTest, TimeCountsOnlyAtAnUnlockedScreen) {
   Platform.Registry.SetDword(kAnna, "Budget1", 600);
-  Platform.Processes.Table.clear();
-  Platform.Sessions.Users = {{1, "ANNA"}};
   Start(Module);
-  Ticks(11);  // the pass at tick 1 lists the sessions
-  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 20);
-  Platform.Sessions.Users.clear();
-  Ticks(20);
-  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 40) << "until the pass at tick 21 finds no session";
+  const struct {
+    const char* Name;
+    uint32_t State;
+    int32_t Lock;
+    int64_t Counted;  // seconds, over two ticks
+  } steps[] = {
+      {"unlocked", TSessionApi::kStateActive, TSessionApi::kUnlocked, 4},
+      {"locked inside the first tick", TSessionApi::kStateActive, TSessionApi::kLocked, 0},
+      {"unlocked inside the first tick", TSessionApi::kStateActive, TSessionApi::kUnlocked, 2},
+      {"switched away from", TSessionApi::kStateDisconnected, TSessionApi::kUnlocked, 0},
+      {"back", TSessionApi::kStateActive, TSessionApi::kUnlocked, 2},
+      {"cannot tell: by the programs", TSessionApi::kStateActive, TSessionApi::kLockUnknown, 4},
+  };
+  Ticks(1);
+  for (const auto& step : steps) {
+    Platform.Sessions.States[1] = step.State;
+    Platform.Sessions.Locks[1] = step.Lock;
+    const int64_t before = Module.Usage.Used(kMonday, "anna");
+    const auto lines = Ticks(2);
+    EXPECT_EQ(Module.Usage.Used(kMonday, "anna") - before, step.Counted) << step.Name;
+    EXPECT_EQ(Count(lines, "WARNING:Whether sessions are locked cannot be told, so time counts while the user has "
+                           "programs running (or a session)"),
+              step.Lock == TSessionApi::kLockUnknown ? 1 : 0)
+        << step.Name;
+  }
 }
 
 TEST_F(BudgetTest, AFaultyUsageFileOrBudgetIsLoggedAndTheServiceGoesOn) {

@@ -389,7 +389,7 @@ TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
   const std::string bad = "ERROR:WarnMinutes must be a number from 0 to 60 (REG_DWORD), no warnings are sent: ";
   const std::string unknown = "ERROR:Unknown time zone in TimeZone, the computer's local time is used: ";
   const std::string endAction =
-      "ERROR:EndAction must be signout or poweroff, the computer is switched off when time ends: ";
+      "ERROR:EndAction must be lock, signout or poweroff, the computer is switched off when time ends: ";
   const std::string backstop =
       "ERROR:LogonHoursBackstop must be 0 or 1 (REG_DWORD), Windows' logon hours are not kept: ";
   const TAdditionCase cases[] = {
@@ -416,6 +416,7 @@ TEST_F(ConfigTest, OptionalValuesAreReadWhenPresentAndLeftOffWhenUnusable) {
        {unknown + "(not a REG_SZ)"}},
       {"sign out", main([](TFakeRegistry& r) { r.SetString(kMain, "EndAction", "SignOut"); }), 0, "", {},
        TEndAction::SignOut},
+      {"lock", main([](TFakeRegistry& r) { r.SetString(kMain, "EndAction", "LOCK"); }), 0, "", {}, TEndAction::Lock},
       {"power off", main([](TFakeRegistry& r) { r.SetString(kMain, "EndAction", "poweroff"); }), 0, "", {}},
       {"another action", main([](TFakeRegistry& r) { r.SetString(kMain, "EndAction", "reboot"); }), 0, "",
        {endAction + "reboot"}},

@@ -104,6 +104,19 @@ TEST_F(CtlBudgetTest, BudgetReplacesTheWholeWeekShowsItAndClears) {
   EXPECT_EQ(FirstLine(), "child has no daily budget: they may use the computer whenever the rules allow.\n");
 }
 
+TEST_F(CtlBudgetTest, BudgetWeekSetsShowsAndRemovesTheWeeklyLimitAndStatusShowsTheWeek) {
+  ASSERT_EQ(Run({"budget", "child", "--week", "10h30m"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Stored(kChild, "BudgetWeek"), std::string("\x76\x02\0\0", 4));
+  EXPECT_EQ(FirstLine(), "child may use the computer 10 h 30 min a week, Monday to Sunday.\n");
+  Files.Files[kUsageFile].Data = "date,user,seconds\n2026-12-06,child,9000\n2026-12-07,child,600\n2026-12-09,child,60\n";
+  ASSERT_EQ(Run({"status"}), kExitSuccess);
+  EXPECT_NE(Out.str().find("  1 min, week 11 min of 10 h 30 min  "), std::string::npos) << Out.str();
+  EXPECT_EQ(Run({"budget", "child", "--week", "169h"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: a weekly budget is at most 168h: 169h\n");
+  ASSERT_EQ(Run({"budget", "child", "--week", "off"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Stored(kChild, "BudgetWeek"), "(none)");
+}
+
 // The day's use decides as much as the rules: a budget that is used up already
 // ends the time of a user at the computer.
 TEST_F(CtlBudgetTest, ABudgetUsedUpAlreadyCutsOffAUserAtTheComputer) {

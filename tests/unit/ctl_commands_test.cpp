@@ -739,20 +739,39 @@ TEST_F(CtlTimeCommandsTest, AChangeThatCutsOffAUserAtTheComputerSaysWhen) {
 }
 
 TEST_F(CtlTimeCommandsTest, EndactionStoresTheActionThatStatusShowsAndCheckValidates) {
-  ASSERT_EQ(Run({"endaction", "SignOut"}), kExitSuccess) << Err.str();
-  EXPECT_EQ(Stored(kMain, "EndAction"), std::string("signout") + '\0');
-  EXPECT_EQ(Out.str().substr(0, Out.str().find('\n') + 1),
-            "When a user's time ends, they are signed out; the computer stays on for others.\n");
-  EXPECT_EQ(Controls, std::vector<uint32_t>{128});
-  ASSERT_EQ(Run({"status"}), kExitSuccess);
-  EXPECT_NE(Out.str().find("Time ends:   the user is signed out\n"), std::string::npos) << Out.str();
+  const struct {
+    const char* Word;
+    const char* Stored;
+    const char* Said;
+    const char* Status;
+  } actions[] = {
+      {"SignOut", "signout", "When a user's time ends, they are signed out; the computer stays on for others.\n",
+       "Time ends:   the user is signed out\n"},
+      {"lock", "lock",
+       "When a user's time ends, their session is locked: their programs stay open, and they find everything as "
+       "they left it when their time comes again.\n",
+       "Time ends:   the user's session is locked, programs stay open\n"},
+  };
+  for (const auto& action : actions) {
+    Controls.clear();
+    ASSERT_EQ(Run({"endaction", action.Word}), kExitSuccess) << Err.str();
+    EXPECT_EQ(Stored(kMain, "EndAction"), std::string(action.Stored) + '\0');
+    EXPECT_EQ(Out.str().substr(0, Out.str().find('\n') + 1), action.Said);
+    EXPECT_EQ(Controls, std::vector<uint32_t>{128});
+    ASSERT_EQ(Run({"status"}), kExitSuccess);
+    EXPECT_NE(Out.str().find(action.Status), std::string::npos) << Out.str();
+  }
+  ASSERT_EQ(Run({"set", "child", "--force", "always"}), kExitSuccess) << Err.str();
+  EXPECT_NE(Out.str().find("\nWhen child's time ends, their session is locked: their programs stay open.\n"),
+            std::string::npos)
+      << Out.str();
 
   EXPECT_EQ(Run({"endaction", "reboot"}), kExitUsage);
-  EXPECT_EQ(Err.str(), "nortavelctl: endaction takes signout or poweroff, not 'reboot'\n");
+  EXPECT_EQ(Err.str(), "nortavelctl: endaction takes lock, signout or poweroff, not 'reboot'\n");
   Registry.SetString(kMain, "EndAction", "reboot");
   Run({"check"});
-  EXPECT_NE(Out.str().find("warning: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\EndAction (reboot) is neither signout "
-                           "nor poweroff: the computer is switched off when time ends"),
+  EXPECT_NE(Out.str().find("warning: HKLM\\SOFTWARE\\Vrem\\NortavelFree\\EndAction (reboot) is none of lock, "
+                           "signout and poweroff: the computer is switched off when time ends"),
             std::string::npos)
       << Out.str();
   ASSERT_EQ(Run({"endaction"}), kExitSuccess);

@@ -227,13 +227,52 @@ TEST_F(TimeExtrasTest, SignOutModeEndsTimeForUsersWithASessionNow) {
   EXPECT_NE(log.find("] ERROR:Signing out failed for user: anna"), std::string::npos);
 }
 
-TEST_F(TimeExtrasTest, SignOutModeWarnsThatTheUserWillBeSignedOut) {
-  Module.EndAction = TEndAction::SignOut;
+// Lock mode ends time by disconnecting each active session of the user, once
+// (a disconnected session is not present); a lock that fails signs out, a
+// sign-out that fails switches off.
+TEST_F(TimeExtrasTest, LockModeDisconnectsAndFallsBackToSignOutThenPowerOff) {
+  Module.EndAction = TEndAction::Lock;
+  Platform.Sessions.Users = {{1, "bert"}, {2, "ANNA"}, {5, "anna"}};
+  Platform.Sessions.States[5] = TSessionApi::kStateDisconnected;  // switched away from earlier
+  Platform.Sessions.Locks[2] = TSessionApi::kLocked;              // locked, still at the screen
+  EXPECT_TRUE(Has(PassAt(21, 0), "Locking the session of user: anna"));
+  EXPECT_EQ(Platform.Sessions.Disconnected, (std::vector<uint32_t>{2}));
+  EXPECT_FALSE(Has(PassAt(21, 0), "Locking the session of user: anna")) << "disconnected: not present";
+  EXPECT_EQ(Platform.Sessions.Disconnected.size(), 1u);
+  EXPECT_TRUE(Platform.Sessions.SignedOut.empty());
+  EXPECT_EQ(PowerOffs(), 0);
+
+  Platform.Sessions.States[2] = TSessionApi::kStateActive;  // back at the screen
+  Platform.Sessions.DisconnectError = 5;
+  auto lines = PassAt(21, 0);
+  EXPECT_TRUE(Has(lines, "ERROR:Locking the session failed for user: anna"));
+  EXPECT_EQ(Platform.Sessions.SignedOut, (std::vector<uint32_t>{2, 5}));
+  EXPECT_EQ(PowerOffs(), 0);
+
+  Platform.Sessions.Users = {{2, "anna"}};
+  Platform.Sessions.LogoffError = 5;
+  PassAt(21, 0);
+  EXPECT_EQ(PowerOffs(), 1);
+  EXPECT_NE(Platform.LogFiles.Data(kLogFileName).find("] ERROR:Signing out failed for user: anna"), std::string::npos)
+      << "flushed before the power-off";
+}
+
+TEST_F(TimeExtrasTest, TheWarningSaysWhatHappensInEachMode) {
   Module.WarnMinutes = 10;
-  PassAt(20, 50);
-  ASSERT_EQ(Platform.Sessions.Shown.size(), 1u);
-  EXPECT_EQ(Platform.Sessions.Shown[0].Text,
-            "Your computer time ends at 21:00. You will be signed out then: please save your work.");
+  const std::pair<TEndAction, const char*> modes[] = {
+      {TEndAction::SignOut, "Your computer time ends at 21:00. You will be signed out then: please save your work."},
+      {TEndAction::Lock, "Your computer time ends at 21:00. Your session will be locked then: your programs stay open."},
+  };
+  for (const auto& [mode, text] : modes) {
+    TNortavelFree module(Platform.View());
+    static_cast<TConfiguration&>(module) = static_cast<const TConfiguration&>(Module);
+    module.EndAction = mode;
+    module.SeenAccounts.Add("anna");
+    Platform.Sessions.Shown.clear();
+    PassOf(module, Platform, 20, 50);
+    ASSERT_EQ(Platform.Sessions.Shown.size(), 1u);
+    EXPECT_EQ(Platform.Sessions.Shown[0].Text, text);
+  }
 }
 
 TEST_F(TimeExtrasTest, AUserNotAtTheScreenIsWarnedOnceTheyLogOn) {

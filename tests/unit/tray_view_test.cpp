@@ -75,8 +75,9 @@ TEST(TrayViewTest, TheTooltipAndTheLinesSayWhatTheDecisionSays) {
 TEST(TrayViewTest, TheWeekAndTheEndForTheBalloons) {
   const TTrayView view = TrayViewOf(Config(), 0, Steady(At(kMonday, 19, 55)), TDayUse());
   EXPECT_EQ(view.SecondsLeft, 300);
-  EXPECT_EQ(BalloonText(5), "5 minutes left: please save your work");
-  EXPECT_EQ(BalloonText(1), "1 minute left: please save your work");
+  EXPECT_EQ(BalloonText(5, TEndAction::PowerOff), "5 minutes left: please save your work");
+  EXPECT_EQ(BalloonText(1, TEndAction::SignOut), "1 minute left: please save your work");
+  EXPECT_EQ(BalloonText(10, TEndAction::Lock), "10 minutes left: then your session is locked, and your programs stay open");
   EXPECT_EQ(BalloonLeads(10), (std::vector<int64_t>{600, 60}));
   EXPECT_EQ(BalloonLeads(1), (std::vector<int64_t>{60}));
   EXPECT_EQ(BalloonLeads(0), (std::vector<int64_t>{60}));

@@ -103,6 +103,34 @@ struct BudgetDecisionTest : ::testing::Test {
   TUserExtras Extras;
 };
 
+// The week's budget, Monday to Sunday: whichever of the day's and the week's
+// runs out first ends the day; a week used up opens again next Monday.
+TEST_F(BudgetDecisionTest, TheWeeksBudgetEndsTimeLikeTheDaysAndOpensOnMonday) {
+  const int64_t sunday = kMonday + 6;
+  const int64_t now = At(sunday, 20, 0);
+  const struct {
+    int32_t Week;
+    int32_t Day;
+    int64_t WeekUsed;
+    bool Allowed;
+    TDecisionReason Reason;
+    std::optional<int64_t> Until;
+  } cases[] = {
+      {600, kNoBudget, 600 * 60 - 60, true, TDecisionReason::Rule, now + 60},
+      {600, 30, 600 * 60 - 3600, true, TDecisionReason::Rule, now + 1800},  // the day's ends first
+      {600, kNoBudget, 600 * 60, false, TDecisionReason::WeekBudget, At(kMonday + 7, 0, 0)},
+      {0, kNoBudget, 0, false, TDecisionReason::WeekBudget, std::nullopt},  // none in any week
+  };
+  for (const auto& c : cases) {
+    Extras.WeekBudget = c.Week;
+    Extras.Budget[6] = c.Day;
+    const TDecision decision = Decide(Rules, Extras, now, 3 * kSecondsPerDay, TDayUse{sunday, 0, c.WeekUsed});
+    EXPECT_EQ(decision.Allowed, c.Allowed) << c.Week << " " << c.WeekUsed;
+    EXPECT_EQ(decision.Reason, c.Reason) << c.Week << " " << c.WeekUsed;
+    EXPECT_EQ(decision.Until, c.Until) << c.Week << " " << c.WeekUsed;
+  }
+}
+
 TEST_F(BudgetDecisionTest, TheBudgetEndsTheDayOnceUsedAndOpensAtTheNextAllowedMidnight) {
   struct Case {
     int32_t MondayBudget;
@@ -128,7 +156,7 @@ TEST_F(BudgetDecisionTest, TheBudgetEndsTheDayOnceUsedAndOpensAtTheNextAllowedMi
   for (const Case& c : cases) {
     Extras.Budget[0] = c.MondayBudget;
     Extras.Budget[1] = c.TuesdayBudget;
-    const TDecision decision = Decide(Rules, Extras, c.Now, 3 * kSecondsPerDay, TDayUse{kMonday, c.Used});
+    const TDecision decision = Decide(Rules, Extras, c.Now, 3 * kSecondsPerDay, TDayUse{kMonday, c.Used, c.Used});
     EXPECT_EQ(decision.Allowed, c.Allowed) << c.MondayBudget << " " << c.Used;
     EXPECT_EQ(decision.Reason, c.Reason) << c.MondayBudget << " " << c.Used;
     EXPECT_EQ(decision.Until, c.Until) << c.MondayBudget << " " << c.Used;

@@ -3,6 +3,7 @@
 // registry, converted as Windows itself converts them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -49,9 +50,28 @@ TEST_F(WineSessionMessageTest, TheWarningReachesOnlyTheUsersSessionWithoutWaitin
   EXPECT_EQ(Recorded().size(), 1u);
 }
 
-TEST_F(WineSessionMessageTest, ASignOutReachesTheSessionWithoutWaiting) {
+TEST_F(WineSessionMessageTest, ASignOutAndALockReachTheSessionWithoutWaiting) {
   EXPECT_EQ(PlatformSessions().LogoffSession(1), 0u);
-  EXPECT_EQ(Recorded(), std::vector<std::string>{"logoff server=current session=1 wait=0"});
+  EXPECT_EQ(PlatformSessions().DisconnectSession(1), 0u);
+  EXPECT_EQ(Recorded(), (std::vector<std::string>{"logoff server=current session=1 wait=0",
+                                                  "disconnect server=current session=1 wait=0"}));
+}
+
+// WTSINFOEXA as our declaration reads it: the flags of the session's level 1.
+TEST_F(WineSessionMessageTest, TheLockStateIsReadFromTheSessionsExtendedInformation) {
+  char path[MAX_PATH];
+  ASSERT_GT(GetTempPathA(sizeof path, path), 0u);
+  const std::string state = std::string(path) + "wtsapi32_state_" + std::to_string(GetCurrentProcessId()) + ".txt";
+  SetEnvironmentVariableA("NF_WTSAPI32_STATE", state.c_str());
+  EXPECT_EQ(PlatformSessions().SessionLock(1), TSessionApi::kUnlocked);
+  FILE* file = fopen(state.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  fputs("locked\n", file);
+  fclose(file);
+  EXPECT_EQ(PlatformSessions().SessionLock(1), TSessionApi::kLocked);
+  EXPECT_EQ(PlatformSessions().SessionLock(7), TSessionApi::kLockUnknown) << "the call fails";
+  DeleteFileA(state.c_str());
+  SetEnvironmentVariableA("NF_WTSAPI32_STATE", nullptr);
 }
 
 TEST(WineTimeZoneTest, TheDatabaseIsReadWithItsYears) {

@@ -74,7 +74,7 @@ e2e_reg query "$E2E_KEY"
 computer_zone=$(wine reg query 'HKLM\System\CurrentControlSet\Control\TimeZoneInformation' /v TimeZoneKeyName </dev/null \
   | tr -d '\r' | sed -n 's/^ *TimeZoneKeyName    REG_SZ    //p')
 for want in 'WarnMinutes    REG_DWORD    0xa' 'LogonHoursBackstop    REG_DWORD    0x1' 'KeepUsage    REG_DWORD    0x1' \
-            "TimeZone    REG_SZ    $computer_zone"; do
+            'EndAction    REG_SZ    lock' "TimeZone    REG_SZ    $computer_zone"; do
   tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q "^ *$want\$" || e2e_fail "default '$want' not written: $(cat "$WINEPREFIX.reg.log")"
 done
 logs="$WINEPREFIX/drive_c/ProgramData/NortavelFree/logs"

@@ -9,7 +9,8 @@
 # start, has long used it up, so the pass after the reload says so and signs them
 # out; the usage file holds the day's use; after a restart the first pass finds
 # the budget used up again, although a reader held the readers' copy of the file
-# open all along.
+# open all along. Then the time of a locked and of a switched-away session is
+# not counted, that of an unlocked one is.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 trap e2e_cleanup EXIT
@@ -114,4 +115,23 @@ first=$(tail -n +$((lines_before + 1)) "$(e2e_log_file)" | tr -d '\r' |
 [ "$first" = "$used_up" ] || e2e_fail "the first pass after the restart did not find the budget used up: $first"
 e2e_wait_for 10 after_used_up 2 "Signing out user: $user" || e2e_fail "$user was not signed out after the restart"
 e2e_log_has "Shutting down computer" && e2e_fail "powered off in sign-out mode"
+
+# Time counts at an unlocked screen only: while the double reports the session
+# locked, or switched away from, the record does not grow (a tick of slack);
+# unlocked, it does. Each phase runs the service for 12 s; its stop saves.
+counted() { tr -d '\r' <"$usage" | awk -F, -v d="$day" -v u="$user" '$1 == d && $2 == u { print $3 }'; }
+for phase in locked disconnected unlocked; do
+  echo "$phase" >"$WINEPREFIX/drive_c/wtsapi32_state.txt"
+  wine net stop "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
+  e2e_wait_for 30 e2e_state_is STOPPED || e2e_fail "service never STOPPED"
+  before=$(counted)
+  wine net start "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
+  sleep 12
+  wine net stop "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
+  e2e_wait_for 30 e2e_state_is STOPPED || e2e_fail "service never STOPPED"
+  grown=$(( $(counted) - before ))
+  echo "$phase: $grown s counted in 12 s"
+  if [ "$phase" = unlocked ]; then [ "$grown" -ge 6 ] || e2e_fail "an unlocked session did not count"
+  else [ "$grown" -le 2 ] || e2e_fail "a $phase session counted $grown s"; fi
+done
 exit 0
