@@ -4,6 +4,7 @@
 // configuration lives and the names of its values. A program that sends the
 // service a request, reads its configuration or judges its rules includes this.
 
+#include <cstddef>
 #include <cstdint>
 
 // The service as the control manager knows it.
@@ -75,3 +76,34 @@ inline constexpr int kUsageKeptDays = 90;
 // Main key, REG_DWORD 1: count and keep every restricted user's use, also of
 // users without a budget (who have it counted anyway).
 inline constexpr char kKeepUsageValue[] = "KeepUsage";
+
+// Asking for more time: the service's local pipe, one request per message (at
+// most kMaxRequestBytes, UTF-8), one answer line starting "OK" or "ERR". The
+// service learns who asks from the pipe itself, never from the message.
+inline constexpr char kPipeName[] = "\\\\.\\pipe\\NortavelFree";
+inline constexpr size_t kMaxRequestBytes = 512;
+inline constexpr char kRequestAsk[] = "ASK";      // ASK <minutes>: the caller asks for more time today
+inline constexpr char kRequestPin[] = "PIN";      // PIN <pin>: a parent at the caller's screen approves
+inline constexpr char kRequestState[] = "STATE";  // the caller's request, time left and announced end
+// For administrators only (the tool): APPROVE <user> [<minutes>], DENY <user>.
+inline constexpr char kRequestApprove[] = "APPROVE";
+inline constexpr char kRequestDeny[] = "DENY";
+inline constexpr char kAnswerOk[] = "OK";
+inline constexpr char kAnswerError[] = "ERR";
+// What a child may ask for, and how often a day.
+inline constexpr int32_t kAskMinutes[] = {15, 30, 60, 120};
+inline constexpr int kMostAsksPerDay = 6;
+// Wrong PINs in a row before PIN entry is closed for everybody, and for how long.
+inline constexpr int kPinTries = 5;
+inline constexpr int64_t kPinLockSeconds = 15 * 60;
+// The parent's PIN: 4 to 12 digits, kept as a salted PBKDF2-HMAC-SHA256 hash in
+// a key of the main key that only SYSTEM and the Administrators can read.
+inline constexpr char kParentKeyName[] = "Parent";
+inline constexpr char kPinHashValue[] = "PinHash";
+inline constexpr size_t kShortestPin = 4;
+inline constexpr size_t kLongestPin = 12;
+// An event the service makes and every clock waits on; the package sets it
+// before it removes the files, so that no clock keeps its file in use.
+inline constexpr char kClockGoodbyeEvent[] = "Global\\NortavelFreeClockGoodbye";
+// In the service's folder beside its record: the open requests and the answers.
+inline constexpr char kRequestsFileName[] = "requests.txt";

@@ -82,6 +82,12 @@ class TRegistryApi {
   virtual int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
                            uint32_t size) = 0;
 
+  // ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl) and
+  // RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor): the key's
+  // access list; the key must be open with WRITE_DAC. A Windows error code.
+  static constexpr uint32_t kWriteDac = 0x00040000;  // WRITE_DAC
+  virtual int32_t SetKeyAccess(uintptr_t key, const std::string& sddl) = 0;
+
   // RegDeleteValueA(key, name).
   virtual int32_t DeleteValue(uintptr_t key, const std::string& name) = 0;
 

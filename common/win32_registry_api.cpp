@@ -1,6 +1,8 @@
 #include "common/registry_api.h"
 #include "common/win32.h"
 
+#include <sddl.h>
+
 namespace {
 HKEY AsKey(uintptr_t key) { return reinterpret_cast<HKEY>(key); }
 
@@ -69,6 +71,15 @@ class TWin32Registry : public TRegistryApi {
   int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
                    uint32_t size) override {
     return RegSetValueExA(AsKey(key), name.c_str(), 0, type, data, size);
+  }
+
+  int32_t SetKeyAccess(uintptr_t key, const std::string& sddl) override {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+      return static_cast<int32_t>(GetLastError());
+    const LONG result = RegSetKeySecurity(AsKey(key), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    return result;
   }
 
   int32_t DeleteValue(uintptr_t key, const std::string& name) override {

@@ -114,6 +114,17 @@ std::string UsageSavingText(const TRun& run, const TConfiguration& config, const
 // service goes by its own time.
 bool ClockBehind(const TRun& run, const TConfiguration& config, const TUsageFile& usage);
 
+// The parent's side of a child asking for more time.
+void RunPin(TRun& run, std::vector<std::string> words);
+void RunRequests(TRun& run, std::vector<std::string> words);
+void RunApprove(TRun& run, std::vector<std::string> words);
+void RunDeny(TRun& run, std::vector<std::string> words);
+// "child asks for 30 min, 18:05" for each request open today, by the rules'
+// clock; none where the service's file cannot be read, and then unreadable
+// (when given) names it.
+std::vector<std::string> OpenRequestTexts(const TRun& run, const TConfiguration& config,
+                                          std::string* unreadable = nullptr);
+
 // True when an error was found.
 bool RunCheck(TRun& run);
 // file empty: to standard output.

@@ -442,7 +442,8 @@ const TCommand kCommands[] = {
      "Shows whether the service is installed and running, its start type,\n"
      "account, executable and bitness, the registry view it reads, the log level\n"
      "and folder, and per user: allowed or restricted now and until when, whether\n"
-     "the account's logon hours are locked, whether the user runs processes now.\n",
+     "the account's logon hours are locked, whether the user runs processes now,\n"
+     "and the requests for more time that wait for an answer.\n",
      [](TRun& run, std::vector<std::string> words) {
        ExpectWords("status", words, 0, 0);
        RunStatus(run);
@@ -486,6 +487,28 @@ const TCommand kCommands[] = {
      "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
      "passed, the rules apply again.\n",
      RunGrant},
+    {"requests", "requests", "the requests for more time that wait for an answer",
+     "Lists the requests children made today at their clock (\"Ask for more time\")\n"
+     "that nobody has answered yet: who, how long and when. Answer them with approve\n"
+     "or deny; a request left open ends with its day.\n",
+     RunRequests},
+    {"approve", "approve USER [AMOUNT]", "give USER the time they asked for",
+     "Gives USER the time of their open request, or AMOUNT (30m, 2h, 1h30m, at most\n"
+     "24h) instead, as grant does, and closes the request: USER's clock shows the\n"
+     "new end within a second. Needs the running service.\n",
+     RunApprove},
+    {"deny", "deny USER", "say no to USER's request for more time",
+     "Closes USER's open request: their clock says that the answer is no. Needs\n"
+     "the running service.\n",
+     RunDeny},
+    {"pin", "pin [--stdin | --clear]", "the parent's PIN, to approve at the child's screen",
+     "Asks twice for a PIN of 4 to 12 digits, without showing it, and stores it\n"
+     "protected (a salted hash that only SYSTEM and the Administrators may read).\n"
+     "A parent who types it into the child's clock approves the child's request\n"
+     "there; five wrong PINs in a row close PIN entry for 15 minutes. --stdin reads\n"
+     "the PIN from one line of standard input instead; --clear removes it, and then\n"
+     "only approve answers requests.\n",
+     RunPin},
     {"budget", "budget USER [BUDGET | --week AMOUNT | --clear]", "the most time USER may use the computer each day",
      "Stores how long USER may use the computer each day, within the times the\n"
      "rules allow, e.g.\n"

@@ -169,7 +169,9 @@ void RunStatus(TRun& run) {
   for (const TRow& row : rows)
     out << Column(row.User, 16) << Column(row.Now, 12) << Column(row.Until, 12) << Column(row.Today, todayWidth)
         << Column(row.LogonHours, 13) << row.Processes << "\n";
-  if (!extraTimes.empty() || !usedUp.empty()) out << "\n" << extraTimes << usedUp;
+  std::string asks;
+  for (const std::string& line : OpenRequestTexts(run, config)) asks += "Asks:        " + line + "\n";
+  if (!extraTimes.empty() || !usedUp.empty() || !asks.empty()) out << "\n" << extraTimes << usedUp << asks;
   const std::string problem = UsageProblemText(usage);
   if (!problem.empty()) out << "\nUsage file:  " << problem << "\n";
   const std::string saving = UsageSavingText(run, config, usage);

@@ -109,10 +109,7 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
     // included; a day's budget used up leaves none, and the extra time counts
     // from now.
     const TDayUse use = ReadUsage(run, config).Book.UseOf(user, DayOf(now));
-    const TDecision decision = DecideFor(config, config.RestrictedUsers.IndexOf(user), now, kSecondsPerWeek, use);
-    const int64_t from = decision.Allowed ? decision.Until.value_or(now) : now;
-    until = from + duration;
-    until = (until + kMinute - 1) / kMinute * kMinute;
+    until = ExtraTimeUntil(config, config.RestrictedUsers.IndexOf(user), now, use, duration);
   }
   const std::string stamp = FormatMinuteStamp(until);
   writer.WriteExtraTime(user, stamp);

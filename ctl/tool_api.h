@@ -56,6 +56,10 @@ class TToolApi : public virtual TServiceHandleApi {
   // Whether standard output is a console window: GetConsoleMode succeeds on
   // GetStdHandle(STD_OUTPUT_HANDLE). False for a file, a pipe and the NUL device.
   virtual bool StandardOutputIsConsole() = 0;
+  // One line from standard input, without its line end; false at its end.
+  // hidden: a console does not show what is typed (SetConsoleMode without
+  // ENABLE_ECHO_INPUT, restored afterwards), for a PIN.
+  virtual bool ReadLine(std::string& line, bool hidden) = 0;
 };
 
 // The Windows implementation; not available natively.

@@ -5,6 +5,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <iostream>
 #include <vector>
 
 #include "common/win32.h"
@@ -105,6 +106,21 @@ class TWin32ToolApi : public TToolApi, public TWin32ServiceHandleApi {
   bool StandardOutputIsConsole() override {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != FALSE;
+  }
+
+  bool ReadLine(std::string& line, bool hidden) override {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool console = hidden && GetConsoleMode(input, &mode) != FALSE;
+    if (console) SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (console) {
+      SetConsoleMode(input, mode);
+      // The Enter typed was not shown either.
+      std::fputs("\n", stderr);
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return read;
   }
 };
 

@@ -167,3 +167,15 @@ inline constexpr char kMsgUsageFolderRefused[] =
 // A warning (1 and a warning event): + the path + kMsgUsageSetAsideAs + the new path.
 inline constexpr char kMsgUsageSetAside[] = "The usage file was not a plain file and was set aside: ";
 inline constexpr char kMsgUsageSetAsideAs[] = " is now ";
+
+// Asking for more time. 2: + user + " " + minutes + " min".
+inline constexpr char kMsgTimeRequested[] = "Extra time requested by user: ";
+// 2: + user + kMsgExtraTimeUntil + the end, "YYYY-MM-DD HH:MM".
+inline constexpr char kMsgRequestApproved[] = "Extra time approved for user: ";
+inline constexpr char kMsgRequestDenied[] = "Extra time denied for user: ";  // 2, + user
+// 1 and a warning event.
+inline constexpr char kMsgPinClosed[] =
+    "WARNING:Five wrong PINs in a row: PIN entry is closed for 15 minutes for every user";
+// 1 and an error event, at the start: + the system's reason.
+inline constexpr char kMsgPipeNotMade[] =
+    "ERROR:The service's pipe could not be made, so nobody can ask for more time: ";

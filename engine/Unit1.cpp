@@ -6,10 +6,14 @@
 #include "common/calendar.h"
 #include "common/debug_level.h"
 #include "common/protocol.h"
+#include "common/system_error.h"
 #include "diag/messages.h"
 #include "diag/whole_file.h"
+#include "engine/decision.h"
 #include "engine/weak_spots.h"
+#include "winsys/config_writer.h"
 #include "winsys/configuration.h"
+#include "winsys/pin.h"
 #include "winsys/sessions.h"
 
 TNortavelFree* NortavelFree = nullptr;
@@ -32,7 +36,9 @@ TNortavelFree::TNortavelFree(const TNortavelFreePlatform& platform)
       Platform(platform),
       ServiceClock(platform.Clock),
       Enforcement(TEnforcementPlatform{ServiceClock, platform.Registry, platform.Accounts, platform.Sessions,
-                                       [this] { SaveUsage(); }}) {
+                                       [this] { SaveUsage(); }}),
+      PipeServer(platform.Pipe,
+                 [this](const TPipeClient& client, const std::string& request) { return AnswerRequest(client, request); }) {
   Name = kServiceName;
   DisplayName = kServiceDisplayName;
   AllowPause = false;
@@ -93,6 +99,15 @@ void TNortavelFree::ServiceStart(TService*, bool&) {
   FoldersReady = false;
   if (KeepingUse) PrepareUsage();
   if (WarnMinutes > 0) ReadAnnouncedEnds();
+  ReadRequests();
+  // Before the service reports running, so that no other process can hold the
+  // pipe's name first.
+  const uint32_t pipe = PipeServer.Open();
+  if (pipe != 0) {
+    if (LevelAdmits(DebugLevel, 1)) Log(kMsgPipeNotMade + SystemErrorText(pipe));
+    WriteServiceEvent(kMsgPipeNotMade + SystemErrorText(pipe), TEventLogger::kErrorType);
+  }
+  PipeServer.Start();
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStarted);
   for (const std::string& text : FindWeakSpots(Platform.Processes, Platform.LogFiles, AppPath)) Warn(text);
 }
@@ -188,6 +203,8 @@ bool TNortavelFree::HandleCustomControl(uint32_t controlCode) {
 }
 
 void TNortavelFree::ServiceStop(TService*, bool&) {
+  // Its thread may wait for the lock: stopped before the lock is taken.
+  PipeServer.Stop();
   std::lock_guard<std::mutex> guard(ModuleLock);
   if (Released) return;
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceStopped);
@@ -197,6 +214,8 @@ void TNortavelFree::ServiceStop(TService*, bool&) {
 }
 
 void TNortavelFree::ServiceShutdown(TService*) {
+  // Its thread may wait for the lock: stopped before the lock is taken.
+  PipeServer.Stop();
   std::lock_guard<std::mutex> guard(ModuleLock);
   if (Released) return;
   if (LevelAdmits(DebugLevel, 3)) Log(kMsgServiceShutdown);
@@ -206,6 +225,8 @@ void TNortavelFree::ServiceShutdown(TService*) {
 }
 
 void TNortavelFree::ServiceDestroy(TComponent*) {
+  // Its thread may wait for the lock: stopped before the lock is taken.
+  PipeServer.Stop();
   std::lock_guard<std::mutex> guard(ModuleLock);
   // After a shutdown the lists are gone and the log was already flushed and trimmed.
   if (Released) return;
@@ -408,6 +429,136 @@ void TNortavelFree::UsageFailed(const std::string& message) {
   if (UsageFailureLogged) return;
   UsageFailureLogged = true;
   if (LevelAdmits(DebugLevel, 1)) Log(message);
+}
+
+void TNortavelFree::ReadRequests() {
+  // Nothing is made for them before a child asks: with none of the additions
+  // the service leaves no folder behind.
+  const std::string folder = UsagePlaces(Platform.LogFiles).RecordFolder;
+  if (!FoldersReady && (folder.empty() || Platform.LogFiles.ReadAttributes(folder.substr(0, folder.size() - 1)) ==
+                                              kInvalidFileAttributes))
+    return;
+  if (!PrepareFolders()) return;
+  std::string text;
+  if (ReadWholeFile(Platform.LogFiles, UsageFolders.RecordFolder + kRequestsFileName, text) == TWholeFile::Done)
+    Requests.Parse(text);
+}
+
+void TNortavelFree::SaveRequests() {
+  if (!Requests.Changed() || !PrepareFolders()) return;
+  const std::string& folder = UsageFolders.RecordFolder;
+  const std::string text = Requests.Format();
+  TWholeFile written = ReplaceWholeFile(Platform.LogFiles, folder, kRequestsFileName, text);
+  if (written == TWholeFile::NotPlain && SetAside(folder + kRequestsFileName))
+    written = ReplaceWholeFile(Platform.LogFiles, folder, kRequestsFileName, text);
+  if (written != TWholeFile::Done) UsageFailed(kMsgUsageNotWritten + folder + kRequestsFileName);
+}
+
+int64_t TNortavelFree::RulesNow() {
+  TZoneClock rules(ServiceClock, FixedZone ? &*FixedZone : nullptr);
+  const int64_t now = SecondsOf(rules.LocalNow());
+  Requests.Expire(DayOf(now));
+  return now;
+}
+
+std::string TNortavelFree::AnswerRequest(const TPipeClient& client, const std::string& request) {
+  const TRequestMessage message = ParseRequestMessage(request);
+  const std::string error = std::string(kAnswerError) + " ";
+  if (message.Kind == TRequestKind::Invalid) return error + "unknown request";
+  if (message.Kind == TRequestKind::Approve || message.Kind == TRequestKind::Deny) {
+    if (!client.Administrator) return error + "only an administrator may answer a request";
+    std::lock_guard<std::mutex> guard(ModuleLock);
+    const int position = RestrictedUsers.IndexOf(message.User);
+    if (position < 0) return error + message.User + " has no time limits";
+    const std::string user = RestrictedUsers[position];
+    RulesNow();
+    const TTimeRequest* open = Requests.OpenOf(user);
+    if (open == nullptr && (message.Kind == TRequestKind::Deny || message.Minutes == 0))
+      return error + user + " has no open request";
+    if (message.Kind == TRequestKind::Approve) return ApproveRequest(user, message.Minutes > 0 ? message.Minutes : open->Minutes);
+    Requests.Answer(user, TRequestAnswer{false, 0, open->Day});
+    SaveRequests();
+    if (LevelAdmits(DebugLevel, 2)) Log(kMsgRequestDenied + user);
+    return kAnswerOk;
+  }
+  std::string user;
+  {
+    std::lock_guard<std::mutex> guard(ModuleLock);
+    const int position = RestrictedUsers.IndexOf(client.User);
+    if (position < 0) return error + "you have no time limits";
+    user = RestrictedUsers[position];
+    if (message.Kind == TRequestKind::State) return StateOf(user);
+    if (message.Kind == TRequestKind::Ask) {
+      const int64_t now = RulesNow();
+      if (!Requests.Ask(user, message.Minutes, SecondsOf(ServiceClock.UtcNow()), DayOf(now)))
+        return error + "you have asked " + std::to_string(kMostAsksPerDay) + " times today";
+      SaveRequests();
+      const std::string said = kMsgTimeRequested + user + " " + std::to_string(message.Minutes) + " min";
+      if (LevelAdmits(DebugLevel, 2)) Log(said);
+      WriteServiceEvent(said, TEventLogger::kInformationType);
+      return kAnswerOk;
+    }
+  }
+  return AnswerPin(user, message.Pin);
+}
+
+std::string TNortavelFree::AnswerPin(const std::string& user, const std::string& pin) {
+  const std::string error = std::string(kAnswerError) + " ";
+  {
+    std::lock_guard<std::mutex> guard(ModuleLock);
+    const int64_t nowUtc = SecondsOf(ServiceClock.UtcNow());
+    if (PinGuard.Closed(nowUtc)) return error + "PIN entry is closed for a while after too many wrong PINs";
+    RulesNow();
+    if (Requests.OpenOf(user) == nullptr) return error + "there is no request to approve";
+  }
+  // Outside the lock: the derivation takes about a tenth of a second, and the
+  // same whether the PIN is right or wrong.
+  const std::string stored = ReadPinHash(Platform.Registry, ConfigLocation);
+  if (stored.empty()) return error + "no parent's PIN is set: a parent can answer with nortavelctl approve";
+  const bool right = PinMatches(Platform.Crypto, stored, pin);
+  std::lock_guard<std::mutex> guard(ModuleLock);
+  const int64_t nowUtc = SecondsOf(ServiceClock.UtcNow());
+  if (PinGuard.Closed(nowUtc)) return error + "PIN entry is closed for a while after too many wrong PINs";
+  const int left = PinGuard.Checked(right, nowUtc);
+  if (!right && left > 0) return error + "wrong PIN, " + std::to_string(left) + (left == 1 ? " try" : " tries") + " left";
+  if (!right) {
+    Warn(std::string(kMsgPinClosed).substr(std::string(kMsgWarning).size()));
+    return error + "wrong PIN; PIN entry is closed for 15 minutes";
+  }
+  RulesNow();
+  const TTimeRequest* open = Requests.OpenOf(user);
+  if (open == nullptr) return error + "there is no request to approve";
+  return ApproveRequest(user, open->Minutes);
+}
+
+std::string TNortavelFree::ApproveRequest(const std::string& user, int32_t minutes) {
+  const int64_t now = RulesNow();
+  const int position = RestrictedUsers.IndexOf(user);
+  const TDayUse use = KeepingUse ? Usage.UseOf(user, DayOf(now)) : TDayUse();
+  const int64_t until = ExtraTimeUntil(*this, position, now, use, int64_t{minutes} * 60);
+  TConfigWriter(Platform.Registry, ConfigLocation).WriteExtraTime(user, FormatMinuteStamp(until));
+  Requests.Answer(user, TRequestAnswer{true, until, DayOf(now)});
+  SaveRequests();
+  // The next tick reads the extra time and unlocks the user.
+  ReloadRequested = true;
+  if (LevelAdmits(DebugLevel, 2)) Log(kMsgRequestApproved + user + kMsgExtraTimeUntil + FormatMinuteStamp(until));
+  return std::string(kAnswerOk) + " until " + FormatClockTime(until);
+}
+
+std::string TNortavelFree::StateOf(const std::string& user) {
+  const int64_t now = RulesNow();
+  std::string state = kAnswerOk;
+  if (const TTimeRequest* open = Requests.OpenOf(user)) {
+    const int64_t askedWall = open->AskedUtc + (now - SecondsOf(ServiceClock.UtcNow()));
+    state += " asked=" + std::to_string(open->Minutes) + "@" + FormatClockTime(askedWall);
+  }
+  if (const TRequestAnswer* answer = Requests.AnswerOf(user))
+    state += answer->Approved ? " answer=approved@" + FormatClockTime(answer->Until) : std::string(" answer=denied");
+  const auto ends = Enforcement.AnnouncedEnds().find(user);
+  const int64_t nowUtc = SecondsOf(ServiceClock.UtcNow());
+  if (ends != Enforcement.AnnouncedEnds().end() && ends->second > nowUtc)
+    state += " ends=" + FormatClockTime(ends->second + (now - nowUtc)) + "@" + std::to_string(ends->second - nowUtc);
+  return state;
 }
 
 void TNortavelFree::Log(const std::string& message) { DiagLog.Log(message); }

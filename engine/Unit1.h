@@ -20,12 +20,16 @@
 #include "diag/diagnostic_log.h"
 #include "engine/enforcement.h"
 #include "engine/engine_state.h"
+#include "engine/pipe_server.h"
+#include "engine/requests.h"
 #include "engine/service_time.h"
 #include "engine/usage.h"
 #include "svcmgr/service.h"
 #include "svcmgr/timer.h"
 #include "winsys/account_api.h"
 #include "winsys/configuration.h"
+#include "winsys/crypto_api.h"
+#include "winsys/pipe_api.h"
 #include "winsys/process_api.h"
 #include "winsys/session_api.h"
 #include "winsys/sessions.h"
@@ -48,6 +52,8 @@ struct TNortavelFreePlatform {
   TSessionApi& Sessions;
   TServiceRuntimeApi& ServiceRuntime;
   TTimerApi& Timers;
+  TPipeServerApi& Pipe;
+  TCryptoApi& Crypto;
 };
 
 class TNortavelFree : public TService, public TEngineState, public TLogSink {
@@ -94,6 +100,11 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   void EnforceRestrictions();
   // At the start, with warnings: the ends announced before, given back to the pass.
   void ReadAnnouncedEnds();
+  // The pipe's thread: the answer to one request of client (engine/requests.h).
+  // Takes ModuleLock, but never for a PIN's derivation.
+  std::string AnswerRequest(const TPipeClient& client, const std::string& request);
+  // The children's requests for more time and the parents' answers.
+  TRequestBook Requests;
   void Log(const std::string& message) override;
   void FlushLog() override;
   void TrimLogFile();
@@ -131,6 +142,16 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   void ClockSetBack(const std::optional<TClockSetBack>& setBack);
   // The restricted users whose time counts for the interval that ends now.
   std::vector<std::string> PresentUsers();
+  // Requests: read at the start, written whenever they change.
+  void ReadRequests();
+  void SaveRequests();
+  // Under the lock: the rules' time now, its day, and the user's use of it.
+  int64_t RulesNow();
+  // Under the lock: grants user minutes as grant does, closes their request and
+  // asks for a reload; the answer "OK until HH:MM".
+  std::string ApproveRequest(const std::string& user, int32_t minutes);
+  std::string AnswerPin(const std::string& user, const std::string& pin);
+  std::string StateOf(const std::string& user);
   // Logs a failure of the usage file once, until it is written again.
   void UsageFailed(const std::string& message);
   TServiceClock ServiceClock;  // the clock that decisions and counting read
@@ -139,6 +160,8 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   TSlowProcesses SlowProcesses;  // processes not examined again
   bool SlowTickReported = false;
   TServiceTime Time;      // the service's own time, while use is kept
+  TPipeServer PipeServer;  // its thread answers the pipe
+  TPinGuard PinGuard;
   bool KeepingUse = false;     // the configuration asks for use to be kept
   bool FoldersReady = false;   // the data folder and the record's are private
   bool RecordRead = false;     // the record was read or found missing: saves may replace it

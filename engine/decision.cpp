@@ -242,6 +242,12 @@ std::optional<int64_t> ElapsedEnd(const TConfiguration& config, int position, co
   return end ? end : near;
 }
 
+int64_t ExtraTimeUntil(const TConfiguration& config, int position, int64_t now, const TDayUse& use, int64_t seconds) {
+  const TDecision decision = DecideFor(config, position, now, kSecondsPerWeek, use);
+  const int64_t from = decision.Allowed ? decision.Until.value_or(now) : now;
+  return (from + seconds + kMinute - 1) / kMinute * kMinute;
+}
+
 bool IsRestrictedNow(const TConfiguration& state, TClock& clock, TLogSink& log, const std::string& user) {
   return !DecideNow(state, user, state.RestrictedUsers.IndexOf(user), clock, log, 0, TUsageBook()).Allowed;
 }

@@ -79,6 +79,11 @@ std::optional<int64_t> EndBetween(const TConfiguration& config, int position, co
 std::optional<int64_t> ElapsedEnd(const TConfiguration& config, int position, const TRulesTime& time,
                                   const TDayUse& use, int64_t horizon);
 
+// The end of extra time of seconds given to the user at position at now (the
+// rules' time), to the minute: added to the end of the time they have anyway,
+// or to now when they are restricted now (by the rules, or a budget used up).
+int64_t ExtraTimeUntil(const TConfiguration& config, int position, int64_t now, const TDayUse& use, int64_t seconds);
+
 // Whether the user may not use the computer now: the decision at the time the
 // clock reads once, with its log lines. At level 3 and up logs "Checking user:"
 // and the trace line; a rule too short to answer (or missing) answers "not

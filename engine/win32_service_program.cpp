@@ -9,6 +9,8 @@
 #include "svcmgr/application_error.h"
 #include "svcmgr/event_log_api.h"
 #include "winsys/account_api.h"
+#include "winsys/crypto_api.h"
+#include "winsys/pipe_api.h"
 #include "winsys/process_api.h"
 #include "winsys/session_api.h"
 
@@ -20,8 +22,7 @@ void CreateServiceModule(TServiceApplication& application) {
   application.CreateModule(NortavelFree, [] {
     auto module = std::make_unique<TNortavelFree>(TNortavelFreePlatform{
         PlatformClock(), PlatformLogFiles(), PlatformRegistry(), PlatformProcesses(), PlatformAccounts(),
-        PlatformSessions(),
-        PlatformServiceRuntimeApi(), PlatformTimerApi()});
+        PlatformSessions(), PlatformServiceRuntimeApi(), PlatformTimerApi(), PlatformPipeServer(), PlatformCrypto()});
     if (AdjustModule) AdjustModule(*module);
     return module;
   });

@@ -3,7 +3,7 @@
 # As root it installs what is missing; otherwise it prints the one command to run.
 set -eu
 
-packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
+packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           wine wine32:i386 wine64 xvfb xauth imagemagick x11-apps wixl msitools tzdata)

@@ -14,6 +14,7 @@ class TEventLogger {
  public:
   static constexpr uint16_t kErrorType = 1;    // EVENTLOG_ERROR_TYPE
   static constexpr uint16_t kWarningType = 2;  // EVENTLOG_WARNING_TYPE
+  static constexpr uint16_t kInformationType = 4;  // EVENTLOG_INFORMATION_TYPE
 
   TEventLogger(TEventLogApi& api, std::string sourceName);
   // Deregisters the source when one was registered.

@@ -1,5 +1,6 @@
 #include "winsys/config_writer.h"
 
+#include "winsys/pin.h"
 #include "winsys/registry.h"
 
 namespace {
@@ -205,6 +206,19 @@ void TConfigWriter::WriteWeekBudget(const std::string& user, int32_t minutes) {
   if (result != TRegistryApi::kErrorSuccess)
     throw RegistryError(result, std::string("Cannot write ") + kBudgetWeekValue + ofUser);
 }
+
+void TConfigWriter::WritePinHash(const std::string& hash) {
+  const std::string path = Location.MainKeyPath + kParentKeyName + "\\";
+  const TOwnedKey key = CreateKey(path, TRegistryApi::kKeySetValue | TRegistryApi::kWriteDac);
+  // Shut to users first: the main key's list, which lets them read, is not inherited.
+  int32_t result = Registry.SetKeyAccess(key.Get(), kParentKeyAccess);
+  if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, "Cannot set the access list of " + Shown(path));
+  const std::string data = StringData(hash);
+  result = Registry.SetValue(key.Get(), kPinHashValue, TRegistryApi::kRegSz, Bytes(data), static_cast<uint32_t>(data.size()));
+  if (result != TRegistryApi::kErrorSuccess) throw RegistryError(result, std::string("Cannot write ") + kPinHashValue);
+}
+
+bool TConfigWriter::ClearPin() { return DeleteValue(Location.MainKeyPath + kParentKeyName + "\\", kPinHashValue); }
 
 void TConfigWriter::WritePath(const std::string& path) {
   WriteMainValue(kPathValue, TRegistryApi::kRegSz, StringData(path));

@@ -53,6 +53,11 @@ class TConfigWriter {
   void WriteBudgets(const std::string& user, const std::array<int32_t, 7>& minutes);
   // BudgetWeek (REG_DWORD minutes) of a configured user; kNoBudget deletes it.
   void WriteWeekBudget(const std::string& user, int32_t minutes);
+  // PinHash (REG_SZ) in the Parent key, created as needed and given its own
+  // access list (kParentKeyAccess in winsys/pin.h) before the hash is written.
+  void WritePinHash(const std::string& hash);
+  // Deletes the PIN; false when there was none.
+  bool ClearPin();
 
  private:
   TOwnedKey CreateKey(const std::string& path, uint32_t access);

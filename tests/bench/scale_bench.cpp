@@ -15,6 +15,7 @@
 #include "tests/fakes/scale_config.h"
 #include "winsys/sessions.h"
 #include "winsys/configuration.h"
+#include "winsys/pin.h"
 
 namespace {
 
@@ -92,7 +93,8 @@ class TPassModule : public TNortavelFree {
 TNortavelFreePlatform QuietPlatform(TFakePlatform& fakes, TAccountApi& accounts) {
   const TNortavelFreePlatform platform = fakes.View();
   return TNortavelFreePlatform{platform.Clock,    platform.LogFiles, platform.Registry,       platform.Processes,
-                               accounts,          platform.Sessions, platform.ServiceRuntime, platform.Timers};
+                               accounts,          platform.Sessions, platform.ServiceRuntime, platform.Timers,
+                               platform.Pipe,     platform.Crypto};
 }
 
 void BM_PassThousandUsers(benchmark::State& bench) {
@@ -231,5 +233,14 @@ void BM_ReadUsageFile(benchmark::State& bench) {
   bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations()) * static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_ReadUsageFile)->Unit(benchmark::kMillisecond);
+
+// One check of a parent's PIN by the platform's derivation (OpenSSL here), at
+// the rounds a stored hash carries: what a child waits for after "Approve",
+// and what each guess at a stolen hash costs.
+void BM_CheckPin(benchmark::State& bench) {
+  const std::string stored = HashPin(PlatformCrypto(), "4711");
+  for (auto _ : bench) benchmark::DoNotOptimize(PinMatches(PlatformCrypto(), stored, "4712"));
+}
+BENCHMARK(BM_CheckPin)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -311,6 +311,7 @@ class TFakeServiceManagerApi : public TServiceManagerApi, public TRegistryApi {
   int32_t QueryKeyInfo(uintptr_t, uint32_t&, uint32_t&) override { return kNotMade; }
   int32_t EnumKey(uintptr_t, uint32_t, char*, uint32_t&) override { return kNotMade; }
   int32_t DeleteValue(uintptr_t, const std::string&) override { return kNotMade; }
+  int32_t SetKeyAccess(uintptr_t, const std::string&) override { return kNotMade; }
   int32_t EnumValue(uintptr_t, uint32_t, char*, uint32_t&, uint32_t*, uint8_t*, uint32_t*) override { return kNotMade; }
 
   struct {

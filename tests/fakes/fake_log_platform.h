@@ -164,6 +164,8 @@ class TFakeLogPlatform : public TLogPlatform {
 
   uint32_t ReadAttributes(const std::string& path) override {
     Calls.push_back("attributes? " + path);
+    if (!FailReadAttributes && (Folders.count(path) != 0 || Folders.count(path + "\\") != 0))
+      return kFileAttributeDirectory;
     auto file = Files.find(path);
     if (FailReadAttributes || file == Files.end()) return kInvalidFileAttributes;
     return file->second.Attributes;

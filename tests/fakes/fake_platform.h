@@ -4,7 +4,9 @@
 #include "engine/Unit1.h"
 #include "tests/fakes/fake_accounts.h"
 #include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_crypto.h"
 #include "tests/fakes/fake_log_platform.h"
+#include "tests/fakes/fake_pipe.h"
 #include "tests/fakes/fake_processes.h"
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/fake_sessions.h"
@@ -20,10 +22,13 @@ struct TFakePlatform {
   TFakeSessions Sessions;
   TFakeServiceRuntime ServiceRuntime;
   TFakeTimerApi Timers;
+  TFakePipeServer Pipe;
+  TFakeCrypto Crypto;
 
   TFakePlatform() { Processes.Clock = &Clock; }
 
   TNortavelFreePlatform View() {
-    return TNortavelFreePlatform{Clock, LogFiles, Registry, Processes, Accounts, Sessions, ServiceRuntime, Timers};
+    return TNortavelFreePlatform{Clock,    LogFiles,       Registry, Processes, Accounts,
+                                 Sessions, ServiceRuntime, Timers,   Pipe,      Crypto};
   }
 };

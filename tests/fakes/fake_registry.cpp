@@ -380,6 +380,14 @@ int32_t TFakeRegistry::DeleteValue(uintptr_t key, const std::string& name) {
   return Record(call);
 }
 
+int32_t TFakeRegistry::SetKeyAccess(uintptr_t key, const std::string& sddl) {
+  const THandle* handle = HandleOf(key);
+  if (handle == nullptr) return kErrorInvalidHandle;
+  if ((handle->Access & kWriteDac) == 0) return kErrorAccessDenied;
+  Access[handle->Path] = sddl;
+  return kErrorSuccess;
+}
+
 int32_t TFakeRegistry::DeleteKey(uintptr_t root, const std::string& subKey, uint32_t viewFlag) {
   TCall call(TOp::DeleteKey);
   call.Key = root;

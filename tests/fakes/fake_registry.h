@@ -87,6 +87,9 @@ class TFakeRegistry : public TRegistryApi {
   int32_t SetValue(uintptr_t key, const std::string& name, uint32_t type, const uint8_t* data,
                    uint32_t size) override;
   int32_t DeleteValue(uintptr_t key, const std::string& name) override;
+  // Keeps the list by the key's path (folded); refused without WRITE_DAC.
+  int32_t SetKeyAccess(uintptr_t key, const std::string& sddl) override;
+  std::map<std::string, std::string> Access;
   int32_t DeleteKey(uintptr_t root, const std::string& subKey, uint32_t viewFlag) override;
   int32_t EnumValue(uintptr_t key, uint32_t index, char* name, uint32_t& nameLength, uint32_t* type,
                     uint8_t* data, uint32_t* size) override;

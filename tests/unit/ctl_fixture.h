@@ -14,7 +14,9 @@
 #include "ctl/service_info.h"
 #include "tests/fakes/fake_accounts.h"
 #include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_crypto.h"
 #include "tests/fakes/fake_log_platform.h"
+#include "tests/fakes/fake_pipe.h"
 #include "tests/fakes/fake_processes.h"
 #include "tests/fakes/fake_registry.h"
 
@@ -44,7 +46,7 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
   int Run(const std::vector<std::string>& args) {
     Out.str("");
     Err.str("");
-    TCtlPlatform platform{Registry, Accounts, Processes, Files, Clock, *this, false, TConfigLocation()};
+    TCtlPlatform platform{Registry, Accounts, Processes, Files, Clock, *this, Pipe, Crypto, false, TConfigLocation()};
     return RunCtl(args, platform, Out, Err);
   }
 
@@ -117,6 +119,13 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
   }
   void BinaryStandardOutput() override {}
   bool StandardOutputIsConsole() override { return Console; }
+  bool ReadLine(std::string& line, bool hidden) override {
+    if (Input.empty()) return false;
+    line = Input.front();
+    ReadsHidden.push_back(hidden);
+    Input.erase(Input.begin());
+    return true;
+  }
   std::vector<std::string> Paused;
 
   TFakeRegistry Registry;
@@ -124,6 +133,10 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
   TFakeProcesses Processes;
   TFakeLogPlatform Files;
   TFakeClock Clock;
+  TFakePipeClient Pipe;
+  TFakeCrypto Crypto;
+  std::vector<std::string> Input;  // standard input's lines
+  std::vector<bool> ReadsHidden;
   std::ostringstream Out;
   std::ostringstream Err;
 

@@ -19,6 +19,8 @@
 #include "ctl/tool_api.h"
 #include "diag/log_platform.h"
 #include "winsys/account_api.h"
+#include "winsys/crypto_api.h"
+#include "winsys/pipe_api.h"
 #include "winsys/process_api.h"
 
 namespace {
@@ -48,7 +50,8 @@ class WineCtlTest : public ::testing::Test {
     TConfigLocation location;
     location.MainKeyPath = "\\" + kMain + "\\";
     TCtlPlatform platform{PlatformRegistry(), PlatformAccounts(), PlatformProcesses(), PlatformLogFiles(),
-                          PlatformClock(),    PlatformTool(),     sizeof(void*) == 8, location};
+                          PlatformClock(),    PlatformTool(),     PlatformPipeClient(), PlatformCrypto(),
+                          sizeof(void*) == 8, location};
     return RunCtl(args, platform, Out, Err);
   }
 
