@@ -19,6 +19,21 @@
 inline constexpr char kTrayCaption[] = "Nortavel free";
 inline constexpr char kTrayStatusClass[] = "NortavelFreeTrayStatus";
 
+// What the service said of the user (its answer to STATE): their open
+// request, a parent's answer today, and an end it has already announced to
+// them, which holds during the grace after a change of the rules.
+struct TServiceState {
+  bool Answered = false;  // the service answered; nothing else holds otherwise
+  int32_t AskedMinutes = 0;  // an open request, 0 for none
+  std::string AskedAt;       // "18:05"
+  enum class TAnswer { None, Approved, Denied } Answer = TAnswer::None;
+  std::optional<int64_t> AnnouncedLeft;  // seconds to the announced end
+  std::string AnnouncedAt;               // "06:41"
+};
+// Reads "OK asked=30@18:05 answer=approved@18:40 ends=06:41@540"; a field it
+// does not know is passed over, an answer that is not "OK ..." is Answered false.
+TServiceState ParseServiceState(const std::string& answer);
+
 // The tray's whole view of one user at one moment.
 struct TTrayView {
   bool Allowed = true;
@@ -37,13 +52,19 @@ struct TTrayView {
 inline constexpr int64_t kTimeLeftShownWithin = 12 * 60 * 60;
 
 // The view of the user at position of config at time.NowWall, having used use of
-// the day's budget (TDayUse() when no budget). The time left is elapsed time up
-// to the moment the service ends the time, the nights the clocks change included.
-TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTime& time, const TDayUse& use);
+// the day's budget (TDayUse() when no budget), with what the service said. It
+// leads with the one moment the time ends (as the service decides: the rules,
+// the budget and extra time together). The time left is elapsed time up to
+// that moment, the nights the clocks change included.
+TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTime& time, const TDayUse& use,
+                     const TServiceState& state = TServiceState());
 
-// The balloon shown minutesLeft minutes before the end: "5 minutes left: please
-// save your work", "1 minute left: please save your work"; where the session
-// is locked, with its programs kept open, the child is told that instead.
+// "You asked for 30 minutes at 18:05", "You asked for 1 hour at 18:05".
+std::string AskedText(int32_t minutes, const std::string& at);
+
+// The balloon shown minutesLeft minutes before the end: "5 minutes left:
+// please save your work, or ask for more time"; where the session is locked,
+// with its programs kept open, the child is told that instead.
 std::string BalloonText(int64_t minutesLeft, TEndAction action);
 
 // The moments before the end at which a balloon is due, in seconds before it:

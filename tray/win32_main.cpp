@@ -1,10 +1,12 @@
 // nortaveltray.exe: the restricted user's own view of their time, in the
-// notification area and a small status window. It runs in the user's session
-// with the user's rights, reads the configuration and the usage file, and
+// notification area and a small status window, and their way to ask for more.
+// It runs in the user's session with the user's rights, reads the
+// configuration and the usage file, asks the service through its pipe, and
 // writes nothing: ending it changes nothing the service does.
 //
 // Thread: everything on the main thread, except the watcher of the
-// configuration key, which only posts a message to the main thread's window.
+// configuration key and the link to the service, which only post messages to
+// the main thread's window.
 
 #define _WIN32_IE 0x0600  // balloon notifications
 #include "common/win32.h"
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -25,37 +28,25 @@
 #include "svcmgr/message_loop.h"
 #include "svcmgr/timer.h"
 #include "tray/tray_view.h"
+#include "tray/win32_tray.h"
 #include "winsys/time_zones.h"
 
 namespace {
 
 constexpr char kInstanceMutex[] = "Local\\NortavelFreeTray";
-constexpr char kGridClass[] = "NortavelFreeTrayGrid";
 constexpr char kShowSwitch[] = "/show";
-// Messages to the application's hidden window.
-constexpr UINT kIconMessage = WM_APP + 1;
-constexpr UINT kShowMessage = WM_APP + 2;
-constexpr UINT kConfigChanged = WM_APP + 3;
+constexpr char kAskSwitch[] = "/ask";
+constexpr char kGoodbyeSwitch[] = "/goodbye";
 constexpr UINT kIconId = 1;
 // Read again at least this often: the usage file changes once a minute.
 constexpr uint32_t kRefreshMs = 30000;
+// The service's state is asked for every second while the window is open or a
+// request waits, so that a parent's answer shows at once; otherwise this often.
+constexpr uint32_t kStateMs = 1000;
+constexpr int kQuietStateTicks = 30;
 // The service writes the usage file at most a minute apart; the tray adds the
 // time since, while its user is at the computer, up to this much.
 constexpr int64_t kMostUnwrittenUse = 90;
-constexpr int kMaxLines = 6;
-// The status window's measures, in pixels at 96 DPI (100 %); the manifest makes
-// the tray per-monitor DPI aware, so each is scaled to the monitor's DPI.
-constexpr int kBaseDpi = 96;
-constexpr int kCell = 6;        // grid cell width
-constexpr int kRow = 12;        // grid row height
-constexpr int kGridLabel = 34;  // room for the day's name
-constexpr int kLineHeight = 18;
-constexpr int kMargin = 12;
-constexpr UINT kWmDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
-// The tool's grid: '#' restricted, '.' allowed.
-constexpr COLORREF kRestrictedColour = RGB(96, 96, 96);
-constexpr COLORREF kAllowedColour = RGB(214, 236, 214);
-constexpr COLORREF kNowColour = RGB(220, 0, 0);
 
 // A log sink that drops every line: the tray has no log of its own, and the
 // configuration reader only logs.
@@ -65,26 +56,11 @@ class TNoLog : public TLogSink {
   void FlushLog() override {}
 };
 
-struct TTray {
-  TApplication* App = nullptr;
-  std::string User;
-  TTrayView View;
-  int32_t WarnMinutes = 0;
-  TEndAction EndAction = TEndAction::PowerOff;
-  bool IconAdded = false;
-  HWND Status = nullptr;
-  HWND Lines[kMaxLines] = {};
-  HWND Grid = nullptr;
-  UINT Dpi = kBaseDpi;     // of the status window's monitor
-  HFONT Font = nullptr;    // the status window's, for Dpi
-  HICON Icons[2] = {};  // allowed, time up
-  // Per end of time (UTC, to the minute), the balloons already shown.
-  std::set<std::pair<int64_t, int64_t>> Shown;
-};
+}  // namespace
 
 TTray Tray;
 
-int Scaled(int pixels) { return MulDiv(pixels, static_cast<int>(Tray.Dpi), kBaseDpi); }
+namespace {
 
 // The product's icon, drawn rather than stored: a clock face, green while time
 // is left and red once it is up, with its hands at ten to two.
@@ -171,7 +147,7 @@ bool ReadView(TTray& tray) {
       use.Seconds += std::min(std::max<int64_t>(unwritten, 0), kMostUnwrittenUse);
     }
   }
-  tray.View = TrayViewOf(config, position, time, use);
+  tray.View = TrayViewOf(config, position, time, use, tray.State);
   return true;
 }
 
@@ -231,151 +207,6 @@ uint32_t Notify(TTray& tray) {
   return std::max<uint32_t>(next, 1000);
 }
 
-void UpdateStatus(TTray& tray) {
-  if (tray.Status == nullptr) return;
-  for (int i = 0; i < kMaxLines; ++i) {
-    const bool used = i < static_cast<int>(tray.View.Lines.size());
-    SetWindowTextA(tray.Lines[i], used ? tray.View.Lines[static_cast<size_t>(i)].c_str() : "");
-    ShowWindow(tray.Lines[i], used ? SW_SHOWNA : SW_HIDE);
-  }
-  InvalidateRect(tray.Grid, nullptr, TRUE);
-}
-
-void Refresh(TTray& tray) {
-  if (!ReadView(tray)) {
-    // No rules (any longer): nothing to show.
-    tray.App->Terminate();
-    PostQuitMessage(0);
-    return;
-  }
-  ShowIcon(tray);
-  UpdateStatus(tray);
-}
-
-// Windows 10's GetDpiForWindow, looked up: Windows 8.1 lacks it, and there the
-// screen's DPI stands in until WM_DPICHANGED tells another.
-UINT DpiOf(HWND window) {
-  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
-  static const auto getDpi = reinterpret_cast<TGetDpiForWindow>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
-  UINT dpi = getDpi != nullptr ? getDpi(window) : 0;
-  if (dpi == 0) {
-    HDC screen = GetDC(nullptr);
-    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
-  }
-  return dpi != 0 ? dpi : kBaseDpi;
-}
-
-// The message font, which Windows gives in the pixels of the system's DPI,
-// made for tray.Dpi.
-void MakeFont(TTray& tray) {
-  NONCLIENTMETRICSA metrics{};
-  metrics.cbSize = sizeof metrics;
-  LOGFONTA font{};
-  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) != FALSE)
-    font = metrics.lfMessageFont;
-  else
-    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-  HDC screen = GetDC(nullptr);
-  const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(tray.Dpi), systemDpi > 0 ? systemDpi : kBaseDpi);
-  if (tray.Font != nullptr) DeleteObject(tray.Font);
-  tray.Font = CreateFontIndirectA(&font);
-}
-
-// Places the lines and the grid for tray.Dpi and sizes the window's client
-// area to hold them; the frame keeps whatever Windows draws around it.
-void LayOut(TTray& tray) {
-  const int gridWidth = Scaled(kGridLabel + kSlotsPerDay * kCell), line = Scaled(kLineHeight);
-  for (int i = 0; i < kMaxLines; ++i) {
-    SetWindowPos(tray.Lines[i], nullptr, Scaled(kMargin), Scaled(10) + i * line, gridWidth, line,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageA(tray.Lines[i], WM_SETFONT, reinterpret_cast<WPARAM>(tray.Font), TRUE);
-  }
-  SetWindowPos(tray.Grid, nullptr, Scaled(kMargin), Scaled(14) + kMaxLines * line, gridWidth,
-               kDaysPerWeek * Scaled(kRow), SWP_NOZORDER | SWP_NOACTIVATE);
-  RECT frame{}, client{};
-  GetWindowRect(tray.Status, &frame);
-  GetClientRect(tray.Status, &client);
-  const int width = gridWidth + 2 * Scaled(kMargin);
-  const int height = kMaxLines * line + kDaysPerWeek * Scaled(kRow) + Scaled(30);
-  SetWindowPos(tray.Status, nullptr, 0, 0, width + (frame.right - frame.left) - client.right,
-               height + (frame.bottom - frame.top) - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  InvalidateRect(tray.Status, nullptr, TRUE);
-}
-
-LRESULT CALLBACK GridProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg != WM_PAINT) return DefWindowProcA(window, msg, wParam, lParam);
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  SelectObject(dc, Tray.Font);
-  SetBkMode(dc, TRANSPARENT);
-  HBRUSH brushes[2] = {CreateSolidBrush(kRestrictedColour), CreateSolidBrush(kAllowedColour)};
-  HBRUSH now = CreateSolidBrush(kNowColour);
-  const TTrayView& view = Tray.View;
-  const int row = Scaled(kRow), label = Scaled(kGridLabel);
-  for (int day = 0; day < kDaysPerWeek; ++day) {
-    TextOutA(dc, 0, day * row, DayName(day).c_str(), 3);
-    for (int slot = 0; slot < kSlotsPerDay; ++slot) {
-      // Cell edges scaled one by one, so that the cells tile without gaps.
-      RECT cell{label + Scaled(slot * kCell), day * row + 1, label + Scaled((slot + 1) * kCell) - 1,
-                (day + 1) * row - 1};
-      const bool allowed = view.Week[static_cast<size_t>(day)][static_cast<size_t>(slot)];
-      FillRect(dc, &cell, day == view.Today && slot == view.NowSlot ? now : brushes[allowed ? 1 : 0]);
-    }
-  }
-  DeleteObject(brushes[0]);
-  DeleteObject(brushes[1]);
-  DeleteObject(now);
-  EndPaint(window, &paint);
-  return 0;
-}
-
-LRESULT CALLBACK StatusProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == kWmDpiChanged && window == Tray.Status) {
-    // Moved to a monitor of another DPI, or its scale changed: Windows suggests
-    // where the window goes; its content is laid out anew for the DPI.
-    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    Tray.Dpi = HIWORD(wParam);
-    MakeFont(Tray);
-    LayOut(Tray);
-    return 0;
-  }
-  if (msg == WM_CLOSE) {
-    DestroyWindow(window);
-    return 0;
-  }
-  if (msg == WM_DESTROY && window == Tray.Status) Tray.Status = nullptr;
-  return DefWindowProcA(window, msg, wParam, lParam);
-}
-
-void ShowStatus(TTray& tray) {
-  if (tray.Status != nullptr) {
-    SetForegroundWindow(tray.Status);
-    return;
-  }
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  tray.Status = CreateWindowExA(0, kTrayStatusClass, kTrayCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-  if (tray.Status == nullptr) return;
-  // Placed and sized by LayOut, once the window's DPI is known.
-  for (int i = 0; i < kMaxLines; ++i)
-    tray.Lines[i] =
-        CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_LEFT, 0, 0, 0, 0, tray.Status, nullptr, instance, nullptr);
-  tray.Grid =
-      CreateWindowExA(0, kGridClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, tray.Status, nullptr, instance, nullptr);
-  tray.Dpi = DpiOf(tray.Status);
-  MakeFont(tray);
-  LayOut(tray);
-  UpdateStatus(tray);
-  ShowWindow(tray.Status, SW_SHOWNORMAL);
-  SetForegroundWindow(tray.Status);
-}
-
 // Waits for changes of the configuration key and says so to the main thread,
 // so that extra time granted shows within a second.
 DWORD WINAPI WatchConfiguration(void* window) {
@@ -389,23 +220,6 @@ DWORD WINAPI WatchConfiguration(void* window) {
   return 0;
 }
 
-void RegisterClasses(HINSTANCE instance) {
-  WNDCLASSA status{};
-  status.lpfnWndProc = StatusProc;
-  status.hInstance = instance;
-  status.hIcon = Tray.Icons[0];
-  status.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  status.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  status.lpszClassName = kTrayStatusClass;
-  RegisterClassA(&status);
-  WNDCLASSA grid{};
-  grid.lpfnWndProc = GridProc;
-  grid.hInstance = instance;
-  grid.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  grid.lpszClassName = kGridClass;
-  RegisterClassA(&grid);
-}
-
 std::string CurrentUser() {
   char name[257] = {};
   DWORD size = sizeof name;
@@ -414,7 +228,70 @@ std::string CurrentUser() {
 
 }  // namespace
 
+void Refresh(TTray& tray) {
+  if (!ReadView(tray)) {
+    // No rules (any longer): nothing to show.
+    tray.App->Terminate();
+    PostQuitMessage(0);
+    return;
+  }
+  ShowIcon(tray);
+  UpdateStatus(tray);
+}
+
+namespace {
+// A service's answer for the child: "ERR you have asked 6 times today" reads
+// "You have asked 6 times today".
+std::string NoticeOf(const std::string& answer) {
+  if (answer.empty()) return "The service is not running: ask your parent";
+  const std::string error = std::string(kAnswerError) + " ";
+  if (answer.rfind(error, 0) != 0) return "";
+  if (answer == error + "not the service") return "The service is not running: the PIN was not sent";
+  std::string text = answer.substr(error.size());
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+  return text;
+}
+
+void Goodbye(TTray& tray) {
+  if (tray.Status != nullptr) DestroyWindow(tray.Status);
+  tray.App->Terminate();
+  PostQuitMessage(0);
+}
+
+// What the service answered, on the main thread.
+void TakeAnswer(TTray& tray, TServiceCall call, const std::string& answer) {
+  if (call == TServiceCall::State) {
+    if (answer == tray.StateAnswer) return;
+    tray.StateAnswer = answer;
+    tray.State = ParseServiceState(answer);
+  } else {
+    tray.Notice = NoticeOf(answer);
+    // Asked, or approved: what the service keeps now shows at once.
+    if (tray.Notice.empty()) CallService(TServiceCall::State, kRequestState);
+  }
+  Refresh(tray);
+}
+
+// nortaveltray /ask MINUTES: asks as the button does; 0 when the service took
+// the request, 1 otherwise. A running clock shows it at once.
+int AskFromTheCommandLine(const char* commandLine) {
+  const char* minutes = std::strstr(commandLine, kAskSwitch) + std::strlen(kAskSwitch);
+  while (*minutes == ' ') ++minutes;
+  const std::string request = std::string(kRequestAsk) + " " + std::string(minutes, std::strcspn(minutes, " "));
+  std::string answer;
+  if (CallServiceNow(request, answer) != 0 || answer != kAnswerOk) return 1;
+  HWND running = FindWindowA(kAppWindowClass, kTrayCaption);
+  if (running != nullptr) PostMessageA(running, kStateMessage, 0, 0);
+  return 0;
+}
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  if (std::strstr(commandLine, kGoodbyeSwitch) != nullptr) {
+    SayGoodbyeToTheClocks();
+    return 0;
+  }
+  if (std::strstr(commandLine, kAskSwitch) != nullptr) return AskFromTheCommandLine(commandLine);
   const bool show = std::strstr(commandLine, kShowSwitch) != nullptr;
   // One per session: a second start only opens the first one's window.
   HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);
@@ -436,7 +313,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   SetWindowTextA(hidden, kTrayCaption);
   Tray.Icons[0] = DrawIcon(GetSystemMetrics(SM_CXSMICON), false);
   Tray.Icons[1] = DrawIcon(GetSystemMetrics(SM_CXSMICON), true);
-  RegisterClasses(instance);
+  RegisterStatusClasses(instance);
   const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
   TTimer timer(PlatformTimerApi());
@@ -445,14 +322,39 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     Refresh(Tray);
     timer.SetInterval(Notify(Tray));
   });
+  // The service's state, and whether it is still installed: a clock without
+  // one would show its last view for ever.
+  TTimer stateTimer(PlatformTimerApi());
+  stateTimer.SetInterval(kStateMs);
+  int quietTicks = 0;
+  stateTimer.SetOnTimer([&quietTicks](TComponent*) {
+    const bool beat = ++quietTicks >= kQuietStateTicks;
+    if (beat) quietTicks = 0;
+    if (beat && !Tray.State.Answered && !ServiceInstalled()) Goodbye(Tray);
+    else if (beat || Tray.Status != nullptr || Tray.State.AskedMinutes > 0) CallService(TServiceCall::State, kRequestState);
+  });
   app.HookMainWindow([&](TWindowMessage& message) {
-    if (message.Msg == kIconMessage) {
-      if (message.LParam == WM_LBUTTONUP || message.LParam == WM_LBUTTONDBLCLK) ShowStatus(Tray);
-      return true;
-    }
-    if (message.Msg == kShowMessage) {
-      ShowStatus(Tray);
-      return true;
+    switch (message.Msg) {
+      case kIconMessage:
+        if (message.LParam == WM_LBUTTONUP || message.LParam == WM_LBUTTONDBLCLK) ShowStatus(Tray);
+        return true;
+      case kShowMessage:
+        ShowStatus(Tray);
+        return true;
+      case kStateMessage:
+        CallService(TServiceCall::State, kRequestState);
+        return true;
+      case kServiceAnswer: {
+        std::unique_ptr<std::string> answer(reinterpret_cast<std::string*>(message.LParam));
+        TakeAnswer(Tray, static_cast<TServiceCall>(message.WParam), *answer);
+        timer.SetInterval(Notify(Tray));
+        return true;
+      }
+      case kGoodbyeMessage:
+        Goodbye(Tray);
+        return true;
+      default:
+        break;
     }
     if (message.Msg == kConfigChanged || message.Msg == taskbarCreated) {
       if (message.Msg == taskbarCreated) Tray.IconAdded = false;
@@ -466,9 +368,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   ShowIcon(Tray);
   timer.SetInterval(Notify(Tray));
   timer.SetEnabled(true);
+  stateTimer.SetEnabled(true);
+  StartServiceLink(hidden);
+  CallService(TServiceCall::State, kRequestState);
   if (show) ShowStatus(Tray);
   CloseHandle(CreateThread(nullptr, 0, WatchConfiguration, hidden, 0, nullptr));
-  app.Run();
+  // The status window's keys (Tab between its controls, Enter to approve)
+  // need the dialog manager's hand in the loop.
+  MSG msg;
+  while (!app.Terminated() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (Tray.Status != nullptr && IsDialogMessageA(Tray.Status, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
 
   if (Tray.IconAdded) {
     NOTIFYICONDATAA data = IconData(Tray);

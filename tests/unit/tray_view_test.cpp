@@ -43,21 +43,24 @@ TEST(TrayViewTest, TheTooltipAndTheLinesSayWhatTheDecisionSays) {
   twoHours[0] = 120;
   const Case cases[] = {
       {"the rule ends today", At(kMonday, 18, 40), none, TDayUse(), nullptr,
-       "Time left: 1 h 20 min (until 20:00)", {"Allowed until 20:00"}},
+       "Time left: 1 h 20 min (until 20:00)", {"Time ends: today 20:00", "Time left: 1 h 20 min"}},
       {"restricted by the rule", At(kMonday, 21, 0), none, TDayUse(), nullptr, "Time is up",
-       {"Not allowed now", "Next allowed: Tuesday 08:00"}},
+       {"Not allowed now", "Next allowed: tomorrow 08:00"}},
+      {"allowed later today", At(kMonday + 1, 7, 0), none, TDayUse(), nullptr, "Time is up",
+       {"Not allowed now", "Next allowed: today 08:00"}},
       {"no end today", At(kMonday + 2, 9, 0), none, TDayUse(), nullptr, "No limit today",
-       {"Allowed until Thursday 00:00"}},
+       {"Time ends: tomorrow 00:00"}},
       {"the end at midnight", At(kMonday + 2, 23, 0), none, TDayUse(), nullptr, "Time left: 1 h (until 00:00)",
-       {"Allowed until Thursday 00:00"}},
+       {"Time ends: tomorrow 00:00", "Time left: 1 h"}},
       {"the budget ends first", At(kMonday, 15, 0), twoHours, TDayUse{kMonday, 80 * 60}, nullptr,
        "Time left: 40 min (until 15:40)",
-       {"Allowed until 15:40", "Time left today: 40 min", "Time used today: 1 h 20 min"}},
+       {"Time ends: today 15:40", "Time left: 40 min", "Daily time left: 40 min", "Time used today: 1 h 20 min"}},
       {"the budget used up", At(kMonday, 15, 0), twoHours, TDayUse{kMonday, 120 * 60}, nullptr, "Time is up",
-       {"Today's time is used up", "Next allowed: Tuesday 08:00", "Time left today: 0 min",
-        "Time used today: 2 h"}},
+       {"Today's time is used up", "Next allowed: tomorrow 08:00"}},
+      {"the budget left after the rule's end", At(kMonday, 21, 0), twoHours, TDayUse{kMonday, 60}, nullptr,
+       "Time is up", {"Not allowed now", "Next allowed: tomorrow 08:00"}},
       {"extra time", At(kMonday, 20, 30), none, TDayUse(), "2026-12-07 21:15", "Time left: 45 min (until 21:15)",
-       {"Allowed until 21:15", "Extra time until 21:15"}},
+       {"Time ends: today 21:15", "Time left: 45 min", "Extra time from your parent is included"}},
   };
   for (const Case& c : cases) {
     TConfiguration config = Config();
@@ -75,9 +78,10 @@ TEST(TrayViewTest, TheTooltipAndTheLinesSayWhatTheDecisionSays) {
 TEST(TrayViewTest, TheWeekAndTheEndForTheBalloons) {
   const TTrayView view = TrayViewOf(Config(), 0, Steady(At(kMonday, 19, 55)), TDayUse());
   EXPECT_EQ(view.SecondsLeft, 300);
-  EXPECT_EQ(BalloonText(5, TEndAction::PowerOff), "5 minutes left: please save your work");
-  EXPECT_EQ(BalloonText(1, TEndAction::SignOut), "1 minute left: please save your work");
-  EXPECT_EQ(BalloonText(10, TEndAction::Lock), "10 minutes left: then your session is locked, and your programs stay open");
+  EXPECT_EQ(BalloonText(10, TEndAction::PowerOff), "10 minutes left: please save your work, or ask for more time");
+  EXPECT_EQ(BalloonText(1, TEndAction::SignOut), "1 minute left: please save your work, or ask for more time");
+  EXPECT_EQ(BalloonText(10, TEndAction::Lock),
+            "10 minutes left: then your session is locked, and your programs stay open. You can ask for more time");
   EXPECT_EQ(BalloonLeads(10), (std::vector<int64_t>{600, 60}));
   EXPECT_EQ(BalloonLeads(1), (std::vector<int64_t>{60}));
   EXPECT_EQ(BalloonLeads(0), (std::vector<int64_t>{60}));
@@ -118,6 +122,37 @@ TEST(TrayViewTest, TheTimeLeftIsElapsedTimeOnBothDaylightSavingNights) {
     EXPECT_EQ(view.SecondsLeft, c.Left) << c.Tooltip;
     EXPECT_EQ(view.Tooltip, c.Tooltip);
   }
+}
+
+// The service's answer to STATE: what is open, what a parent said, and an end
+// it announced, which the clock shows during the grace instead of "Not allowed
+// now". Whatever else the answer holds is passed over.
+TEST(TrayViewTest, WhatTheServiceSaysJoinsTheView) {
+  const struct {
+    const char* Answer;
+    bool Answered;
+    std::string Tooltip;
+    std::vector<std::string> Lines;
+  } cases[] = {
+      {"ERR you have no time limits", false, "Time is up", {"Not allowed now", "Next allowed: tomorrow 08:00"}},
+      {"OK asked=30@20:55", true, "Time is up",
+       {"Not allowed now", "Next allowed: tomorrow 08:00", "You asked for 30 minutes at 20:55"}},
+      {"OK asked=120@20:55 answer=denied", true, "Time is up",
+       {"Not allowed now", "Next allowed: tomorrow 08:00", "You asked for 2 hours at 20:55", "Your parent said no"}},
+      {"OK ends=21:09@540 answer=approved@21:40", true, "Time left: 9 min (until 21:09)",
+       {"Your time ends at 21:09", "Time left: 9 min", "Your parent said yes"}},
+      {"OK asked=30@9:55 ends=2109@540 ends=21:09@-5 new=1", true, "Time is up",
+       {"Not allowed now", "Next allowed: tomorrow 08:00"}},
+      {"OKAY asked=30@20:55", false, "Time is up", {"Not allowed now", "Next allowed: tomorrow 08:00"}},
+  };
+  for (const auto& c : cases) {
+    const TServiceState state = ParseServiceState(c.Answer);
+    EXPECT_EQ(state.Answered, c.Answered) << c.Answer;
+    const TTrayView view = TrayViewOf(Config(), 0, Steady(At(kMonday, 21, 0)), TDayUse(), state);
+    EXPECT_EQ(view.Tooltip, c.Tooltip) << c.Answer;
+    EXPECT_EQ(view.Lines, c.Lines) << c.Answer;
+  }
+  EXPECT_EQ(AskedText(60, "18:05"), "You asked for 1 hour at 18:05");
 }
 
 TEST(TrayViewTest, DurationsAsPeopleSayThem) {

@@ -1,10 +1,13 @@
 # Every dialog of install and uninstall runs on a real (virtual) X display: each
 # is read and closed by dialog_closer.exe, and a screenshot of each is kept in
-# $E2E_WORK/artifacts. Then the tray of the user Wine runs as (the Unix user):
-# without rules of their own it ends at once; with a used-up budget its status
-# window shows exactly the expected lines (read by window_texts.exe) and is
-# shot; a second start only opens the first one's window; and taking the user's
-# rules away ends it within seconds. At 150 % its window is laid out for the DPI.
+# $E2E_WORK/artifacts. Then the tray of the user Wine runs as (the Unix user),
+# with the service installed: without rules of their own it ends at once; with
+# a used-up budget its status window shows exactly the expected lines (read by
+# window_texts.exe) and is shot; a second start only opens the first one's
+# window. With the service running, the window offers to ask for more time;
+# after nortaveltray /ask 30 it shows the request and the parent's PIN field
+# (shot), and a parent's no from the tool shows within seconds. At 150 % its
+# window is laid out for the DPI (shot); taking the user's rules away ends it.
 set -eu
 . "$(dirname "$0")/../lib.sh"
 command -v Xvfb >/dev/null && command -v import >/dev/null || e2e_fail "Xvfb and ImageMagick's import are needed"
@@ -59,6 +62,8 @@ dialog "/UNINSTALL" Error \
 # (Saturday and Sunday 09:00-21:30). So the lines depend on the weekday alone,
 # as long as the day does not end while the scenario runs.
 cp "$BUILD_DIR/nortaveltray.exe" "$BUILD_DIR/window_texts.exe" "$E2E_DIR/"
+# A clock ends once the service is no longer installed.
+e2e_exe /INSTALL /SILENT
 if [ "$(date +%H%M)" -ge 2355 ]; then sleep $(( $(date -d 'tomorrow 00:00:05' +%s) - $(date +%s) )); fi
 user=$(wine cmd /c 'echo %USERNAME%' </dev/null 2>/dev/null | tr -d '\r')
 [ -n "$user" ] || e2e_fail "no user name from Wine"
@@ -98,34 +103,40 @@ weekend="$(printf '1%.0s' $(seq 18))$(printf '0%.0s' $(seq 25))11111"
 mkdir -p "$WINEPREFIX/drive_c/ProgramData/NortavelFree"
 printf 'date,user,seconds\n%s,%s,5400\n' "$(date +%F)" "$user" >"$WINEPREFIX/drive_c/ProgramData/NortavelFree/usage.csv"
 first=$([ $tomorrow -ge 6 ] && echo 09:00 || echo 07:00)
-expected="windows:1
+restricted="windows:1
 static:Today's time is used up
-static:Next allowed: $(LC_ALL=C date -d tomorrow +%A) $first
-static:Time left today: 0 min
-static:Time used today: 1 h 30 min
+static:Next allowed: tomorrow $first"
+expected="$restricted
 child:NortavelFreeTrayGrid"
-# check_status: exactly one status window, showing exactly the expected lines.
-check_status() {
-  local seen
+# check_status: exactly one status window, showing exactly the expected lines
+# (within a few seconds: the service's answers come a second apart).
+status_shows() {
   seen=$(probe "${status[@]}" 20000) || e2e_fail "no status window"
   rect=$(sed -n 's/^rect://p' <<<"$seen")
-  [ "$(grep -v '^rect:' <<<"$seen")" = "$expected" ] || e2e_fail "the status window shows:
+  [ "$(grep -v '^rect:' <<<"$seen")" = "$expected" ]
+}
+check_status() {
+  e2e_wait_for 15 status_shows || e2e_fail "the status window shows:
 $seen
 expected:
 $expected"
+}
+# shoot NAME: the status window alone, from a shot of the screen.
+shoot() {
+  sleep 1  # let it paint
+  import -window root "$artifacts/$1_screen.png"
+  IFS=, read -r left top right bottom <<<"$rect"
+  convert "$artifacts/$1_screen.png" -crop "$(( right - left ))x$(( bottom - top ))+$left+$top" +repage \
+    "$artifacts/$1.png"
+  colours=$(identify -format '%k' "$artifacts/$1.png")
+  [ "$colours" -gt 8 ] || e2e_fail "$1.png is blank ($colours colours)"
+  echo "$1: $(tr '\n' '|' <<<"$expected") ($colours colours)"
 }
 
 (cd "$E2E_DIR" && exec wine nortaveltray.exe /show </dev/null >/dev/null 2>&1) &
 tray=$!
 check_status
-sleep 1  # let it paint
-import -window root "$artifacts/tray_status_screen.png"
-IFS=, read -r left top right bottom <<<"$rect"
-convert "$artifacts/tray_status_screen.png" -crop "$(( right - left ))x$(( bottom - top ))+$left+$top" +repage \
-  "$artifacts/tray_status.png"
-colours=$(identify -format '%k' "$artifacts/tray_status.png")
-[ "$colours" -gt 8 ] || e2e_fail "tray_status.png is blank ($colours colours)"
-echo "tray_status: $(tr '\n' '|' <<<"$expected") ($colours colours)"
+shoot tray_status
 
 probe --close "${status[@]}" 10000 || e2e_fail "the status window did not close"
 kill -0 "$tray" 2>/dev/null || e2e_fail "closing the status window ended the tray"
@@ -137,7 +148,33 @@ echo "second start, window open: ended after $ms ms"
 check_status
 echo "the second starts opened the first one's window, once"
 
-# At 150 % the tray lays its window out for the DPI: its content, 346 pixels
+# The service runs: the child may ask. Their sessions are locked at the end,
+# through the doubles, so that nothing is switched off.
+wine reg add 'HKLM\SOFTWARE\Vrem\NortavelFree' /v EndAction /d lock /f </dev/null >/dev/null 2>&1
+wine net start "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
+expected="$restricted
+button:Ask for more time…
+child:NortavelFreeTrayGrid"
+check_status
+(cd "$E2E_DIR" && wine nortaveltray.exe /ask 30 </dev/null >/dev/null 2>&1) || e2e_fail "nortaveltray /ask 30 failed"
+expected="$restricted
+static:You asked for 30 minutes at $(date +%H:%M)
+static:Parent's PIN:
+edit:
+button:Approve
+child:NortavelFreeTrayGrid"
+check_status
+shoot tray_asked
+(cd "$E2E_DIR" && wine nortavelctl.exe deny "$user" </dev/null >/dev/null 2>&1) || e2e_fail "nortavelctl deny failed"
+expected="$restricted
+static:Your parent said no
+button:Ask for more time…
+child:NortavelFreeTrayGrid"
+check_status
+echo "the parent's no shows at the clock"
+
+# At 150 % the tray lays its window out for the DPI (the service, started
+# again with the session, still says no): its content, 346 pixels
 # wide at 100 %, grows by half. (Windows tells the real DPI only to a program
 # whose manifest says it is aware, which scripts/check_package.sh checks; Wine
 # tells every program.)
@@ -151,6 +188,7 @@ IFS=, read -r left _ right _ <<<"$rect"
 [ $(( right - left - $(cut -d, -f3 <<<"$at100") + $(cut -d, -f1 <<<"$at100") )) -eq 173 ] \
   || e2e_fail "the status window at 150 %: $rect, at 100 %: $at100"
 echo "the status window at 150 %: $rect, at 100 %: $at100"
+shoot tray_status_150
 
 t0=$(e2e_now_ms)
 e2e_reg delete "$key\\$user" /f || e2e_fail "reg delete"

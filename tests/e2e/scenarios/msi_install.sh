@@ -6,8 +6,8 @@
 # computer's zone), starts the service and puts the folder on the machine Path;
 # the service then keeps a configured user's week in their logon hours. A silent
 # removal unlocks every configured account, stops and deletes the service, its
-# event sources and Safe Mode keys, removes the files, the Run value and the
-# Path entry, and keeps the configuration. A second prefix shows that an
+# event sources and Safe Mode keys, ends the running clock, removes the files,
+# the Run value and the Path entry, and keeps the configuration. A second prefix shows that an
 # existing configuration is not overwritten by an install, and that the
 # properties set what they name (a folder with its closing backslash too).
 # The x86 package refuses a 64-bit prefix, with the name of the package to take.
@@ -97,6 +97,15 @@ echo "backstop: $(grep 'user=kid ' "$calls" | tail -1)"
 # A configured, locked account; removal must give its hours back.
 (cd "$unix_dir" && wine nortavelctl.exe set kid never </dev/null >"$WINEPREFIX.ctl.log" 2>&1) || { cat "$WINEPREFIX.ctl.log"; e2e_fail "nortavelctl set"; }
 before=$(grep -c 'user=kid ' "$calls" 2>/dev/null || true)
+# A child's clock runs from the install folder (the account Wine runs as, with
+# a week that allows it always, so that the service leaves it alone).
+user=$(wine cmd /c 'echo %USERNAME%' </dev/null 2>/dev/null | tr -d '\r')
+(cd "$unix_dir" && wine nortavelctl.exe set "$user" always --force </dev/null >"$WINEPREFIX.ctl.log" 2>&1) \
+  || { cat "$WINEPREFIX.ctl.log"; e2e_fail "nortavelctl set $user"; }
+(cd "$unix_dir" && exec wine nortaveltray.exe </dev/null >/dev/null 2>&1) &
+tray=$!
+sleep 3
+kill -0 "$tray" 2>/dev/null || e2e_fail "the clock did not stay before the removal"
 
 t0=$(e2e_now_ms)
 e2e_msiexec remove /x 'C:\package.msi' /qn || e2e_fail "msiexec /x ended with $?"
@@ -106,6 +115,8 @@ e2e_check_event_sources_gone
 e2e_check_safe_mode gone
 e2e_service_process_gone || e2e_fail "service process still alive after removal"
 for f in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe; do [ ! -e "$unix_dir/$f" ] || e2e_fail "$f left behind"; done
+[ -z "$(ls -A "$unix_dir" 2>/dev/null)" ] || e2e_fail "files left in $dir: $(ls -A "$unix_dir")"
+e2e_wait_for 5 bash -c "! kill -0 $tray 2>/dev/null" || e2e_fail "the clock still runs after the removal"
 if e2e_reg query "$run_key" /v NortavelFreeTray; then e2e_fail "the tray's Run value left behind"; fi
 last=$(grep 'user=kid ' "$calls" | tail -1)
 [ "$(grep -c 'user=kid ' "$calls")" -gt "${before:-0}" ] || e2e_fail "removal made no call for kid"

@@ -5,7 +5,9 @@
 //     prints "windows:" (how many such windows are visible), "rect:" (its frame
 //     on the screen: left,top,right,bottom), then its visible children from top
 //     to bottom (left to right on a line): "static:" and the text for a STATIC
-//     control, "child:" and the class for any other.
+//     control, "button:" and the text for a button, "edit:" for an edit field
+//     (never its text: it may be a password), "child:" and the class for any
+//     other. Texts are printed in UTF-8.
 //     Exit code 0, or 1 when no such window appeared in time.
 //   window_texts.exe --close CLASS CAPTION [TIMEOUT_MS]
 //     Asks each to close (WM_CLOSE) and waits until none is left; exit code 1
@@ -33,9 +35,11 @@ std::string ClassOf(HWND window) {
 }
 
 std::string TextOf(HWND window) {
-  char text[4096] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
+  wchar_t text[4096] = {};
+  GetWindowTextW(window, text, 4096);
+  char utf8[4 * 4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
 }
 
 BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
@@ -118,6 +122,10 @@ int main(int argc, char** argv) {
     const std::string childClass = ClassOf(child.Window);
     if (lstrcmpiA(childClass.c_str(), "Static") == 0) {
       std::printf("static:%s\n", TextOf(child.Window).c_str());
+    } else if (lstrcmpiA(childClass.c_str(), "Button") == 0) {
+      std::printf("button:%s\n", TextOf(child.Window).c_str());
+    } else if (lstrcmpiA(childClass.c_str(), "Edit") == 0) {
+      std::printf("edit:\n");
     } else {
       std::printf("child:%s\n", childClass.c_str());
     }
