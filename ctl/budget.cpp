@@ -1,7 +1,11 @@
 #include "ctl/budget.h"
 
+#include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <vector>
 
+#include "common/text.h"
 #include "ctl/schedule.h"
 #include "ctl/usage_error.h"
 #include "engine/usage.h"
@@ -10,6 +14,20 @@
 namespace {
 constexpr int kMostDigits = 4;
 constexpr int64_t kMinutesPerHour = 60;
+
+// The words of the units, as written after a number ("2h", "2 hours").
+constexpr const char* kHourWords[] = {"h", "hr", "hrs", "hour", "hours"};
+constexpr const char* kMinuteWords[] = {"m", "min", "mins", "minute", "minutes"};
+
+template <size_t N>
+bool IsOneOf(const std::string& word, const char* const (&words)[N]) {
+  return std::find(std::begin(words), std::end(words), word) != std::end(words);
+}
+
+size_t SkipBlanks(const std::string& text, size_t at) {
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  return at;
+}
 
 constexpr char kNoAmount[] = "has no time: add one such as 2h, 3h30m, 45m or 0";
 constexpr char kEmptyBudget[] =
@@ -66,22 +84,26 @@ std::vector<TGroup> GroupsOf(const TBudget& budget) {
 bool ParseHoursAndMinutes(const std::string& text, int64_t& minutes) {
   minutes = 0;
   bool hours = false, anyMinutes = false;
-  for (size_t at = 0; at < text.size();) {
+  size_t at = SkipBlanks(text, 0);
+  while (at < text.size()) {
     size_t digits = at;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-    if (digits == at || digits - at > kMostDigits || digits == text.size()) return false;
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits])) != 0) ++digits;
+    if (digits == at || digits - at > kMostDigits) return false;
     const int64_t number = std::stoll(text.substr(at, digits - at));
-    const char unit = text[digits];
-    if (unit == 'h' && !hours && !anyMinutes) {
+    const size_t unitStart = SkipBlanks(text, digits);
+    size_t unitEnd = unitStart;
+    while (unitEnd < text.size() && std::isalpha(static_cast<unsigned char>(text[unitEnd])) != 0) ++unitEnd;
+    const std::string unit = AsciiLower(text.substr(unitStart, unitEnd - unitStart));
+    if (IsOneOf(unit, kHourWords) && !hours && !anyMinutes) {
       hours = true;
       minutes += number * kMinutesPerHour;
-    } else if (unit == 'm' && !anyMinutes) {
+    } else if (IsOneOf(unit, kMinuteWords) && !anyMinutes) {
       anyMinutes = true;
       minutes += number;
     } else {
       return false;
     }
-    at = digits + 1;
+    at = SkipBlanks(text, unitEnd);
   }
   return hours || anyMinutes;
 }
@@ -89,7 +111,7 @@ bool ParseHoursAndMinutes(const std::string& text, int64_t& minutes) {
 TBudget ParseBudget(const std::string& text) {
   TBudget budget;
   budget.fill(kNoBudget);
-  const std::vector<TDayClause> clauses = ReadDayClauses(text, kNoAmount);
+  const std::vector<TDayClause> clauses = ReadDayClauses(text, kNoAmount, true);
   if (clauses.empty()) throw EUsageError(kEmptyBudget);
   for (const TDayClause& clause : clauses) {
     const std::string_view first = clause.Values.front();

@@ -13,15 +13,18 @@
 // without a budget.
 using TBudget = std::array<int32_t, kDaysPerWeek>;
 
-// A length written as "30m", "2h" or "1h30m" (hours before minutes, one to four
-// digits each): its minutes, which may be 0. False for any other text, a bare
-// number included.
+// A length written as "30m", "2h" or "1h30m", or in words, "2 hours", "90
+// minutes", "1 hour 30 minutes" (hours before minutes, one to four digits each;
+// h, hr, hrs, hour, hours and m, min, mins, minute, minutes in any letter case;
+// blanks anywhere between the pieces): its minutes, which may be 0. False for
+// any other text, a bare number included.
 bool ParseHoursAndMinutes(const std::string& text, int64_t& minutes);
 
 // The budget text names: clauses apart by ";", each the days as a schedule
-// names them and one amount, "2h", "3h30m", "45m" or "0" (no time that day), at
-// most 24h; blanks may stand inside an amount ("2h 30m"). Days no clause names
-// have no budget. Raises EUsageError naming the fix for an empty text, a day
+// names them and one amount, "2h", "3h30m", "45m", "90 minutes" or "0" (no time
+// that day), at most 24h; blanks may stand inside an amount ("2h 30m"). A text
+// of one amount without days ("2h") names every day. Days no clause names have
+// no budget. Raises EUsageError naming the fix for an empty text, a day
 // named twice, an amount it cannot read (quoted with its column, as the schedule
 // quotes its errors) and one beyond 24h ("a budget is at most 24h: 25h").
 TBudget ParseBudget(const std::string& text);

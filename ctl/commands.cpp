@@ -482,8 +482,9 @@ const TCommand kCommands[] = {
      RunLog},
     {"grant", "grant USER 30m|2h|until HH:MM|--clear", "extra time for USER, today",
      "Lets USER use the computer longer than the rules allow: 30m or 2h (or 1h30m,\n"
-     "at most 24h) added to the end of the time USER has now, or until the next\n"
-     "HH:MM (tomorrow's only within 12 hours, e.g. until 00:30 late at night).\n"
+     "90 minutes, at most 24h) added to the end of the time USER has now, or until\n"
+     "the next 21:30 (or 9pm, 9:30pm, 21; tomorrow's only within 12 hours, e.g.\n"
+     "until 00:30 late at night).\n"
      "Stored as AllowUntil in USER's key; --clear takes it back. Once it has\n"
      "passed, the rules apply again.\n",
      RunGrant},
@@ -513,9 +514,10 @@ const TCommand kCommands[] = {
      "Stores how long USER may use the computer each day, within the times the\n"
      "rules allow, e.g.\n"
      "  nortavelctl budget child \"Mo-Fr 2h; Sa,Su 3h30m\"\n"
-     "Days as a schedule names them, each with 2h, 3h30m, 45m or 0 (no time that\n"
-     "day), at most 24h. The budget replaces the whole one before: days it does not\n"
-     "name have no daily limit. Stored as Budget1 (Monday) .. Budget7 in USER's key\n"
+     "Days as a schedule names them, each with 2h, 3h30m, 45m, 90 minutes or 0 (no\n"
+     "time that day), at most 24h; without days (budget child 2h) every day has\n"
+     "it. The budget replaces the whole one before: days it does not name have no\n"
+     "daily limit. Stored as Budget1 (Monday) .. Budget7 in USER's key\n"
      "(minutes). --week AMOUNT (10h, 12h30m; off removes it) sets the most time a\n"
      "week, Monday to Sunday, as BudgetWeek; a day ends at whichever runs out\n"
      "first. --clear removes them all. Without BUDGET, shows the budget. Use counts\n"
@@ -596,14 +598,14 @@ const char kScheduleHelp[] =
     "  always | never | DAYS WINDOW [WINDOW...] [; DAYS WINDOW...]\n"
     "DAYS: Mo, Mon or Monday (any letter case), ranges (Mo-Fr, mon-fri), lists\n"
     "(Sa,Su), daily, weekdays, weekends. WINDOW: START-END, blanks allowed around\n"
-    "the dash, windows apart by blanks or commas. A time is 07:00, 7 or 7am (also\n"
-    "9:30pm; 12am is 00:00, 12pm is 12:00), on the hour or half hour. The end is\n"
-    "excluded, 24:00 may end a day, an end before the start runs past midnight.\n"
-    "Days no clause names are restricted. The net user /times syntax\n"
-    "(\"M-F,8AM-5PM;Sa-Su,9AM-1PM\") is read too. set prints the schedule back as\n"
-    "show writes it.\n"
+    "the dash (3pm to 8pm reads as 3pm-8pm), windows apart by blanks or commas. A\n"
+    "time is 07:00, 7 or 7am (also 9:30pm; 12am is 00:00, 12pm is 12:00), on the\n"
+    "hour or half hour. The end is excluded, 24:00 may end a day, an end before\n"
+    "the start runs past midnight. Days no clause names are restricted. The net\n"
+    "user /times syntax (\"M-F,8AM-5PM;Sa-Su,9AM-1PM\") is read too. set prints\n"
+    "the schedule back as show writes it.\n"
     "  nortavelctl set child \"Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30\"\n"
-    "  nortavelctl set child \"mon-fri 7-8, 3pm-8pm; sat,sun 9am-9:30pm\"\n";
+    "  nortavelctl set child \"mon-fri 7-8, 3pm to 8pm; sat,sun 9am-9:30pm\"\n";
 
 void PrintHelp(std::ostream& out) {
   out << "nortavelctl " NF_VERSION " - administers the weekly time restrictions of NortavelFree\n\n"

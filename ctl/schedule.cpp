@@ -70,6 +70,17 @@ bool StartsWithDigit(std::string_view text) { return !text.empty() && IsDigit(te
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// "3pm to 8pm" and "Monday to Friday" as people say them: the word "to" between
+// blanks becomes " -", which the readers take as a dash with blanks around it.
+// The length stays, so every column still points into the text as typed.
+std::string DashesForTo(std::string_view text) {
+  std::string read(text);
+  for (size_t at = 1; at + 2 < read.size(); ++at)
+    if (IsBlank(read[at - 1]) && IsBlank(read[at + 2]) && AsciiLower(read.substr(at, 2)) == "to")
+      read.replace(at, 2, " -");
+  return read;
+}
+
 std::string_view Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(kBlanks);
   if (first == std::string_view::npos) return text.substr(text.size());
@@ -178,13 +189,31 @@ std::optional<TClockParts> ScanClock(std::string_view text) {
   return clock;
 }
 
+// Both syntaxes, and grant's "until", take a bare hour ("7"), H:MM and HH:MM,
+// each with or without AM or PM.
+bool IsMeridiem(const std::string& meridiem) { return meridiem.empty() || meridiem == "am" || meridiem == "pm"; }
+
+// The minutes after midnight that clock names; -1 for an hour that AM or PM
+// does not take (0am, 13pm). Minutes past 59 and times past 24:00 are the
+// caller's to refuse.
+int MinutesOfClock(const TClockParts& clock) {
+  int hour = clock.Hour;
+  if (!clock.Meridiem.empty()) {
+    if (hour < 1 || hour > 12) return -1;
+    hour = hour % 12 + (clock.Meridiem == "pm" ? 12 : 0);
+  }
+  return hour * kMinutesPerHour + clock.Minute;
+}
+
 class TScheduleReader {
  public:
   explicit TScheduleReader(std::string_view text)
-      : Text(text), Syntax(IsNetUserStyle(text) ? kNetUserSyntax : kOurSyntax) {}
+      : Typed(text), Dashed(DashesForTo(text)), Text(Dashed),
+        Syntax(IsNetUserStyle(Text) ? kNetUserSyntax : kOurSyntax) {}
   // For texts that give days values other than windows: our syntax always,
   // whose words for the whole week would mean nothing there.
-  TScheduleReader(std::string_view text, const TSyntax& syntax) : Text(text), Syntax(syntax), WholeWeekWords(false) {}
+  TScheduleReader(std::string_view text, const TSyntax& syntax)
+      : Typed(text), Dashed(DashesForTo(text)), Text(Dashed), Syntax(syntax), WholeWeekWords(false) {}
 
   TWeek Read() {
     const auto clauses = Pieces(Text, kClauseSeparator);
@@ -195,14 +224,16 @@ class TScheduleReader {
     return Allowed;
   }
 
-  std::vector<TDayClause> ReadDayClauses(const char* noValue) const {
+  std::vector<TDayClause> ReadDayClauses(const char* noValue, bool everyDayWithoutDays) const {
     std::vector<TDayClause> clauses;
-    for (const auto clause : Pieces(Text, kClauseSeparator)) {
+    const auto pieces = Pieces(Text, kClauseSeparator);
+    for (const auto clause : pieces) {
       TDayClause read;
-      ReadClauseParts(clause, noValue, [&read](TDays days, std::string_view value) {
-        read.Days = days;
-        read.Values.push_back(value);
-      });
+      ReadClauseParts(clause, noValue, everyDayWithoutDays && pieces.size() == 1,
+                      [this, &read](TDays days, std::string_view value) {
+                        read.Days = days;
+                        read.Values.push_back(AsTyped(value));
+                      });
       clauses.push_back(read);
     }
     return clauses;
@@ -215,20 +246,26 @@ class TScheduleReader {
     return week;
   }
 
+  // piece, a view into the text read, as it was typed.
+  std::string_view AsTyped(std::string_view piece) const {
+    return Typed.substr(static_cast<size_t>(piece.data() - Text.data()), piece.size());
+  }
+
   [[noreturn]] void Fail(std::string_view piece, const std::string& problem) const {
     const auto column = piece.data() - Text.data() + 1;
-    throw EUsageError("\"" + std::string(piece) + "\" at column " + std::to_string(column) + " " + problem);
+    throw EUsageError("\"" + std::string(AsTyped(piece)) + "\" at column " + std::to_string(column) + " " + problem);
   }
 
   // Reads the days that start clause, then hands each part from the first that
   // starts with a digit on to value(days, part), in order; noValue is the
-  // complaint when there is none.
+  // complaint when there is none. A clause without days names every day when
+  // everyDayWithoutDays is set, and is an error otherwise.
   template <typename TValue>
-  void ReadClauseParts(std::string_view clause, const char* noValue, TValue value) const {
+  void ReadClauseParts(std::string_view clause, const char* noValue, bool everyDayWithoutDays, TValue value) const {
     const auto parts = Pieces(clause, Syntax.PartSeparators);
     const auto firstValue = std::find_if(parts.begin(), parts.end(), StartsWithDigit);
-    if (firstValue == parts.begin()) Fail(parts.front(), Syntax.NoDays);
-    TDays days;
+    if (firstValue == parts.begin() && !everyDayWithoutDays) Fail(parts.front(), Syntax.NoDays);
+    TDays days = firstValue == parts.begin() ? TDays().set() : TDays();
     for (auto part = parts.begin(); part != firstValue; ++part) days |= ReadDays(*part);
     if (firstValue == parts.end()) Fail(clause, noValue);
     for (auto part = firstValue; part != parts.end(); ++part) {
@@ -238,7 +275,8 @@ class TScheduleReader {
   }
 
   void ReadClause(std::string_view clause) {
-    ReadClauseParts(clause, Syntax.NoWindow, [this](TDays days, std::string_view window) { ReadWindow(window, days); });
+    ReadClauseParts(clause, Syntax.NoWindow, false,
+                    [this](TDays days, std::string_view window) { ReadWindow(window, days); });
   }
 
   TDays ReadDays(std::string_view item) const {
@@ -280,18 +318,9 @@ class TScheduleReader {
     time = Trimmed(time);
     const auto clock = ScanClock(time);
     if (!clock || !IsMeridiem(clock->Meridiem)) Fail(window, Syntax.NotAWindow);
-    int hour = clock->Hour;
-    if (!clock->Meridiem.empty()) {
-      if (hour < 1 || hour > 12) Fail(time, kNotAnHour);
-      hour = hour % 12 + (clock->Meridiem == "pm" ? 12 : 0);
-    }
-    return SlotOf(time, hour * kMinutesPerHour + clock->Minute, clock->Minute, isEnd);
-  }
-
-  // Both syntaxes take a bare hour ("7"), H:MM and HH:MM, each with or
-  // without AM or PM.
-  static bool IsMeridiem(const std::string& meridiem) {
-    return meridiem.empty() || meridiem == "am" || meridiem == "pm";
+    const int minutes = MinutesOfClock(*clock);
+    if (minutes < 0) Fail(time, kNotAnHour);
+    return SlotOf(time, minutes, clock->Minute, isEnd);
   }
 
   int SlotOf(std::string_view time, int minutes, int minute, bool isEnd) const {
@@ -326,7 +355,9 @@ class TScheduleReader {
     for (int slot = first; slot < end; ++slot) Allowed[static_cast<size_t>(day)].set(static_cast<size_t>(slot));
   }
 
-  std::string_view Text;
+  std::string_view Typed;
+  std::string Dashed;     // Typed with its dashes for "to"
+  std::string_view Text;  // Dashed, into which every piece points
   const TSyntax& Syntax;
   bool WholeWeekWords = true;
   TWeek Allowed{};
@@ -373,8 +404,16 @@ bool WholeWeekIs(const TWeek& week, bool allowed) {
 
 std::vector<std::string> ParseSchedule(const std::string& text) { return RulesOfWeek(TScheduleReader(text).Read()); }
 
-std::vector<TDayClause> ReadDayClauses(std::string_view text, const char* noValue) {
-  return TScheduleReader(text, kOurSyntax).ReadDayClauses(noValue);
+std::optional<int> ParseTimeOfDay(std::string_view text) {
+  const auto clock = ScanClock(Trimmed(text));
+  if (!clock || !IsMeridiem(clock->Meridiem) || clock->Minute >= kMinutesPerHour) return std::nullopt;
+  const int minutes = MinutesOfClock(*clock);
+  if (minutes < 0 || minutes > kMinutesPerDay) return std::nullopt;
+  return minutes;
+}
+
+std::vector<TDayClause> ReadDayClauses(std::string_view text, const char* noValue, bool everyDayWithoutDays) {
+  return TScheduleReader(text, kOurSyntax).ReadDayClauses(noValue, everyDayWithoutDays);
 }
 
 std::string FormatSchedule(const std::vector<std::string>& rules) {

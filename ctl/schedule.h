@@ -14,7 +14,8 @@
 //   time     := HH:MM, H:MM or a bare hour H, each with or without AM or PM;
 //               minutes 00 or 30; 12AM is 00:00, 12PM is 12:00
 // e.g. "Mo-Fr 07:00-08:00 15:00-20:00; Sa,Su 09:00-21:30", or
-// "mon-fri 7-8, 3pm - 8pm; SAT,SUN 9am-9:30pm" for much the same.
+// "mon-fri 7-8, 3pm to 8pm; SAT,SUN 9am-9:30pm" for much the same: the word
+// "to" between blanks stands for a dash, in windows and day ranges alike.
 //   - A window includes its start and excludes its end; "24:00" may end one.
 //     An end before the start runs past midnight into the next day (Sunday's
 //     into Monday). An end equal to the start is an error: the window would be
@@ -39,6 +40,7 @@
 // of ours ("07:00-08:00,15:00-20:00") is no such shape.
 
 #include <bitset>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +64,12 @@ std::vector<std::string> ParseSchedule(const std::string& text);
 // week allowed or restricted. Never raises.
 std::string FormatSchedule(const std::vector<std::string>& rules);
 
+// A time of day as a schedule's window writes it, which grant's "until" takes
+// too: 21:30, 9pm, 9:30pm or 21 (12am is 00:00, 12pm is 12:00, a blank may
+// stand before AM or PM), at any minute. Its minutes after midnight, from 0 to
+// 1440 (24:00); none for any other text.
+std::optional<int> ParseTimeOfDay(std::string_view text);
+
 // A clause of a text that gives days something other than windows, such as the
 // daily budget ("Mo-Fr 2h; Sa,Su 3h30m").
 struct TDayClause {
@@ -71,9 +79,11 @@ struct TDayClause {
 
 // The clauses of text, apart by ";", in our syntax: each names days as a
 // schedule's clause does (without "always" and "never"), then values, the parts
-// from the first that starts with a digit on. Empty clauses are passed over, so
-// a blank text gives none. Raises EUsageError as ParseSchedule does, quoting the
-// piece and its column: a clause without days, a part that is not a day, days
-// after the values, and a clause without values, of which noValue names the
-// fix (e.g. "has no time: add one such as 2h").
-std::vector<TDayClause> ReadDayClauses(std::string_view text, const char* noValue);
+// from the first that starts with a digit on, as views into text. Empty clauses
+// are passed over, so a blank text gives none. A text of one clause without days
+// ("2h") names every day when everyDayWithoutDays is set. Raises EUsageError as
+// ParseSchedule does, quoting the piece and its column: a clause without days
+// (otherwise), a part that is not a day, days after the values, and a clause
+// without values, of which noValue names the fix (e.g. "has no time: add one
+// such as 2h").
+std::vector<TDayClause> ReadDayClauses(std::string_view text, const char* noValue, bool everyDayWithoutDays);

@@ -7,6 +7,7 @@
 #include "common/calendar.h"
 #include "ctl/budget.h"
 #include "ctl/command_context.h"
+#include "ctl/schedule.h"
 #include "ctl/usage_error.h"
 #include "engine/week.h"
 #include "engine/decision.h"
@@ -22,21 +23,30 @@ constexpr int64_t kMostExtraTime = kDay;
 // "until HH:MM" reaches into tomorrow by this much at most.
 constexpr int64_t kMostOvernight = 12 * 60 * kMinute;
 
-// "30m", "2h", "1h30m": a positive number of minutes, at most a day.
+// "30m", "2h", "1h30m", "2 hours": a positive number of minutes, at most a day.
 int64_t ParseDuration(const std::string& text) {
   int64_t minutes = 0;
   if (!ParseHoursAndMinutes(text, minutes) || minutes == 0)
-    throw EUsageError("grant takes a time like 30m, 2h or 1h30m, or until HH:MM, not '" + text + "'");
+    throw EUsageError("grant takes a time like 30m, 2h, 1h30m or 90 minutes, or until 21:30 or 9pm, not '" + text +
+                      "'");
   if (minutes * kMinute > kMostExtraTime) throw EUsageError("grant gives at most 24h at a time, not " + text);
   return minutes * kMinute;
 }
 
-// Seconds since midnight of "HH:MM", 00:00 to 23:59.
+// Seconds since midnight of a time of day as a schedule writes it; 24:00 is
+// the midnight to come, as 00:00 is.
 int64_t ParseClock(const std::string& text) {
-  int64_t seconds = 0;
-  if (!ParseMinuteStamp("2000-01-01 " + text, seconds))
-    throw EUsageError("until takes a time of day as HH:MM, from 00:00 to 23:59, not '" + text + "'");
-  return seconds - DaysFromCivil(2000, 1, 1) * kDay;
+  const std::optional<int> minutes = ParseTimeOfDay(text);
+  if (!minutes)
+    throw EUsageError("until takes a time of day such as 21:30, 9pm, 9:30pm or 21, not '" + text + "'");
+  return *minutes % (24 * 60) * kMinute;
+}
+
+// words from the first on, apart by blanks: "1 hour 30 minutes" is three words.
+std::string Joined(const std::vector<std::string>& words, size_t first) {
+  std::string text;
+  for (size_t i = first; i < words.size(); ++i) text += (i > first ? " " : "") + words[i];
+  return text;
 }
 
 std::string DayAndTime(int64_t seconds) {
@@ -79,7 +89,7 @@ TZoneClock TRun::RuleClock(const TConfiguration& config) const {
 
 void RunGrant(TRun& run, std::vector<std::string> words) {
   const bool clear = TakeFlag(words, "--clear");
-  ExpectWords("grant", words, clear ? 1 : 2, clear ? 1 : 3);
+  ExpectWords("grant", words, clear ? 1 : 2, clear ? 1 : SIZE_MAX);
   const TConfiguration config = run.Load();
   const std::string user = ConfiguredUser(run, config, words[0], "extra time");
   TConfigWriter writer(run.Platform.Registry, run.Location);
@@ -91,20 +101,20 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
   }
   const int64_t now = SecondsOf(run.RuleClock(config).LocalNow());
   int64_t until = 0;
-  if (words[1] == "until") {
-    if (words.size() != 3) throw EUsageError("usage: nortavelctl grant USER until HH:MM (run nortavelctl help grant)");
-    // The next time the clock shows HH:MM: today, or tomorrow when that has
+  if (AsciiSameText(words[1], "until")) {
+    if (words.size() < 3) throw EUsageError("usage: nortavelctl grant USER until 21:30 (run nortavelctl help grant)");
+    // The next time the clock shows that time: today, or tomorrow when it has
     // passed, as for "until 00:30" late in the evening. A time that passed
     // earlier today is more likely a slip than a grant through the night.
-    until = now / kDay * kDay + ParseClock(words[2]);
+    const std::string time = Joined(words, 2);
+    until = now / kDay * kDay + ParseClock(time);
     if (until <= now) {
       until += kDay;
       if (until - now > kMostOvernight)
-        throw EUsageError(words[2] + " has passed today: give a time still to come, or a length such as 30m");
+        throw EUsageError(time + " has passed today: give a time still to come, or a length such as 30m");
     }
   } else {
-    if (words.size() != 2) throw EUsageError("usage: nortavelctl grant USER 30m|2h|until HH:MM (run nortavelctl help grant)");
-    const int64_t duration = ParseDuration(words[1]);
+    const int64_t duration = ParseDuration(Joined(words, 1));
     // Extra time adds to the time the user has anyway, extra time given before
     // included; a day's budget used up leaves none, and the extra time counts
     // from now.

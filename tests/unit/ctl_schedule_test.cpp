@@ -126,6 +126,8 @@ TEST(ParseScheduleTest, ReadsTheFormsPeopleType) {
       {"Mo-Fr 07:00-08:00, 15:00-20:00", "Mo-Fr 07:00-08:00 15:00-20:00"},
       {"Mon-Fri,8AM-5PM", "Mo-Fr 08:00-17:00"},
       {"M-F, 8AM-9AM,1PM", "Mo-Fr 08:00-09:00 13:00-14:00"},
+      {"Mo-Fr 3pm to 8pm", "Mo-Fr 15:00-20:00"},
+      {"Monday TO Friday 7 to 8, 9:30pm to 10pm", "Mo-Fr 07:00-08:00 21:30-22:00"},
   };
   for (const auto& c : cases) {
     try {
@@ -152,6 +154,8 @@ TEST(ParseScheduleTest, TheNewFormsKeepTheGrainAndTheLimits) {
       {"Mo 7xm-8", "\"7xm-8\" at column 4 is not a time window: write HH:MM-HH:MM, such as 07:00-20:00"},
       {"Mo 24-2", "\"24\" at column 4 can only end a window: start at 00:00 instead"},
       {"Mon-Mon 7-8", "\"Mon-Mon\" at column 1 runs from a day to itself: write Mo alone, or daily"},
+      {"Sa 3pm to 8xm", "\"3pm to 8xm\" at column 4 is not a time window: write HH:MM-HH:MM, such as 07:00-20:00"},
+      {"Sa 3pm to 8:15pm", "\"8:15pm\" at column 11 is not on a half hour: use 20:00 or 20:30"},
   };
   for (const auto& c : cases) {
     try {
