@@ -158,3 +158,9 @@ std::string BudgetSentence(const std::string& user, const TBudget& budget) {
   if (unlimited.any()) text += "; no daily limit on " + DaysText(unlimited);
   return text + ".";
 }
+
+std::string WeekBudgetSentence(const std::string& user, int32_t minutes) {
+  if (minutes == kNoBudget) return user + " has no weekly limit.";
+  if (minutes == 0) return user + " may not use the computer this week or any other.";
+  return user + " may use the computer " + FormatDuration(minutes * 60LL) + " a week, Monday to Sunday.";
+}

@@ -34,3 +34,6 @@ TBudget ParseBudget(const std::string& text);
 // Days are grouped by their amount, in the order of each group's first day;
 // days without a budget are named as having no daily limit.
 std::string BudgetSentence(const std::string& user, const TBudget& budget);
+// The weekly budget of user in one sentence: "anna may use the computer 10 h a
+// week, Monday to Sunday.", or that there is none (kNoBudget).
+std::string WeekBudgetSentence(const std::string& user, int32_t minutes);

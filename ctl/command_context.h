@@ -73,8 +73,9 @@ class TKeptLog : public TLogSink {
 };
 
 // The half hour of the week now: Day 0 = Monday.
-
 TWeekSlot SlotNow(TClock& clock);
+// A moment as status shows it: "Wed 19:10".
+std::string WeekdayAndClock(int64_t seconds);
 
 void RunStatus(TRun& run);
 void RunGrant(TRun& run, std::vector<std::string> words);

@@ -5,7 +5,9 @@
 #include <map>
 #include <sstream>
 
+#include "common/calendar.h"
 #include "common/string_list.h"
+#include "ctl/budget.h"
 #include "ctl/command_context.h"
 #include "ctl/schedule.h"
 #include "ctl/usage_error.h"
@@ -228,7 +230,10 @@ void RunShow(TRun& run, std::vector<std::string> words) {
     const std::string& user = config.RestrictedUsers[i];
     if (!words.empty() && !PlatformSameText(user, words[0])) continue;
     const std::vector<std::string>& rules = config.UserRules[static_cast<size_t>(i)].Items();
-    run.Out << (first ? "" : "\n") << user << ": " << FormatSchedule(rules) << "\n" << FormatWeekGrid(rules, now);
+    const TUserExtras& extras = config.UserExtras[static_cast<size_t>(i)];
+    run.Out << (first ? "" : "\n") << user << ": " << FormatSchedule(rules) << "\n"
+            << FormatWeekGrid(rules, now) << BudgetSentence(user, extras.Budget) << "\n";
+    if (extras.WeekBudget != kNoBudget) run.Out << WeekBudgetSentence(user, extras.WeekBudget) << "\n";
     first = false;
   }
 }
@@ -525,10 +530,11 @@ const TCommand kCommands[] = {
      "report the days before.\n",
      RunBudget},
     {"report", "report [USER] [--days N] [--csv]", "the time each user used the computer, day by day",
-     "Shows for each of the last N days (14; at most 90) and each user the minutes\n"
-     "the service counted, with a bar of one # for every 10 minutes begun, oldest\n"
-     "day first: every configured user, and any other the usage file names, or\n"
-     "USER alone. --csv writes date,user,minutes lines for a spreadsheet instead.\n"
+     "Shows for each of the last N days (14; at most 90) and each user the time\n"
+     "the service counted (1 h 20 min), with a bar of one # for every 10 minutes\n"
+     "begun, oldest day first, from the first day it counted: every configured\n"
+     "user, and any other the usage file names, or USER alone. --csv writes\n"
+     "date,user,minutes lines for a spreadsheet instead.\n"
      "The service counts use for users with a daily budget, and for every user\n"
      "with nortavelctl keepusage on, and keeps it in C:\\ProgramData\\NortavelFree.\n",
      RunReport},
@@ -654,6 +660,10 @@ void Dispatch(TRun& run, const TCommandLine& line) {
 TWeekSlot SlotNow(TClock& clock) {
   const TDateTime now = clock.LocalNow();
   return TWeekSlot{DayIndexOf(now), SlotIndexOf(now)};
+}
+
+std::string WeekdayAndClock(int64_t seconds) {
+  return DayName(DayIndexOf(DateTimeAt(seconds))).substr(0, 3) + " " + FormatClockTime(seconds);
 }
 
 std::string TRun::ViewName(TRegistryView view) {

@@ -83,9 +83,15 @@ bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
     return false;
   }
   if (!tool.Control(service.Get(), kControlReloadConfiguration, state)) {
-    err << "nortavelctl: the service refused the reload request (" << ErrorText(tool.LastError())
-        << "): it reads the change within two minutes, or restart it with net stop " << kServiceName
-        << " and net start " << kServiceName << "\n";
+    // A failure the control manager gives no error code for (seen under Wine)
+    // refused nothing: the request went unanswered.
+    const uint32_t error = tool.LastError();
+    if (error == 0)
+      err << "nortavelctl: the service did not answer the reload request; it reads the change within two minutes\n";
+    else
+      err << "nortavelctl: the service refused the reload request (" << ErrorText(error)
+          << "): it reads the change within two minutes, or restart it with net stop " << kServiceName
+          << " and net start " << kServiceName << "\n";
     return false;
   }
   out << "The service reads the change within a few seconds.\n";

@@ -104,9 +104,7 @@ void RunStatus(TRun& run) {
   PrintService(run);
   const TConfiguration config = run.Load();
   TZoneClock clock = run.RuleClock(config);
-  const TDateTime nowTime = clock.LocalNow();
-  const int64_t nowSeconds = SecondsOf(nowTime);
-  const TWeekSlot now = TWeekSlot{DayIndexOf(nowTime), SlotIndexOf(nowTime)};
+  const int64_t nowSeconds = SecondsOf(clock.LocalNow());
   std::ostream& out = run.Out;
   out << "Log level:   " << config.DebugLevel << "\n"
       << "Log folder:  " << (config.AppPath.empty() ? "(none: the service's current folder)" : config.AppPath)
@@ -116,11 +114,16 @@ void RunStatus(TRun& run) {
         << (config.FixedZone ? config.FixedZone->Name + ", whatever the computer's"
                              : config.TimeZoneName + " is unknown: the computer's is used")
         << "\n";
-  if (config.WarnMinutes > 0) out << "Warnings:    " << config.WarnMinutes << " minutes before the time ends\n";
-  if (config.EndAction == TEndAction::SignOut) out << "Time ends:   the user is signed out\n";
-  if (config.EndAction == TEndAction::Lock) out << "Time ends:   the user's session is locked, programs stay open\n";
+  if (config.WarnMinutes > 0)
+    out << "Warnings:    " << config.WarnMinutes << (config.WarnMinutes == 1 ? " minute" : " minutes")
+        << " before the time ends\n";
+  out << "Time ends:   "
+      << (config.EndAction == TEndAction::SignOut ? "the user is signed out"
+          : config.EndAction == TEndAction::Lock  ? "the user's session is locked, programs stay open"
+                                                  : "the computer is switched off")
+      << "\n";
   if (config.LogonHoursBackstop) out << "Backstop:    Windows' logon hours hold the rules while the service is not running\n";
-  out << "Now:         " << DayName(now.Day).substr(0, 3) << " " << FormatClockTime(nowSeconds) << "\n\n";
+  out << "Now:         " << WeekdayAndClock(nowSeconds) << "\n\n";
   if (config.RestrictedUsers.Empty()) {
     out << "No user is configured.\n";
     return;
@@ -141,9 +144,7 @@ void RunStatus(TRun& run) {
     const std::string& user = config.RestrictedUsers[i];
     const TDayUse use = usage.Book.UseOf(user, today);
     const TDecision decision = DecideFor(config, i, nowSeconds, kSecondsPerWeek, use);
-    const std::string until = decision.Until ? DayName(DayIndexOf(DateTimeAt(*decision.Until))).substr(0, 3) + " " +
-                                                   FormatClockTime(*decision.Until)
-                                             : "all week";
+    const std::string until = decision.Until ? WeekdayAndClock(*decision.Until) : "all week";
     const TUserExtras& extras = config.UserExtras[static_cast<size_t>(i)];
     if (decision.Allowed && extras.ExtraTime.Until > nowSeconds)
       extraTimes += "Extra time:  " + user + " until " + extras.ExtraTime.Text + "\n";

@@ -16,7 +16,7 @@
 namespace {
 constexpr int kDefaultReportDays = 14;
 constexpr int kMinutesPerMark = 10;
-constexpr size_t kMinutesWidth = sizeof "Minutes" - 1;
+constexpr size_t kTimeWidth = sizeof "23 h 59 min  " - 1;
 constexpr char kDaysOption[] = "--days";
 constexpr char kCsvHeader[] = "date,user,minutes\n";
 
@@ -24,9 +24,6 @@ std::string Padded(const std::string& text, size_t width) {
   return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
 }
 
-std::string RightAligned(const std::string& text, size_t width) {
-  return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
-}
 
 // The --days option taken out of words: the number of days the report covers.
 int TakeDays(std::vector<std::string>& words) {
@@ -75,15 +72,15 @@ void PrintTable(TRun& run, const TConfiguration& config, const TUsageBook& book,
   size_t width = 4;
   for (const std::string& user : users) width = std::max(width, user.size());
   width += 2;
-  run.Out << "Date        " << Padded("User", width) << "Minutes  (one # for every " << kMinutesPerMark
-          << " minutes begun)\n";
+  run.Out << "Date        " << Padded("User", width) << Padded("Time", kTimeWidth) << "(one # for every "
+          << kMinutesPerMark << " minutes begun)\n";
   for (int64_t day = first; day <= last; ++day) {
     for (const std::string& user : users) {
-      const int64_t minutes = book.Used(day, user) / 60;
-      run.Out << FormatDay(day) << "  " << Padded(user, width) << RightAligned(std::to_string(minutes), kMinutesWidth);
-      const int64_t marks = (minutes + kMinutesPerMark - 1) / kMinutesPerMark;
-      if (marks > 0) run.Out << "  " << std::string(static_cast<size_t>(marks), '#');
-      run.Out << "\n";
+      const int64_t seconds = book.Used(day, user);
+      const int64_t marks = (seconds / 60 + kMinutesPerMark - 1) / kMinutesPerMark;
+      const std::string line = FormatDay(day) + "  " + Padded(user, width) + Padded(FormatDuration(seconds), kTimeWidth) +
+                               std::string(static_cast<size_t>(marks), '#');
+      run.Out << line.substr(0, line.find_last_not_of(' ') + 1) << "\n";
     }
   }
   // The week of the last day shown, Monday to that day, for users with a weekly budget.
@@ -172,11 +169,6 @@ std::optional<int32_t> TakeWeek(std::vector<std::string>& words) {
   return static_cast<int32_t>(minutes);
 }
 
-std::string WeekSentence(const std::string& user, int32_t minutes) {
-  if (minutes == kNoBudget) return user + " has no weekly limit.";
-  if (minutes == 0) return user + " may not use the computer this week or any other.";
-  return user + " may use the computer " + FormatDuration(minutes * 60LL) + " a week, Monday to Sunday.";
-}
 }  // namespace
 
 void RunBudget(TRun& run, std::vector<std::string> words) {
@@ -193,13 +185,13 @@ void RunBudget(TRun& run, std::vector<std::string> words) {
   const TUserExtras& extras = config.UserExtras[static_cast<size_t>(config.RestrictedUsers.IndexOf(user))];
   if (!clear && !week && words.size() == 1) {
     run.Out << BudgetSentence(user, extras.Budget) << "\n";
-    if (extras.WeekBudget != kNoBudget) run.Out << WeekSentence(user, extras.WeekBudget) << "\n";
+    if (extras.WeekBudget != kNoBudget) run.Out << WeekBudgetSentence(user, extras.WeekBudget) << "\n";
     return;
   }
   TConfigWriter writer(run.Platform.Registry, run.Location);
   if (week) {
     writer.WriteWeekBudget(user, *week);
-    run.Out << WeekSentence(user, *week) << "\n";
+    run.Out << WeekBudgetSentence(user, *week) << "\n";
   } else {
     writer.WriteBudgets(user, budget);
     if (clear) writer.WriteWeekBudget(user, kNoBudget);
@@ -220,7 +212,9 @@ void RunReport(TRun& run, std::vector<std::string> words) {
   // A clock set back counts against the latest day the service counted, which
   // the report therefore ends with.
   const int64_t last = usage.Book.UseOf(std::string(), RulesToday(run, config)).Day;
-  const int64_t first = last - days + 1;
+  // The days before the service counted anything would show a use of none.
+  const std::vector<TUsageRow> rows = usage.Book.Rows();
+  const int64_t first = std::max(last - days + 1, rows.empty() ? last : std::min(rows.front().Day, last));
   const std::vector<std::string> users = words.empty()
                                              ? ReportedUsers(config, usage.Book, first)
                                              : std::vector<std::string>{ReportedUser(run, config, usage.Book, words[0])};

@@ -204,17 +204,18 @@ class CtlReportTest : public CtlBudgetTest {
 TEST_F(CtlReportTest, ReportGivesADayAndUserARowOldestFirst) {
   ASSERT_EQ(Run({"report", "--days", "3"}), kExitSuccess) << Err.str();
   EXPECT_EQ(Out.str(),
-            "Date        User       Minutes  (one # for every 10 minutes begun)\n"
-            "2026-12-07  child           80  ########\n"
-            "2026-12-07  Smith, Jo        1  #\n"
-            "2026-12-08  child            0\n"
-            "2026-12-08  Smith, Jo        0\n"
-            "2026-12-09  child            1  #\n"
-            "2026-12-09  Smith, Jo        0\n");
+            "Date        User       Time         (one # for every 10 minutes begun)\n"
+            "2026-12-07  child      1 h 20 min   ########\n"
+            "2026-12-07  Smith, Jo  1 min        #\n"
+            "2026-12-08  child      0 min\n"
+            "2026-12-08  Smith, Jo  0 min\n"
+            "2026-12-09  child      1 min        #\n"
+            "2026-12-09  Smith, Jo  0 min\n");
   ASSERT_EQ(Run({"report", "smith, jo", "--csv", "--days", "2"}), kExitSuccess) << Err.str();
   EXPECT_EQ(Out.str(), "date,user,minutes\n2026-12-08,\"Smith, Jo\",0\n2026-12-09,\"Smith, Jo\",0\n");
+  // The first day recorded is 2026-11-01: the 90 days before today reach further back.
   ASSERT_EQ(Run({"report", "--days", "90", "--csv"}), kExitSuccess);
-  const std::string oldest = "date,user,minutes\n2026-09-11,child,0\n2026-09-11,\"Smith, Jo\",0\n2026-09-12,";
+  const std::string oldest = "date,user,minutes\n2026-11-01,child,10\n2026-11-01,\"Smith, Jo\",0\n2026-11-02,";
   EXPECT_EQ(Out.str().substr(0, oldest.size()), oldest);
 }
 
@@ -235,7 +236,7 @@ TEST_F(CtlReportTest, ReportRefusesWhatItCannotReportAndSaysWhatItSkipped) {
   Files.Files[kUsageFile].Data += "2026-12-09,child\n2026-13-01,child,5\n";
   ASSERT_EQ(Run({"report", "child", "--days", "1"}), kExitSuccess);
   EXPECT_EQ(Err.str(), "nortavelctl: 2 damaged lines of " + kUsageFile + " skipped, the first is line 7\n");
-  EXPECT_EQ(Out.str().substr(Out.str().find('\n') + 1), "2026-12-09  child        1  #\n");
+  EXPECT_EQ(Out.str().substr(Out.str().find('\n') + 1), "2026-12-09  child  1 min        #\n");
   Files.Files.erase(kUsageFile);
   ASSERT_EQ(Run({"report"}), kExitSuccess);
   EXPECT_EQ(Out.str(), "No use has been recorded yet: there is no C:\\ProgramData\\NortavelFree\\service\\usage.csv.\n");

@@ -87,15 +87,34 @@ TEST_F(CtlCommandsTest, TheViewFollowsTheServicesExecutableUnlessChosen) {
   EXPECT_TRUE(Controls.empty());
 }
 
-TEST_F(CtlCommandsTest, ShowWritesTheScheduleBackAndMarksNow) {
+TEST_F(CtlCommandsTest, ShowWritesTheScheduleBackAndMarksNowBesideTheBudget) {
   ConfigureChild(kEveningDay);
   Registry.SetString(kChild, "Time6", std::string(40, '1'));
+  Registry.SetDword(kChild, "Budget3", 60);
   ASSERT_EQ(Run({"show", "CHILD"}), kExitSuccess) << Err.str();
   EXPECT_EQ(Out.str().substr(0, Out.str().find('\n')), "child: Mo-Fr,Su 15:00-20:00; Sa 20:00-24:00");
-  EXPECT_NE(Out.str().find("# restricted  . allowed  > ^ now: Wed 16:00\n"), std::string::npos);
+  EXPECT_NE(Out.str().find("# restricted  . allowed  > ^ now: Wed 16:00\n"
+                           "child may use the computer 1 h a day Wed; no daily limit on Mon-Tue,Thu-Sun.\n"),
+            std::string::npos)
+      << Out.str();
   EXPECT_EQ(Run({"show", "anna"}), kExitUsage);
   EXPECT_EQ(Err.str(), "nortavelctl: anna has no rules in HKLM\\SOFTWARE\\Vrem\\NortavelFree\\Time_restrictions: add "
                        "them with nortavelctl set anna SCHEDULE\n");
+}
+
+// A failed control that Windows gives no error for was not refused.
+TEST_F(CtlCommandsTest, AReloadRequestThatFailsSaysWhatWasSeen) {
+  InstallService();
+  const std::pair<uint32_t, std::string> cases[] = {
+      {0, "nortavelctl: the service did not answer the reload request; it reads the change within two minutes\n"},
+      {1061, "nortavelctl: the service refused the reload request (System error 1061): it reads the change within "
+             "two minutes, or restart it with net stop NortavelFree and net start NortavelFree\n"},
+  };
+  for (const auto& [error, said] : cases) {
+    ControlRefused = error;
+    ASSERT_EQ(Run({"level", "2"}), kExitSuccess);
+    EXPECT_EQ(Err.str(), said);
+  }
 }
 
 TEST_F(CtlCommandsTest, RemoveDeletesTheKeyAndGivesEveryHourBack) {
@@ -420,6 +439,7 @@ TEST_F(CtlCommandsTest, StatusTellsWhoIsAllowedUntilWhen) {
             "Registry:    HKLM\\SOFTWARE\\Vrem\\NortavelFree (only view, the view the service reads)\n"
             "Log level:   2\n"
             "Log folder:  C:\\Logs\\\n"
+            "Time ends:   the computer is switched off\n"
             "Now:         Wed 16:10\n\n"
             "User            Now         Until       Today  Logon hours  Processes\n"
             "child           allowed     Wed 20:00   0 min  unlocked     yes\n");
@@ -639,7 +659,7 @@ TEST_F(CtlTimeCommandsTest, BackstopStoresItsSwitchAndStatusShowsIt) {
 
 TEST_F(CtlTimeCommandsTest, StatusShowsTheZoneTheWarningAndExtraTime) {
   Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");
-  Registry.SetDword(kMain, "WarnMinutes", 10);
+  Registry.SetDword(kMain, "WarnMinutes", 1);
   Registry.SetString(kChild, "AllowUntil", "2026-12-09 20:45");
   // The computer says 16:10; in Tokyo it is 19:10.
   TDateTime utc = DateTimeAt(DaysFromCivil(2026, 12, 9) * 86400 + 10 * 3600 + 10 * 60);
@@ -648,7 +668,8 @@ TEST_F(CtlTimeCommandsTest, StatusShowsTheZoneTheWarningAndExtraTime) {
   const std::string out = Out.str();
   EXPECT_EQ(out.substr(out.find("Time zone:")),
             "Time zone:   Tokyo Standard Time, whatever the computer's\n"
-            "Warnings:    10 minutes before the time ends\n"
+            "Warnings:    1 minute before the time ends\n"
+            "Time ends:   the computer is switched off\n"
             "Now:         Wed 19:10\n\n"
             "User            Now         Until       Today  Logon hours  Processes\n"
             "child           allowed     Wed 20:45   0 min  unlocked     no\n\n"

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -96,7 +97,8 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
   bool Control(uintptr_t, uint32_t control, uint32_t& state) override {
     Controls.push_back(control);
     state = State;
-    return true;
+    if (ControlRefused) Error = *ControlRefused;
+    return !ControlRefused;
   }
   void CloseEntry(uintptr_t) override {}
   uint32_t LastError() override { return Error; }
@@ -147,6 +149,7 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
   bool Windows64 = false;
   uint32_t Error = 0;
   std::vector<uint32_t> Controls;
+  std::optional<uint32_t> ControlRefused;  // the error a refused control leaves
   std::vector<std::string> Created;
   std::string FailCreate;
   bool Console = false;

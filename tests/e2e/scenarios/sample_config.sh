@@ -5,12 +5,12 @@ set -eu
 trap e2e_cleanup EXIT
 e2e_prefix sample
 e2e_exe /INSTALL /SILENT
-mkdir -p "$WINEPREFIX/drive_c/ProgramData/NortavelFree/Logs"
+mkdir -p "$WINEPREFIX/drive_c/ProgramData/NortavelFree/logs"
 cp "$(dirname "$0")/../../../examples/nortavel_free.reg" "$E2E_DIR/"
 (cd "$E2E_DIR" && wine reg import nortavel_free.reg /reg:32 </dev/null >>"$WINEPREFIX.reg.log" 2>&1)
 wine net start "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
-log="$WINEPREFIX/drive_c/ProgramData/NortavelFree/Logs/debug_free.log"
-e2e_wait_for 30 grep -q "Service started" "$log" 2>/dev/null || e2e_fail "no log in C:\\ProgramData\\NortavelFree\\Logs"
+log="$WINEPREFIX/drive_c/ProgramData/NortavelFree/logs/debug_free.log"
+e2e_wait_for 30 grep -q "Service started" "$log" 2>/dev/null || e2e_fail "no log in C:\\ProgramData\\NortavelFree\\logs"
 wine net stop "$E2E_SERVICE" </dev/null >/dev/null 2>&1 || true
 e2e_wait_for 30 e2e_state_is STOPPED || e2e_fail "service never STOPPED"
 tr -d '\r' <"$log" | sed -E 's/^\[ [^]]* \] //' >"$WINEPREFIX.lines"
