@@ -16,7 +16,10 @@
 #include "winsys/time_zones.h"
 
 namespace {
-constexpr char kReinstall[] = "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL";
+// Windows Installer's entries of the installed products, one key per product
+// code, and the name the package gives its product.
+constexpr char kUninstallKeyPath[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr char kProductName[] = "Nortavel free";
 
 class TFindings {
  public:
@@ -55,8 +58,28 @@ bool IsString(const TRegistryValue& value) {
   return value.Type == TRegistryApi::kRegSz || value.Type == TRegistryApi::kRegExpandSz;
 }
 
+// The product code of the installed package, in braces; empty when the service
+// was installed by hand. A package writes its entry in the view of its bitness.
+std::string InstalledPackageCode(const TRun& run) {
+  for (const TRegistryView view : {TRegistryView::View64, TRegistryView::View32}) {
+    TRegistry registry(run.Platform.Registry, TRegistryApi::kLocalMachine,
+                       static_cast<uint32_t>(run.Windows64 ? view : TRegistryView::Own));
+    TStringList products;
+    if (registry.OpenForReading(kUninstallKeyPath)) registry.ListSubkeyNames(products);
+    for (const std::string& product : products) {
+      if (product.empty() || product.front() != '{' || !registry.OpenForReading(kUninstallKeyPath + product)) continue;
+      const std::vector<TRegistryValue> values = registry.ListValues();
+      const TRegistryValue* name = Find(values, "DisplayName");
+      if (name != nullptr && IsString(*name) && TextOf(*name) == kProductName) return product;
+    }
+    if (!run.Windows64) break;
+  }
+  return "";
+}
+
 void CheckService(TRun& run, TFindings& findings) {
   const TServiceInfo& service = run.Service;
+  const std::string reinstall = ReinstallText(run);
   if (!service.Installed) {
     if (service.Error != 0)
       findings.Error(std::string("cannot query service ") + kServiceName + " (" + ErrorText(service.Error) +
@@ -72,14 +95,14 @@ void CheckService(TRun& run, TFindings& findings) {
                    kServiceName + " start= auto");
   if (!AsciiSameText(service.Config.StartName, "LocalSystem"))
     findings.Error(name + " runs as " + service.Config.StartName + ", not LocalSystem: it cannot lock accounts; " +
-                   kReinstall);
+                   reinstall);
   const std::string& path = service.Config.BinaryPath;
   if (!path.empty() && path.front() != '"' && service.Executable.find(' ') != std::string::npos)
     findings.Error(name + " is registered without quotes around a path with blanks (" + path +
-                   "): Windows may start another program in its place; " + kReinstall);
+                   "): Windows may start another program in its place; " + reinstall);
   if (service.Machine == 0)
     findings.Warning(name + ": cannot read its executable " + service.Executable +
-                     ": check that the file exists, or " + kReinstall);
+                     ": check that the file exists, or " + reinstall);
   if (service.Machine == kMachineI386 && run.Windows64)
     findings.Warning(name + " is the 32-bit build on 64-bit Windows: it reads " +
                      run.KeyTextIn(TRegistryView::View32, "") + "; install the 64-bit build to use " +
@@ -338,6 +361,12 @@ void CheckUsage(TRun& run, TFindings& findings) {
   if (!saving.empty()) findings.Error(saving);
 }
 }  // namespace
+
+std::string ReinstallText(const TRun& run) {
+  const std::string code = InstalledPackageCode(run);
+  return code.empty() ? "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL"
+                      : "repair the package with msiexec /fa " + code;
+}
 
 bool RunCheck(TRun& run) {
   TFindings findings(run.Out);

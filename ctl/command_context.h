@@ -128,5 +128,9 @@ std::vector<std::string> OpenRequestTexts(const TRun& run, const TConfiguration&
 
 // True when an error was found.
 bool RunCheck(TRun& run);
+// How to mend the service's registration, to follow "; ": repairing the
+// package where it was installed by one, else the service's own /UNINSTALL and
+// /INSTALL.
+std::string ReinstallText(const TRun& run);
 // file empty: to standard output.
 void RunExport(TRun& run, const std::string& file);

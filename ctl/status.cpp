@@ -63,15 +63,14 @@ std::string PeriodText(uint32_t seconds) {
 
 // What the control manager does when the service fails: a service that stays
 // stopped protects nobody.
-std::string RecoveryText(const TServiceInfo& service) {
+std::string RecoveryText(const TRun& run) {
+  const TServiceInfo& service = run.Service;
   std::string delays;
   for (const TServiceAction& action : service.Recovery) {
     if (action.Type != kScActionRestart) continue;
     delays += (delays.empty() ? "" : ", ") + std::to_string(action.Delay / 1000) + " s";
   }
-  if (delays.empty())
-    return "none: a service that fails stays stopped; reinstall it with nortavel_free_service.exe /UNINSTALL and "
-           "/INSTALL";
+  if (delays.empty()) return "none: a service that fails stays stopped; " + ReinstallText(run);
   return "restart after a failure (" + delays + " later), failures counted afresh after " +
          PeriodText(service.ResetPeriod);
 }
@@ -89,7 +88,7 @@ void PrintService(TRun& run) {
     out << "Service:     " << StateName(service.State) << ", " << StartTypeName(service.Config.StartType)
         << ", account " << service.Config.StartName << "\n"
         << "Executable:  " << service.Executable << " (" << MachineName(service.Machine) << ")\n";
-    if (service.RecoveryKnown) out << "Recovery:    " << RecoveryText(service) << "\n";
+    if (service.RecoveryKnown) out << "Recovery:    " << RecoveryText(run) << "\n";
   }
   std::string whose = "the view of this tool's build: no service";
   if (service.Installed)

@@ -340,6 +340,23 @@ TEST_F(CtlCommandsTest, CheckNamesEveryFindingWithItsKeyAndFix) {
             "7 error(s), 2 warning(s).\n");
 }
 
+// Windows Installer keeps the registration it made: a repair writes it again.
+TEST_F(CtlCommandsTest, CheckMendsAServiceThePackageInstalledByRepairingThePackage) {
+  InstallService();
+  Config.BinaryPath = "C:\\Program Files\\NortavelFree\\nortavel_free_service.exe";
+  ConfigureChild();
+  const std::string products = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  Registry.SetString(products + "{11111111-2222-3333-4444-555555555555}", "DisplayName", "Other");
+  Registry.SetString(products + "{6E1B7C2A-0000-4B8E-9A51-2C7D0E9F1A64}", "DisplayName", "Nortavel free");
+  Run({"check"});
+  EXPECT_NE(Out.str().find("error: service NortavelFree is registered without quotes around a path with blanks "
+                           "(C:\\Program Files\\NortavelFree\\nortavel_free_service.exe): Windows may start "
+                           "another program in its place; repair the package with msiexec /fa "
+                           "{6E1B7C2A-0000-4B8E-9A51-2C7D0E9F1A64}\n"),
+            std::string::npos)
+      << Out.str();
+}
+
 TEST_F(CtlCommandsTest, StatusSaysWhatHappensWhenTheServiceFails) {
   InstallService();
   RecoveryReadable = true;

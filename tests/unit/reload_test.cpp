@@ -67,7 +67,7 @@ std::vector<std::string> WarningEvents(TFakePlatform& platform) {
   return texts;
 }
 
-TEST_F(ReloadTest, TheStartWarnsOfA32BitServiceOn64BitWindowsAndAnOpenLogFolder) {
+TEST_F(ReloadTest, TheStartAloneWarnsOfA32BitServiceOn64BitWindowsAndAnOpenLogFolder) {
   Platform.Processes.Wow64 = true;
   Platform.LogFiles.FolderAccess = TFolderAccess::OthersMayWrite;
   Platform.Registry.SetDword(kMain, "Debug", 1);
@@ -82,6 +82,10 @@ TEST_F(ReloadTest, TheStartWarnsOfA32BitServiceOn64BitWindowsAndAnOpenLogFolder)
   ASSERT_EQ(Module.DiagLog.LogLines.Count(), 2);
   EXPECT_NE(Module.DiagLog.LogLines[0].find("] WARNING:" + wow64), std::string::npos);
   EXPECT_NE(Module.DiagLog.LogLines[1].find("] WARNING:" + folder), std::string::npos);
+  // The first tick reloads, as every sixtieth does, and looks at no folder.
+  Platform.Registry.SetString(kMain, "Path", "D:\\Open");
+  Module.Timer1Timer(&Module);
+  ASSERT_EQ(Module.AppPath, "D:\\Open\\");
   EXPECT_EQ(WarningEvents(Platform),
             (std::vector<std::string>{"NortavelFree: " + wow64, "NortavelFree: " + folder}));
   EXPECT_EQ(Platform.LogFiles.Count("folder access C:\\Logs\\"), 1);
