@@ -306,7 +306,7 @@ void CheckAccounts(TRun& run, TFindings& findings, const TStringList& users) {
   for (const std::string& user : users)
     for (const TLocalAccount& account : read.Accounts)
       if (account.Privilege == TLocalAccount::Administrator && PlatformSameText(account.Name, user))
-        findings.Error("an administrator can stop the service: make " + user + " a standard user");
+        findings.Error(AdministratorText(user));
   std::vector<std::string> unlimited;
   for (const TLocalAccount& account : read.Accounts) {
     // A configured account has its limits, Guest included; disabled ones cannot sign in.

@@ -78,6 +78,8 @@ TWeekSlot SlotNow(TClock& clock);
 std::string WeekdayAndClock(int64_t seconds);
 
 void RunStatus(TRun& run);
+// What set and check say of a restricted user who is an administrator.
+std::string AdministratorText(const std::string& user);
 void RunGrant(TRun& run, std::vector<std::string> words);
 void RunTimeZone(TRun& run, std::vector<std::string> words);
 void RunWarn(TRun& run, const std::vector<std::string>& words);

@@ -179,8 +179,7 @@ void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
 // read. Unlike Load, never refuses a configuration: only names are wanted.
 std::vector<std::string> ConfiguredUsers(TRun& run) { return ConfiguredUserNames(run.Platform.Registry, run.Location); }
 
-void EnsureAccount(TRun& run, const std::string& user) {
-  const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
+void EnsureAccount(const std::string& user, const TAccountInfo& account) {
   if (!account.Readable)
     throw ECommandFailed("cannot tell whether " + user + " is a local account (" + ErrorText(account.Status) +
                          "): check the name, or add --force to store the rules anyway");
@@ -196,10 +195,13 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   std::string text;
   for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
   const std::vector<std::string> rules = ParseSchedule(text);
-  if (!force) EnsureAccount(run, user);
+  const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
+  if (!force) EnsureAccount(user, account);
   const TConfiguration before = LoadOrEmpty(run);
   const bool firstUser = ConfiguredUsers(run).empty();
   TConfigWriter(run.Platform.Registry, run.Location).WriteRules(user, rules);
+  // Stored all the same: the parent may make the account a standard one next.
+  if (account.Administrator) run.Err << "nortavelctl: " << AdministratorText(user) << "\n";
   // The grid marks now in the rules' time zone; a configuration the service
   // would refuse has none, and the computer's time marks it.
   const TConfiguration config = LoadOrEmpty(run);

@@ -163,7 +163,9 @@ TAccountInfo ReadAccount(TAccountApi& accounts, const std::string& user) {
   if (account.Status != kNerrSuccess || !buffer) return account;
   account.Readable = true;
   account.Exists = true;
-  account.Locked = PermitsNoUnit(*reinterpret_cast<const TUserInfo2*>(buffer.Get()));
+  const TUserInfo2& info = *reinterpret_cast<const TUserInfo2*>(buffer.Get());
+  account.Locked = PermitsNoUnit(info);
+  account.Administrator = info.Privilege == TLocalAccount::Administrator;
   return account;
 }
 

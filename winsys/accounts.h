@@ -41,6 +41,7 @@ struct TAccountInfo {
   bool Readable = false;  // the system told whether the account exists
   bool Exists = false;    // a local account of that name exists
   bool Locked = false;    // it exists and its logon hours permit no unit of the week
+  bool Administrator = false;  // it exists and has administrator privilege (USER_PRIV_ADMIN)
   uint32_t Status = 0;    // NetUserGetInfo's status (NERR_UserNotFound 2221 for a
                           // missing account); ERROR_INVALID_NAME (123) for a name
                           // that cannot be handed to it whole

@@ -69,6 +69,8 @@ uint32_t TFakeAccounts::GetUserInfo(const char16_t* serverName, const char16_t* 
   if (status != ReadStatus.end()) return status->second;
 
   auto answer = std::make_unique<TUserBuffer>();
+  const TListedUser* listed = ListedNamed(user);
+  answer->Info.Privilege = listed != nullptr ? listed->Privilege : 1;
   answer->Info.UnitsPerWeek = 168;
   answer->Hours.assign(21, 0xFF);
   for (const TLogonHoursUpdate& update : Updates) {
@@ -79,6 +81,12 @@ uint32_t TFakeAccounts::GetUserInfo(const char16_t* serverName, const char16_t* 
   answer->Info.LogonHours = answer->Hours.empty() ? nullptr : answer->Hours.data();
   buffer = HandOut(std::move(answer), nullptr);
   return 0;
+}
+
+const TFakeAccounts::TListedUser* TFakeAccounts::ListedNamed(const std::string& name) const {
+  for (const TListedUser& user : Listed)
+    if (user.Name == name) return &user;
+  return nullptr;
 }
 
 uintptr_t TFakeAccounts::HandOut(std::unique_ptr<TUserBuffer> answer, const void* address) {

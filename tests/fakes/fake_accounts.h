@@ -13,8 +13,10 @@
 //   WideCharToMultiByte(0,0,-1,513)               code page, flags, length, room
 // The updates themselves are kept whole in Updates. NetUserGetInfo reads them
 // back: a user's logon hours are those of the last update for that user (an
-// update without hours gives none), every hour permitted when there was none. Tests may add lines of their
-// own (a log sink writing "log ..." here shows the order of messages and calls).
+// update without hours gives none), every hour permitted when there was none;
+// the privilege (level 2) is the Listed user's of that name, a standard
+// account's when none is. Tests may add lines of their own (a log sink writing
+// "log ..." here shows the order of messages and calls).
 
 #include <cstdint>
 #include <map>
@@ -106,6 +108,7 @@ class TFakeAccounts : public TAccountApi {
     std::vector<TUserInfo1> Entries;
     std::vector<std::u16string> Names;
   };
+  const TListedUser* ListedNamed(const std::string& name) const;
   uintptr_t HandOut(std::unique_ptr<TUserBuffer> answer, const void* address);
   std::string HandleName(uintptr_t handle) const;
   std::map<uintptr_t, std::unique_ptr<TUserBuffer>> Buffers;

@@ -73,6 +73,14 @@ TEST_F(CtlCommandsTest, SetRefusesAnUnknownAccountUnlessForced) {
   EXPECT_EQ(Out.str().substr(Out.str().rfind("The")), "The service is not installed: it reads the change when it starts.\n");
 }
 
+TEST_F(CtlCommandsTest, SetOnAnAdministratorWarnsAndStoresTheRules) {
+  Accounts.Listed = {{"root", 2}};
+  ASSERT_EQ(Run({"set", "root", "never"}), kExitSuccess);
+  EXPECT_EQ(Err.str(), "nortavelctl: root is an administrator: an administrator can stop the service and change these "
+                       "rules. Make root a standard user (Settings > Accounts).\n");
+  EXPECT_EQ(Stored(kMain + "\\Time_restrictions\\root", "Time1"), std::string(48, '1') + '\0');
+}
+
 TEST_F(CtlCommandsTest, TheViewFollowsTheServicesExecutableUnlessChosen) {
   Windows64 = true;
   InstallService(kStateStopped);
@@ -418,7 +426,8 @@ TEST_F(CtlCommandsTest, CheckFindsRestrictedAdministratorsAnEnabledGuestAndAccou
                           "/active:no\n0 error(s), 1 warning(s).\n";
   const struct { TUsers Listed; uint32_t Refused; std::string Out; } cases[] = {
       {{{"Mum", 2}, {"CHILD", 2}}, 0,
-       "error: an administrator can stop the service: make child a standard user\n1 error(s), 0 warning(s).\n"},
+       "error: child is an administrator: an administrator can stop the service and change these rules. Make child "
+       "a standard user (Settings > Accounts).\n1 error(s), 0 warning(s).\n"},
       {{{"Guest", 0}, {"child"}}, 0,
        "warning: the Guest account is enabled: anyone can use the computer without a time limit; disable it with "
        "net user Guest /active:no\n0 error(s), 1 warning(s).\n"},
