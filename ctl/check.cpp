@@ -164,11 +164,22 @@ void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegi
   }
   TTimeZone found;
   const std::string name = IsString(*zone) ? TextOf(*zone) : std::string();
-  if (name.empty() || !ReadTimeZone(run.Platform.Registry, static_cast<uint32_t>(run.Location.View), name, found))
+  if (name.empty() || !ReadTimeZone(run.Platform.Registry, static_cast<uint32_t>(run.Location.View), name, found)) {
     findings.Error(run.KeyText(kTimeZoneValue) + " (" + (IsString(*zone) ? name : TypeName(zone->Type)) +
                    ") is not a time zone of this computer: the rules follow the computer's time zone, which users "
                    "may change; set one with nortavelctl timezone NAME, or remove it with nortavelctl timezone "
                    "--clear");
+    return;
+  }
+  // A child may have changed the zone before the package pinned it, or since.
+  const std::string computer = ReadComputerTimeZone(run.Platform.Registry);
+  if (!computer.empty() && !AsciiSameText(computer, name))
+    findings.Warning("the rules keep to " + name + " (now " +
+                     WeekdayAndClock(SecondsOf(TZoneClock(run.Platform.Clock, &found).LocalNow())) +
+                     "), but the computer's time zone is " + computer + " (now " +
+                     WeekdayAndClock(SecondsOf(run.Platform.Clock.LocalNow())) +
+                     "): if the rules' time is not the time here, keep them to the right zone with nortavelctl "
+                     "timezone NAME (tzutil /l lists the names)");
 }
 
 void CheckMainValues(TRun& run, TFindings& findings, const std::vector<TRegistryValue>& values) {

@@ -78,8 +78,13 @@ TWeekSlot SlotNow(TClock& clock);
 std::string WeekdayAndClock(int64_t seconds);
 
 void RunStatus(TRun& run);
+void RunAccounts(TRun& run, std::vector<std::string> words);
 // What set and check say of a restricted user who is an administrator.
 std::string AdministratorText(const std::string& user);
+// For a name that is no local account: "did you mean annas (Anna Smith)?" for
+// the accounts the sign-in screen shows by that name (full name, its first word,
+// Microsoft account), else DidYouMean over the accounts' names; empty for none.
+std::string AccountSuggestion(TRun& run, const std::string& typed);
 void RunGrant(TRun& run, std::vector<std::string> words);
 void RunTimeZone(TRun& run, std::vector<std::string> words);
 void RunWarn(TRun& run, const std::vector<std::string>& words);
@@ -88,9 +93,10 @@ void RunEndAction(TRun& run, std::vector<std::string> words);
 std::string EndActionWords(TEndAction action);
 void RunBackstop(TRun& run, std::vector<std::string> words);
 void RunKeepUsage(TRun& run, std::vector<std::string> words);
-// Run by set for the first user of a configuration without TimeZone: the rules
-// keep to the computer's zone as it is now, and out says so with the undo.
-void PinComputerZoneForTheFirstUser(TRun& run, bool firstUser);
+// Run by set. For the first user of a configuration without TimeZone the
+// rules keep to the computer's zone as it is now; Out says so with the undo,
+// or names the zone the rules keep to anyway, each with its time now.
+void SayTheRulesZone(TRun& run, bool firstUser);
 
 // The configuration as the service reads it, or an empty one where the service
 // would refuse it: before and after a change, to compare them.

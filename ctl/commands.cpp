@@ -179,13 +179,18 @@ void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
 // read. Unlike Load, never refuses a configuration: only names are wanted.
 std::vector<std::string> ConfiguredUsers(TRun& run) { return ConfiguredUserNames(run.Platform.Registry, run.Location); }
 
-void EnsureAccount(const std::string& user, const TAccountInfo& account) {
+void EnsureAccount(TRun& run, const std::string& user, const TAccountInfo& account) {
   if (!account.Readable)
     throw ECommandFailed("cannot tell whether " + user + " is a local account (" + ErrorText(account.Status) +
                          "): check the name, or add --force to store the rules anyway");
-  if (!account.Exists)
-    throw ECommandFailed("there is no local account named " + user +
-                         ": check the name (net user lists the accounts), or add --force for an account made later");
+  if (account.Exists) return;
+  // A child's Microsoft account shows its owner's name on the sign-in screen,
+  // not the account's.
+  const std::string suggestion = AccountSuggestion(run, user);
+  throw ECommandFailed("there is no local account named " + user + ": " +
+                       (suggestion.empty() ? "check the name (nortavelctl accounts lists the accounts), or"
+                                           : suggestion + " nortavelctl accounts lists the accounts;") +
+                       " add --force for an account made later");
 }
 
 void RunSet(TRun& run, std::vector<std::string> words) {
@@ -196,7 +201,7 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
   const std::vector<std::string> rules = ParseSchedule(text);
   const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
-  if (!force) EnsureAccount(user, account);
+  if (!force) EnsureAccount(run, user, account);
   const TConfiguration before = LoadOrEmpty(run);
   const bool firstUser = ConfiguredUsers(run).empty();
   TConfigWriter(run.Platform.Registry, run.Location).WriteRules(user, rules);
@@ -209,7 +214,7 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   run.Out << "Stored in " << run.RestrictionsKeyText(user) << ":\n"
           << FormatWeekGrid(rules, SlotNow(clock)) << "Schedule: " << FormatSchedule(rules) << "\n"
           << "When " << user << "'s time ends, " << EndActionWords(config.EndAction) << ".\n";
-  PinComputerZoneForTheFirstUser(run, firstUser);
+  SayTheRulesZone(run, firstUser);
   SayWhomTheChangeRestricts(run, before);
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
@@ -465,6 +470,12 @@ const TCommand kCommands[] = {
        ExpectWords("check", words, 0, 0);
        if (RunCheck(run)) throw ECommandFailed("");
      }},
+    {"accounts", "accounts", "the local accounts, and the name set needs for each",
+     "Lists the local accounts: the name set and the other commands take, the full\n"
+     "name the sign-in screen shows, whether it is an administrator's, the\n"
+     "Microsoft account it signs in with, and whether it has rules. A child who\n"
+     "signs in with a Microsoft account has a local account of another name.\n",
+     RunAccounts},
     {"remove", "remove USER", "delete USER's rules and give back all logon hours",
      "Deletes the key of USER and gives the account every logon hour back.\n",
      RunRemove},

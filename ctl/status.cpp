@@ -122,7 +122,8 @@ void RunStatus(TRun& run) {
                                                   : "the computer is switched off")
       << "\n";
   if (config.LogonHoursBackstop) out << "Backstop:    Windows' logon hours hold the rules while the service is not running\n";
-  out << "Now:         " << WeekdayAndClock(nowSeconds) << "\n\n";
+  out << "Now:         " << WeekdayAndClock(nowSeconds)
+      << (config.FixedZone ? " in " + config.FixedZone->Name : std::string()) << "\n\n";
   if (config.RestrictedUsers.Empty()) {
     out << "No user is configured.\n";
     return;

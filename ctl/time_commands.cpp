@@ -128,17 +128,25 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
   RequestReload(run.Platform.Tool, run.Out, run.Err);
 }
 
-void PinComputerZoneForTheFirstUser(TRun& run, bool firstUser) {
-  if (!firstUser) return;
+void SayTheRulesZone(TRun& run, bool firstUser) {
   TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(run.Location.View));
   const bool set = registry.OpenForReading(run.Location.MainKeyPath) && registry.ValueExists(kTimeZoneValue);
   registry.Close();
-  if (set) return;
-  const std::string zone = ZoneNamed(run, ReadComputerTimeZone(run.Platform.Registry));
-  if (zone.empty()) return;
-  TConfigWriter(run.Platform.Registry, run.Location).WriteTimeZone(zone);
-  run.Out << "The rules keep to this computer's time zone, " << zone
-          << ", so that changing the zone gains no time; nortavelctl timezone --clear undoes this.\n";
+  const std::string zone = set || !firstUser ? "" : ZoneNamed(run, ReadComputerTimeZone(run.Platform.Registry));
+  if (!zone.empty()) {
+    TConfigWriter(run.Platform.Registry, run.Location).WriteTimeZone(zone);
+    run.Out << "The rules keep to this computer's time zone, " << zone << ", where it is "
+            << WeekdayAndClock(SecondsOf(run.Platform.Clock.LocalNow()))
+            << " now, so that changing the zone gains no time; nortavelctl timezone --clear undoes this.\n";
+    return;
+  }
+  // The zone may have been pinned when a child had changed it (the package
+  // pins the zone the computer has at install): its time shows a wrong one.
+  const TConfiguration config = LoadOrEmpty(run);
+  if (config.FixedZone)
+    run.Out << "The rules keep to the time zone " << config.FixedZone->Name << ", where it is "
+            << WeekdayAndClock(SecondsOf(run.RuleClock(config).LocalNow()))
+            << " now: if that is not the time here, keep them to the right zone with nortavelctl timezone NAME.\n";
 }
 
 void RunTimeZone(TRun& run, std::vector<std::string> words) {

@@ -88,6 +88,8 @@ finish_msi() {
     msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = $sequence WHERE \`Action\` = '$action'"
     sequence=$((sequence + 5))
   done
+  # The zone's note is set as soon as the searches have run and costing is done.
+  msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1005 WHERE \`Action\` = 'NoteZone'"
   # The older product goes before anything of the new one is installed: its
   # removal then cannot take the service the new one registers.
   msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1510 WHERE \`Action\` = 'RemoveExistingProducts'"
@@ -104,7 +106,7 @@ finish_msi() {
   # administrator rights hands the installer service only the secure public
   # properties: any other that the actions use would be dropped there, and the
   # defaults written instead of what the administrator gave.
-  local secure="LOGLEVEL;LOGDIR;WARNMINUTES;BACKSTOP;TIMEZONE;ENDACTION;DATADIR"
+  local secure="LOGLEVEL;LOGDIR;WARNMINUTES;BACKSTOP;TIMEZONE;ENDACTION;DATADIR;COMPUTERZONE"
   secure+=";EXISTINGDEBUG;EXISTINGPATH;EXISTINGWARN;EXISTINGBACKSTOP;EXISTINGKEEPUSAGE;EXISTINGENDACTION;EXISTINGTIMEZONE"
   rewrite_table "$msi" Property '$1 == "SecureCustomProperties" { $2 = $2 ";" secure }' -v secure="$secure"
   # Access lists, which Windows Installer sets as it installs (wixl writes no

@@ -14,27 +14,15 @@ struct TUserInfo1020 {
   uint8_t* LogonHours;
 };
 
-// USER_INFO_1, laid out as Windows lays it out. Wide strings are UTF-16.
-struct TUserInfo1 {
+// USER_INFO_2, laid out as Windows lays it out. Wide strings are UTF-16.
+struct TUserInfo2 {
   char16_t* Name;
   char16_t* Password;
   uint32_t PasswordAge;
   uint32_t Privilege;  // USER_PRIV_GUEST 0, USER_PRIV_USER 1, USER_PRIV_ADMIN 2
   char16_t* HomeDirectory;
   char16_t* Comment;
-  uint32_t Flags;  // UF_*; UF_ACCOUNTDISABLE 0x2 for a disabled account
-  char16_t* ScriptPath;
-};
-
-// USER_INFO_2, laid out as Windows lays it out. Wide strings are UTF-16.
-struct TUserInfo2 {
-  char16_t* Name;
-  char16_t* Password;
-  uint32_t PasswordAge;
-  uint32_t Privilege;
-  char16_t* HomeDirectory;
-  char16_t* Comment;
-  uint32_t Flags;
+  uint32_t Flags;      // UF_*; UF_ACCOUNTDISABLE 0x2 for a disabled account
   char16_t* ScriptPath;
   uint32_t AuthFlags;
   char16_t* FullName;
@@ -52,6 +40,15 @@ struct TUserInfo2 {
   char16_t* LogonServer;
   uint32_t CountryCode;
   uint32_t CodePage;
+};
+
+// USER_INFO_24 (Windows 8 and later), laid out as Windows lays it out.
+struct TUserInfo24 {
+  int32_t InternetIdentity;         // BOOL: the account signs in with a Microsoft account
+  uint32_t Flags;
+  char16_t* InternetProviderName;
+  char16_t* InternetPrincipalName;  // that account's name, its e-mail address
+  void* UserSid;
 };
 
 // LUID.

@@ -16,7 +16,8 @@ constexpr uint32_t kNerrUserNotFound = 2221;
 constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kUserInfoLevel = 2;             // USER_INFO_2: the first level with logon hours
 constexpr uint32_t kMinutesPerWeek = 10080;        // SAM_MINUTES_PER_WEEK: the finest unit
-constexpr uint32_t kAccountListLevel = 1;          // USER_INFO_1: name, privilege and flags
+constexpr uint32_t kAccountListLevel = 2;          // USER_INFO_2: name, privilege, flags and full name
+constexpr uint32_t kInternetIdentityLevel = 24;    // USER_INFO_24: the Microsoft account
 constexpr uint32_t kFilterNormalAccount = 2;       // FILTER_NORMAL_ACCOUNT
 constexpr uint32_t kMaxPreferredLength = 0xFFFFFFFF;  // MAX_PREFERRED_LENGTH: the system sizes each page
 constexpr uint32_t kErrorMoreData = 234;
@@ -54,17 +55,39 @@ bool PermitsNoUnit(const TUserInfo2& info) {
   return true;
 }
 
+// wide in the ANSI code page; false when it cannot be converted. No text is
+// the empty text.
+bool NarrowText(TAccountApi& accounts, const char16_t* wide, std::string& text) {
+  char narrow[kNarrowNameRoom] = {};
+  if (wide != nullptr && accounts.ToNarrow(kCodePageAnsi, 0, wide, -1, narrow, kNarrowNameRoom) <= 0) return false;
+  text = narrow;
+  return true;
+}
+
+// The Microsoft account the local account name signs in with; empty for none,
+// and where the system does not answer level 24 (before Windows 8).
+std::string MicrosoftAccountOf(TAccountApi& accounts, const char16_t* name) {
+  uintptr_t returned = 0;
+  const uint32_t status = accounts.GetUserInfo(nullptr, name, kInternetIdentityLevel, returned);
+  const TNetBuffer buffer(accounts, returned);
+  std::string principal;
+  if (status != kNerrSuccess || !buffer) return principal;
+  const TUserInfo24& info = *reinterpret_cast<const TUserInfo24*>(buffer.Get());
+  if (info.InternetIdentity == 0 || !NarrowText(accounts, info.InternetPrincipalName, principal)) principal.clear();
+  return principal;
+}
+
 // Appends the entries of one page; false (the reason in read.Status) when a
 // name cannot be converted.
-bool AddAccounts(TAccountApi& accounts, const TUserInfo1* entries, uint32_t count, TLocalAccounts& read) {
+bool AddAccounts(TAccountApi& accounts, const TUserInfo2* entries, uint32_t count, TLocalAccounts& read) {
   for (uint32_t i = 0; i < count; ++i) {
-    char name[kNarrowNameRoom];
-    if (accounts.ToNarrow(kCodePageAnsi, 0, entries[i].Name, -1, name, kNarrowNameRoom) <= 0) {
+    TLocalAccount account;
+    if (!NarrowText(accounts, entries[i].Name, account.Name) ||
+        !NarrowText(accounts, entries[i].FullName, account.FullName)) {
       read.Status = accounts.LastError();
       return false;
     }
-    TLocalAccount account;
-    account.Name = name;
+    account.MicrosoftAccount = MicrosoftAccountOf(accounts, entries[i].Name);
     account.Privilege = static_cast<TLocalAccount::TPrivilege>(entries[i].Privilege);
     account.Disabled = (entries[i].Flags & kAccountDisabled) != 0;
     read.Accounts.push_back(account);
@@ -186,7 +209,7 @@ TLocalAccounts ReadLocalAccounts(TAccountApi& accounts) {
       read.Accounts.clear();
       return read;
     }
-    if (!AddAccounts(accounts, reinterpret_cast<const TUserInfo1*>(buffer.Get()), count, read)) {
+    if (!AddAccounts(accounts, reinterpret_cast<const TUserInfo2*>(buffer.Get()), count, read)) {
       read.Accounts.clear();
       return read;
     }

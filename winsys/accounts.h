@@ -53,10 +53,16 @@ struct TAccountInfo {
 // converted as SetAccountLogonHours converts it, so both name the same account.
 TAccountInfo ReadAccount(TAccountApi& accounts, const std::string& user);
 
-// A local account as NetUserEnum lists it.
+// A local account as NetUserEnum lists it. Names are in the ANSI code page, as
+// the configuration names accounts.
 struct TLocalAccount {
   enum TPrivilege : uint32_t { Guest = 0, Standard = 1, Administrator = 2 };  // USER_PRIV_*
-  std::string Name;  // in the ANSI code page, as the configuration names accounts
+  std::string Name;      // what the configuration and net user name it by
+  std::string FullName;  // what the sign-in screen shows of a local account; may be empty
+  // The Microsoft account it signs in with (its e-mail address, which the
+  // sign-in screen shows); empty for an account of this computer alone, and
+  // where Windows does not say (before Windows 8).
+  std::string MicrosoftAccount;
   TPrivilege Privilege = Guest;
   bool Disabled = false;
 };
@@ -70,6 +76,8 @@ struct TLocalAccounts {
 };
 
 // Lists the local computer's ordinary accounts (FILTER_NORMAL_ACCOUNT) with
-// NetUserEnum at level 1, in the order the system gives them, page by page
-// while it answers ERROR_MORE_DATA, and frees every buffer on every path.
+// NetUserEnum at level 2, in the order the system gives them, page by page
+// while it answers ERROR_MORE_DATA, and asks NetUserGetInfo at level 24 for the
+// Microsoft account of each (a refusal leaves it empty). Frees every buffer on
+// every path.
 TLocalAccounts ReadLocalAccounts(TAccountApi& accounts);

@@ -16,16 +16,18 @@ static_assert(offsetof(TUserInfo1020, UnitsPerWeek) == offsetof(USER_INFO_1020, 
               "USER_INFO_1020 layout");
 static_assert(offsetof(TUserInfo1020, LogonHours) == offsetof(USER_INFO_1020, usri1020_logon_hours),
               "USER_INFO_1020 layout");
-static_assert(sizeof(TUserInfo1) == sizeof(USER_INFO_1), "USER_INFO_1 layout");
-static_assert(offsetof(TUserInfo1, Name) == offsetof(USER_INFO_1, usri1_name), "USER_INFO_1 layout");
-static_assert(offsetof(TUserInfo1, Privilege) == offsetof(USER_INFO_1, usri1_priv), "USER_INFO_1 layout");
-static_assert(offsetof(TUserInfo1, Flags) == offsetof(USER_INFO_1, usri1_flags), "USER_INFO_1 layout");
 static_assert(sizeof(TUserInfo2) == sizeof(USER_INFO_2), "USER_INFO_2 layout");
 static_assert(offsetof(TUserInfo2, Name) == offsetof(USER_INFO_2, usri2_name), "USER_INFO_2 layout");
 static_assert(offsetof(TUserInfo2, UnitsPerWeek) == offsetof(USER_INFO_2, usri2_units_per_week),
               "USER_INFO_2 layout");
 static_assert(offsetof(TUserInfo2, LogonHours) == offsetof(USER_INFO_2, usri2_logon_hours), "USER_INFO_2 layout");
 static_assert(offsetof(TUserInfo2, CodePage) == offsetof(USER_INFO_2, usri2_code_page), "USER_INFO_2 layout");
+static_assert(offsetof(TUserInfo2, FullName) == offsetof(USER_INFO_2, usri2_full_name), "USER_INFO_2 layout");
+static_assert(offsetof(TUserInfo2, Flags) == offsetof(USER_INFO_2, usri2_flags), "USER_INFO_2 layout");
+static_assert(offsetof(TUserInfo2, Privilege) == offsetof(USER_INFO_2, usri2_priv), "USER_INFO_2 layout");
+static_assert(sizeof(TUserInfo24) == sizeof(USER_INFO_24), "USER_INFO_24 layout");
+static_assert(offsetof(TUserInfo24, InternetPrincipalName) == offsetof(USER_INFO_24, usri24_internet_principal_name),
+              "USER_INFO_24 layout");
 static_assert(sizeof(TPrivilegeId) == sizeof(LUID), "LUID layout");
 static_assert(sizeof(TOnePrivilege) == sizeof(TOKEN_PRIVILEGES), "TOKEN_PRIVILEGES layout");
 static_assert(offsetof(TOnePrivilege, Luid) == offsetof(TOKEN_PRIVILEGES, Privileges[0].Luid),

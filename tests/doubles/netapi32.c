@@ -7,15 +7,17 @@
    NERR_UserNotFound (2221), as Windows does.
    NetUserGetInfo is not recorded. At level 2 with no server it answers a
    USER_INFO_2 whose logon hours are the last recorded for that user in the same
-   file (every hour permitted when none), so a test can lock and read back.
+   file (every hour permitted when none), so a test can lock and read back. At
+   level 24 it answers that nf_child signs in with the Microsoft account
+   nf.child@example.com, and every other account with none.
    NetUserEnum records one line a call:
      enum server=<name|(null)> level=<n> filter=<n> prefmaxlen=<n> resume=<n|(null)>
-   With no server, at level 1 and for FILTER_NORMAL_ACCOUNT it lists Administrator
+   With no server, at level 2 and for FILTER_NORMAL_ACCOUNT it lists Administrator
    (administrator, disabled), Guest (guest, disabled), the Wine user
-   (administrator, as Wine makes every user) and nf_child (standard), at most
-   two a call whatever prefmaxlen asks, as Windows may: ERROR_MORE_DATA and the
-   resume handle then lead to the rest. Every buffer is ours and only our
-   NetApiBufferFree frees it. */
+   (administrator, as Wine makes every user) and nf_child (standard, full name
+   "Nf Child"), at most two a call whatever prefmaxlen asks, as Windows may:
+   ERROR_MORE_DATA and the resume handle then lead to the rest. Every buffer is
+   ours and only our NetApiBufferFree frees it. */
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
@@ -64,9 +66,25 @@ typedef struct {
 #define NAME_ROOM 64
 /* What NetUserEnum hands out, in one block. */
 typedef struct {
-  USER_INFO_1_VIEW entries[ENUM_PAGE];
+  USER_INFO_2_VIEW entries[ENUM_PAGE];
   wchar_t names[ENUM_PAGE][NAME_ROOM];
 } ENUM_BUFFER;
+
+/* USER_INFO_24 as lmaccess.h lays it out, and what NetUserGetInfo hands out at
+   level 24, in one block. */
+typedef struct {
+  BOOL internet_identity;
+  DWORD flags;
+  wchar_t *provider_name, *principal_name;
+  void* sid;
+} USER_INFO_24_VIEW;
+typedef struct {
+  USER_INFO_24_VIEW info;
+  wchar_t principal[NAME_ROOM];
+} IDENTITY_BUFFER;
+
+#define LINKED_USER L"nf_child"
+#define LINKED_ACCOUNT L"nf.child@example.com"
 
 /* Every buffer follows a marked header, so that one this DLL did not allocate
    (or freed already) is refused; the union keeps what follows aligned. */
@@ -135,9 +153,20 @@ DWORD WINAPI NetUserGetInfo(const wchar_t* server, const wchar_t* user, DWORD le
   if (buffer == NULL || user == NULL) return ERROR_INVALID_PARAMETER;
   *buffer = NULL;
   if (server != NULL) return ERROR_BAD_NETPATH; /* the double knows the local computer only */
-  if (level != 2) return ERROR_INVALID_LEVEL;
+  if (level != 2 && level != 24) return ERROR_INVALID_LEVEL;
   narrow(user, user_text, sizeof user_text);
   if (strncmp(user_text, "nouser", 6) == 0) return NERR_USER_NOT_FOUND;
+  if (level == 24) {
+    IDENTITY_BUFFER* identity = (IDENTITY_BUFFER*)net_alloc(sizeof *identity);
+    if (identity == NULL) return ERROR_NOT_ENOUGH_MEMORY;
+    if (lstrcmpW(user, LINKED_USER) == 0) {
+      lstrcpynW(identity->principal, LINKED_ACCOUNT, NAME_ROOM);
+      identity->info.internet_identity = TRUE;
+      identity->info.principal_name = identity->principal;
+    }
+    *buffer = (BYTE*)&identity->info;
+    return NERR_SUCCESS;
+  }
   block = (USER_BUFFER*)net_alloc(sizeof *block);
   if (block == NULL) return ERROR_NOT_ENOUGH_MEMORY;
   lstrcpynW(block->name, user, 256);
@@ -153,15 +182,16 @@ DWORD WINAPI NetUserGetInfo(const wchar_t* server, const wchar_t* user, DWORD le
 #define FILTER_NORMAL_ACCOUNT 2
 #define LISTED 4
 
-/* The listed accounts: name (NULL for the Wine user), privilege, flags. */
+/* The listed accounts: name (NULL for the Wine user), privilege, flags, full name. */
 static const struct {
   const wchar_t* name;
   DWORD priv, flags;
+  const wchar_t* full_name;
 } listed[LISTED] = {
-    {L"Administrator", 2, 0x203}, /* USER_PRIV_ADMIN; UF_SCRIPT | UF_ACCOUNTDISABLE | UF_NORMAL_ACCOUNT */
-    {L"Guest", 0, 0x203},         /* USER_PRIV_GUEST */
-    {NULL, 2, 0x201},
-    {L"nf_child", 1, 0x201}, /* USER_PRIV_USER */
+    {L"Administrator", 2, 0x203, L""}, /* USER_PRIV_ADMIN; UF_SCRIPT | UF_ACCOUNTDISABLE | UF_NORMAL_ACCOUNT */
+    {L"Guest", 0, 0x203, L""},         /* USER_PRIV_GUEST */
+    {NULL, 2, 0x201, L""},
+    {LINKED_USER, 1, 0x201, L"Nf Child"}, /* USER_PRIV_USER */
 };
 
 static void record_enum(const wchar_t* server, DWORD level, DWORD filter, DWORD prefmaxlen, const DWORD* resume) {
@@ -186,7 +216,7 @@ DWORD WINAPI NetUserEnum(const wchar_t* server, DWORD level, DWORD filter, BYTE*
   *buffer = NULL;
   *entries_read = *total_entries = 0;
   if (server != NULL) return ERROR_BAD_NETPATH;
-  if (level != 1) return ERROR_INVALID_LEVEL;
+  if (level != 2) return ERROR_INVALID_LEVEL;
   if (filter != FILTER_NORMAL_ACCOUNT) return ERROR_INVALID_PARAMETER;
   from = resume != NULL ? *resume : 0;
   /* Without a resume handle the caller could never get past the first page. */
@@ -200,9 +230,10 @@ DWORD WINAPI NetUserEnum(const wchar_t* server, DWORD level, DWORD filter, BYTE*
       lstrcpynW(block->names[i], listed[from + i].name, NAME_ROOM);
     else if (!GetUserNameW(block->names[i], &room))
       lstrcpynW(block->names[i], L"wineuser", NAME_ROOM);
-    block->entries[i].name = block->names[i];
-    block->entries[i].priv = listed[from + i].priv;
-    block->entries[i].flags = listed[from + i].flags;
+    block->entries[i].head.name = block->names[i];
+    block->entries[i].head.priv = listed[from + i].priv;
+    block->entries[i].head.flags = listed[from + i].flags;
+    block->entries[i].full_name = (wchar_t*)listed[from + i].full_name;
   }
   *buffer = (BYTE*)block->entries;
   *entries_read = count;

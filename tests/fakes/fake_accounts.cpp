@@ -70,6 +70,15 @@ uint32_t TFakeAccounts::GetUserInfo(const char16_t* serverName, const char16_t* 
 
   auto answer = std::make_unique<TUserBuffer>();
   const TListedUser* listed = ListedNamed(user);
+  if (level == 24) {
+    const std::string principal = listed != nullptr ? listed->MicrosoftAccount : "";
+    answer->Names.emplace_back(principal.begin(), principal.end());
+    answer->Identity.InternetIdentity = principal.empty() ? 0 : 1;
+    answer->Identity.InternetPrincipalName = principal.empty() ? nullptr : answer->Names.back().data();
+    const void* address = &answer->Identity;
+    buffer = HandOut(std::move(answer), address);
+    return 0;
+  }
   answer->Info.Privilege = listed != nullptr ? listed->Privilege : 1;
   answer->Info.UnitsPerWeek = 168;
   answer->Hours.assign(21, 0xFF);
@@ -103,7 +112,7 @@ int32_t TFakeAccounts::ToNarrow(uint32_t codePage, uint32_t flags, const char16_
   const size_t units =
       wideLength < 0 ? std::char_traits<char16_t>::length(wide) + 1 : static_cast<size_t>(wideLength);
   const std::string narrow = Narrow(std::u16string(wide, units).c_str());
-  if (units > static_cast<size_t>(textRoom) || narrow == UnconvertibleName) {
+  if (units > static_cast<size_t>(textRoom) || (!UnconvertibleName.empty() && narrow == UnconvertibleName)) {
     Error = kErrorInsufficientBuffer;
     return 0;
   }
@@ -127,9 +136,11 @@ uint32_t TFakeAccounts::EnumerateUsers(const char16_t* serverName, uint32_t leve
                      : EnumPage == 0           ? Listed.size()
                                                : std::min(Listed.size(), from + EnumPage);
   for (size_t i = from; i < end; ++i) answer->Names.emplace_back(Listed[i].Name.begin(), Listed[i].Name.end());
+  for (size_t i = from; i < end; ++i) answer->Names.emplace_back(Listed[i].FullName.begin(), Listed[i].FullName.end());
   for (size_t i = from; i < end; ++i) {
-    TUserInfo1 entry{};
+    TUserInfo2 entry{};
     entry.Name = answer->Names[i - from].data();
+    entry.FullName = answer->Names[end - from + i - from].data();
     entry.Privilege = Listed[i].Privilege;
     entry.Flags = Listed[i].Flags;
     answer->Entries.push_back(entry);

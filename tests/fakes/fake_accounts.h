@@ -9,14 +9,15 @@
 //   GetLastError()  InitiateShutdownW(null,null,0,0xb,0x80000000)  ExitWindowsEx(0xc,0x80000000)
 //   CloseHandle(TOKEN)
 //   NetUserGetInfo(null,anna,2)  NetApiBufferFree(BUFFER)
-//   NetUserEnum(null,1,0x2,0xffffffff,2)          server, level, filter, preferred length, resume
+//   NetUserEnum(null,2,0x2,0xffffffff,2)          server, level, filter, preferred length, resume
 //   WideCharToMultiByte(0,0,-1,513)               code page, flags, length, room
 // The updates themselves are kept whole in Updates. NetUserGetInfo reads them
 // back: a user's logon hours are those of the last update for that user (an
 // update without hours gives none), every hour permitted when there was none;
-// the privilege (level 2) is the Listed user's of that name, a standard
-// account's when none is. Tests may add lines of their own (a log sink writing
-// "log ..." here shows the order of messages and calls).
+// the privilege (level 2) and Microsoft account (level 24) are the Listed
+// user's of that name, a standard account of this computer alone when none is.
+// Tests may add lines of their own (a log sink writing "log ..." here shows the
+// order of messages and calls).
 
 #include <cstdint>
 #include <map>
@@ -56,6 +57,8 @@ class TFakeAccounts : public TAccountApi {
     std::string Name;
     uint32_t Privilege = 1;  // USER_PRIV_USER
     uint32_t Flags = 0x201;  // UF_SCRIPT | UF_NORMAL_ACCOUNT
+    std::string FullName{};
+    std::string MicrosoftAccount{};  // empty: none
   };
   std::vector<TListedUser> Listed;
   size_t EnumPage = 0;
@@ -104,9 +107,10 @@ class TFakeAccounts : public TAccountApi {
   // One answer of NetUserGetInfo (Info) or NetUserEnum (Entries).
   struct TUserBuffer {
     TUserInfo2 Info{};
+    TUserInfo24 Identity{};
     std::vector<uint8_t> Hours;
-    std::vector<TUserInfo1> Entries;
-    std::vector<std::u16string> Names;
+    std::vector<TUserInfo2> Entries;
+    std::vector<std::u16string> Names;  // names, then full names, then the Microsoft account
   };
   const TListedUser* ListedNamed(const std::string& name) const;
   uintptr_t HandOut(std::unique_ptr<TUserBuffer> answer, const void* address);

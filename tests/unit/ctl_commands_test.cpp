@@ -65,12 +65,32 @@ TEST_F(CtlCommandsTest, SetStoresExactlyTheWeekShowsItAndAsksTheRunningServiceTo
 TEST_F(CtlCommandsTest, SetRefusesAnUnknownAccountUnlessForced) {
   Accounts.ReadStatus["nobody"] = 2221;  // NERR_UserNotFound
   EXPECT_EQ(Run({"set", "nobody", "always"}), kExitFailed);
-  EXPECT_EQ(Err.str(), "nortavelctl: there is no local account named nobody: check the name (net user lists the "
-                       "accounts), or add --force for an account made later\n");
+  EXPECT_EQ(Err.str(), "nortavelctl: there is no local account named nobody: check the name (nortavelctl accounts "
+                       "lists the accounts), or add --force for an account made later\n");
   EXPECT_FALSE(Registry.HasKey(kMain + "\\Time_restrictions\\nobody"));
   EXPECT_EQ(Run({"set", "--force", "nobody", "never"}), kExitSuccess);
   EXPECT_EQ(Stored(kMain + "\\Time_restrictions\\nobody", "Time7"), std::string(48, '1') + '\0');
   EXPECT_EQ(Out.str().substr(Out.str().rfind("The")), "The service is not installed: it reads the change when it starts.\n");
+}
+
+// A Microsoft account's local name is not the one on the sign-in screen.
+TEST_F(CtlCommandsTest, SetOfAnUnknownNameSuggestsTheAccountShownByThatName) {
+  Accounts.Listed = {{"annas", 1, 0x201, "Anna Smith", "anna.smith@outlook.com"}, {"Mum", 2, 0x201, "Mum Smith"}};
+  const std::string anna = "did you mean annas (Anna Smith, anna.smith@outlook.com)? nortavelctl accounts lists the "
+                           "accounts; add --force for an account made later";
+  const std::pair<std::string, std::string> cases[] = {
+      {"Anna Smith", anna},
+      {"ANNA", anna},
+      {"anna.smith@outlook.com", anna},
+      {"anna.smith", anna},
+      {"anas", "did you mean annas? nortavelctl accounts lists the accounts; add --force for an account made later"},
+      {"Smith", "check the name (nortavelctl accounts lists the accounts), or add --force for an account made later"},
+  };
+  for (const auto& [typed, said] : cases) {
+    Accounts.ReadStatus[typed] = 2221;  // NERR_UserNotFound
+    EXPECT_EQ(Run({"set", typed, "never"}), kExitFailed);
+    EXPECT_EQ(Err.str(), "nortavelctl: there is no local account named " + typed + ": " + said + "\n");
+  }
 }
 
 TEST_F(CtlCommandsTest, SetOnAnAdministratorWarnsAndStoresTheRules) {
@@ -79,6 +99,25 @@ TEST_F(CtlCommandsTest, SetOnAnAdministratorWarnsAndStoresTheRules) {
   EXPECT_EQ(Err.str(), "nortavelctl: root is an administrator: an administrator can stop the service and change these "
                        "rules. Make root a standard user (Settings > Accounts).\n");
   EXPECT_EQ(Stored(kMain + "\\Time_restrictions\\root", "Time1"), std::string(48, '1') + '\0');
+}
+
+TEST_F(CtlCommandsTest, AccountsListsTheNamesSetNeedsWithWhatTheSignInScreenShows) {
+  ConfigureChild();
+  Accounts.Listed = {{"Administrator", 2, 0x203},
+                     {"child", 1, 0x201, "Anna Smith", "anna.smith@outlook.com"},
+                     {"Mum", 2, 0x201, "Mum Smith", "mum@example.com"}};
+  ASSERT_EQ(Run({"accounts"}), kExitSuccess) << Err.str();
+  EXPECT_EQ(Out.str(),
+            "Account        Full name   Type                     Microsoft account       Rules\n"
+            "Administrator              administrator, disabled  -                       no\n"
+            "child          Anna Smith  standard                 anna.smith@outlook.com  yes\n"
+            "Mum            Mum Smith   administrator            mum@example.com         no\n\n"
+            "nortavelctl set takes the name in the first column. A child needs a standard account: an administrator "
+            "can stop the service.\n");
+  Accounts.EnumStatus[0] = 5;
+  EXPECT_EQ(Run({"accounts"}), kExitFailed);
+  EXPECT_EQ(Err.str(), "nortavelctl: cannot read the local accounts (System error 5): run from an administrator "
+                       "command prompt, or see them with net user\n");
 }
 
 TEST_F(CtlCommandsTest, TheViewFollowsTheServicesExecutableUnlessChosen) {
@@ -645,8 +684,8 @@ TEST_F(CtlTimeCommandsTest, TimezoneStoresTheDatabasesSpellingAndRefusesUnknownN
 
 TEST_F(CtlTimeCommandsTest, TheFirstUserPinsTheComputersZoneAndLaterOnesDoNot) {
   const std::string pinned =
-      "The rules keep to this computer's time zone, Pacific Standard Time, so that changing the zone gains no time; "
-      "nortavelctl timezone --clear undoes this.\n";
+      "The rules keep to this computer's time zone, Pacific Standard Time, where it is Wed 16:10 now, so that "
+      "changing the zone gains no time; nortavelctl timezone --clear undoes this.\n";
   ASSERT_EQ(Run({"set", "anna", "never"}), kExitSuccess) << Err.str();
   EXPECT_EQ(Out.str().find(pinned), std::string::npos) << "child was configured before";
   EXPECT_EQ(Stored(kMain, "TimeZone"), "(none)");
@@ -655,6 +694,15 @@ TEST_F(CtlTimeCommandsTest, TheFirstUserPinsTheComputersZoneAndLaterOnesDoNot) {
   ASSERT_EQ(Run({"set", "anna", "never"}), kExitSuccess) << Err.str();
   EXPECT_NE(Out.str().find(pinned), std::string::npos) << Out.str();
   EXPECT_EQ(Stored(kMain, "TimeZone"), std::string("Pacific Standard Time") + '\0');
+
+  // A zone pinned before says its time, which shows a zone a child had chosen.
+  Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");
+  Clock.SetUtc(DateTimeAt(DaysFromCivil(2026, 12, 9) * 86400 + 10 * 3600 + 10 * 60));
+  ASSERT_EQ(Run({"set", "anna", "never"}), kExitSuccess) << Err.str();
+  EXPECT_NE(Out.str().find("\nThe rules keep to the time zone Tokyo Standard Time, where it is Wed 19:10 now: if that "
+                           "is not the time here, keep them to the right zone with nortavelctl timezone NAME.\n"),
+            std::string::npos)
+      << Out.str();
 
   // A parent's own choice, even "follow the computer" (--clear), is never undone.
   ASSERT_EQ(Run({"timezone", "--clear"}), kExitSuccess);
@@ -696,7 +744,7 @@ TEST_F(CtlTimeCommandsTest, StatusShowsTheZoneTheWarningAndExtraTime) {
             "Time zone:   Tokyo Standard Time, whatever the computer's\n"
             "Warnings:    1 minute before the time ends\n"
             "Time ends:   the computer is switched off\n"
-            "Now:         Wed 19:10\n\n"
+            "Now:         Wed 19:10 in Tokyo Standard Time\n\n"
             "User            Now         Until       Today  Logon hours  Processes\n"
             "child           allowed     Wed 20:45   0 min  unlocked     no\n\n"
             "Extra time:  child until 2026-12-09 20:45\n");
@@ -716,6 +764,16 @@ TEST_F(CtlTimeCommandsTest, CheckOfAGoodSetupFindsNothingAndWarnsOfAZoneLeftToTh
             "zone, which any user may change to gain time; keep them to the zone the computer has now with "
             "nortavelctl timezone --current\n"
             "0 error(s), 1 warning(s).\n");
+}
+
+TEST_F(CtlTimeCommandsTest, CheckWarnsWhenTheComputersZoneIsNotTheRules) {
+  Registry.SetString(kMain, "TimeZone", "Tokyo Standard Time");
+  Clock.SetUtc(DateTimeAt(DaysFromCivil(2026, 12, 9) * 86400 + 10 * 3600 + 10 * 60));
+  EXPECT_EQ(Run({"check"}), kExitSuccess);
+  EXPECT_EQ(Out.str(), "warning: the rules keep to Tokyo Standard Time (now Wed 19:10), but the computer's time zone "
+                       "is Pacific Standard Time (now Wed 16:10): if the rules' time is not the time here, keep them "
+                       "to the right zone with nortavelctl timezone NAME (tzutil /l lists the names)\n"
+                       "0 error(s), 1 warning(s).\n");
 }
 
 TEST_F(CtlTimeCommandsTest, CheckFindsAnUnknownZoneAndUnreadableValues) {

@@ -81,6 +81,7 @@ TEST_F(WineAccountTest, ALockIsReadBackThroughNetUserGetInfo) {
 
 // The double lists two accounts a call, so the resume handle must travel back;
 // it refuses another server, level or filter, and misplaced fields read wrong.
+// It links nf_child alone to a Microsoft account, at level 24.
 TEST_F(WineAccountTest, TheAccountsAreListedPageByPageThroughNetUserEnum) {
   const TLocalAccounts read = ReadLocalAccounts(PlatformAccounts());
   EXPECT_EQ(read.Status, 0u);
@@ -89,12 +90,14 @@ TEST_F(WineAccountTest, TheAccountsAreListedPageByPageThroughNetUserEnum) {
   ASSERT_TRUE(GetUserNameA(wineUser, &size));
   std::vector<std::string> listed;
   for (const TLocalAccount& account : read.Accounts)
-    listed.push_back(account.Name + " " + std::to_string(account.Privilege) + (account.Disabled ? " disabled" : ""));
-  EXPECT_EQ(listed, (std::vector<std::string>{"Administrator 2 disabled", "Guest 0 disabled",
-                                              std::string(wineUser) + " 2", "nf_child 1"}));
+    listed.push_back(account.Name + " " + std::to_string(account.Privilege) + (account.Disabled ? " disabled" : "") +
+                     " [" + account.FullName + "] [" + account.MicrosoftAccount + "]");
+  EXPECT_EQ(listed, (std::vector<std::string>{"Administrator 2 disabled [] []", "Guest 0 disabled [] []",
+                                              std::string(wineUser) + " 2 [] []",
+                                              "nf_child 1 [Nf Child] [nf.child@example.com]"}));
   EXPECT_EQ(RecordedCalls(),
-            (std::vector<std::string>{"enum server=(null) level=1 filter=2 prefmaxlen=4294967295 resume=0",
-                                      "enum server=(null) level=1 filter=2 prefmaxlen=4294967295 resume=2"}));
+            (std::vector<std::string>{"enum server=(null) level=2 filter=2 prefmaxlen=4294967295 resume=0",
+                                      "enum server=(null) level=2 filter=2 prefmaxlen=4294967295 resume=2"}));
 }
 
 TEST_F(WineAccountTest, ShutdownPrivilegeCanBeEnabledInTheOwnToken) {

@@ -3,8 +3,8 @@
 # tray (a Run value in the package's registry view), registers the service as
 # designed (quoted path), its two event sources and its Safe Mode keys, writes the
 # defaults (level, log folder, a 10-minute warning, the logon hours backstop, the
-# computer's zone), starts the service and puts the folder on the machine Path,
-# and check mends the registration by repairing the package;
+# computer's zone, which its log names), starts the service and puts the folder
+# on the machine Path, and check mends the registration by repairing the package;
 # the service then keeps a configured user's week in their logon hours. A silent
 # removal unlocks every configured account, stops and deletes the service, its
 # event sources and Safe Mode keys, ends the running clock, removes the files,
@@ -78,8 +78,11 @@ for want in 'WarnMinutes    REG_DWORD    0xa' 'LogonHoursBackstop    REG_DWORD  
             'EndAction    REG_SZ    lock' "TimeZone    REG_SZ    $computer_zone"; do
   tr -d '\r' <"$WINEPREFIX.reg.log" | grep -q "^ *$want\$" || e2e_fail "default '$want' not written: $(cat "$WINEPREFIX.reg.log")"
 done
-# check finds the package's entry (Wine registers the service without quotes)
-# and names its repair.
+# The package's log names the zone it pinned and the time there; check finds
+# the package's entry (Wine registers the service without quotes) and names
+# its repair.
+tr -d '\0' <"$WINEPREFIX/drive_c/install.log" | grep -qF "PINNEDZONE = $computer_zone, where it is " \
+  || e2e_fail "the package's log does not name the zone it pinned"
 (cd "$unix_dir" && wine nortavelctl.exe check </dev/null >"$WINEPREFIX.ctl.log" 2>&1) || true
 tr -d '\r' <"$WINEPREFIX.ctl.log" | grep -q 'repair the package with msiexec /fa {[0-9A-F-]*}$' \
   || e2e_fail "check does not name the package's repair: $(cat "$WINEPREFIX.ctl.log")"
