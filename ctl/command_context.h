@@ -79,6 +79,7 @@ std::string WeekdayAndClock(int64_t seconds);
 
 void RunStatus(TRun& run);
 void RunAccounts(TRun& run, std::vector<std::string> words);
+void RunInstaller(TRun& run, std::vector<std::string> words);
 // What set and check say of a restricted user who is an administrator.
 std::string AdministratorText(const std::string& user);
 // For a name that is no local account: "did you mean annas (Anna Smith)?" for

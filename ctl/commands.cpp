@@ -370,6 +370,8 @@ void RunLogDir(TRun& run, std::vector<std::string> words) {
                                   (error == kErrorPathNotFound ? ": check that its drive or share exists" : ""));
       }
       run.Out << "Created " << missing << " (only SYSTEM and the Administrators may write there).\n";
+      // An install that fails takes the folders it made away again.
+      TConfigWriter(run.Platform.Registry, run.Location).NoteMadeFolder(missing);
     }
   } else if ((attributes & kFileAttributeDirectory) == 0) {
     throw ECommandFailed(folder + " is a file, not a folder: choose another path");
@@ -584,6 +586,13 @@ const TCommand kCommands[] = {
      "with a daily budget, and without any the service keeps no record. The\n"
      "package turns it on. Without an argument, shows the setting.\n",
      RunKeepUsage},
+    {"installer", "installer begin | rollback | commit", "what the installer package runs around its settings",
+     "The package runs these, so that an install that fails leaves the settings\n"
+     "as they were. begin keeps a copy of the main key's values beside it;\n"
+     "rollback puts them back as copied (a value written since is removed) and\n"
+     "removes the folders logdir made since, with the service's log in them;\n"
+     "commit drops the copy. The users' rules are never touched.\n",
+     RunInstaller},
     {"export", "export [FILE]", "the configuration as a .reg file",
      "Writes the whole configuration as a .reg file (Windows Registry Editor\n"
      "Version 5.00) that \"reg import\" reads on another computer; to standard\n"

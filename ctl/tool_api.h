@@ -1,7 +1,7 @@
 #pragma once
 // The Windows calls of nortavelctl that the seams of winsys and diag do not hold:
 // the service control manager, the head of the service's executable, the
-// bitness of Windows, an administrators-only folder, a pause. One method per
+// bitness of Windows, an administrators-only folder and its removal, a pause. One method per
 // call; the caller passes the documented access masks and control codes. Handles
 // are uintptr_t, 0 is "none". Thread: the tool's only thread.
 
@@ -48,6 +48,9 @@ class TToolApi : public virtual TServiceHandleApi {
   // ConvertStringSecurityDescriptorToSecurityDescriptorA makes of sddl; false on
   // failure, LastError() tells why.
   virtual bool CreateFolder(const std::string& path, const std::string& sddl) = 0;
+  // RemoveDirectoryA: false when the folder is missing, holds anything or
+  // cannot be removed; LastError() tells why.
+  virtual bool RemoveFolder(const std::string& path) = 0;
   // Sleep.
   virtual void Pause(uint32_t milliseconds) = 0;
   // _setmode(stdout, _O_BINARY): what the tool writes to standard output from

@@ -95,6 +95,8 @@ class TWin32ToolApi : public TToolApi, public TWin32ServiceHandleApi {
     return created != FALSE;
   }
 
+  bool RemoveFolder(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != FALSE; }
+
   void Pause(uint32_t milliseconds) override { Sleep(milliseconds); }
 
   void BinaryStandardOutput() override {

@@ -9,6 +9,13 @@
 #                   (else error 2762 and the install or removal rolls back)
 #   unlock          an action that gives logon hours back runs after StopServices
 #                   and before RemoveFiles: a running service would lock again
+#   rollback        a failed install leaves no setting the tool wrote for it:
+#                   the action that runs "installer rollback" is a rollback
+#                   action (0x400 with 0x100: without 0x400 the bit means "first
+#                   sequence", and it would run at every install) after the one
+#                   that runs "installer begin", and every other deferred action
+#                   of the tool that writes comes after both; the one that runs
+#                   "installer commit" is a commit action (0x400 with 0x200)
 #   EXE source      the source of an EXE action is a row of the table its type
 #                   names (type 2 Binary, 18 File, 34 Directory)
 #   secure          every public property an action's target or condition uses
@@ -40,10 +47,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The package's tables, one file each: tab-separated rows without the header.
+# msiinfo writes a table's streams (Binary's) into a folder of the table's name
+# in the current folder: a throwaway one.
 export_tables() {
-  local msi=$1 table
+  local msi table
+  msi=$(realpath "$1")
+  mkdir -p "$work/streams"
   for table in $tables; do
-    { msiinfo export "$msi" "$table" 2>/dev/null || true; } | tr -d '\r' | tail -n +4 >"$work/$table"
+    { (cd "$work/streams" && msiinfo export "$msi" "$table") 2>/dev/null || true; } | tr -d '\r' | tail -n +4 >"$work/$table"
   done
 }
 
@@ -111,6 +122,7 @@ check_tables() {
     }
     FILENAME == "Upgrade" { upgrade[$7] = $3 "\t" $5; next }
     FILENAME == "MsiLockPermissionsEx" { lock[$3, $2] = $4; next }
+    FILENAME == "File" { file[$1] = $3 }
     { row[FILENAME, $1] = 1 }
     END {
       n = split(prop["SecureCustomProperties"], list, ";"); for (i = 1; i <= n; i++) secure[list[i]] = 1
@@ -129,6 +141,24 @@ check_tables() {
         uses(action, target[action], 0)
         uses(action, cond[action], 1)
       }
+      # The undo the tool keeps around the settings its deferred actions write.
+      for (action in seq) {
+        if (!(action in type)) continue
+        if (target[action] ~ /^installer begin/) keep = action
+        else if (target[action] ~ /^installer rollback/) undo = action
+        else if (target[action] ~ /^installer commit/) drop = action
+        else if (type[action] % 64 == 18 && file[source[action]] ~ /nortavelctl\.exe$/ && bit(type[action], 1024) &&
+                 target[action] !~ /^unlock( |$)/)
+          writes[action] = 1
+      }
+      if (undo != "" && !(bit(type[undo], 1024) && bit(type[undo], 256) && !bit(type[undo], 512)))
+        fault("rollback", "action " undo " (type " type[undo] ") is not a rollback action (0x400 and 0x100)")
+      if (drop != "" && !(bit(type[drop], 1024) && bit(type[drop], 512) && !bit(type[drop], 256)))
+        fault("rollback", "action " drop " (type " type[drop] ") is not a commit action (0x400 and 0x200)")
+      for (action in writes)
+        if (keep == "" || undo == "" || !(seq[keep] < seq[undo] && seq[undo] < seq[action]))
+          fault("rollback", "action " action " at " seq[action] " writes settings a failed install would leave: " \
+                "it does not come after installer begin and the rollback action running installer rollback")
       # The sequenced actions in their order (an insertion sort: few rows).
       count = 0
       for (action in seq) {

@@ -78,16 +78,25 @@ finish_msi() {
   msibuild "$msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('SetRecovery', 3170, 'INSTALLDIR', '\"[SystemFolder]sc.exe\" failure NortavelFree reset= 86400 actions= restart/10000/restart/10000/restart/10000')"
   msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('SetRecovery', 'NOT REMOVE', 5890)"
   # wixl appends actions sequenced After="InstallServices" behind InstallFinalize,
-  # where Windows Installer refuses deferred actions (error 2762). They belong
-  # between InstallServices (5800) and StartServices (5900), in their order, so
-  # that the service starts with the values they write.
-  local action sequence=5810
-  for action in DefaultLevel SetLevel DefaultLogDir SetLogDir SetEndAction DefaultEndAction DefaultWarn SetWarn \
+  # where Windows Installer refuses deferred actions (error 2762), and rollback
+  # and commit actions too. They belong between InstallServices (5800) and
+  # StartServices (5900), in their order, so that the service starts with the
+  # values they write; the rollback action before the first that writes.
+  local action sequence=5805
+  for action in KeepSettings PutBackSettings \
+                DefaultLevel SetLevel DefaultLogDir SetLogDir SetEndAction DefaultEndAction DefaultWarn SetWarn \
                 BackstopOn BackstopOff \
-                DefaultKeepUsage PinZone SetZone FollowComputerZone; do
+                DefaultKeepUsage PinZone SetZone FollowComputerZone DropKeptSettings; do
     msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = $sequence WHERE \`Action\` = '$action'"
     sequence=$((sequence + 5))
   done
+  # wixl writes Execute="rollback" and "commit" as plain immediate actions,
+  # which would run at every install: a rollback action is in-script (0x400)
+  # and rollback (0x100), a commit action in-script and commit (0x200), each
+  # beside its EXE from Binary (2) or File (18), return ignored (0x40) and no
+  # impersonation (0x800).
+  msibuild "$msi" -q "UPDATE \`CustomAction\` SET \`Type\` = 3394, \`Source\` = 'CtlCopy' WHERE \`Action\` = 'PutBackSettings'"
+  msibuild "$msi" -q "UPDATE \`CustomAction\` SET \`Type\` = 3666 WHERE \`Action\` = 'DropKeptSettings'"
   # The zone's note is set as soon as the searches have run and costing is done.
   msibuild "$msi" -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1005 WHERE \`Action\` = 'NoteZone'"
   # The older product goes before anything of the new one is installed: its

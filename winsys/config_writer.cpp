@@ -1,10 +1,19 @@
 #include "winsys/config_writer.h"
 
+#include <algorithm>
+
+#include "common/text.h"
 #include "winsys/pin.h"
 #include "winsys/registry.h"
 
 namespace {
 constexpr uint32_t kErrorInvalidName = 123;  // ERROR_INVALID_NAME
+// The snapshot's key is the main key's name with this after it; in it the
+// copied values, and the lists of keys and folders made.
+constexpr char kSnapshotSuffix[] = ".install";
+constexpr char kSnapshotValuesKey[] = "Values\\";
+constexpr char kMadeKeysValue[] = "MadeKeys";
+constexpr char kMadeFoldersValue[] = "MadeFolders";
 constexpr uint32_t kUserKeyAccess = TRegistryApi::kKeyQueryValue | TRegistryApi::kKeySetValue;
 
 // A path of the location (leading and trailing backslash) as the calls take it
@@ -49,6 +58,36 @@ void CheckUserName(const std::string& user) {
 const uint8_t* Bytes(const std::string& data) { return reinterpret_cast<const uint8_t*>(data.data()); }
 
 std::string StringData(const std::string& text) { return text + '\0'; }
+
+// REG_MULTI_SZ data: each text ended by a zero, and a zero after the last.
+std::string ListData(const std::vector<std::string>& texts) {
+  std::string data;
+  for (const std::string& text : texts) data += StringData(text);
+  return data + '\0';
+}
+
+std::vector<std::string> ListOfData(const std::string& data) {
+  std::vector<std::string> texts;
+  for (size_t at = 0; at < data.size() && data[at] != '\0';) {
+    const size_t end = std::min(data.find('\0', at), data.size());
+    texts.push_back(data.substr(at, end - at));
+    at = end + 1;
+  }
+  return texts;
+}
+
+const TRegistryValue* Named(const std::vector<TRegistryValue>& values, const std::string& name) {
+  for (const TRegistryValue& value : values)
+    if (AsciiSameText(value.Name, name)) return &value;
+  return nullptr;
+}
+
+// The key above path, with its closing backslash; empty above a top key.
+std::string ParentOf(const std::string& path) {
+  const std::string below = BelowRoot(path);
+  const size_t last = below.rfind('\\');
+  return last == std::string::npos ? "" : "\\" + below.substr(0, last + 1);
+}
 
 // REG_DWORD data: little-endian.
 std::string DwordData(int32_t number) {
@@ -222,4 +261,91 @@ bool TConfigWriter::ClearPin() { return DeleteValue(Location.MainKeyPath + kPare
 
 void TConfigWriter::WritePath(const std::string& path) {
   WriteMainValue(kPathValue, TRegistryApi::kRegSz, StringData(path));
+}
+
+std::vector<TRegistryValue> TConfigWriter::ValuesOf(const std::string& path) {
+  TRegistry registry(Registry, Location.RootKey, static_cast<uint32_t>(Location.View));
+  return registry.OpenForReading(path) ? registry.ListValues() : std::vector<TRegistryValue>();
+}
+
+void TConfigWriter::WriteValue(const TOwnedKey& key, const std::string& path, const TRegistryValue& value) {
+  const int32_t result = Registry.SetValue(key.Get(), value.Name, value.Type, Bytes(value.Data),
+                                           static_cast<uint32_t>(value.Data.size()));
+  if (result != TRegistryApi::kErrorSuccess)
+    throw RegistryError(result, "Cannot write " + value.Name + " in " + Shown(path));
+}
+
+std::string TConfigWriter::SnapshotKeyPath() const {
+  return "\\" + BelowRoot(Location.MainKeyPath) + kSnapshotSuffix + "\\";
+}
+
+std::vector<std::string> TConfigWriter::SnapshotList(const std::string& name) {
+  const std::vector<TRegistryValue> values = ValuesOf(SnapshotKeyPath());
+  const TRegistryValue* list = Named(values, name);
+  return list != nullptr && list->Type == TRegistryApi::kRegMultiSz ? ListOfData(list->Data)
+                                                                      : std::vector<std::string>();
+}
+
+void TConfigWriter::TakeSnapshot() {
+  DropSnapshot(false);
+  std::vector<std::string> missing;
+  TRegistry registry(Registry, Location.RootKey, static_cast<uint32_t>(Location.View));
+  for (std::string path = Location.MainKeyPath; !path.empty() && !registry.KeyExists(path); path = ParentOf(path))
+    missing.push_back(path);
+  const std::vector<TRegistryValue> values = ValuesOf(Location.MainKeyPath);
+  const std::string copies = SnapshotKeyPath() + kSnapshotValuesKey;
+  const TOwnedKey copy = CreateKey(copies, TRegistryApi::kKeySetValue);
+  for (const TRegistryValue& value : values) WriteValue(copy, copies, value);
+  const TOwnedKey key = CreateKey(SnapshotKeyPath(), TRegistryApi::kKeySetValue);
+  WriteValue(key, SnapshotKeyPath(), TRegistryValue{kMadeKeysValue, TRegistryApi::kRegMultiSz, ListData(missing)});
+}
+
+bool TConfigWriter::NoteMadeFolder(const std::string& folder) {
+  if (!TRegistry(Registry, Location.RootKey, static_cast<uint32_t>(Location.View)).KeyExists(SnapshotKeyPath()))
+    return false;
+  std::vector<std::string> folders = SnapshotList(kMadeFoldersValue);
+  folders.push_back(folder);
+  const TOwnedKey key = OpenKey(SnapshotKeyPath(), TRegistryApi::kKeySetValue);
+  WriteValue(key, SnapshotKeyPath(), TRegistryValue{kMadeFoldersValue, TRegistryApi::kRegMultiSz, ListData(folders)});
+  return true;
+}
+
+bool TConfigWriter::RestoreSnapshot(std::vector<std::string>& folders, std::vector<std::string>& changed) {
+  if (!TRegistry(Registry, Location.RootKey, static_cast<uint32_t>(Location.View)).KeyExists(SnapshotKeyPath()))
+    return false;
+  const std::vector<TRegistryValue> kept = ValuesOf(SnapshotKeyPath() + kSnapshotValuesKey);
+  const std::vector<TRegistryValue> now = ValuesOf(Location.MainKeyPath);
+  for (const TRegistryValue& value : now) {
+    if (Named(kept, value.Name) != nullptr) continue;
+    DeleteValue(Location.MainKeyPath, value.Name);
+    changed.push_back("removed " + value.Name);
+  }
+  for (const TRegistryValue& value : kept) {
+    const TRegistryValue* current = Named(now, value.Name);
+    if (current != nullptr && current->Type == value.Type && current->Data == value.Data) continue;
+    WriteValue(CreateKey(Location.MainKeyPath, TRegistryApi::kKeySetValue), Location.MainKeyPath, value);
+    changed.push_back("restored " + value.Name);
+  }
+  folders = SnapshotList(kMadeFoldersValue);
+  return true;
+}
+
+void TConfigWriter::DropSnapshot(bool madeKeys) {
+  const std::vector<std::string> made = madeKeys ? SnapshotList(kMadeKeysValue) : std::vector<std::string>();
+  const uint32_t view = static_cast<uint32_t>(Location.View);
+  for (const std::string& path : {SnapshotKeyPath() + kSnapshotValuesKey, SnapshotKeyPath()}) {
+    const int32_t result = Registry.DeleteKey(Location.RootKey, BelowRoot(path), view);
+    if (result != TRegistryApi::kErrorSuccess && result != TRegistryApi::kErrorFileNotFound)
+      throw RegistryError(result, "Cannot delete key " + Shown(path));
+  }
+  // A key that holds something now was made use of meanwhile: it stays, and
+  // so does every key above it.
+  TRegistry registry(Registry, Location.RootKey, view);
+  for (const std::string& path : made) {
+    TStringList subkeys;
+    if (registry.OpenForReading(path)) registry.ListSubkeyNames(subkeys);
+    if (!registry.ListValues().empty() || !subkeys.Empty()) break;
+    registry.Close();
+    Registry.DeleteKey(Location.RootKey, BelowRoot(path), view);
+  }
 }

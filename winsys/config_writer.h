@@ -59,11 +59,32 @@ class TConfigWriter {
   // Deletes the PIN; false when there was none.
   bool ClearPin();
 
+  // The installer's undo (nortavelctl installer), kept in a key beside the main
+  // key, SnapshotKeyPath(). TakeSnapshot copies the main key's values whole into
+  // it, replacing an earlier copy, and notes the keys of the main key's path
+  // that do not exist yet. NoteMadeFolder adds a folder made since; false where
+  // no snapshot is kept, and nothing is noted then. RestoreSnapshot puts the
+  // main key's values back as they were copied, deleting those the copy lacks
+  // and rewriting those that differ (their names in changed, as "removed NAME"
+  // and "restored NAME"), and gives the folders noted, in the order they were
+  // made; false where no snapshot is kept. DropSnapshot deletes the snapshot,
+  // and with madeKeys the keys it noted as missing that hold no value or subkey
+  // now, innermost first.
+  std::string SnapshotKeyPath() const;
+  void TakeSnapshot();
+  bool NoteMadeFolder(const std::string& folder);
+  bool RestoreSnapshot(std::vector<std::string>& folders, std::vector<std::string>& changed);
+  void DropSnapshot(bool madeKeys);
+
  private:
   TOwnedKey CreateKey(const std::string& path, uint32_t access);
   TOwnedKey OpenKey(const std::string& path, uint32_t access);
   void WriteMainValue(const std::string& name, uint32_t type, const std::string& data);
   bool DeleteValue(const std::string& path, const std::string& name);
+  // The values of the key at path; none when it does not exist.
+  std::vector<TRegistryValue> ValuesOf(const std::string& path);
+  void WriteValue(const TOwnedKey& key, const std::string& path, const TRegistryValue& value);
+  std::vector<std::string> SnapshotList(const std::string& name);
 
   TRegistryApi& Registry;
   TConfigLocation Location;

@@ -14,6 +14,8 @@ upgrade_code=$(property UpgradeCode) version=$(property ProductVersion)
 cases=(
   "ICE77|UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1402 WHERE \`Action\` = 'UnlockAll'"
   "unlock|UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1880 WHERE \`Action\` = 'UnlockAll'"
+  "rollback|UPDATE \`CustomAction\` SET \`Type\` = 3074 WHERE \`Action\` = 'PutBackSettings'"
+  "rollback|UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 5802 WHERE \`Action\` = 'DefaultLevel'"
   "EXE source|UPDATE \`CustomAction\` SET \`Source\` = 'Gone' WHERE \`Action\` = 'SetLevel'"
   "secure|UPDATE \`Property\` SET \`Value\` = 'WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'"
   "ALLUSERS|UPDATE \`Property\` SET \`Value\` = '2' WHERE \`Property\` = 'ALLUSERS'"

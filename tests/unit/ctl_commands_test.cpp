@@ -247,6 +247,44 @@ TEST_F(CtlCommandsTest, LogdirSaysWhichFolderItCouldNotCreate) {
   EXPECT_EQ(Stored(kMain, "Path"), "(none)");
 }
 
+// The package keeps a copy before its steps write, and puts it back when a
+// later step fails: what existed keeps its value, the rest goes, with the
+// folders logdir made and the log the service wrote there.
+TEST_F(CtlCommandsTest, InstallerRollbackPutsTheSettingsBackAndRemovesTheFoldersLogdirMade) {
+  Registry.SetDword(kMain, "Debug", 4);
+  Registry.SetString(kMain, "Path", "C:\\keep");
+  Files.Files["C:\\ProgramData"].Attributes = 0x10;
+  ASSERT_EQ(Run({"installer", "begin"}), kExitSuccess) << Err.str();
+  ASSERT_EQ(Run({"logdir", "C:\\ProgramData\\NortavelFree\\logs"}), kExitSuccess) << Err.str();
+  Files.Files["C:\\ProgramData\\NortavelFree\\logs\\debug_free.log"].Data = "[ 1 ] started\r\n";
+  ASSERT_EQ(Run({"level", "2"}), kExitSuccess);
+  ASSERT_EQ(Run({"keepusage", "on"}), kExitSuccess);
+  ASSERT_EQ(Run({"installer", "rollback"}), kExitSuccess) << Err.str();
+  const std::string key = "In HKLM\\SOFTWARE\\Vrem\\NortavelFree: ";
+  EXPECT_EQ(Out.str(), key + "removed KeepUsage.\n" + key + "restored Debug.\n" + key + "restored Path.\n" +
+                           "Removed C:\\ProgramData\\NortavelFree\\logs.\nRemoved C:\\ProgramData\\NortavelFree.\n"
+                           "The settings are as they were before the install.\n");
+  EXPECT_EQ(Stored(kMain, "Debug"), std::string("\x04\0\0\0", 4));
+  EXPECT_EQ(Stored(kMain, "Path"), std::string("C:\\keep") + '\0');
+  EXPECT_EQ(Stored(kMain, "KeepUsage"), "(none)");
+  EXPECT_FALSE(Registry.HasKey(kMain + ".install"));
+  EXPECT_EQ(Files.Files.count("C:\\ProgramData\\NortavelFree"), 0u);
+  EXPECT_EQ(Files.Files.count("C:\\ProgramData"), 1u);
+}
+
+// Every key of the main key's path is made by the install here.
+TEST_F(CtlCommandsTest, InstallerRollbackLeavesNoKeyItMadeAndCommitKeepsTheSettings) {
+  for (const std::string end : {"commit", "rollback"}) {
+    Registry.RemoveKey("SOFTWARE");
+    ASSERT_EQ(Run({"installer", "begin"}), kExitSuccess) << Err.str();
+    ASSERT_EQ(Run({"warn", "10"}), kExitSuccess);
+    ASSERT_EQ(Run({"installer", end}), kExitSuccess) << Err.str();
+    EXPECT_FALSE(Registry.HasKey(kMain + ".install")) << end;
+    EXPECT_EQ(Stored(kMain, "WarnMinutes"), end == "commit" ? std::string("\x0A\0\0\0", 4) : "(none)");
+    EXPECT_EQ(Registry.HasKey("SOFTWARE"), end == "commit") << end;
+  }
+}
+
 TEST(CtlErrorTextTest, AnErrorWindowsHasNoTextForShowsItsCode) {
   EXPECT_EQ(ErrorText(1234, ""), "error 1234");
   EXPECT_EQ(ErrorText(5, "Access is denied"), "Access is denied");

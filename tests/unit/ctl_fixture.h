@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -113,6 +114,18 @@ class CtlCommandsTest : public ::testing::Test, public TToolApi {
     }
     Created.push_back(path + " " + sddl);
     Files.Files[path].Attributes = 0x10;
+    return true;
+  }
+  bool RemoveFolder(const std::string& path) override {
+    const auto folder = Files.Files.find(path);
+    const bool empty = std::none_of(Files.Files.begin(), Files.Files.end(), [&path](const auto& file) {
+      return file.first.rfind(path + "\\", 0) == 0;
+    });
+    if (folder == Files.Files.end() || !empty) {
+      Error = folder == Files.Files.end() ? 3 : 145;  // ERROR_PATH_NOT_FOUND, ERROR_DIR_NOT_EMPTY
+      return false;
+    }
+    Files.Files.erase(folder);
     return true;
   }
   void Pause(uint32_t milliseconds) override {

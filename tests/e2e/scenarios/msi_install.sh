@@ -8,8 +8,10 @@
 # the service then keeps a configured user's week in their logon hours. A silent
 # removal unlocks every configured account, stops and deletes the service, its
 # event sources and Safe Mode keys, ends the running clock, removes the files,
-# the Run value and the Path entry, and keeps the configuration. A second prefix shows that an
-# existing configuration is not overwritten by an install, and that the
+# the Run value and the Path entry, and keeps the configuration. A second prefix
+# shows that an install that fails leaves the configuration as it was and no
+# folder it made, that an existing configuration is not overwritten by an
+# install, and that the
 # properties set what they name (a folder with its closing backslash too).
 # The x86 package refuses a 64-bit prefix, with the name of the package to take.
 # Prints the time of each step.
@@ -144,6 +146,25 @@ cp "$msi" "$WINEPREFIX/drive_c/package.msi"
 mkdir -p "$WINEPREFIX/drive_c/keep"
 e2e_reg add "$E2E_KEY" /v Debug /t REG_DWORD /d 4 /f
 e2e_reg add "$E2E_KEY" /v Path /t REG_SZ /d 'C:\keep' /f
+
+# An install that fails leaves nothing: a zone nortavelctl refuses fails the
+# install at SetZone, after the steps before it wrote their values and LOGDIR's
+# folders were made; the values that were there before keep what they held.
+if e2e_msiexec failed /i 'C:\package.msi' /qn TIMEZONE="Atlantis Standard Time" 'LOGDIR=C:\made\logs'; then
+  e2e_fail "an install with an unknown zone succeeded"
+fi
+: >"$WINEPREFIX.reg.log"
+e2e_reg query "$E2E_KEY"
+left=$(tr -d '\r' <"$WINEPREFIX.reg.log" | grep -E '^ +[A-Za-z]+ +REG_' | sed -E 's/ +/ /g; s/^ //' | sort | tr '\n' ';')
+[ "$left" = 'Debug REG_DWORD 0x4;Path REG_SZ C:\keep;' ] || e2e_fail "the failed install left values: $left"
+if e2e_reg query "$E2E_KEY.install"; then e2e_fail "the failed install left its copy of the settings"; fi
+for made in made ProgramData/NortavelFree; do
+  [ ! -e "$WINEPREFIX/drive_c/$made" ] || e2e_fail "the failed install left the folders it made: $(find "$WINEPREFIX/drive_c/$made")"
+done
+if wine reg query 'HKLM\System\CurrentControlSet\Services\NortavelFree' </dev/null >/dev/null 2>&1; then
+  e2e_fail "the failed install left the service registered"
+fi
+echo "a failed install left the configuration as it was, and no folder"
 e2e_msiexec install /i 'C:\package.msi' /qn ENDACTION=signout WARNMINUTES=0 BACKSTOP=0 TIMEZONE="Tokyo Standard Time" \
   'LOGDIR=C:\given\' \
   || e2e_fail "msiexec /i over a configuration ended with $?"
