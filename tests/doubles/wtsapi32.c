@@ -166,7 +166,9 @@ BOOL WINAPI WTSSendMessageA(HANDLE server, DWORD session, char* title, DWORD tit
   return TRUE;
 }
 
-BOOL WINAPI WTSLogoffSession(HANDLE server, DWORD session, BOOL wait) {
+/* Records the end of a session ("logoff" or "disconnect"): only the current
+   session (0 or 1) is known. */
+static BOOL record_session_end(const char* what, HANDLE server, DWORD session, BOOL wait) {
   FILE* file;
   if (session > 1) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -174,24 +176,18 @@ BOOL WINAPI WTSLogoffSession(HANDLE server, DWORD session, BOOL wait) {
   }
   file = open_log();
   if (file == NULL) return FALSE;
-  fprintf(file, "logoff server=%s session=%lu wait=%d\n", server == NULL ? "current" : "other",
+  fprintf(file, "%s server=%s session=%lu wait=%d\n", what, server == NULL ? "current" : "other",
           (unsigned long)session, wait ? 1 : 0);
   fclose(file);
   return TRUE;
 }
 
+BOOL WINAPI WTSLogoffSession(HANDLE server, DWORD session, BOOL wait) {
+  return record_session_end("logoff", server, session, wait);
+}
+
 BOOL WINAPI WTSDisconnectSession(HANDLE server, DWORD session, BOOL wait) {
-  FILE* file;
-  if (session > 1) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  file = open_log();
-  if (file == NULL) return FALSE;
-  fprintf(file, "disconnect server=%s session=%lu wait=%d\n", server == NULL ? "current" : "other",
-          (unsigned long)session, wait ? 1 : 0);
-  fclose(file);
-  return TRUE;
+  return record_session_end("disconnect", server, session, wait);
 }
 
 void WINAPI WTSFreeMemory(void* memory) { free(memory); }
