@@ -1,10 +1,12 @@
 #pragma once
 // The service's pipe with scripted clients, each with who they are and what
 // they send; the answers written are kept. When the clients are all served, or
-// Stop was called, it waits for no more. And a client whose calls are kept and
-// answered as scripted.
+// Stop was called, it waits for no more (the service's pipe thread asks, the
+// test's thread stops it: both under one lock). And a client whose calls are
+// kept and answered as scripted.
 
 #include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +39,7 @@ class TFakePipeServer : public TPipeServerApi {
     return 0;
   }
   TWait WaitForClient() override {
+    std::lock_guard<std::mutex> guard(Lock);
     if (Stopped || Clients.empty()) return TWait::Stopped;
     Current = Clients.front();
     Clients.pop_front();
@@ -59,9 +62,13 @@ class TFakePipeServer : public TPipeServerApi {
     return Current.User;
   }
   void EndClient() override { ++Ended; }
-  void Stop() override { Stopped = true; }
+  void Stop() override {
+    std::lock_guard<std::mutex> guard(Lock);
+    Stopped = true;
+  }
 
  private:
+  std::mutex Lock;
   TClient Current;
   bool Stopped = false;
 };
