@@ -38,11 +38,6 @@ std::string TypeText(const TLocalAccount& account) {
 }
 }  // namespace
 
-std::string AdministratorText(const std::string& user) {
-  return user + " is an administrator: an administrator can stop the service and change these rules. Make " + user +
-         " a standard user (Settings > Accounts).";
-}
-
 std::string AccountSuggestion(TRun& run, const std::string& typed) {
   const TLocalAccounts read = ReadLocalAccounts(run.Platform.Accounts);
   std::vector<std::string> known, names;

@@ -24,10 +24,7 @@
 #endif
 
 namespace {
-constexpr char kAdminFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr int kMaxLevel = 4;
 constexpr int kDefaultLogLines = 20;
 constexpr uint32_t kFollowPauseMs = 1000;
 // Long enough for the service's next tick to have reloaded.
@@ -164,21 +161,6 @@ EUsageError UnknownUser(const std::string& message, const std::string& user, con
 }
 
 namespace {
-// The view of this run and the service's.
-void ChooseView(TRun& run, std::optional<TRegistryView> chosen) {
-  run.Windows64 = run.Platform.Tool.WindowsIs64Bit();
-  run.Service = QueryService(run.Platform.Tool);
-  const TRegistryView own = run.Platform.Own64 ? TRegistryView::View64 : TRegistryView::View32;
-  run.ServiceView = run.Service.Machine != 0 ? ViewOfMachine(run.Service.Machine) : own;
-  run.Location.View = chosen ? *chosen : run.ServiceView;
-  // 32-bit Windows has one view, and its first releases know no view flags.
-  if (!run.Windows64) run.Location.View = TRegistryView::Own;
-}
-
-// The users with a key below the restrictions' key; none when it cannot be
-// read. Unlike Load, never refuses a configuration: only names are wanted.
-std::vector<std::string> ConfiguredUsers(TRun& run) { return ConfiguredUserNames(run.Platform.Registry, run.Location); }
-
 void EnsureAccount(TRun& run, const std::string& user, const TAccountInfo& account) {
   if (!account.Readable)
     throw ECommandFailed("cannot tell whether " + user + " is a local account (" + ErrorText(account.Status) +
@@ -203,8 +185,7 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
   if (!force) EnsureAccount(run, user, account);
   const TConfiguration before = LoadOrEmpty(run);
-  const bool firstUser = ConfiguredUsers(run).empty();
-  TConfigWriter(run.Platform.Registry, run.Location).WriteRules(user, rules);
+  const bool firstUser = StoreRules(run, user, rules);
   // Stored all the same: the parent may make the account a standard one next.
   if (account.Administrator) run.Err << "nortavelctl: " << AdministratorText(user) << "\n";
   // The grid marks now in the rules' time zone; a configuration the service
@@ -214,9 +195,9 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   run.Out << "Stored in " << run.RestrictionsKeyText(user) << ":\n"
           << FormatWeekGrid(rules, SlotNow(clock)) << "Schedule: " << FormatSchedule(rules) << "\n"
           << "When " << user << "'s time ends, " << EndActionWords(config.EndAction) << ".\n";
-  SayTheRulesZone(run, firstUser);
+  SayTheRulesZone(run, KeepRulesToComputerZone(run, firstUser));
   SayWhomTheChangeRestricts(run, before);
-  RequestReload(run.Platform.Tool, run.Out, run.Err);
+  RequestReload(run);
 }
 
 void RunShow(TRun& run, std::vector<std::string> words) {
@@ -299,7 +280,7 @@ void RunUnlock(TRun& run, std::vector<std::string> words) {
 void RunRemove(TRun& run, std::vector<std::string> words) {
   ExpectWords("remove", words, 1, 1);
   const std::string& user = words[0];
-  if (!TConfigWriter(run.Platform.Registry, run.Location).RemoveUser(user))
+  if (!RemoveRules(run, user))
     throw UnknownUser(user + " has no rules in " + run.RestrictionsKeyText() +
                           ": nothing removed; nortavelctl show lists the configured users",
                       user, ConfiguredUsers(run));
@@ -307,7 +288,7 @@ void RunRemove(TRun& run, std::vector<std::string> words) {
   // A running service must drop the user before the hours come back: a pass
   // with the old rules would take them away again, and nothing would return
   // them afterwards. The service reloads at its next tick, every 2 seconds.
-  if (RequestReload(run.Platform.Tool, run.Out, run.Err)) run.Platform.Tool.Pause(kReloadWait);
+  if (RequestReload(run)) run.Platform.Tool.Pause(kReloadWait);
   const TUnlock result = Unlock(run, user);
   // The rules of an account deleted earlier are what remove is for.
   if (result == TUnlock::NoAccount)
@@ -319,36 +300,9 @@ void RunLevel(TRun& run, std::vector<std::string> words) {
   ExpectWords("level", words, 1, 1);
   const int level = ParseNumber(words[0], "level");
   if (level > kMaxLevel) throw EUsageError("level " + words[0] + " does not exist: use 0 to 4");
-  TConfigWriter(run.Platform.Registry, run.Location).WriteLevel(level);
+  StoreLevel(run, level);
   run.Out << "Log level set to " << level << " in " << run.KeyText() << ".\n";
-  RequestReload(run.Platform.Tool, run.Out, run.Err);
-}
-
-bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
-
-// How much of path names its root, which nobody creates: "C:\" or "C:", a
-// share's "\\server\share", a lone "\"; 0 for a relative path.
-size_t RootLength(const std::string& path) {
-  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
-    const size_t server = path.find_first_of("\\/", 2);
-    const size_t share = server == std::string::npos ? server : path.find_first_of("\\/", server + 1);
-    return share == std::string::npos ? path.size() : share;
-  }
-  if (path.size() >= 2 && path[1] == ':') return path.size() > 2 && IsPathSeparator(path[2]) ? 3 : 2;
-  return !path.empty() && IsPathSeparator(path[0]) ? 1 : 0;
-}
-
-// The folders of folder that do not exist yet, outermost first, folder last.
-std::vector<std::string> MissingFolders(TLogPlatform& files, std::string folder) {
-  std::vector<std::string> missing;
-  const size_t root = RootLength(folder);
-  while (folder.size() > root && files.ReadAttributes(folder) == kInvalidFileAttributes) {
-    missing.insert(missing.begin(), folder);
-    const size_t parent = folder.find_last_of("\\/");
-    if (parent == std::string::npos) break;
-    folder.erase(parent);
-  }
-  return missing;
+  RequestReload(run);
 }
 
 void RunLogDir(TRun& run, std::vector<std::string> words) {
@@ -359,26 +313,11 @@ void RunLogDir(TRun& run, std::vector<std::string> words) {
   // package hands LOGDIR over so).
   if (!folder.empty() && folder.back() == '"') folder.back() = '\\';
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  const uint32_t attributes = run.Platform.Files.ReadAttributes(folder);
-  if (attributes == kInvalidFileAttributes) {
-    // The parents a fresh computer lacks get the same rights: a restricted user
-    // who may write a parent could rename it, and the log with it.
-    for (const std::string& missing : MissingFolders(run.Platform.Files, folder)) {
-      if (!run.Platform.Tool.CreateFolder(missing, kAdminFolderSddl)) {
-        const uint32_t error = run.Platform.Tool.LastError();
-        throw EOSError(error, "Cannot create the folder " + missing + ": " + ErrorText(error) +
-                                  (error == kErrorPathNotFound ? ": check that its drive or share exists" : ""));
-      }
-      run.Out << "Created " << missing << " (only SYSTEM and the Administrators may write there).\n";
-      // An install that fails takes the folders it made away again.
-      TConfigWriter(run.Platform.Registry, run.Location).NoteMadeFolder(missing);
-    }
-  } else if ((attributes & kFileAttributeDirectory) == 0) {
-    throw ECommandFailed(folder + " is a file, not a folder: choose another path");
-  }
-  TConfigWriter(run.Platform.Registry, run.Location).WritePath(folder);
+  StoreLogFolder(run, folder, [&run](const std::string& made) {
+    run.Out << "Created " << made << " (only SYSTEM and the Administrators may write there).\n";
+  });
   run.Out << "Log folder set to " << folder << " in " << run.KeyText() << ".\n";
-  RequestReload(run.Platform.Tool, run.Out, run.Err);
+  RequestReload(run);
 }
 
 // The log's lines from offset on, CR LF or LF ended; offset moves past them.
@@ -684,37 +623,33 @@ TWeekSlot SlotNow(TClock& clock) {
   return TWeekSlot{DayIndexOf(now), SlotIndexOf(now)};
 }
 
-std::string WeekdayAndClock(int64_t seconds) {
-  return DayName(DayIndexOf(DateTimeAt(seconds))).substr(0, 3) + " " + FormatClockTime(seconds);
-}
-
-std::string TRun::ViewName(TRegistryView view) {
-  return view == TRegistryView::View64 ? "64-bit" : view == TRegistryView::View32 ? "32-bit" : "only";
-}
-
-std::string TRun::KeyTextIn(TRegistryView view, const std::string& below) const {
-  std::string path = Location.MainKeyPath;
-  const std::string software = "\\SOFTWARE\\";
-  if (view == TRegistryView::View32 && Windows64 && path.size() >= software.size() &&
-      AsciiSameText(path.substr(0, software.size()), software))
-    path.insert(software.size(), "WOW6432Node\\");
-  path += below;
-  if (path.size() > 1 && path.back() == '\\') path.pop_back();
-  return "HKLM" + path;
-}
-
-TConfiguration TRun::Load(TRegistryView view) const {
-  TConfiguration config;
-  TConfigLocation location = Location;
-  location.View = view;
-  TKeptLog log;
-  try {
-    LoadConfiguration(config, Platform.Registry, location, log);
-  } catch (const ERegistryException& error) {
-    throw ECommandFailed(error.Message() + " below " + KeyTextIn(view, "") +
-                         ": the service refuses this configuration; nortavelctl check names the value to correct");
+bool RequestReload(TRun& run) {
+  const TReloadAnswer answer = AskToReload(run.Platform.Tool);
+  switch (answer.Kind) {
+    case TReloadAnswer::Taken:
+      run.Out << "The service reads the change within a few seconds.\n";
+      return true;
+    case TReloadAnswer::NotInstalled:
+      run.Out << "The service is not installed: it reads the change when it starts.\n";
+      break;
+    case TReloadAnswer::NotRunning:
+      run.Out << "The service is not running: it reads the change when it starts.\n";
+      break;
+    case TReloadAnswer::Unreachable:
+      run.Err << "nortavelctl: cannot reach the service (" << ErrorText(answer.Error)
+              << "): it reads the change within two minutes, or run from an administrator command prompt\n";
+      break;
+    case TReloadAnswer::Refused:
+      if (answer.Error == 0)
+        run.Err << "nortavelctl: the service did not answer the reload request; it reads the change within two "
+                   "minutes\n";
+      else
+        run.Err << "nortavelctl: the service refused the reload request (" << ErrorText(answer.Error)
+                << "): it reads the change within two minutes, or restart it with net stop " << kServiceName
+                << " and net start " << kServiceName << "\n";
+      break;
   }
-  return config;
+  return false;
 }
 
 int RunCtl(const std::vector<std::string>& args, TCtlPlatform& platform, std::ostream& out, std::ostream& err) {
@@ -732,8 +667,7 @@ int RunCtl(const std::vector<std::string>& args, TCtlPlatform& platform, std::os
         PrintCommandHelp(out, line.Words[0]);
       return kExitSuccess;
     }
-    TRun run{platform, out, err, platform.Location, false, TServiceInfo{}, TRegistryView::View32};
-    ChooseView(run, line.View);
+    TRun run{OpenAdmin(platform, line.View), out, err};
     Dispatch(run, line);
     return kExitSuccess;
   } catch (const EUsageError& error) {

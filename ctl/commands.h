@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "ctl/ctl_platform.h"
+#include "admin/admin_platform.h"
+
+// What a run of the tool acts on.
+using TCtlPlatform = TAdminPlatform;
 
 // Exit codes.
 inline constexpr int kExitSuccess = 0;

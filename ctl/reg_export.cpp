@@ -146,7 +146,7 @@ void RunExport(TRun& run, const std::string& file) {
   AddKey(text, registry, run.Location.MainKeyPath);
   const std::string bytes = text.Bytes();
   const std::string import = std::string("reg import FILE") +
-                             (run.Windows64 ? " /reg:" + TRun::ViewName(run.Location.View).substr(0, 2) : "");
+                             (run.Windows64 ? " /reg:" + TAdmin::ViewName(run.Location.View).substr(0, 2) : "");
   if (file.empty()) {
     // A console shows UTF-16 as letters with gaps; reg import wants it in a
     // file, so only a redirection gets it.

@@ -25,15 +25,6 @@ bool AnyBudget(const TConfiguration& config) {
 }
 }  // namespace
 
-TConfiguration LoadOrEmpty(const TRun& run) {
-  try {
-    return run.Load();
-  } catch (const ECommandFailed&) {
-    // A configuration the service refuses restricts nobody until it is mended.
-    return TConfiguration();
-  }
-}
-
 void SayWhomTheChangeRestricts(TRun& run, const TConfiguration& before) {
   const TConfiguration after = LoadOrEmpty(run);
   // Without a budget the day's use decides nothing, and the file is left alone.

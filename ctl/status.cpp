@@ -1,4 +1,5 @@
-// nortavelctl status: the service and every configured user, now.
+// nortavelctl status and check: the service and every configured user, now,
+// and what is amiss.
 #include <algorithm>
 #include <iomanip>
 #include <optional>
@@ -94,7 +95,7 @@ void PrintService(TRun& run) {
   if (service.Installed)
     whose = run.Location.View == run.ServiceView || !run.Windows64 ? "the view the service reads"
                                                                    : "NOT the view the service reads";
-  out << "Registry:    " << run.KeyText() << " (" << TRun::ViewName(run.Location.View) << " view, " << whose
+  out << "Registry:    " << run.KeyText() << " (" << TAdmin::ViewName(run.Location.View) << " view, " << whose
       << ")\n";
 }
 }  // namespace
@@ -181,4 +182,17 @@ void RunStatus(TRun& run) {
     out << "\nThe computer's clock is behind: the service keeps its own time until it catches up\n";
   const std::string lockedText = LockedWithoutServiceText(run.Service, locked);
   if (!lockedText.empty()) out << "\nWarning:     " << lockedText << "\n";
+}
+
+bool RunCheck(TRun& run) {
+  int errors = 0, warnings = 0;
+  for (const TFinding& finding : CheckFindings(run)) {
+    run.Out << (finding.Error ? "error: " : "warning: ") << finding.Text << "\n";
+    ++(finding.Error ? errors : warnings);
+  }
+  if (errors == 0 && warnings == 0)
+    run.Out << "No problems found.\n";
+  else
+    run.Out << errors << " error(s), " << warnings << " warning(s).\n";
+  return errors > 0;
 }

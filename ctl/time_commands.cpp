@@ -12,7 +12,6 @@
 #include "engine/week.h"
 #include "engine/decision.h"
 #include "engine/time_rules.h"
-#include "winsys/config_writer.h"
 #include "winsys/registry.h"
 #include "winsys/time_zones.h"
 
@@ -54,17 +53,6 @@ std::string DayAndTime(int64_t seconds) {
   return DayName(DayIndexOf(time)).substr(0, 3) + " " + FormatMinuteStamp(seconds);
 }
 
-// The zone's key name as the database spells it, or empty.
-std::string ZoneNamed(TRun& run, const std::string& name) {
-  TTimeZone zone;
-  if (!ReadTimeZone(run.Platform.Registry, static_cast<uint32_t>(run.Location.View), name, zone)) return {};
-  TRegistry registry(run.Platform.Registry, TRegistryApi::kLocalMachine, static_cast<uint32_t>(run.Location.View));
-  TStringList names(&AsciiSameText);
-  if (registry.OpenForReading(kTimeZonesKeyPath)) registry.ListSubkeyNames(names);
-  const int position = names.IndexOf(name);
-  return position >= 0 ? names[position] : name;
-}
-
 std::string ComputerZoneText(TRun& run) {
   const std::string computer = ReadComputerTimeZone(run.Platform.Registry);
   return computer.empty() ? "unknown" : computer;
@@ -83,20 +71,15 @@ std::string ConfiguredUser(const TRun& run, const TConfiguration& config, const 
   return config.RestrictedUsers[position];
 }
 
-TZoneClock TRun::RuleClock(const TConfiguration& config) const {
-  return TZoneClock(Platform.Clock, config.FixedZone ? &*config.FixedZone : nullptr);
-}
-
 void RunGrant(TRun& run, std::vector<std::string> words) {
   const bool clear = TakeFlag(words, "--clear");
   ExpectWords("grant", words, clear ? 1 : 2, clear ? 1 : SIZE_MAX);
   const TConfiguration config = run.Load();
   const std::string user = ConfiguredUser(run, config, words[0], "extra time");
-  TConfigWriter writer(run.Platform.Registry, run.Location);
   if (clear) {
-    run.Out << (writer.ClearExtraTime(user) ? "Extra time of " + user + " removed.\n" : user + " had no extra time.\n");
+    run.Out << (TakeBackExtraTime(run, user) ? "Extra time of " + user + " removed.\n" : user + " had no extra time.\n");
     SayWhomTheChangeRestricts(run, config);
-    RequestReload(run.Platform.Tool, run.Out, run.Err);
+    RequestReload(run);
     return;
   }
   const int64_t now = SecondsOf(run.RuleClock(config).LocalNow());
@@ -113,28 +96,17 @@ void RunGrant(TRun& run, std::vector<std::string> words) {
       if (until - now > kMostOvernight)
         throw EUsageError(time + " has passed today: give a time still to come, or a length such as 30m");
     }
+    GrantUntil(run, user, until);
   } else {
-    const int64_t duration = ParseDuration(Joined(words, 1));
-    // Extra time adds to the time the user has anyway, extra time given before
-    // included; a day's budget used up leaves none, and the extra time counts
-    // from now.
-    const TDayUse use = ReadUsage(run, config).Book.UseOf(user, DayOf(now));
-    until = ExtraTimeUntil(config, config.RestrictedUsers.IndexOf(user), now, use, duration);
+    until = GrantExtraTime(run, config, user, ParseDuration(Joined(words, 1)));
   }
-  const std::string stamp = FormatMinuteStamp(until);
-  writer.WriteExtraTime(user, stamp);
   run.Out << user << " may use the computer until " << DayAndTime(until)
           << (config.FixedZone ? " (" + config.FixedZone->Name + ")" : std::string()) << ".\n";
-  RequestReload(run.Platform.Tool, run.Out, run.Err);
+  RequestReload(run);
 }
 
-void SayTheRulesZone(TRun& run, bool firstUser) {
-  TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(run.Location.View));
-  const bool set = registry.OpenForReading(run.Location.MainKeyPath) && registry.ValueExists(kTimeZoneValue);
-  registry.Close();
-  const std::string zone = set || !firstUser ? "" : ZoneNamed(run, ReadComputerTimeZone(run.Platform.Registry));
+void SayTheRulesZone(TRun& run, const std::string& zone) {
   if (!zone.empty()) {
-    TConfigWriter(run.Platform.Registry, run.Location).WriteTimeZone(zone);
     run.Out << "The rules keep to this computer's time zone, " << zone << ", where it is "
             << WeekdayAndClock(SecondsOf(run.Platform.Clock.LocalNow()))
             << " now, so that changing the zone gains no time; nortavelctl timezone --clear undoes this.\n";
@@ -154,14 +126,13 @@ void RunTimeZone(TRun& run, std::vector<std::string> words) {
   const bool clear = TakeFlag(words, "--clear");
   if (current && clear) throw EUsageError("timezone takes --current or --clear, not both");
   ExpectWords("timezone", words, 0, current || clear ? 0 : SIZE_MAX);
-  TConfigWriter writer(run.Platform.Registry, run.Location);
   const TConfiguration before = LoadOrEmpty(run);
   if (clear) {
-    run.Out << (writer.ClearTimeZone() ? "The restrictions follow the computer's time zone again ("
+    run.Out << (FollowComputerZone(run) ? "The restrictions follow the computer's time zone again ("
                                        : "The restrictions already follow the computer's time zone (")
             << ComputerZoneText(run) << ").\n";
     SayWhomTheChangeRestricts(run, before);
-    RequestReload(run.Platform.Tool, run.Out, run.Err);
+    RequestReload(run);
     return;
   }
   if (!current && words.empty()) {
@@ -184,27 +155,23 @@ void RunTimeZone(TRun& run, std::vector<std::string> words) {
   } else {
     for (size_t i = 0; i < words.size(); ++i) name += (i > 0 ? " " : "") + words[i];
   }
-  const std::string zone = ZoneNamed(run, name);
-  if (zone.empty())
-    throw ECommandFailed("there is no time zone named '" + name +
-                         "' on this computer: tzutil /l lists the names (the line below each zone)");
-  writer.WriteTimeZone(zone);
+  const std::string zone = StoreTimeZone(run, name);
   run.Out << "The restrictions keep to " << zone << " from now on, whatever the computer's time zone.\n";
   SayWhomTheChangeRestricts(run, before);
-  RequestReload(run.Platform.Tool, run.Out, run.Err);
+  RequestReload(run);
 }
 
 void RunWarn(TRun& run, const std::vector<std::string>& words) {
   ExpectWords("warn", words, 1, 1);
   const int minutes = ParseNumber(words[0], "warn");
   if (minutes > kMaxWarnMinutes) throw EUsageError("warn takes 0 to 60 minutes, not " + words[0]);
-  TConfigWriter(run.Platform.Registry, run.Location).WriteWarnMinutes(minutes);
+  StoreWarnMinutes(run, minutes);
   if (minutes == 0)
     run.Out << "No warnings before the computer is switched off.\n";
   else
     run.Out << "Users are warned " << minutes << " minute" << (minutes == 1 ? "" : "s")
             << " before their computer time ends.\n";
-  RequestReload(run.Platform.Tool, run.Out, run.Err);
+  RequestReload(run);
 }
 
 void RunEndAction(TRun& run, std::vector<std::string> words) {
@@ -228,11 +195,11 @@ void RunEndAction(TRun& run, std::vector<std::string> words) {
     if (named == std::end(kActions))
       throw EUsageError("endaction takes lock, signout or poweroff, not '" + words[0] + "'");
     action = named->Action;
-    TConfigWriter(run.Platform.Registry, run.Location).WriteEndAction(named->Word);
+    StoreEndAction(run, action);
   }
   for (const auto& known : kActions)
     if (known.Action == action) run.Out << known.Said;
-  if (!words.empty()) RequestReload(run.Platform.Tool, run.Out, run.Err);
+  if (!words.empty()) RequestReload(run);
 }
 
 std::string EndActionWords(TEndAction action) {
@@ -260,10 +227,10 @@ void RunSwitch(TRun& run, std::vector<std::string> words, const char* command, c
     on = AsciiSameText(words[0], "on");
     if (!on && !AsciiSameText(words[0], "off"))
       throw EUsageError(std::string(command) + " takes on or off, not '" + words[0] + "'");
-    TConfigWriter(run.Platform.Registry, run.Location).WriteSwitch(value, on);
+    StoreSwitch(run, value, on);
   }
   run.Out << (on ? onText : offText);
-  if (!words.empty()) RequestReload(run.Platform.Tool, run.Out, run.Err);
+  if (!words.empty()) RequestReload(run);
 }
 }  // namespace
 

@@ -11,7 +11,6 @@
 #include "ctl/budget.h"
 #include "ctl/command_context.h"
 #include "ctl/usage_error.h"
-#include "winsys/config_writer.h"
 
 namespace {
 constexpr int kDefaultReportDays = 14;
@@ -35,11 +34,6 @@ int TakeDays(std::vector<std::string>& words) {
   const int days = ParseNumber(text, kDaysOption);
   if (days < 1 || days > kUsageKeptDays) throw EUsageError("--days takes 1 to 90, not " + text);
   return days;
-}
-
-// The day of the rules' time now, as the service counts days.
-int64_t RulesToday(const TRun& run, const TConfiguration& config) {
-  return DayOf(SecondsOf(run.RuleClock(config).LocalNow()));
 }
 
 // Every configured user, then each other user the file names from first on.
@@ -109,49 +103,6 @@ constexpr char kNotKeptText[] =
     "the service counts no use now: turn it on with nortavelctl keepusage on, or give a user a daily budget";
 }  // namespace
 
-TUsageFile ReadUsage(const TRun& run, const TConfiguration& config) {
-  const int64_t today = RulesToday(run, config);
-  TUsageFile usage = ReadUsageRecord(run.Platform.Files, today);
-  // Without an administrator's rights the record is closed; the copy is not.
-  if (usage.Read == TWholeFile::Failed) {
-    TUsageFile copy = ReadUsageCopy(run.Platform.Files, today);
-    if (copy.Read == TWholeFile::Done) return copy;
-  }
-  return usage;
-}
-
-std::string UsageSavingText(const TRun& run, const TConfiguration& config, const TUsageFile& usage) {
-  if (run.Service.State != TToolApi::kStateRunning || !config.KeepsUsage() || usage.Read != TWholeFile::Done) return "";
-  // The service records its time at every save, at least once a minute.
-  const int64_t latest = usage.Book.LatestUtc();
-  if (latest == 0 || SecondsOf(run.Platform.Clock.UtcNow()) - latest <= kUsageStaleSeconds) return "";
-  return "the service has not been able to save the time used since " + FormatUtc(latest).substr(0, 16) +
-         " UTC: its log says why";
-}
-
-bool ClockBehind(const TRun& run, const TConfiguration& config, const TUsageFile& usage) {
-  return run.Service.State == TToolApi::kStateRunning && config.KeepsUsage() && usage.Read == TWholeFile::Done &&
-         usage.Book.LatestUtc() - SecondsOf(run.Platform.Clock.UtcNow()) > kClockSetBackTolerance;
-}
-
-std::string UsageProblemText(const TUsageFile& usage) {
-  if (usage.Path.empty()) return "cannot find the usage file: Windows names no common application data folder";
-  switch (usage.Read) {
-    case TWholeFile::Failed:
-      return "cannot read " + usage.Path + ": run from an administrator command prompt";
-    case TWholeFile::NotPlain:
-      return usage.Path + " is a link or no plain file, or its folder is a link: the service keeps no use there; "
-                          "delete what is there and restart the service";
-    case TWholeFile::Done:
-      if (usage.Damage.Lines == 0) return "";
-      return std::to_string(usage.Damage.Lines) + (usage.Damage.Lines == 1 ? " damaged line" : " damaged lines") +
-             " of " + usage.Path + " skipped, the first is line " + std::to_string(usage.Damage.First);
-    case TWholeFile::Missing:
-      break;
-  }
-  return "";
-}
-
 namespace {
 // The --week option taken out of words: the weekly budget in minutes,
 // kNoBudget for "off"; nullopt without the option.
@@ -188,17 +139,16 @@ void RunBudget(TRun& run, std::vector<std::string> words) {
     if (extras.WeekBudget != kNoBudget) run.Out << WeekBudgetSentence(user, extras.WeekBudget) << "\n";
     return;
   }
-  TConfigWriter writer(run.Platform.Registry, run.Location);
   if (week) {
-    writer.WriteWeekBudget(user, *week);
+    StoreWeekBudget(run, user, *week);
     run.Out << WeekBudgetSentence(user, *week) << "\n";
   } else {
-    writer.WriteBudgets(user, budget);
-    if (clear) writer.WriteWeekBudget(user, kNoBudget);
+    StoreBudgets(run, user, budget);
+    if (clear) StoreWeekBudget(run, user, kNoBudget);
     run.Out << BudgetSentence(user, budget) << "\n";
   }
   SayWhomTheChangeRestricts(run, config);
-  RequestReload(run.Platform.Tool, run.Out, run.Err);
+  RequestReload(run);
 }
 
 void RunReport(TRun& run, std::vector<std::string> words) {

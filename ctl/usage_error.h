@@ -2,11 +2,8 @@
 // The complaints of nortavelctl. A message says what is wrong, where and how to
 // put it right, and reads well after "nortavelctl: " on standard error.
 
-#include <cstdint>
-#include <string>
-
+#include "admin/admin_errors.h"
 #include "common/exceptions.h"
-#include "common/system_error.h"
 
 // A command line nortavelctl cannot act on. The tool exits with 2.
 class EUsageError : public Exception {
@@ -14,19 +11,3 @@ class EUsageError : public Exception {
   using Exception::Exception;
   const char* ClassName() const override { return "EUsageError"; }
 };
-
-// A command that could not do its work, or found that it must not: the message
-// says what and names the fix. The tool exits with 1.
-class ECommandFailed : public Exception {
- public:
-  using Exception::Exception;
-  const char* ClassName() const override { return "ECommandFailed"; }
-};
-
-// What a complaint shows of Windows error code: systemText, or "error 1234"
-// when Windows has no text for it (an unknown code, a message table that lacks
-// it), so that no complaint ends in "()" or ": " and nothing else.
-inline std::string ErrorText(uint32_t code, const std::string& systemText) {
-  return systemText.empty() ? "error " + std::to_string(code) : systemText;
-}
-inline std::string ErrorText(uint32_t code) { return ErrorText(code, SystemErrorText(code)); }

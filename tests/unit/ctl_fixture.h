@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ctl/commands.h"
-#include "ctl/service_info.h"
+#include "admin/service_info.h"
 #include "tests/fakes/fake_accounts.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_crypto.h"

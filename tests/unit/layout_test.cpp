@@ -18,7 +18,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-const char* const kProductFolders[] = {"common", "diag", "winsys", "svcmgr", "engine", "ctl", "tray", "settings"};
+const char* const kProductFolders[] = {"common", "diag", "winsys", "svcmgr", "engine", "admin", "ctl", "tray", "settings"};
 
 using TGraph = std::map<std::string, std::set<std::string>>;
 

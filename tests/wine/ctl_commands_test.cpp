@@ -16,7 +16,7 @@
 #include "common/clock.h"
 #include "common/registry_api.h"
 #include "ctl/commands.h"
-#include "ctl/tool_api.h"
+#include "admin/tool_api.h"
 #include "diag/log_platform.h"
 #include "winsys/account_api.h"
 #include "winsys/crypto_api.h"

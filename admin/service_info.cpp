@@ -1,9 +1,7 @@
-#include "ctl/service_info.h"
+#include "admin/service_info.h"
 
 #include "common/little_endian.h"
-#include "common/system_error.h"
 #include "common/text.h"
-#include "ctl/usage_error.h"
 
 namespace {
 // The PE header lies within the first page of every image the linkers make.
@@ -61,7 +59,7 @@ TServiceInfo QueryService(TToolApi& tool) {
   return info;
 }
 
-bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
+TReloadAnswer AskToReload(TToolApi& tool) {
   const TServiceHandle manager(tool, tool.OpenManager(nullptr, nullptr, TToolApi::kManagerConnect));
   const TServiceHandle service(
       tool, manager ? tool.OpenEntry(manager.Get(), kServiceName,
@@ -70,32 +68,14 @@ bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err) {
   uint32_t state = 0;
   if (!service || !tool.QueryState(service.Get(), state)) {
     const uint32_t error = tool.LastError();
-    if (error == TToolApi::kErrorServiceDoesNotExist) {
-      out << "The service is not installed: it reads the change when it starts.\n";
-      return false;
-    }
-    err << "nortavelctl: cannot reach the service (" << ErrorText(error)
-        << "): it reads the change within two minutes, or run from an administrator command prompt\n";
-    return false;
+    if (error == TToolApi::kErrorServiceDoesNotExist) return {TReloadAnswer::NotInstalled, 0};
+    return {TReloadAnswer::Unreachable, error};
   }
-  if (state != TToolApi::kStateRunning) {
-    out << "The service is not running: it reads the change when it starts.\n";
-    return false;
-  }
-  if (!tool.Control(service.Get(), kControlReloadConfiguration, state)) {
-    // A failure the control manager gives no error code for (seen under Wine)
-    // refused nothing: the request went unanswered.
-    const uint32_t error = tool.LastError();
-    if (error == 0)
-      err << "nortavelctl: the service did not answer the reload request; it reads the change within two minutes\n";
-    else
-      err << "nortavelctl: the service refused the reload request (" << ErrorText(error)
-          << "): it reads the change within two minutes, or restart it with net stop " << kServiceName
-          << " and net start " << kServiceName << "\n";
-    return false;
-  }
-  out << "The service reads the change within a few seconds.\n";
-  return true;
+  if (state != TToolApi::kStateRunning) return {TReloadAnswer::NotRunning, 0};
+  // A failure the control manager gives no error code for (seen under Wine)
+  // refused nothing: the request went unanswered.
+  if (!tool.Control(service.Get(), kControlReloadConfiguration, state)) return {TReloadAnswer::Refused, tool.LastError()};
+  return {TReloadAnswer::Taken, 0};
 }
 
 std::string LockedWithoutServiceText(const TServiceInfo& service, const std::vector<std::string>& users) {

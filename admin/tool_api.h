@@ -1,9 +1,10 @@
 #pragma once
-// The Windows calls of nortavelctl that the seams of winsys and diag do not hold:
+// The Windows calls of the administration (nortavelctl and the parent's window)
+// that the seams of winsys and diag do not hold:
 // the service control manager, the head of the service's executable, the
 // bitness of Windows, an administrators-only folder and its removal, a pause. One method per
 // call; the caller passes the documented access masks and control codes. Handles
-// are uintptr_t, 0 is "none". Thread: the tool's only thread.
+// are uintptr_t, 0 is "none". Thread: the caller's; not shared.
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
-// The Windows calls of nortavelctl.
-#include "ctl/tool_api.h"
+// The Windows calls of the administration.
+#include "admin/tool_api.h"
 
 #include <fcntl.h>
 #include <io.h>

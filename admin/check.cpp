@@ -1,15 +1,16 @@
-// nortavelctl check: every mistake in the configuration and the installation
-// that costs a restriction or the log, one line each.
+#include "admin/check.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "admin/admin_errors.h"
+#include "admin/usage_record.h"
 #include "common/calendar.h"
 #include "common/little_endian.h"
 #include "common/string_list.h"
 #include "common/system_error.h"
 #include "common/text.h"
-#include "ctl/command_context.h"
 #include "engine/week.h"
 #include "winsys/accounts.h"
 #include "winsys/registry.h"
@@ -23,18 +24,9 @@ constexpr char kProductName[] = "Nortavel free";
 
 class TFindings {
  public:
-  explicit TFindings(std::ostream& out) : Out(out) {}
-  void Error(const std::string& text) {
-    Out << "error: " << text << "\n";
-    ++Errors;
-  }
-  void Warning(const std::string& text) {
-    Out << "warning: " << text << "\n";
-    ++Warnings;
-  }
-  std::ostream& Out;
-  int Errors = 0;
-  int Warnings = 0;
+  void Error(const std::string& text) { Found.push_back({true, text}); }
+  void Warning(const std::string& text) { Found.push_back({false, text}); }
+  std::vector<TFinding> Found;
 };
 
 std::string TypeName(uint32_t type) {
@@ -60,10 +52,10 @@ bool IsString(const TRegistryValue& value) {
 
 // The product code of the installed package, in braces; empty when the service
 // was installed by hand. A package writes its entry in the view of its bitness.
-std::string InstalledPackageCode(const TRun& run) {
+std::string InstalledPackageCode(const TAdmin& admin) {
   for (const TRegistryView view : {TRegistryView::View64, TRegistryView::View32}) {
-    TRegistry registry(run.Platform.Registry, TRegistryApi::kLocalMachine,
-                       static_cast<uint32_t>(run.Windows64 ? view : TRegistryView::Own));
+    TRegistry registry(admin.Platform.Registry, TRegistryApi::kLocalMachine,
+                       static_cast<uint32_t>(admin.Windows64 ? view : TRegistryView::Own));
     TStringList products;
     if (registry.OpenForReading(kUninstallKeyPath)) registry.ListSubkeyNames(products);
     for (const std::string& product : products) {
@@ -72,14 +64,14 @@ std::string InstalledPackageCode(const TRun& run) {
       const TRegistryValue* name = Find(values, "DisplayName");
       if (name != nullptr && IsString(*name) && TextOf(*name) == kProductName) return product;
     }
-    if (!run.Windows64) break;
+    if (!admin.Windows64) break;
   }
   return "";
 }
 
-void CheckService(TRun& run, TFindings& findings) {
-  const TServiceInfo& service = run.Service;
-  const std::string reinstall = ReinstallText(run);
+void CheckService(const TAdmin& admin, TFindings& findings) {
+  const TServiceInfo& service = admin.Service;
+  const std::string reinstall = ReinstallText(admin);
   if (!service.Installed) {
     if (service.Error != 0)
       findings.Error(std::string("cannot query service ") + kServiceName + " (" + ErrorText(service.Error) +
@@ -103,36 +95,36 @@ void CheckService(TRun& run, TFindings& findings) {
   if (service.Machine == 0)
     findings.Warning(name + ": cannot read its executable " + service.Executable +
                      ": check that the file exists, or " + reinstall);
-  if (service.Machine == kMachineI386 && run.Windows64)
+  if (service.Machine == kMachineI386 && admin.Windows64)
     findings.Warning(name + " is the 32-bit build on 64-bit Windows: it reads " +
-                     run.KeyTextIn(TRegistryView::View32, "") + "; install the 64-bit build to use " +
-                     run.KeyTextIn(TRegistryView::View64, ""));
+                     admin.KeyTextIn(TRegistryView::View32, "") + "; install the 64-bit build to use " +
+                     admin.KeyTextIn(TRegistryView::View64, ""));
 }
 
-void CheckLogFolder(TRun& run, TFindings& findings, const TRegistryValue& pathValue) {
+void CheckLogFolder(const TAdmin& admin, TFindings& findings, const TRegistryValue& pathValue) {
   std::string folder = TextOf(pathValue);
-  const std::string where = " (" + run.KeyText("Path") + ")";
+  const std::string where = " (" + admin.KeyText("Path") + ")";
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  const uint32_t attributes = run.Platform.Files.ReadAttributes(folder);
+  const uint32_t attributes = admin.Platform.Files.ReadAttributes(folder);
   if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
     findings.Error("the log folder " + folder + where + " does not exist: the service writes no log; create it with " +
                    "nortavelctl logdir " + folder);
     return;
   }
-  if (run.Platform.Files.OthersMayWriteFolder(folder) == TFolderAccess::OthersMayWrite)
+  if (admin.Platform.Files.OthersMayWriteFolder(folder) == TFolderAccess::OthersMayWrite)
     findings.Warning("the log folder " + folder + where +
                      " may be written by others than SYSTEM and the Administrators: a restricted user can delete "
                      "the log; run nortavelctl logdir with a new folder, which it creates for administrators only");
 }
 
-void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegistryValue>& values) {
+void CheckOptionalValues(const TAdmin& admin, TFindings& findings, const std::vector<TRegistryValue>& values) {
   const TRegistryValue* warn = Find(values, kWarnMinutesValue);
   if (warn != nullptr) {
     // As the service reads it: up to 4 bytes, the missing high ones zero.
     const bool number = warn->Type == TRegistryApi::kRegDword && warn->Data.size() <= 4;
     const uint32_t minutes = number ? LittleEndian(warn->Data.data(), warn->Data.size()) : 0;
     if (!number || minutes > static_cast<uint32_t>(kMaxWarnMinutes))
-      findings.Warning(run.KeyText(kWarnMinutesValue) +
+      findings.Warning(admin.KeyText(kWarnMinutesValue) +
                        " is not a number from 0 to 60 (REG_DWORD): nobody is warned; set it with nortavelctl warn "
                        "MINUTES");
   }
@@ -140,72 +132,72 @@ void CheckOptionalValues(TRun& run, TFindings& findings, const std::vector<TRegi
   if (action != nullptr && (!IsString(*action) || (!AsciiSameText(TextOf(*action), kEndActionLock) &&
                                                    !AsciiSameText(TextOf(*action), kEndActionSignOut) &&
                                                    !AsciiSameText(TextOf(*action), kEndActionPowerOff))))
-    findings.Warning(run.KeyText(kEndActionValue) + " (" + (IsString(*action) ? TextOf(*action) : TypeName(action->Type)) +
+    findings.Warning(admin.KeyText(kEndActionValue) + " (" + (IsString(*action) ? TextOf(*action) : TypeName(action->Type)) +
                      ") is none of lock, signout and poweroff: the computer is switched off when time ends; set it "
                      "with nortavelctl endaction lock|signout|poweroff");
   const TRegistryValue* backstop = Find(values, kLogonHoursBackstopValue);
   if (backstop != nullptr && (backstop->Type != TRegistryApi::kRegDword || backstop->Data.size() > 4 ||
                               LittleEndian(backstop->Data.data(), backstop->Data.size()) > 1))
-    findings.Warning(run.KeyText(kLogonHoursBackstopValue) +
+    findings.Warning(admin.KeyText(kLogonHoursBackstopValue) +
                      " is not 0 or 1 (REG_DWORD): Windows' logon hours do not hold the rules while the service is "
                      "not running; set it with nortavelctl backstop on|off");
   const TRegistryValue* keep = Find(values, kKeepUsageValue);
   if (keep != nullptr && (keep->Type != TRegistryApi::kRegDword || keep->Data.size() > 4 ||
                           LittleEndian(keep->Data.data(), keep->Data.size()) > 1))
-    findings.Warning(run.KeyText(kKeepUsageValue) +
+    findings.Warning(admin.KeyText(kKeepUsageValue) +
                      " is not 0 or 1 (REG_DWORD): use is kept only for users with a daily budget; set it with "
                      "nortavelctl keepusage on|off");
   const TRegistryValue* zone = Find(values, kTimeZoneValue);
   if (zone == nullptr || (IsString(*zone) && TextOf(*zone).empty())) {
-    findings.Warning(run.KeyText(kTimeZoneValue) +
+    findings.Warning(admin.KeyText(kTimeZoneValue) +
                      " is not set: the rules follow the computer's time zone, which any user may change to gain "
                      "time; keep them to the zone the computer has now with nortavelctl timezone --current");
     return;
   }
   TTimeZone found;
   const std::string name = IsString(*zone) ? TextOf(*zone) : std::string();
-  if (name.empty() || !ReadTimeZone(run.Platform.Registry, static_cast<uint32_t>(run.Location.View), name, found)) {
-    findings.Error(run.KeyText(kTimeZoneValue) + " (" + (IsString(*zone) ? name : TypeName(zone->Type)) +
+  if (name.empty() || !ReadTimeZone(admin.Platform.Registry, static_cast<uint32_t>(admin.Location.View), name, found)) {
+    findings.Error(admin.KeyText(kTimeZoneValue) + " (" + (IsString(*zone) ? name : TypeName(zone->Type)) +
                    ") is not a time zone of this computer: the rules follow the computer's time zone, which users "
                    "may change; set one with nortavelctl timezone NAME, or remove it with nortavelctl timezone "
                    "--clear");
     return;
   }
   // A child may have changed the zone before the package pinned it, or since.
-  const std::string computer = ReadComputerTimeZone(run.Platform.Registry);
+  const std::string computer = ReadComputerTimeZone(admin.Platform.Registry);
   if (!computer.empty() && !AsciiSameText(computer, name))
     findings.Warning("the rules keep to " + name + " (now " +
-                     WeekdayAndClock(SecondsOf(TZoneClock(run.Platform.Clock, &found).LocalNow())) +
+                     WeekdayAndClock(SecondsOf(TZoneClock(admin.Platform.Clock, &found).LocalNow())) +
                      "), but the computer's time zone is " + computer + " (now " +
-                     WeekdayAndClock(SecondsOf(run.Platform.Clock.LocalNow())) +
+                     WeekdayAndClock(SecondsOf(admin.Platform.Clock.LocalNow())) +
                      "): if the rules' time is not the time here, keep them to the right zone with nortavelctl "
                      "timezone NAME (tzutil /l lists the names)");
 }
 
-void CheckMainValues(TRun& run, TFindings& findings, const std::vector<TRegistryValue>& values) {
+void CheckMainValues(const TAdmin& admin, TFindings& findings, const std::vector<TRegistryValue>& values) {
   const TRegistryValue* debug = Find(values, "Debug");
   if (debug == nullptr)
-    findings.Warning(run.KeyText("Debug") + " is missing: the service logs at level 1 only; set it with nortavelctl level 2");
+    findings.Warning(admin.KeyText("Debug") + " is missing: the service logs at level 1 only; set it with nortavelctl level 2");
   else if (debug->Type != TRegistryApi::kRegDword)
-    findings.Error(run.KeyText("Debug") + " is " + TypeName(debug->Type) +
+    findings.Error(admin.KeyText("Debug") + " is " + TypeName(debug->Type) +
                    ", not REG_DWORD: the service refuses the whole configuration; set it with nortavelctl level N");
   const TRegistryValue* path = Find(values, "Path");
   if (path == nullptr)
-    findings.Warning(run.KeyText("Path") +
+    findings.Warning(admin.KeyText("Path") +
                      " is missing: the log goes to the service's current folder; set it with nortavelctl logdir DIR");
   else if (!IsString(*path))
-    findings.Error(run.KeyText("Path") + " is " + TypeName(path->Type) +
+    findings.Error(admin.KeyText("Path") + " is " + TypeName(path->Type) +
                    ", not REG_SZ: the service refuses the whole configuration; set it with nortavelctl logdir DIR");
   else
-    CheckLogFolder(run, findings, *path);
-  CheckOptionalValues(run, findings, values);
+    CheckLogFolder(admin, findings, *path);
+  CheckOptionalValues(admin, findings, values);
 }
 
-void CheckRules(TRun& run, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
+void CheckRules(const TAdmin& admin, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
   const std::string fix = ": set the rules again with nortavelctl set " + user + " SCHEDULE";
   for (int day = 0; day < kDaysPerWeek; ++day) {
     const std::string name = "Time" + std::to_string(day + 1);
-    const std::string key = run.RestrictionsKeyText(user + "\\" + name);
+    const std::string key = admin.RestrictionsKeyText(user + "\\" + name);
     const TRegistryValue* value = Find(values, name);
     if (value == nullptr) {
       findings.Error(key + " is missing: the service reads no rule from " + DayName(day) + " on, so " + user +
@@ -247,30 +239,30 @@ std::string BudgetFault(const TRegistryValue& value, int32_t most) {
 }
 
 // Any other value leaves that day, or the week, without a limit.
-void CheckBudgets(TRun& run, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
+void CheckBudgets(const TAdmin& admin, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
   for (int day = 0; day < kDaysPerWeek; ++day) {
     const std::string name = kBudgetValuePrefix + std::to_string(day + 1);
     const TRegistryValue* value = Find(values, name);
     const std::string fault = value != nullptr ? BudgetFault(*value, kMaxBudgetMinutes) : "";
     if (!fault.empty())
-      findings.Error(run.RestrictionsKeyText(user + "\\" + name) + fault + user + " has no daily limit on " +
+      findings.Error(admin.RestrictionsKeyText(user + "\\" + name) + fault + user + " has no daily limit on " +
                      DayName(day) + "; set the budget again with nortavelctl budget " + user + " BUDGET");
   }
   const TRegistryValue* week = Find(values, kBudgetWeekValue);
   const std::string fault = week != nullptr ? BudgetFault(*week, kMaxWeekBudgetMinutes) : "";
   if (!fault.empty())
-    findings.Error(run.RestrictionsKeyText(user + "\\" + kBudgetWeekValue) + fault + user +
+    findings.Error(admin.RestrictionsKeyText(user + "\\" + kBudgetWeekValue) + fault + user +
                    " has no weekly limit; set it again with nortavelctl budget " + user + " --week AMOUNT");
 }
 
 // The configured users.
-TStringList CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
-  const std::string restrictions = run.Location.RestrictionsKeyPath();
+TStringList CheckUsers(const TAdmin& admin, TFindings& findings, TRegistry& registry) {
+  const std::string restrictions = admin.Location.RestrictionsKeyPath();
   TStringList users;
   if (registry.OpenForReading(restrictions)) registry.ListSubkeyNames(users);
   registry.Close();
   if (users.Empty()) {
-    findings.Warning("no user is configured in " + run.RestrictionsKeyText() +
+    findings.Warning("no user is configured in " + admin.RestrictionsKeyText() +
                      ": add one with nortavelctl set USER SCHEDULE");
     return users;
   }
@@ -279,25 +271,25 @@ TStringList CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
     std::vector<TRegistryValue> values;
     if (registry.OpenForReading(restrictions + user)) values = registry.ListValues();
     registry.Close();
-    CheckRules(run, findings, user, values);
+    CheckRules(admin, findings, user, values);
     const TRegistryValue* extra = Find(values, kAllowUntilValue);
     int64_t until = 0;
     if (extra != nullptr && (!IsString(*extra) || !ParseMinuteStamp(TextOf(*extra), until)))
-      findings.Warning(run.RestrictionsKeyText(user + "\\" + kAllowUntilValue) +
+      findings.Warning(admin.RestrictionsKeyText(user + "\\" + kAllowUntilValue) +
                        " is not a date and time like 2026-12-24 21:30: the service ignores it; give extra time with "
                        "nortavelctl grant " + user + " 30m, or remove it with nortavelctl grant " + user + " --clear");
-    CheckBudgets(run, findings, user, values);
-    const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
+    CheckBudgets(admin, findings, user, values);
+    const TAccountInfo account = ReadAccount(admin.Platform.Accounts, user);
     if (account.Locked) locked.push_back(user);
     if (account.Readable && !account.Exists)
-      findings.Error("user " + user + " (" + run.RestrictionsKeyText(user) +
+      findings.Error("user " + user + " (" + admin.RestrictionsKeyText(user) +
                      ") has no local account: the service cannot lock it; check the name, or remove the rules "
                      "with nortavelctl remove " + user);
     else if (!account.Readable)
       findings.Warning("cannot tell whether " + user + " has a local account (" + ErrorText(account.Status) +
                        "): run from an administrator command prompt");
   }
-  const std::string lockedText = LockedWithoutServiceText(run.Service, locked);
+  const std::string lockedText = LockedWithoutServiceText(admin.Service, locked);
   if (!lockedText.empty()) findings.Error(lockedText);
   return users;
 }
@@ -306,8 +298,8 @@ TStringList CheckUsers(TRun& run, TFindings& findings, TRegistry& registry) {
 // the account's RID (501), and a renamed or translated guest goes unnamed here.
 bool IsGuest(const TLocalAccount& account) { return PlatformSameText(account.Name, "Guest"); }
 
-void CheckAccounts(TRun& run, TFindings& findings, const TStringList& users) {
-  const TLocalAccounts read = ReadLocalAccounts(run.Platform.Accounts);
+void CheckAccounts(const TAdmin& admin, TFindings& findings, const TStringList& users) {
+  const TLocalAccounts read = ReadLocalAccounts(admin.Platform.Accounts);
   if (read.Status != 0) {
     findings.Warning("cannot read the local accounts (" + ErrorText(read.Status) +
                      "): this check cannot tell whether a restricted user is an administrator or which accounts "
@@ -337,69 +329,70 @@ void CheckAccounts(TRun& run, TFindings& findings, const TStringList& users) {
                    "/active:no");
 }
 
-void CheckOtherView(TRun& run, TFindings& findings, bool present) {
-  if (!run.Windows64) return;
+void CheckOtherView(const TAdmin& admin, TFindings& findings, bool present) {
+  if (!admin.Windows64) return;
   const TRegistryView other =
-      run.Location.View == TRegistryView::View64 ? TRegistryView::View32 : TRegistryView::View64;
-  TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(other));
-  if (!registry.KeyExists(run.Location.MainKeyPath)) return;
-  const std::string reader = run.Service.Installed && run.Location.View == run.ServiceView
-                                 ? "the " + TRun::ViewName(run.Location.View) + " view the service reads"
-                                 : "the " + TRun::ViewName(run.Location.View) + " view this check reads";
-  const std::string otherKey = run.KeyTextIn(other, "");
+      admin.Location.View == TRegistryView::View64 ? TRegistryView::View32 : TRegistryView::View64;
+  TRegistry registry(admin.Platform.Registry, admin.Location.RootKey, static_cast<uint32_t>(other));
+  if (!registry.KeyExists(admin.Location.MainKeyPath)) return;
+  const std::string reader = admin.Service.Installed && admin.Location.View == admin.ServiceView
+                                 ? "the " + TAdmin::ViewName(admin.Location.View) + " view the service reads"
+                                 : "the " + TAdmin::ViewName(admin.Location.View) + " view this check reads";
+  const std::string otherKey = admin.KeyTextIn(other, "");
   if (!present)
-    findings.Error("a configuration exists only in " + otherKey + " (" + TRun::ViewName(other) + " view), not in " +
+    findings.Error("a configuration exists only in " + otherKey + " (" + TAdmin::ViewName(other) + " view), not in " +
                    reader + ": write it again with nortavelctl, or import it with reg import FILE /reg:" +
-                   (run.Location.View == TRegistryView::View64 ? "64" : "32"));
+                   (admin.Location.View == TRegistryView::View64 ? "64" : "32"));
   else
-    findings.Warning("a second configuration in " + otherKey + " (" + TRun::ViewName(other) + " view) is never read by " +
-                     (run.Service.Installed ? "the service" : "a service of this tool's build") +
+    findings.Warning("a second configuration in " + otherKey + " (" + TAdmin::ViewName(other) + " view) is never read by " +
+                     (admin.Service.Installed ? "the service" : "a service of this tool's build") +
                      ": delete it with reg delete " + otherKey + " /reg:" +
                      (other == TRegistryView::View64 ? "64" : "32") + " /f");
 }
 // The record of use, where the service keeps one: one it cannot use, or saves
 // that keep failing, lose the daily budget's count.
-void CheckUsage(TRun& run, TFindings& findings) {
-  const TConfiguration config = LoadOrEmpty(run);
+void CheckUsage(const TAdmin& admin, TFindings& findings) {
+  const TConfiguration config = LoadOrEmpty(admin);
   if (!config.KeepsUsage()) return;
-  const TUsageFile usage = ReadUsage(run, config);
+  const TUsageFile usage = ReadUsage(admin, config);
   const std::string problem = UsageProblemText(usage);
   if (usage.Read == TWholeFile::NotPlain)
     findings.Error(problem);
   else if (!problem.empty())
     findings.Warning(problem);
-  const std::string saving = UsageSavingText(run, config, usage);
+  const std::string saving = UsageSavingText(admin, config, usage);
   if (!saving.empty()) findings.Error(saving);
 }
 }  // namespace
 
-std::string ReinstallText(const TRun& run) {
-  const std::string code = InstalledPackageCode(run);
+std::string ReinstallText(const TAdmin& admin) {
+  const std::string code = InstalledPackageCode(admin);
   return code.empty() ? "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL"
                       : "repair the package with msiexec /fa " + code;
 }
 
-bool RunCheck(TRun& run) {
-  TFindings findings(run.Out);
-  CheckService(run, findings);
-  TRegistry registry(run.Platform.Registry, run.Location.RootKey, static_cast<uint32_t>(run.Location.View));
-  const bool present = registry.OpenForReading(run.Location.MainKeyPath);
+std::vector<TFinding> CheckFindings(const TAdmin& admin) {
+  TFindings findings;
+  CheckService(admin, findings);
+  TRegistry registry(admin.Platform.Registry, admin.Location.RootKey, static_cast<uint32_t>(admin.Location.View));
+  const bool present = registry.OpenForReading(admin.Location.MainKeyPath);
   TStringList users;
   if (!present) {
-    findings.Error(run.KeyText() + " does not exist: the service restricts nobody; add a user with nortavelctl set "
+    findings.Error(admin.KeyText() + " does not exist: the service restricts nobody; add a user with nortavelctl set "
                    "USER SCHEDULE");
   } else {
     const std::vector<TRegistryValue> values = registry.ListValues();
     registry.Close();
-    CheckMainValues(run, findings, values);
-    users = CheckUsers(run, findings, registry);
-    CheckUsage(run, findings);
+    CheckMainValues(admin, findings, values);
+    users = CheckUsers(admin, findings, registry);
+    CheckUsage(admin, findings);
   }
-  CheckAccounts(run, findings, users);
-  CheckOtherView(run, findings, present);
-  if (findings.Errors == 0 && findings.Warnings == 0)
-    run.Out << "No problems found.\n";
-  else
-    run.Out << findings.Errors << " error(s), " << findings.Warnings << " warning(s).\n";
-  return findings.Errors > 0;
+  CheckAccounts(admin, findings, users);
+  CheckOtherView(admin, findings, present);
+  return findings.Found;
+}
+
+std::string AdministratorText(const std::string& user) {
+  return user + " is an administrator: an administrator can stop the service and change these rules. Make " + user +
+         " a standard user (Settings > Accounts).";
 }

@@ -1,15 +1,14 @@
 #pragma once
-// The installed service as the tool sees it: its registration, its state, the
-// bitness of its executable and so the registry view it reads; and the request
-// that makes it reload the configuration now. Thread: the tool's only thread.
+// The installed service as the administration sees it: its registration, its
+// state, the bitness of its executable and so the registry view it reads; and
+// the request that makes it reload the configuration now. Thread: the caller's.
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "common/protocol.h"
-#include "ctl/tool_api.h"
+#include "admin/tool_api.h"
 #include "winsys/configuration.h"
 
 // IMAGE_FILE_HEADER.Machine values.
@@ -43,11 +42,22 @@ std::string ExecutableOf(const std::string& binaryPath);
 // The view a 64-bit (or 32-bit) image reads: View64 or View32.
 TRegistryView ViewOfMachine(uint16_t machine);
 
-// Sends kControlReloadConfiguration when the service runs and says on out what happens next;
-// a refused request is reported on err (with its remedy) and costs nothing else:
-// the service reads the change within two minutes anyway. True when the running
-// service took the request.
-bool RequestReload(TToolApi& tool, std::ostream& out, std::ostream& err);
+// What became of a request to reload. A request not taken costs nothing else:
+// the service reads the change within two minutes anyway, or when it starts.
+struct TReloadAnswer {
+  enum TKind {
+    Taken,         // the running service reloads at its next tick
+    NotInstalled,  // it reads the change when it is installed and starts
+    NotRunning,    // it reads the change when it starts
+    Unreachable,   // the control manager or the service could not be opened; Error says why
+    Refused,       // the service did not take the control; Error says why, 0 when unanswered
+  };
+  TKind Kind = Taken;
+  uint32_t Error = 0;
+};
+
+// Sends kControlReloadConfiguration when the service runs.
+TReloadAnswer AskToReload(TToolApi& tool);
 
 // What to say of configured users whose accounts are locked while no service runs
 // to give their hours back (users, in order); empty when the service runs or
