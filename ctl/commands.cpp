@@ -16,7 +16,6 @@
 #include "diag/messages.h"
 #include "engine/time_rules.h"
 #include "winsys/accounts.h"
-#include "winsys/config_writer.h"
 #include "winsys/registry.h"
 
 #ifndef NF_VERSION

@@ -4,6 +4,7 @@
 #include "admin/operations.h"
 #include "common/calendar.h"
 #include "common/protocol.h"
+#include "diag/log_platform.h"
 #include "engine/decision.h"
 
 namespace {
@@ -180,6 +181,13 @@ std::vector<TRefusal> TSettingsModel::Refusals() const {
 TSaveResult TSettingsModel::Save(TAdmin& admin) {
   TSaveResult result;
   result.Refused = Refusals();
+  // A file where the folder should be is known before anything is written.
+  const std::string& folder = ComputerPage.Fields.LogFolder;
+  if (folder != ComputerPage.Saved.LogFolder && !folder.empty()) {
+    const uint32_t attributes = admin.Platform.Files.ReadAttributes(folder);
+    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0)
+      result.Refused.push_back({-1, TField::LogFolder, 0, "a folder: " + folder + " is a file"});
+  }
   if (!result.Refused.empty()) return result;
   try {
     for (TChildPage& page : ChildPages) SaveChild(admin, page, result.Wrote);

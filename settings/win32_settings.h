@@ -11,6 +11,7 @@
 #include "admin/admin.h"
 #include "settings/settings_model.h"
 #include "settings/week_paint.h"
+#include "svcmgr/window_metrics.h"
 
 inline constexpr char kSettingsCaption[] = "Nortavel free settings";
 inline constexpr char kWeekGridClass[] = "NortavelWeekGrid";
@@ -20,15 +21,22 @@ inline constexpr char kUseChartClass[] = "NortavelUseChart";
 // cell changed.
 inline constexpr WORD kGridChanged = 1;
 
-// Green is allowed and grey restricted, as in the child's clock; the half
-// hour now is outlined.
-inline constexpr COLORREF kRestrictedColour = RGB(112, 112, 112);
-inline constexpr COLORREF kAllowedColour = RGB(60, 170, 80);
-inline constexpr COLORREF kNowColour = RGB(0, 0, 0);
-// The clock's "time is up".
+// The clock's "time is up", for a limit and a refused value.
 inline constexpr COLORREF kLimitColour = RGB(200, 40, 40);
 
-inline constexpr int kBaseDpi = 96;
+// The control's own state, made with its window (WM_NCCREATE) and deleted with
+// it (WM_NCDESTROY); StateOf reads it.
+template <class TState>
+TState* StateOf(HWND control) {
+  return reinterpret_cast<TState*>(GetWindowLongPtrA(control, GWLP_USERDATA));
+}
+template <class TState>
+void KeepState(HWND control, UINT msg) {
+  if (msg == WM_NCCREATE) SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TState));
+  if (msg != WM_NCDESTROY) return;
+  delete StateOf<TState>(control);
+  SetWindowLongPtrA(control, GWLP_USERDATA, 0);
+}
 
 // --- the week (win32_week_grid.cpp) ---
 void RegisterWeekGrid(HINSTANCE instance);

@@ -96,39 +96,12 @@ struct TWindow {
 
 TWindow Window;
 
-int Scaled(int pixels) { return MulDiv(pixels, static_cast<int>(Window.Dpi), kBaseDpi); }
+int Scaled(int pixels) { return MulDiv(pixels, static_cast<int>(Window.Dpi), static_cast<int>(kBaseDpi)); }
 
-// Windows 10's GetDpiForWindow, looked up: Windows 8.1 lacks it, and there the
-// screen's DPI stands in until WM_DPICHANGED tells another.
-UINT DpiOf(HWND window) {
-  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
-  static const auto getDpi = reinterpret_cast<TGetDpiForWindow>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
-  UINT dpi = getDpi != nullptr ? getDpi(window) : 0;
-  if (dpi == 0) {
-    HDC screen = GetDC(nullptr);
-    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
-  }
-  return dpi != 0 ? dpi : kBaseDpi;
-}
-
-// The message font, which Windows gives in the pixels of the system's DPI,
-// made for the window's.
+// The message font, made for the window's DPI.
 void MakeFont() {
-  NONCLIENTMETRICSA metrics{};
-  metrics.cbSize = sizeof metrics;
-  LOGFONTA font{};
-  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) != FALSE)
-    font = metrics.lfMessageFont;
-  else
-    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-  HDC screen = GetDC(nullptr);
-  const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(Window.Dpi), systemDpi > 0 ? systemDpi : kBaseDpi);
   if (Window.Font != nullptr) DeleteObject(Window.Font);
-  Window.Font = CreateFontIndirectA(&font);
+  Window.Font = reinterpret_cast<HFONT>(MessageFontFor(Window.Dpi));
 }
 
 HWND Make(const char* className, const char* text, DWORD style, int id = 0, DWORD exStyle = 0) {
@@ -453,9 +426,19 @@ std::string ServiceText(const TServiceInfo& service) {
          (service.Config.StartType == TToolApi::kAutoStart ? ", starts with Windows" : ", does not start with Windows");
 }
 
+void FillZones() {
+  TWindow& w = Window;
+  w.Zones = TimeZoneNames(*w.Admin);
+  SendMessageA(w.Zone, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("The computer's time zone"));
+  for (const std::string& zone : w.Zones) SendMessageA(w.Zone, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(zone.c_str()));
+}
+
 void ShowComputerFields() {
   TWindow& w = Window;
   const TComputerPage& computer = w.Model.Computer();
+  // The zones when the page is first shown: a hundred and more keys to read,
+  // which a start on a child's page need not wait for.
+  if (SendMessageA(w.Zone, CB_GETCOUNT, 0, 0) == 0) FillZones();
   SetWindowTextA(w.Warn, computer.Fields.WarnMinutes.c_str());
   for (size_t i = 0; i < 3; ++i)
     if (kEndActions[i] == computer.Fields.EndAction) SendMessageA(w.EndAction, CB_SETCURSEL, i, 0);
@@ -716,13 +699,6 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
   }
   return DefWindowProcA(window, msg, wParam, lParam);
 }
-
-void FillZones() {
-  TWindow& w = Window;
-  w.Zones = TimeZoneNames(*w.Admin);
-  SendMessageA(w.Zone, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("The computer's time zone"));
-  for (const std::string& zone : w.Zones) SendMessageA(w.Zone, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(zone.c_str()));
-}
 }  // namespace
 
 HWND OpenSettingsWindow(TAdmin& admin, HINSTANCE instance) {
@@ -754,8 +730,7 @@ HWND OpenSettingsWindow(TAdmin& admin, HINSTANCE instance) {
   w.Save = Button("&Save", kSaveId, BS_DEFPUSHBUTTON);
   w.Close = Button("Close", IDCANCEL);
   for (HWND control : {w.ListLabel, w.List, w.Add, w.Save, w.Close}) ShowWindow(control, SW_SHOWNA);
-  FillZones();
-  w.Dpi = DpiOf(w.Main);
+  w.Dpi = WindowDpi(reinterpret_cast<uintptr_t>(w.Main));
   MakeFont();
   LayOut();
   FillList();

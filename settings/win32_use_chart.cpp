@@ -17,7 +17,6 @@ struct TChartState {
   HFONT Font = nullptr;  // the parent's, given by WM_SETFONT
 };
 
-TChartState* StateOf(HWND chart) { return reinterpret_cast<TChartState*>(GetWindowLongPtrA(chart, GWLP_USERDATA)); }
 
 // The minutes the chart's height stands for: whole hours above the largest
 // bar or budget, one hour at least.
@@ -87,15 +86,9 @@ void Draw(HWND chart, const TChartState& state) {
 }
 
 LRESULT CALLBACK ChartProc(HWND chart, UINT msg, WPARAM wParam, LPARAM lParam) {
-  TChartState* state = StateOf(chart);
+  KeepState<TChartState>(chart, msg);
+  TChartState* state = StateOf<TChartState>(chart);
   switch (msg) {
-    case WM_NCCREATE:
-      SetWindowLongPtrA(chart, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TChartState));
-      break;
-    case WM_NCDESTROY:
-      delete state;
-      SetWindowLongPtrA(chart, GWLP_USERDATA, 0);
-      break;
     case WM_SETFONT:
       state->Font = reinterpret_cast<HFONT>(wParam);
       if (LOWORD(lParam) != 0) InvalidateRect(chart, nullptr, TRUE);
@@ -120,7 +113,7 @@ void RegisterUseChart(HINSTANCE instance) {
 }
 
 void SetUseChart(HWND chart, const TUseChart& use) {
-  StateOf(chart)->Use = use;
+  StateOf<TChartState>(chart)->Use = use;
   const size_t today = static_cast<size_t>(kChartDays - 1);
   std::string said = "Used today: " + FormatDuration(use.Minutes[today] * 60LL);
   if (use.Budget[today] != kNoBudget) said += " of " + FormatDuration(use.Budget[today] * 60LL);

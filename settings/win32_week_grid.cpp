@@ -11,7 +11,6 @@ struct TGridState {
   std::optional<TGridCell> Now;
 };
 
-TGridState* StateOf(HWND grid) { return reinterpret_cast<TGridState*>(GetWindowLongPtrA(grid, GWLP_USERDATA)); }
 
 void Changed(HWND grid) {
   InvalidateRect(grid, nullptr, FALSE);
@@ -98,15 +97,9 @@ bool Key(HWND grid, TGridState& state, WPARAM key) {
 }
 
 LRESULT CALLBACK GridProc(HWND grid, UINT msg, WPARAM wParam, LPARAM lParam) {
-  TGridState* state = StateOf(grid);
+  KeepState<TGridState>(grid, msg);
+  TGridState* state = StateOf<TGridState>(grid);
   switch (msg) {
-    case WM_NCCREATE:
-      SetWindowLongPtrA(grid, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TGridState));
-      break;
-    case WM_NCDESTROY:
-      delete state;
-      SetWindowLongPtrA(grid, GWLP_USERDATA, 0);
-      break;
     case WM_GETDLGCODE:
       // The arrows and Space move and toggle cells; Tab still leaves.
       return DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -163,13 +156,13 @@ void RegisterWeekGrid(HINSTANCE instance) {
 }
 
 void SetGridWeek(HWND grid, const TWeek& week) {
-  StateOf(grid)->Paint.SetWeek(week);
+  StateOf<TGridState>(grid)->Paint.SetWeek(week);
   InvalidateRect(grid, nullptr, FALSE);
 }
 
-TWeek GridWeek(HWND grid) { return StateOf(grid)->Paint.Week(); }
+TWeek GridWeek(HWND grid) { return StateOf<TGridState>(grid)->Paint.Week(); }
 
 void SetGridNow(HWND grid, std::optional<TGridCell> now) {
-  StateOf(grid)->Now = now;
+  StateOf<TGridState>(grid)->Now = now;
   InvalidateRect(grid, nullptr, FALSE);
 }

@@ -7,6 +7,7 @@
 
 #include "common/calendar.h"
 #include "common/protocol.h"
+#include "svcmgr/window_metrics.h"
 #include "tray/win32_tray.h"
 
 namespace {
@@ -19,7 +20,6 @@ constexpr int kApproveId = 103;
 constexpr int32_t kAskChoices[] = {15, 30, 60};
 // The window's measures, in pixels at 96 DPI (100 %); the manifest makes the
 // tray per-monitor DPI aware, so each is scaled to the monitor's DPI.
-constexpr int kBaseDpi = 96;
 constexpr int kCell = 6;         // grid cell width
 constexpr int kRow = 12;         // grid row height
 constexpr int kGridLabel = 34;   // room for the day's name
@@ -29,45 +29,15 @@ constexpr int kControlHeight = 24;
 constexpr int kMargin = 12;
 constexpr int kGap = 8;
 constexpr UINT kWmDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
-// Green is allowed, as on the icon; the tool's grid says '#' restricted, '.'
-// allowed. The half hour now is outlined: red means "time is up" on the icon.
-constexpr COLORREF kRestrictedColour = RGB(112, 112, 112);
-constexpr COLORREF kAllowedColour = RGB(60, 170, 80);
-constexpr COLORREF kNowColour = RGB(0, 0, 0);
+// The week's colours (svcmgr/window_metrics.h): green is allowed, as on the
+// icon. The half hour now is outlined: red means "time is up" on the icon.
 
-int Scaled(int pixels) { return MulDiv(pixels, static_cast<int>(Tray.Dpi), kBaseDpi); }
+int Scaled(int pixels) { return MulDiv(pixels, static_cast<int>(Tray.Dpi), static_cast<int>(kBaseDpi)); }
 
-// Windows 10's GetDpiForWindow, looked up: Windows 8.1 lacks it, and there the
-// screen's DPI stands in until WM_DPICHANGED tells another.
-UINT DpiOf(HWND window) {
-  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
-  static const auto getDpi = reinterpret_cast<TGetDpiForWindow>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
-  UINT dpi = getDpi != nullptr ? getDpi(window) : 0;
-  if (dpi == 0) {
-    HDC screen = GetDC(nullptr);
-    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
-  }
-  return dpi != 0 ? dpi : kBaseDpi;
-}
-
-// The message font, which Windows gives in the pixels of the system's DPI,
-// made for tray.Dpi.
+// The message font, made for tray.Dpi.
 void MakeFont(TTray& tray) {
-  NONCLIENTMETRICSA metrics{};
-  metrics.cbSize = sizeof metrics;
-  LOGFONTA font{};
-  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) != FALSE)
-    font = metrics.lfMessageFont;
-  else
-    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-  HDC screen = GetDC(nullptr);
-  const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(tray.Dpi), systemDpi > 0 ? systemDpi : kBaseDpi);
   if (tray.Font != nullptr) DeleteObject(tray.Font);
-  tray.Font = CreateFontIndirectA(&font);
+  tray.Font = reinterpret_cast<HFONT>(MessageFontFor(tray.Dpi));
 }
 
 // The lines shown: the view's, then the notice.
@@ -301,7 +271,7 @@ void ShowStatus(TTray& tray) {
   SendMessageA(tray.PinEdit, EM_LIMITTEXT, kLongestPin, 0);
   tray.ApproveButton = Child("BUTTON", "Approve", WS_TABSTOP | BS_DEFPUSHBUTTON, kApproveId);
   tray.Grid = Child(kGridClass, "", WS_VISIBLE, 0);
-  tray.Dpi = DpiOf(tray.Status);
+  tray.Dpi = WindowDpi(reinterpret_cast<uintptr_t>(tray.Status));
   MakeFont(tray);
   UpdateStatus(tray);
   PlaceNearTheClock(tray.Status);

@@ -85,8 +85,10 @@ TEST_F(SettingsModelTest, OneRefusedFieldAnywhereKeepsEveryChangeUnwritten) {
   model.Computer().Fields.EndAction = TEndAction::Lock;
   model.Computer().NewPin = "1234";
   model.Computer().RepeatPin = "1235";
+  Files.Files["C:\\Logs.txt"].Attributes = 0x20;
+  model.Computer().Fields.LogFolder = "C:\\Logs.txt";
   const TSaveResult result = model.Save(admin);
-  ASSERT_EQ(result.Refused.size(), 3u);
+  ASSERT_EQ(result.Refused.size(), 4u);
   EXPECT_EQ(result.Refused[0].Child, 0);
   EXPECT_EQ(result.Refused[0].Index, kWeekField);
   EXPECT_EQ(result.Refused[0].Text, "at most 168 h a week");
@@ -94,6 +96,9 @@ TEST_F(SettingsModelTest, OneRefusedFieldAnywhereKeepsEveryChangeUnwritten) {
   EXPECT_EQ(result.Refused[1].Text, "0 to 60 minutes");
   EXPECT_EQ(result.Refused[2].Field, TField::Pin);
   EXPECT_EQ(result.Refused[2].Text, "the two PINs differ");
+  EXPECT_EQ(result.Refused[3].Field, TField::LogFolder);
+  EXPECT_EQ(result.Refused[3].Text, "a folder: C:\\Logs.txt is a file");
+  EXPECT_EQ(Stored(kMain, "Path"), std::string("C:\\Logs") + '\0');
   EXPECT_EQ(Stored(kChild, "Time2"), kEveningDay + '\0');
   EXPECT_EQ(Stored(kMain, "EndAction"), "(none)");
   EXPECT_EQ(Stored(kMain + "\\Parent", "PinHash"), "(none)");

@@ -1,0 +1,22 @@
+#pragma once
+// What the product's windows share of their looks: the DPI a window is shown
+// at, the system's message font made for a DPI, and the colours of a week.
+// Windows only (win32_window_metrics.cpp); the main thread.
+
+#include <cstdint>
+
+inline constexpr uint32_t kBaseDpi = 96;  // 100 %
+
+// GetDpiForWindow where Windows has it (10 and later); elsewhere the screen's
+// DPI, until WM_DPICHANGED tells another. kBaseDpi when neither answers.
+uint32_t WindowDpi(uintptr_t window);
+// The message font (Windows gives it in the pixels of the system's DPI) made
+// for dpi: an HFONT the caller deletes.
+uintptr_t MessageFontFor(uint32_t dpi);
+
+// A week's half hours wherever one is drawn (the child's clock, the parent's
+// window), as COLORREF values: allowed green, restricted grey, the half hour
+// now outlined in black.
+inline constexpr uint32_t kAllowedColour = 0x50AA3C;     // RGB(60, 170, 80)
+inline constexpr uint32_t kRestrictedColour = 0x707070;  // RGB(112, 112, 112)
+inline constexpr uint32_t kNowColour = 0x000000;
