@@ -31,17 +31,30 @@
 #   access          the service's access list (MsiLockPermissionsEx) lets no
 #                   user but SYSTEM and the Administrators send it controls, and
 #                   the data folder's is protected, inheriting nothing
+#   launch          the action that opens the parent's window at the end of an
+#                   install runs from InstallUISequence only (never at /qn, nor
+#                   as the installer service), after ExecuteAction, at full UI
+#                   (its condition names UILevel), without the installer
+#                   waiting (0x40 and 0x80), and through the shell: the window
+#                   asks for administrator rights, and CreateProcess refuses
+#                   to start it from an action (ERROR_ELEVATION_REQUIRED)
+#   shortcut        the Start menu has "Nortavel free settings", opening the
+#                   parent's window itself, not an advertised feature
 #   manifest        every executable has one manifest (resource 1 of type 24)
 #                   with a requestedExecutionLevel, names Windows 8.1 and 10 as
-#                   supported, and a windowed program is per-monitor DPI aware
+#                   supported, a windowed program is per-monitor DPI aware, and
+#                   the parent's window asks for administrator rights
 # Exits 1 when there is a fault. A program named alone has its manifest read.
 #   scripts/check_package.sh PACKAGE.msi|PROGRAM.exe ...
 set -eu
 [ $# -gt 0 ] || { echo "usage: $0 PACKAGE.msi|PROGRAM.exe ..." >&2; exit 2; }
 
 # The programs that show windows to people.
-windowed=" nortaveltray.exe "
-tables="InstallExecuteSequence CustomAction File Directory Binary Property ServiceInstall Upgrade MsiLockPermissionsEx"
+windowed=" nortaveltray.exe nortavelsettings.exe "
+# The programs that change the machine's settings from a window.
+administrative=" nortavelsettings.exe "
+tables="InstallExecuteSequence InstallUISequence CustomAction File Directory Binary Property ServiceInstall Upgrade
+        MsiLockPermissionsEx Shortcut"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -113,6 +126,8 @@ check_tables() {
       sources[2] = "Binary"; sources[18] = "File"; sources[34] = "Directory"
     }
     FILENAME == "InstallExecuteSequence" { seq[$1] = $3 + 0; cond[$1] = $2; next }
+    FILENAME == "InstallUISequence" { uiseq[$1] = $3 + 0; uicond[$1] = $2; next }
+    FILENAME == "Shortcut" { shortcut[$3] = $2 "\t" $5; next }
     FILENAME == "CustomAction" { type[$1] = $2 + 0; source[$1] = $3; target[$1] = $4; next }
     FILENAME == "Property" { prop[$1] = $2; next }
     FILENAME == "ServiceInstall" {
@@ -141,6 +156,23 @@ check_tables() {
         uses(action, target[action], 0)
         uses(action, cond[action], 1)
       }
+      # The window for parents at the end of an interactive install.
+      for (key in file) if (file[key] ~ /nortavelsettings\.exe$/) settings = key
+      for (action in type) {
+        if (settings == "" || !(index(target[action], "[#" settings "]") || (type[action] % 64 == 18 && source[action] == settings)))
+          continue
+        if (action in seq) fault("launch", "action " action " opens the window from InstallExecuteSequence, at /qn too")
+        if (!(action in uiseq) || !("ExecuteAction" in uiseq) || uiseq[action] <= uiseq["ExecuteAction"])
+          fault("launch", "action " action " does not come after ExecuteAction in InstallUISequence")
+        if (uicond[action] !~ /UILevel/) fault("launch", "action " action " has no condition on UILevel")
+        if (!bit(type[action], 64) || !bit(type[action], 128))
+          fault("launch", "action " action " (type " type[action] ") makes the installer wait for the window")
+        if (type[action] % 64 == 18) fault("launch", "action " action " starts the window with CreateProcess, which refuses it")
+      }
+      split(shortcut["Nortavel free settings"], link, "\t")
+      if (settings == "" || link[1] != "ProgramMenuFolder" || link[2] != "[#" settings "]")
+        fault("shortcut", "no shortcut \"Nortavel free settings\" in ProgramMenuFolder opens nortavelsettings.exe (" \
+              shortcut["Nortavel free settings"] ")")
       # The undo the tool keeps around the settings its deferred actions write.
       for (action in seq) {
         if (!(action in type)) continue
@@ -242,6 +274,9 @@ check_manifests() {
     if [[ "$windowed" == *" $name "* ]]; then
       grep -qi '>true/pm</dpiAware>' <<<"$found" && grep -q '>PerMonitorV2[^<]*</dpiAwareness>' <<<"$found" \
         || fail "shows windows but is not per-monitor DPI aware: Windows stretches it blurry"
+    fi
+    if [[ "$administrative" == *" $name "* && "$level" != requireAdministrator ]]; then
+      fail "changes the machine's settings but runs without asking for administrator rights ('$level')"
     fi
   done
   [ $faults -eq 0 ]

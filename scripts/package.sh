@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds the Windows installer packages and the zip with wixl (Debian's msitools):
-#   dist/NortavelFree-VERSION-x64.msi   64-bit service, tool and tray, Program Files
-#   dist/NortavelFree-VERSION-x86.msi   32-bit service, tool and tray
+#   dist/NortavelFree-VERSION-x64.msi   64-bit service, tool, tray and settings window, Program Files
+#   dist/NortavelFree-VERSION-x86.msi   32-bit service, tool, tray and settings window
 #   dist/NortavelFree-VERSION-windows.zip  both builds, README.md, the sample .reg,
 #                                          the Group Policy templates (policy\)
 # VERSION is the CMake project version.
@@ -39,7 +39,7 @@ command -v wixl >/dev/null && command -v msibuild >/dev/null || { scripts/ensure
 # The build of a preset, made when an executable is missing.
 build() {
   local preset=$1 exe
-  for exe in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe netapi32.dll; do
+  for exe in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe nortavelsettings.exe netapi32.dll; do
     if [ ! -f "build/$preset/$exe" ]; then
       cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j2 >/dev/null
       return
@@ -77,6 +77,19 @@ finish_msi() {
   # Installer sets SystemFolder whatever the Directory table holds.
   msibuild "$msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('SetRecovery', 3170, 'INSTALLDIR', '\"[SystemFolder]sc.exe\" failure NortavelFree reset= 86400 actions= restart/10000/restart/10000/restart/10000')"
   msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('SetRecovery', 'NOT REMOVE', 5890)"
+  # The shortcut runs the file itself (wixl makes it advertised: its target a
+  # feature, which Windows checks and may repair at every start).
+  msibuild "$msi" -q "UPDATE \`Shortcut\` SET \`Target\` = '[#SettingsExe]' WHERE \`Shortcut\` = 'SettingsShortcut'"
+  # An install a parent double-clicked ends by opening the parent's window:
+  # from the user interface's sequence, after the installer service has done
+  # its work (a failed install never gets there), and only at full UI level,
+  # so that /qn, /qb and Group Policy's installs open nothing. The window asks
+  # for administrator rights, which CreateProcess refuses to an installer's
+  # action (ERROR_ELEVATION_REQUIRED): the shell opens it instead, and Windows
+  # asks the parent. Asynchronous without waiting (0x40 + 0x80), from the
+  # Windows folder (34), so that the installer ends while the window stays.
+  msibuild "$msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('OpenSettings', 226, 'WindowsFolder', '\"[WindowsFolder]explorer.exe\" \"[#SettingsExe]\"')"
+  msibuild "$msi" -q "INSERT INTO \`InstallUISequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('OpenSettings', 'NOT Installed AND NOT REMOVE AND UILevel = 5', 1310)"
   # wixl appends actions sequenced After="InstallServices" behind InstallFinalize,
   # where Windows Installer refuses deferred actions (error 2762), and rollback
   # and commit actions too. They belong between InstallServices (5800) and
@@ -165,7 +178,7 @@ for target in "${targets[@]}"; do
       top="NortavelFree-$version"
       stage=$(mktemp -d)
       mkdir -p "$stage/$top/x64" "$stage/$top/x86"
-      for exe in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe; do
+      for exe in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe nortavelsettings.exe; do
         cp "build/win64/$exe" "$stage/$top/x64/"
         cp "build/win32/$exe" "$stage/$top/x86/"
       done

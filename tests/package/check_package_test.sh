@@ -23,6 +23,10 @@ cases=(
   "order|UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 3450 WHERE \`Action\` = 'InstallFiles'"
   "order|UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1650 WHERE \`Action\` = 'RemoveExistingProducts'"
   "access|DELETE FROM \`MsiLockPermissionsEx\` WHERE \`MsiLockPermissionsEx\` = 'DataFolderAccess'"
+  "launch|UPDATE \`InstallUISequence\` SET \`Condition\` = 'NOT Installed' WHERE \`Action\` = 'OpenSettings'"
+  "launch|UPDATE \`CustomAction\` SET \`Type\` = 18, \`Source\` = 'SettingsExe', \`Target\` = '' WHERE \`Action\` = 'OpenSettings'"
+  "launch|INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('OpenSettings', 'UILevel = 5', 6700)"
+  "shortcut|UPDATE \`Shortcut\` SET \`Target\` = 'Complete' WHERE \`Shortcut\` = 'SettingsShortcut'"
   "same version|DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'&&INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$upgrade_code', '$version', 1, 'WIX_UPGRADE_DETECTED')"
 )
 passed=0 failed=0

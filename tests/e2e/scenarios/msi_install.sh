@@ -1,6 +1,7 @@
 # The Windows Installer package of BUILD_DIR's architecture: a silent install
-# puts the three executables into Program Files, makes every session start the
-# tray (a Run value in the package's registry view), registers the service as
+# puts the four executables into Program Files, makes every session start the
+# tray (a Run value in the package's registry view), puts the parent's window
+# on the Start menu without opening it, registers the service as
 # designed (quoted path), its two event sources and its Safe Mode keys, writes the
 # defaults (level, log folder, a 10-minute warning, the logon hours backstop, the
 # computer's zone, which its log names), starts the service and puts the folder
@@ -8,7 +9,7 @@
 # the service then keeps a configured user's week in their logon hours. A silent
 # removal unlocks every configured account, stops and deletes the service, its
 # event sources and Safe Mode keys, ends the running clock, removes the files,
-# the Run value and the Path entry, and keeps the configuration. A second prefix
+# the shortcut, the Run value and the Path entry, and keeps the configuration. A second prefix
 # shows that an install that fails leaves the configuration as it was and no
 # folder it made, that an existing configuration is not overwritten by an
 # install, and that the
@@ -39,11 +40,23 @@ fi
 t0=$(e2e_now_ms)
 e2e_msiexec install /i 'C:\package.msi' /qn || e2e_fail "msiexec /i ended with $?"
 echo "install: $(( $(e2e_now_ms) - t0 )) ms"
-for f in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe README.md nortavel_free.reg; do
+for f in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe nortavelsettings.exe README.md nortavel_free.reg; do
   [ -f "$unix_dir/$f" ] || e2e_fail "$dir\\$f not installed"
 done
 cmp -s "$unix_dir/nortavelctl.exe" "$BUILD_DIR/nortavelctl.exe" || e2e_fail "installed nortavelctl.exe is not the build's"
 cmp -s "$unix_dir/nortaveltray.exe" "$BUILD_DIR/nortaveltray.exe" || e2e_fail "installed nortaveltray.exe is not the build's"
+# The parent's window is on the Start menu; a silent install does not open it.
+# Windows makes a per-machine package's shortcut in everybody's menu; Wine 8
+# sets ProgramMenuFolder to the installing user's whatever ALLUSERS says.
+shortcut=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/*' \
+           -name 'Nortavel free settings.lnk' 2>/dev/null | head -1)
+[ -n "$shortcut" ] || e2e_fail "no Start menu shortcut \"Nortavel free settings\""
+strings -el "$shortcut" | grep -qi 'nortavelsettings.exe' || strings "$shortcut" | grep -qi 'nortavelsettings.exe' \
+  || e2e_fail "the shortcut does not open nortavelsettings.exe"
+for pid in $(pgrep -f 'nortavelsettings[.]exe' || true); do
+  ! grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$pid/environ" 2>/dev/null || e2e_fail "a silent install opened the window"
+done
+echo "Start menu: Nortavel free settings; the silent install opened no window"
 # Every session starts the tray: the Run value names it, quoted (the folder
 # holds a blank), in the package's own registry view and only there.
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -129,6 +142,7 @@ for f in nortavel_free_service.exe nortavelctl.exe nortaveltray.exe; do [ ! -e "
 [ -z "$(ls -A "$unix_dir" 2>/dev/null)" ] || e2e_fail "files left in $dir: $(ls -A "$unix_dir")"
 e2e_wait_for 5 bash -c "! kill -0 $tray 2>/dev/null" || e2e_fail "the clock still runs after the removal"
 if e2e_reg query "$run_key" /v NortavelFreeTray; then e2e_fail "the tray's Run value left behind"; fi
+[ ! -e "$shortcut" ] || e2e_fail "the Start menu shortcut left behind"
 last=$(grep 'user=kid ' "$calls" | tail -1)
 [ "$(grep -c 'user=kid ' "$calls")" -gt "${before:-0}" ] || e2e_fail "removal made no call for kid"
 case "$last" in *"hours=$(printf 'ff%.0s' $(seq 21))"*) ;; *) e2e_fail "removal did not unlock kid: $last" ;; esac
@@ -137,7 +151,7 @@ e2e_reg query "$E2E_KEY" /v Debug || e2e_fail "removal lost Debug"
 env_path=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v Path </dev/null | tr -d '\r')
 ! grep -qiF "$dir" <<<"$env_path" || e2e_fail "install folder still on Path: $env_path"
 grep -qiF '%SystemRoot%\system32' <<<"$env_path" || e2e_fail "removal damaged Path: $env_path"
-echo "removed: service, files, Run value and Path entry gone; kid unlocked; configuration kept"
+echo "removed: service, files, shortcut, Run value and Path entry gone; kid unlocked; configuration kept"
 
 # An existing configuration survives an install untouched.
 e2e_prefix msi_install_existing
