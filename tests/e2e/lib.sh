@@ -24,13 +24,7 @@ e2e_prefix() {
   rm -rf "$WINEPREFIX"
   WINEARCH=${E2E_WINEARCH:-win64} wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
-  local exe dll
-  for exe in nortavel_free_service.exe nortavelctl.exe; do
-    for dll in netapi32 wtsapi32; do
-      wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v $dll \
-        /d native,builtin /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
-    done
-  done
+  e2e_doubles_for nortavel_free_service.exe nortavelctl.exe
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
   wineserver -p >/dev/null 2>&1
@@ -39,6 +33,29 @@ e2e_prefix() {
   mkdir -p "$E2E_DIR"
   cp "$BUILD_DIR/nortavel_free_service.exe" "$BUILD_DIR/nortavelctl.exe" "$BUILD_DIR/netapi32.dll" \
     "$BUILD_DIR/wtsapi32.dll" "$E2E_DIR/"
+}
+
+# e2e_doubles_for EXE...: the executables load our netapi32 and wtsapi32
+# doubles from their folder (Wine's are stubs).
+e2e_doubles_for() {
+  local exe dll
+  for exe in "$@"; do
+    for dll in netapi32 wtsapi32; do
+      wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\DllOverrides" /v $dll \
+        /d native,builtin /f </dev/null >>"$WINEPREFIX.boot.log" 2>&1
+    done
+  done
+}
+
+# e2e_xvfb WIDTHxHEIGHT: a virtual X display of that size for the rest of the
+# scenario, ended with it (the scenario's trap then also ends its prefix).
+e2e_xvfb() {
+  E2E_DISPLAY=:$(( 70 + ($$ + ${#1}) % 200 ))
+  Xvfb "$E2E_DISPLAY" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+  E2E_XVFB_PID=$!
+  trap 'e2e_cleanup; kill "$E2E_XVFB_PID" 2>/dev/null || true' EXIT
+  export DISPLAY=$E2E_DISPLAY
+  e2e_wait_for 10 import -window root -display "$E2E_DISPLAY" png:/dev/null 2>/dev/null || e2e_fail "Xvfb did not come up"
 }
 
 # Ends the scenario's session and removes its prefix.
@@ -129,6 +146,22 @@ e2e_ctl() {
 
 # Milliseconds since the epoch, for printed timings.
 e2e_now_ms() { date +%s%3N; }
+
+# e2e_summary COLUMN: "first X ms; median Y ms (min-max) of the other N" of
+# the lines on stdin that read "... COLUMN X ms", then the values.
+e2e_summary() {
+  local values first
+  values=$(sed -n "s/.* $1 \([0-9.]*\) ms.*/\1/p")
+  first=$(head -1 <<<"$values")
+  tail -n +2 <<<"$values" | sort -n | awk -v first="$first" '
+    { v[++n] = $1 }
+    END {
+      if (n == 0) { printf "first %.0f ms", first; exit }
+      median = n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+      printf "first %.0f ms; median %.0f ms (%.0f-%.0f) of the other %d", first, median, v[1], v[n], n
+    }'
+  echo "  [$(tr '\n' ' ' <<<"$values" | sed 's/ $//')]"
+}
 
 # Whether any process of the prefix other than Wine's own still runs.
 # The service processes of this scenario's prefix only: other prefixes may run

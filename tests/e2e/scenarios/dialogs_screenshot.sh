@@ -12,12 +12,7 @@ set -eu
 . "$(dirname "$0")/../lib.sh"
 command -v Xvfb >/dev/null && command -v import >/dev/null || e2e_fail "Xvfb and ImageMagick's import are needed"
 
-display=:$(( 70 + $$ % 200 ))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'e2e_cleanup; kill "$xvfb_pid" 2>/dev/null || true' EXIT
-export DISPLAY=$display
-e2e_wait_for 10 import -window root -display "$display" png:/dev/null 2>/dev/null || e2e_fail "Xvfb did not come up"
+e2e_xvfb 1024x768
 
 e2e_prefix dialogs
 # This scenario wants the X11 driver, not the prefix's null driver.

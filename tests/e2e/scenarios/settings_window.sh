@@ -8,21 +8,12 @@ set -eu
 . "$(dirname "$0")/../lib.sh"
 command -v Xvfb >/dev/null && command -v import >/dev/null || e2e_fail "Xvfb and ImageMagick's import are needed"
 
-display=:$(( 70 + ($$ + 97) % 200 ))
-Xvfb "$display" -screen 0 2048x1536x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'e2e_cleanup; kill "$xvfb_pid" 2>/dev/null || true' EXIT
-export DISPLAY=$display
-e2e_wait_for 10 import -window root -display "$display" png:/dev/null 2>/dev/null || e2e_fail "Xvfb did not come up"
-
+e2e_xvfb 2048x1536
 e2e_prefix settings
 e2e_use_x11
 cp "$BUILD_DIR/nortavelsettings.exe" "$BUILD_DIR/settings_probe.exe" "$BUILD_DIR/window_texts.exe" "$E2E_DIR/"
 # Wine's account calls are stubs: the window reads the accounts from the doubles.
-for dll in netapi32 wtsapi32; do
-  wine reg add 'HKCU\Software\Wine\AppDefaults\nortavelsettings.exe\DllOverrides' /v $dll /d native,builtin /f \
-    </dev/null >/dev/null 2>&1
-done
+e2e_doubles_for nortavelsettings.exe
 artifacts="$E2E_WORK/artifacts"
 mkdir -p "$artifacts"
 
