@@ -54,33 +54,18 @@ prefix_pid() {
 hz=$(getconf CLK_TCK)
 cpu_ms() { sed 's/^.*) //' "/proc/$1/stat" | awk -v hz="$hz" '{print ($12 + $13) * 1000 / hz}'; }
 status_kib() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
-# "first X ms; median Y ms (min-max) of the other N" of one column of the run lines.
-summary() {
-  local values first
-  values=$(sed -n "s/.* $1 \([0-9.]*\) ms.*/\1/p")
-  first=$(head -1 <<<"$values")
-  tail -n +2 <<<"$values" | sort -n | awk -v first="$first" '
-    { v[++n] = $1 }
-    END {
-      if (n == 0) { printf "first %.0f ms", first; exit }
-      median = n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
-      printf "first %.0f ms; median %.0f ms (%.0f-%.0f) of the other %d", first, median, v[1], v[n], n
-    }'
-  echo "  [$(tr '\n' ' ' <<<"$values" | sed 's/ $//')]"
-}
-
 measure() {  # DRIVER: prints the figures under the running session
   local driver=$1 out tray before after proc0 proc1 u0 k0 u1 k1 ws peak private bws bpeak
   echo "== $driver driver"
   out=$(bench start-bare "$runs") || { echo "$out"; e2e_fail "the bare program did not start"; }
-  echo "bare program, shown:      $(summary shown <<<"$out")"
-  echo "bare program, idle:       $(summary idle <<<"$out")"
+  echo "bare program, shown:      $(e2e_summary shown <<<"$out")"
+  echo "bare program, idle:       $(e2e_summary idle <<<"$out")"
   local bare bare_sample
   bare_sample=$(bench sample bare) || e2e_fail "no bare program to sample"
   bare=$(prefix_pid 'bare_window[.]exe') && kill "$bare"
   out=$(bench start "$runs" 'C:\nortavel\nortaveltray.exe' /show) || { echo "$out"; e2e_fail "the tray did not show its window"; }
-  echo "nortaveltray /show, shown: $(summary shown <<<"$out")"
-  echo "nortaveltray /show, idle:  $(summary idle <<<"$out")"
+  echo "nortaveltray /show, shown: $(e2e_summary shown <<<"$out")"
+  echo "nortaveltray /show, idle:  $(e2e_summary idle <<<"$out")"
   tray=$(prefix_pid 'nortaveltray[.]exe') || e2e_fail "no tray process"
   sleep 2  # past the closing of the status window
   before=$(bench sample) || e2e_fail "no tray to sample"

@@ -8,6 +8,9 @@
 //     running with its status window closed, for "sample".
 //   tray_bench start-bare RUNS
 //     The same for bare_window.exe beside it; the last keeps its window.
+//   tray_bench start-settings RUNS EXE
+//     The same for the parent's window EXE (nortavelsettings.exe); every
+//     start is ended.
 //   tray_bench sample [bare]
 //     CPU time (user and kernel, ms) and memory (working set, its peak and the
 //     private bytes, KiB) of the running tray, found by its hidden window (of
@@ -29,6 +32,8 @@ namespace {
 
 constexpr char kBareClass[] = "BareWindow";
 constexpr char kBareCaption[] = "Bare window";
+constexpr char kSettingsClass[] = "NortavelFreeSettings";
+constexpr char kSettingsCaption[] = "Nortavel free settings";
 constexpr DWORD kShowTimeoutMs = 30000;
 
 double Milliseconds() {
@@ -152,7 +157,8 @@ std::string BarePath() {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: tray_bench start RUNS EXE [ARGS] | start-bare RUNS | sample [bare]\n");
+  std::fprintf(stderr,
+               "usage: tray_bench start RUNS EXE [ARGS] | start-bare RUNS | start-settings RUNS EXE | sample [bare]\n");
   return 2;
 }
 
@@ -162,16 +168,18 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string mode = argv[1];
   if (mode == "sample") return Sample(argc > 2 && std::string(argv[2]) == "bare");
-  if ((mode != "start" && mode != "start-bare") || argc < 3) return Usage();
+  if ((mode != "start" && mode != "start-bare" && mode != "start-settings") || argc < 3) return Usage();
   const int runs = std::atoi(argv[2]);
   const bool bare = mode == "start-bare";
+  const bool settings = mode == "start-settings";
   if (!bare && argc < 4) return Usage();
   std::string commandLine = bare ? "\"" + BarePath() + "\"" : "";
   for (int i = 3; !bare && i < argc; ++i) commandLine += (i > 3 ? " \"" : "\"") + std::string(argv[i]) + "\"";
   for (int run = 1; run <= runs; ++run) {
     std::printf("run %d: ", run);
-    const bool shown = bare ? TimeStart(commandLine, kBareClass, kBareCaption, run == runs)
-                            : TimeStart(commandLine, kTrayStatusClass, kTrayCaption, run == runs);
+    const bool shown = bare       ? TimeStart(commandLine, kBareClass, kBareCaption, run == runs)
+                       : settings ? TimeStart(commandLine, kSettingsClass, kSettingsCaption, false)
+                                  : TimeStart(commandLine, kTrayStatusClass, kTrayCaption, run == runs);
     std::fflush(stdout);
     if (!shown) return 1;
   }
