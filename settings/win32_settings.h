@@ -30,6 +30,15 @@ template <class TState>
 TState* StateOf(HWND control) {
   return reinterpret_cast<TState*>(GetWindowLongPtrA(control, GWLP_USERDATA));
 }
+// Registers a control's class, the program's instance's.
+inline void RegisterControl(HINSTANCE instance, const char* name, WNDPROC procedure, LPCSTR cursor) {
+  WNDCLASSA control{};
+  control.lpfnWndProc = procedure;
+  control.hInstance = instance;
+  control.hCursor = LoadCursor(nullptr, cursor);
+  control.lpszClassName = name;
+  RegisterClassA(&control);
+}
 template <class TState>
 void KeepState(HWND control, UINT msg) {
   if (msg == WM_NCCREATE) SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TState));

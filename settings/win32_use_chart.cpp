@@ -103,14 +103,7 @@ LRESULT CALLBACK ChartProc(HWND chart, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
-void RegisterUseChart(HINSTANCE instance) {
-  WNDCLASSA chart{};
-  chart.lpfnWndProc = ChartProc;
-  chart.hInstance = instance;
-  chart.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  chart.lpszClassName = kUseChartClass;
-  RegisterClassA(&chart);
-}
+void RegisterUseChart(HINSTANCE instance) { RegisterControl(instance, kUseChartClass, ChartProc, IDC_ARROW); }
 
 void SetUseChart(HWND chart, const TUseChart& use) {
   StateOf<TChartState>(chart)->Use = use;

@@ -146,14 +146,7 @@ LRESULT CALLBACK GridProc(HWND grid, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
-void RegisterWeekGrid(HINSTANCE instance) {
-  WNDCLASSA grid{};
-  grid.lpfnWndProc = GridProc;
-  grid.hInstance = instance;
-  grid.hCursor = LoadCursor(nullptr, IDC_HAND);
-  grid.lpszClassName = kWeekGridClass;
-  RegisterClassA(&grid);
-}
+void RegisterWeekGrid(HINSTANCE instance) { RegisterControl(instance, kWeekGridClass, GridProc, IDC_HAND); }
 
 void SetGridWeek(HWND grid, const TWeek& week) {
   StateOf<TGridState>(grid)->Paint.SetWeek(week);
