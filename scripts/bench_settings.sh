@@ -14,8 +14,7 @@ cd "$(dirname "$0")/.."
 runs=${1:-10}
 . tests/e2e/lib.sh
 e2e_use_build bench
-xvfb_pid=""
-trap 'e2e_cleanup; [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true' EXIT
+trap e2e_cleanup EXIT
 e2e_prefix bench_settings
 cp "$BUILD_DIR/nortavelsettings.exe" "$BUILD_DIR/tray_bench.exe" "$BUILD_DIR/bare_window.exe" "$E2E_DIR/"
 e2e_doubles_for nortavelsettings.exe
@@ -60,12 +59,8 @@ echo "Wine $(wine --version), $(objdump -f "$BUILD_DIR/nortavelsettings.exe" | g
   "${E2E_WINEARCH:-win64} prefix, $runs starts each"
 measure null
 
-if command -v Xvfb >/dev/null; then
-  display=:$(( 70 + $$ % 200 ))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  sleep 1
+if command -v Xvfb >/dev/null && command -v import >/dev/null; then
+  e2e_xvfb 1280x1024
   e2e_use_x11
   measure "X11 (Xvfb)"
 fi
