@@ -670,6 +670,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
       LayOut();
       return 0;
     }
+    case DM_GETDEFID:
+      // Enter saves, wherever the focus is but on a button of its own.
+      return MAKELRESULT(kSaveId, DC_HASDEFID);
     case WM_CTLCOLORSTATIC: {
       const HWND control = reinterpret_cast<HWND>(lParam);
       const bool refusal = control == w.WarnRefusal || control == w.FolderRefusal || control == w.PinRefusal ||
