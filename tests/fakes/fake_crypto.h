@@ -8,7 +8,6 @@
 class TFakeCrypto : public TCryptoApi {
  public:
   bool Fails = false;
-  int Derivations = 0;
 
   bool Random(uint8_t* buffer, size_t size) override {
     for (size_t i = 0; i < size; ++i) buffer[i] = static_cast<uint8_t>(Next++);
@@ -16,7 +15,6 @@ class TFakeCrypto : public TCryptoApi {
   }
   bool Pbkdf2Sha256(const std::string& password, const uint8_t* salt, size_t saltSize, uint32_t iterations,
                     uint8_t* key, size_t keySize) override {
-    ++Derivations;
     uint64_t mix = 1469598103934665603ULL ^ iterations;
     auto take = [&mix](uint8_t byte) { mix = (mix ^ byte) * 1099511628211ULL; };
     for (const char c : password) take(static_cast<uint8_t>(c));

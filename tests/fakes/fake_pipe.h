@@ -25,14 +25,13 @@ class TFakePipeServer : public TPipeServerApi {
   std::deque<TClient> Clients;
   std::vector<std::string> Answers;
   std::vector<std::string> Created;  // "name|sddl|first"
-  uint32_t CreateError = 0;
   int Ended = 0;
   uint32_t LastReadTimeoutMs = 0;
   size_t LastReadRoom = 0;
 
   uint32_t Create(const std::string& name, const std::string& sddl, bool first) override {
     Created.push_back(name + "|" + sddl + "|" + (first ? "first" : "more"));
-    return CreateError;
+    return 0;
   }
   uint32_t CreateGoodbye(const std::string& name, const std::string& sddl) override {
     Created.push_back(name + "|" + sddl);
