@@ -637,7 +637,6 @@ TEST_F(CtlTimeCommandsTest, GrantAddsToTheTimeTheUserHasAnyway) {
       {"until later today", 16, 10, 0, "", {"until", "22:00"}, "2026-12-09 22:00"},
       {"until past midnight: tomorrow", 23, 10, 0, "", {"until", "00:30"}, "2026-12-10 00:30"},
       {"until as the schedule writes it", 16, 10, 0, "", {"UNTIL", "9:45", "pm"}, "2026-12-09 21:45"},
-      {"until a bare hour", 16, 10, 0, "", {"until", "21"}, "2026-12-09 21:00"},
       {"until midnight", 23, 10, 0, "", {"until", "24:00"}, "2026-12-10 00:00"},
       {"a length in words", 16, 10, 0, "", {"1", "hour", "15", "minutes"}, "2026-12-09 21:15"},
   };

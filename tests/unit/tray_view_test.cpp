@@ -134,7 +134,6 @@ TEST(TrayViewTest, WhatTheServiceSaysJoinsTheView) {
     std::string Tooltip;
     std::vector<std::string> Lines;
   } cases[] = {
-      {"ERR you have no time limits", false, "Time is up", {"Not allowed now", "Next allowed: tomorrow 08:00"}},
       {"OK asked=30@20:55", true, "Time is up",
        {"Not allowed now", "Next allowed: tomorrow 08:00", "You asked for 30 minutes at 20:55"}},
       {"OK asked=120@20:55 answer=denied", true, "Time is up",
