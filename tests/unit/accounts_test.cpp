@@ -123,23 +123,21 @@ TEST_F(AccountTest, ShutdownEnablesThePrivilegeFlushesThenSwitchesOffWithoutAski
 TEST_F(AccountTest, ShutdownOverridesAScheduledOneFallsBackWhereTheCallIsMissingAndSaysWhyItFailed) {
   const struct {
     std::vector<uint32_t> Results;
-    bool ExitAccepted;
     std::vector<std::string> Requests;
     bool Started;
     std::string Logged;
   } cases[] = {
-      {{1190}, true, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "InitiateShutdownW(null,null,0,0x2b,0x80000000)"},
+      {{1190}, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "InitiateShutdownW(null,null,0,0x2b,0x80000000)"},
        true, ""},
-      {{1115, 5}, true, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "InitiateShutdownW(null,null,0,0x2b,0x80000000)"},
+      {{1115, 5}, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "InitiateShutdownW(null,null,0,0x2b,0x80000000)"},
        false, "log ERROR:Shutting down failed: " + SystemErrorText(5)},
-      {{120}, true, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "ExitWindowsEx(0xc,0x80000000)"}, true, ""},
-      {{5}, true, {"InitiateShutdownW(null,null,0,0xb,0x80000000)"}, false,
+      {{120}, {"InitiateShutdownW(null,null,0,0xb,0x80000000)", "ExitWindowsEx(0xc,0x80000000)"}, true, ""},
+      {{5}, {"InitiateShutdownW(null,null,0,0xb,0x80000000)"}, false,
        "log ERROR:Shutting down failed: " + SystemErrorText(5)},
   };
   for (const auto& c : cases) {
     Accounts.Calls.clear();
     Accounts.ShutdownResults = c.Results;
-    Accounts.ExitAccepted = c.ExitAccepted;
     EXPECT_EQ(ShutdownComputer(State.DebugLevel, Accounts, Log), c.Started);
     std::vector<std::string> requests;
     std::string logged;
