@@ -37,7 +37,9 @@ TEST_P(ServiceTimeTest, FollowsTheClockUnlessItIsBehind) {
     EXPECT_EQ(time.Now() - kStart, step.Now) << "reading " << n;
     EXPECT_EQ(time.Shift(), step.Now - step.Clock) << "reading " << n;
     EXPECT_EQ(setBack.has_value(), step.SetBack) << "reading " << n;
-    if (setBack) EXPECT_EQ(setBack->From - kStart, step.Now);
+    if (setBack) {
+      EXPECT_EQ(setBack->From - kStart, step.Now);
+    }
     EXPECT_EQ(time.CameBack(), step.CameBack) << "reading " << n;
     ++n;
   }
