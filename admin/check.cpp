@@ -24,10 +24,27 @@ constexpr char kProductName[] = "Nortavel free";
 
 class TFindings {
  public:
-  void Error(const std::string& text) { Found.push_back({true, text}); }
-  void Warning(const std::string& text) { Found.push_back({false, text}); }
+  void Error(const std::string& text, const std::string& plain) { Found.push_back({true, text, plain}); }
+  void Warning(const std::string& text, const std::string& plain) { Found.push_back({false, text, plain}); }
   std::vector<TFinding> Found;
 };
+
+std::string ReinstallTextFor(const std::string& packageCode) {
+  return packageCode.empty() ? "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL"
+                             : "repair the package with msiexec /fa " + packageCode;
+}
+
+// The parent's fix for what only the installer can mend, to start a sentence
+// or to follow a comma.
+std::string PlainRepair(const std::string& packageCode, bool startsSentence) {
+  std::string fix = packageCode.empty() ? "install Nortavel free again."
+                                        : "repair Nortavel free: in Control Panel, open Programs and Features, choose "
+                                          "Nortavel free and then Repair.";
+  if (startsSentence) fix[0] = static_cast<char>(fix[0] - 'a' + 'A');
+  return fix;
+}
+constexpr char kPlainDamaged[] = " is damaged, so the service ignores all its settings and limits nobody. ";
+constexpr char kPlainReopen[] = "Close this window and open it again from the Start menu.";
 
 std::string TypeName(uint32_t type) {
   static const char* const kNames[] = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD",
@@ -71,34 +88,47 @@ std::string InstalledPackageCode(const TAdmin& admin) {
 
 void CheckService(const TAdmin& admin, TFindings& findings) {
   const TServiceInfo& service = admin.Service;
-  const std::string reinstall = ReinstallText(admin);
+  const std::string code = InstalledPackageCode(admin);
+  const std::string reinstall = ReinstallTextFor(code);
+  const std::string repair = PlainRepair(code, true);
   if (!service.Installed) {
     if (service.Error != 0)
       findings.Error(std::string("cannot query service ") + kServiceName + " (" + ErrorText(service.Error) +
-                     "): run from an administrator command prompt");
+                         "): run from an administrator command prompt",
+                     std::string("Windows does not say how the Nortavel free service is. ") + kPlainReopen);
     else
       findings.Error(std::string("service ") + kServiceName +
-                     " is not installed: install it with nortavel_free_service.exe /INSTALL");
+                         " is not installed: install it with nortavel_free_service.exe /INSTALL",
+                     "The Nortavel free service is not installed, so nobody's time is limited. Install Nortavel "
+                     "free again.");
     return;
   }
   const std::string name = std::string("service ") + kServiceName;
   if (service.Config.StartType != TToolApi::kAutoStart)
     findings.Error(name + " does not start automatically: nobody is restricted after a restart; run sc config " +
-                   kServiceName + " start= auto");
+                       kServiceName + " start= auto",
+                   "The Nortavel free service does not start with Windows, so after a restart nobody's time is "
+                   "limited. " + repair);
   if (!AsciiSameText(service.Config.StartName, "LocalSystem"))
     findings.Error(name + " runs as " + service.Config.StartName + ", not LocalSystem: it cannot lock accounts; " +
-                   reinstall);
+                       reinstall,
+                   "The Nortavel free service runs without the rights it needs and cannot lock accounts. " + repair);
   const std::string& path = service.Config.BinaryPath;
   if (!path.empty() && path.front() != '"' && service.Executable.find(' ') != std::string::npos)
     findings.Error(name + " is registered without quotes around a path with blanks (" + path +
-                   "): Windows may start another program in its place; " + reinstall);
+                       "): Windows may start another program in its place; " + reinstall,
+                   "The Nortavel free service is registered in a way that lets Windows start another program in its "
+                   "place. " + repair);
   if (service.Machine == 0)
     findings.Warning(name + ": cannot read its executable " + service.Executable +
-                     ": check that the file exists, or " + reinstall);
+                         ": check that the file exists, or " + reinstall,
+                     "The Nortavel free service's program cannot be read. " + repair);
   if (service.Machine == kMachineI386 && admin.Windows64)
     findings.Warning(name + " is the 32-bit build on 64-bit Windows: it reads " +
-                     admin.KeyTextIn(TRegistryView::View32, "") + "; install the 64-bit build to use " +
-                     admin.KeyTextIn(TRegistryView::View64, ""));
+                         admin.KeyTextIn(TRegistryView::View32, "") + "; install the 64-bit build to use " +
+                         admin.KeyTextIn(TRegistryView::View64, ""),
+                     "This is Nortavel free for 32-bit Windows. It works, but this computer runs 64-bit Windows, "
+                     "which the 64-bit package suits better.");
 }
 
 void CheckLogFolder(const TAdmin& admin, TFindings& findings, const TRegistryValue& pathValue) {
@@ -108,13 +138,18 @@ void CheckLogFolder(const TAdmin& admin, TFindings& findings, const TRegistryVal
   const uint32_t attributes = admin.Platform.Files.ReadAttributes(folder);
   if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
     findings.Error("the log folder " + folder + where + " does not exist: the service writes no log; create it with " +
-                   "nortavelctl logdir " + folder);
+                       "nortavelctl logdir " + folder,
+                   "The log folder " + folder + " does not exist, so nothing is logged. Choose another log folder on "
+                   "this page and press Save.");
     return;
   }
   if (admin.Platform.Files.OthersMayWriteFolder(folder) == TFolderAccess::OthersMayWrite)
     findings.Warning("the log folder " + folder + where +
-                     " may be written by others than SYSTEM and the Administrators: a restricted user can delete "
-                     "the log; run nortavelctl logdir with a new folder, which it creates for administrators only");
+                         " may be written by others than SYSTEM and the Administrators: a restricted user can delete "
+                         "the log; run nortavelctl logdir with a new folder, which it creates for administrators only",
+                     "Other users may change the log folder " + folder + ", so a child could delete the log. Choose a "
+                     "new log folder on this page and press Save: it is made so that only administrators can change "
+                     "it.");
 }
 
 void CheckOptionalValues(const TAdmin& admin, TFindings& findings, const std::vector<TRegistryValue>& values) {
@@ -125,33 +160,43 @@ void CheckOptionalValues(const TAdmin& admin, TFindings& findings, const std::ve
     const uint32_t minutes = number ? LittleEndian(warn->Data.data(), warn->Data.size()) : 0;
     if (!number || minutes > static_cast<uint32_t>(kMaxWarnMinutes))
       findings.Warning(admin.KeyText(kWarnMinutesValue) +
-                       " is not a number from 0 to 60 (REG_DWORD): nobody is warned; set it with nortavelctl warn "
-                       "MINUTES");
+                           " is not a number from 0 to 60 (REG_DWORD): nobody is warned; set it with nortavelctl "
+                           "warn MINUTES",
+                       "The warning before the time ends is damaged, so nobody is warned. Set \"Warn before the time "
+                       "ends\" on this page and press Save.");
   }
   const TRegistryValue* action = Find(values, kEndActionValue);
   if (action != nullptr && (!IsString(*action) || (!AsciiSameText(TextOf(*action), kEndActionLock) &&
                                                    !AsciiSameText(TextOf(*action), kEndActionSignOut) &&
                                                    !AsciiSameText(TextOf(*action), kEndActionPowerOff))))
     findings.Warning(admin.KeyText(kEndActionValue) + " (" + (IsString(*action) ? TextOf(*action) : TypeName(action->Type)) +
-                     ") is none of lock, signout and poweroff: the computer is switched off when time ends; set it "
-                     "with nortavelctl endaction lock|signout|poweroff");
+                         ") is none of lock, signout and poweroff: the computer is switched off when time ends; set "
+                         "it with nortavelctl endaction lock|signout|poweroff",
+                     "What happens when the time ends is damaged, so the computer is switched off. Choose it under "
+                     "\"When the time ends\" on this page and press Save.");
   const TRegistryValue* backstop = Find(values, kLogonHoursBackstopValue);
   if (backstop != nullptr && (backstop->Type != TRegistryApi::kRegDword || backstop->Data.size() > 4 ||
                               LittleEndian(backstop->Data.data(), backstop->Data.size()) > 1))
     findings.Warning(admin.KeyText(kLogonHoursBackstopValue) +
-                     " is not 0 or 1 (REG_DWORD): Windows' logon hours do not hold the rules while the service is "
-                     "not running; set it with nortavelctl backstop on|off");
+                         " is not 0 or 1 (REG_DWORD): Windows' logon hours do not hold the rules while the service "
+                         "is not running; set it with nortavelctl backstop on|off",
+                     "The setting for Windows' logon hours is damaged, so they do not keep the rules while the "
+                     "service is not running. Tick or clear it on this page and press Save.");
   const TRegistryValue* keep = Find(values, kKeepUsageValue);
   if (keep != nullptr && (keep->Type != TRegistryApi::kRegDword || keep->Data.size() > 4 ||
                           LittleEndian(keep->Data.data(), keep->Data.size()) > 1))
     findings.Warning(admin.KeyText(kKeepUsageValue) +
-                     " is not 0 or 1 (REG_DWORD): use is kept only for users with a daily budget; set it with "
-                     "nortavelctl keepusage on|off");
+                         " is not 0 or 1 (REG_DWORD): use is kept only for users with a daily budget; set it with "
+                         "nortavelctl keepusage on|off",
+                     "The setting that keeps a record of every child's use is damaged, so use is recorded only for "
+                     "children with a daily time.");
   const TRegistryValue* zone = Find(values, kTimeZoneValue);
   if (zone == nullptr || (IsString(*zone) && TextOf(*zone).empty())) {
     findings.Warning(admin.KeyText(kTimeZoneValue) +
-                     " is not set: the rules follow the computer's time zone, which any user may change to gain "
-                     "time; keep them to the zone the computer has now with nortavelctl timezone --current");
+                         " is not set: the rules follow the computer's time zone, which any user may change to gain "
+                         "time; keep them to the zone the computer has now with nortavelctl timezone --current",
+                     "The rules follow the computer's time zone, which any user may change to get more time. Choose "
+                     "this computer's zone under \"Time zone of the rules\" on this page and press Save.");
     return;
   }
   TTimeZone found;
@@ -159,35 +204,45 @@ void CheckOptionalValues(const TAdmin& admin, TFindings& findings, const std::ve
   if (name.empty() || !ReadTimeZone(admin.Platform.Registry, static_cast<uint32_t>(admin.Location.View), name, found)) {
     findings.Error(admin.KeyText(kTimeZoneValue) + " (" + (IsString(*zone) ? name : TypeName(zone->Type)) +
                    ") is not a time zone of this computer: the rules follow the computer's time zone, which users "
-                   "may change; set one with nortavelctl timezone NAME, or remove it with nortavelctl timezone "
-                   "--clear");
+                       "may change; set one with nortavelctl timezone NAME, or remove it with nortavelctl timezone "
+                       "--clear",
+                   "The time zone of the rules is not one this computer knows, so the rules follow the computer's "
+                   "time zone, which users may change. Choose a zone on this page and press Save.");
     return;
   }
   // A child may have changed the zone before the package pinned it, or since.
   const std::string computer = ReadComputerTimeZone(admin.Platform.Registry);
-  if (!computer.empty() && !AsciiSameText(computer, name))
-    findings.Warning("the rules keep to " + name + " (now " +
-                     WeekdayAndClock(SecondsOf(TZoneClock(admin.Platform.Clock, &found).LocalNow())) +
-                     "), but the computer's time zone is " + computer + " (now " +
-                     WeekdayAndClock(SecondsOf(admin.Platform.Clock.LocalNow())) +
-                     "): if the rules' time is not the time here, keep them to the right zone with nortavelctl "
-                     "timezone NAME (tzutil /l lists the names)");
+  if (!computer.empty() && !AsciiSameText(computer, name)) {
+    const std::string rules = WeekdayAndClock(SecondsOf(TZoneClock(admin.Platform.Clock, &found).LocalNow()));
+    const std::string here = WeekdayAndClock(SecondsOf(admin.Platform.Clock.LocalNow()));
+    findings.Warning("the rules keep to " + name + " (now " + rules + "), but the computer's time zone is " +
+                         computer + " (now " + here +
+                         "): if the rules' time is not the time here, keep them to the right zone with nortavelctl "
+                         "timezone NAME (tzutil /l lists the names)",
+                     "The rules keep to the time zone " + name + ", where it is now " + rules +
+                         ", but the computer is set to " + computer + ", where it is " + here +
+                         ". If the rules' time is wrong here, choose the right zone on this page and press Save.");
+  }
 }
 
 void CheckMainValues(const TAdmin& admin, TFindings& findings, const std::vector<TRegistryValue>& values) {
   const TRegistryValue* debug = Find(values, "Debug");
   if (debug == nullptr)
-    findings.Warning(admin.KeyText("Debug") + " is missing: the service logs at level 1 only; set it with nortavelctl level 2");
+    findings.Warning(admin.KeyText("Debug") + " is missing: the service logs at level 1 only; set it with nortavelctl level 2",
+                     "The log holds only the most important events. Choose log level 2 on this page and press Save.");
   else if (debug->Type != TRegistryApi::kRegDword)
     findings.Error(admin.KeyText("Debug") + " is " + TypeName(debug->Type) +
-                   ", not REG_DWORD: the service refuses the whole configuration; set it with nortavelctl level N");
+                       ", not REG_DWORD: the service refuses the whole configuration; set it with nortavelctl level N",
+                   std::string("The log level") + kPlainDamaged + "Choose a log level on this page and press Save.");
   const TRegistryValue* path = Find(values, "Path");
   if (path == nullptr)
     findings.Warning(admin.KeyText("Path") +
-                     " is missing: the log goes to the service's current folder; set it with nortavelctl logdir DIR");
+                         " is missing: the log goes to the service's current folder; set it with nortavelctl logdir DIR",
+                     "No log folder is set. Choose one on this page and press Save.");
   else if (!IsString(*path))
     findings.Error(admin.KeyText("Path") + " is " + TypeName(path->Type) +
-                   ", not REG_SZ: the service refuses the whole configuration; set it with nortavelctl logdir DIR");
+                       ", not REG_SZ: the service refuses the whole configuration; set it with nortavelctl logdir DIR",
+                   std::string("The log folder") + kPlainDamaged + "Choose a log folder on this page and press Save.");
   else
     CheckLogFolder(admin, findings, *path);
   CheckOptionalValues(admin, findings, values);
@@ -195,30 +250,41 @@ void CheckMainValues(const TAdmin& admin, TFindings& findings, const std::vector
 
 void CheckRules(const TAdmin& admin, TFindings& findings, const std::string& user, const std::vector<TRegistryValue>& values) {
   const std::string fix = ": set the rules again with nortavelctl set " + user + " SCHEDULE";
+  const std::string plainFix = " Paint " + user + "'s week again on " + user + "'s page and press Save.";
   for (int day = 0; day < kDaysPerWeek; ++day) {
     const std::string name = "Time" + std::to_string(day + 1);
     const std::string key = admin.RestrictionsKeyText(user + "\\" + name);
     const TRegistryValue* value = Find(values, name);
     if (value == nullptr) {
       findings.Error(key + " is missing: the service reads no rule from " + DayName(day) + " on, so " + user +
-                     " may use the computer all day then" + fix);
+                         " may use the computer all day then" + fix,
+                     user + "'s rules from " + DayName(day) + " on are missing, so " + user +
+                         " may use the computer all day then." + plainFix);
       return;
     }
     if (!IsString(*value)) {
       findings.Error(key + " is " + TypeName(value->Type) + ", not REG_SZ: the service refuses the whole configuration" +
-                     fix);
+                         fix,
+                     user + "'s rules for " + DayName(day) +
+                         " are damaged, so the service ignores all its settings and limits nobody." + plainFix);
       return;
     }
     const std::string rule = TextOf(*value);
     if (rule.size() < static_cast<size_t>(kSlotsPerDay))
       findings.Error(key + " has " + std::to_string(rule.size()) + " characters, not 48: " + user +
-                     " may use the computer on " + DayName(day) + " from " +
-                     ClockText(static_cast<int>(rule.size()) * kMinutesPerSlot) + " on" + fix);
+                         " may use the computer on " + DayName(day) + " from " +
+                         ClockText(static_cast<int>(rule.size()) * kMinutesPerSlot) + " on" + fix,
+                     user + "'s rules for " + DayName(day) + " stop short, so " + user + " may use the computer from " +
+                         ClockText(static_cast<int>(rule.size()) * kMinutesPerSlot) + " on." + plainFix);
     else if (rule.size() > static_cast<size_t>(kSlotsPerDay))
       findings.Warning(key + " has " + std::to_string(rule.size()) +
-                       " characters, not 48: the service ignores those after the 48th" + fix);
+                           " characters, not 48: the service ignores those after the 48th" + fix,
+                       user + "'s rules for " + DayName(day) + " run past midnight; the rest is ignored." + plainFix);
     if (rule.find_first_not_of("01") != std::string::npos)
-      findings.Warning(key + " holds characters other than 0 and 1: the service restricts their half hours" + fix);
+      findings.Warning(key + " holds characters other than 0 and 1: the service restricts their half hours" + fix,
+                       user + "'s rules for " + DayName(day) +
+                           " hold marks that are neither allowed nor restricted; those half hours count as restricted." +
+                           plainFix);
   }
 }
 
@@ -246,13 +312,17 @@ void CheckBudgets(const TAdmin& admin, TFindings& findings, const std::string& u
     const std::string fault = value != nullptr ? BudgetFault(*value, kMaxBudgetMinutes) : "";
     if (!fault.empty())
       findings.Error(admin.RestrictionsKeyText(user + "\\" + name) + fault + user + " has no daily limit on " +
-                     DayName(day) + "; set the budget again with nortavelctl budget " + user + " BUDGET");
+                         DayName(day) + "; set the budget again with nortavelctl budget " + user + " BUDGET",
+                     user + "'s daily time for " + DayName(day) + " is damaged, so " + user +
+                         " has no daily limit then. Set it again on " + user + "'s page and press Save.");
   }
   const TRegistryValue* week = Find(values, kBudgetWeekValue);
   const std::string fault = week != nullptr ? BudgetFault(*week, kMaxWeekBudgetMinutes) : "";
   if (!fault.empty())
     findings.Error(admin.RestrictionsKeyText(user + "\\" + kBudgetWeekValue) + fault + user +
-                   " has no weekly limit; set it again with nortavelctl budget " + user + " --week AMOUNT");
+                       " has no weekly limit; set it again with nortavelctl budget " + user + " --week AMOUNT",
+                   user + "'s time for the week is damaged, so " + user + " has no weekly limit. Set it again on " +
+                       user + "'s page and press Save.");
 }
 
 // The configured users.
@@ -263,7 +333,8 @@ TStringList CheckUsers(const TAdmin& admin, TFindings& findings, TRegistry& regi
   registry.Close();
   if (users.Empty()) {
     findings.Warning("no user is configured in " + admin.RestrictionsKeyText() +
-                     ": add one with nortavelctl set USER SCHEDULE");
+                         ": add one with nortavelctl set USER SCHEDULE",
+                     "No child has rules yet. Press \"Add a child...\", paint the week and press Save.");
     return users;
   }
   std::vector<std::string> locked;
@@ -277,20 +348,32 @@ TStringList CheckUsers(const TAdmin& admin, TFindings& findings, TRegistry& regi
     if (extra != nullptr && (!IsString(*extra) || !ParseMinuteStamp(TextOf(*extra), until)))
       findings.Warning(admin.RestrictionsKeyText(user + "\\" + kAllowUntilValue) +
                        " is not a date and time like 2026-12-24 21:30: the service ignores it; give extra time with "
-                       "nortavelctl grant " + user + " 30m, or remove it with nortavelctl grant " + user + " --clear");
+                           "nortavelctl grant " + user + " 30m, or remove it with nortavelctl grant " + user +
+                           " --clear",
+                       user + "'s extra time is damaged and counts for nothing. Give extra time again on " + user +
+                           "'s page, or press \"Take back\".");
     CheckBudgets(admin, findings, user, values);
     const TAccountInfo account = ReadAccount(admin.Platform.Accounts, user);
     if (account.Locked) locked.push_back(user);
     if (account.Readable && !account.Exists)
       findings.Error("user " + user + " (" + admin.RestrictionsKeyText(user) +
-                     ") has no local account: the service cannot lock it; check the name, or remove the rules "
-                     "with nortavelctl remove " + user);
+                         ") has no local account: the service cannot lock it; check the name, or remove the rules "
+                         "with nortavelctl remove " + user,
+                     "This computer has no account named " + user + ", so " + user +
+                         "'s rules limit nobody. Check the name of the child's account.");
     else if (!account.Readable)
       findings.Warning("cannot tell whether " + user + " has a local account (" + ErrorText(account.Status) +
-                       "): run from an administrator command prompt");
+                           "): run from an administrator command prompt",
+                       "Windows does not say whether this computer has an account named " + user + ". " + kPlainReopen);
   }
   const std::string lockedText = LockedWithoutServiceText(admin.Service, locked);
-  if (!lockedText.empty()) findings.Error(lockedText);
+  if (!lockedText.empty()) {
+    std::string names;
+    for (const std::string& user : locked) names += (names.empty() ? "" : ", ") + user;
+    findings.Error(lockedText, names + (locked.size() == 1 ? " is" : " are") +
+                                   " locked out, and the service that gives the time back is not running. Restart "
+                                   "the computer; if that does not help, " + PlainRepair(InstalledPackageCode(admin), false));
+  }
   return users;
 }
 
@@ -303,30 +386,39 @@ void CheckAccounts(const TAdmin& admin, TFindings& findings, const TStringList& 
   if (read.Status != 0) {
     findings.Warning("cannot read the local accounts (" + ErrorText(read.Status) +
                      "): this check cannot tell whether a restricted user is an administrator or which accounts "
-                     "have no time limits; net user lists them");
+                         "have no time limits; net user lists them",
+                     "Windows does not list this computer's accounts, so this window cannot tell whether a child is "
+                     "an administrator or which accounts have no time limits.");
     return;
   }
   for (const std::string& user : users)
     for (const TLocalAccount& account : read.Accounts)
       if (account.Privilege == TLocalAccount::Administrator && PlatformSameText(account.Name, user))
-        findings.Error(AdministratorText(user));
+        findings.Error(AdministratorText(user), AdministratorText(user));
   std::vector<std::string> unlimited;
   for (const TLocalAccount& account : read.Accounts) {
     // A configured account has its limits, Guest included; disabled ones cannot sign in.
     if (account.Disabled || users.IndexOf(account.Name) >= 0) continue;
     if (IsGuest(account))
       findings.Warning("the " + account.Name + " account is enabled: anyone can use the computer without a time "
-                       "limit; disable it with net user " + account.Name + " /active:no");
+                       "limit; disable it with net user " + account.Name + " /active:no",
+                       "The " + account.Name + " account is turned on: anyone can use the computer with it, without a "
+                       "time limit. Turn it off: open Command Prompt as administrator and type net user " +
+                           account.Name + " /active:no.");
     else if (account.Privilege == TLocalAccount::Standard)
       unlimited.push_back(account.Name);
   }
   if (unlimited.empty()) return;
   std::string names;
   for (const std::string& name : unlimited) names += (names.empty() ? "" : ", ") + name;
+  const std::string them = unlimited.size() == 1 ? "it" : "them";
   findings.Warning((unlimited.size() == 1 ? "this account has" : "these accounts have") +
                    std::string(" no time limits and can be used to get around them: ") + names +
-                   "; set limits with nortavelctl set USER SCHEDULE, or disable an account with net user USER "
-                   "/active:no");
+                       "; set limits with nortavelctl set USER SCHEDULE, or disable an account with net user USER "
+                       "/active:no",
+                   std::string(unlimited.size() == 1 ? "This account has" : "These accounts have") +
+                       " no time limits, so a child could use " + them + " to get around the rules: " + names +
+                       ". Give " + them + " rules with \"Add a child...\", or turn off accounts nobody uses.");
 }
 
 void CheckOtherView(const TAdmin& admin, TFindings& findings, bool present) {
@@ -342,12 +434,15 @@ void CheckOtherView(const TAdmin& admin, TFindings& findings, bool present) {
   if (!present)
     findings.Error("a configuration exists only in " + otherKey + " (" + TAdmin::ViewName(other) + " view), not in " +
                    reader + ": write it again with nortavelctl, or import it with reg import FILE /reg:" +
-                   (admin.Location.View == TRegistryView::View64 ? "64" : "32"));
+                       (admin.Location.View == TRegistryView::View64 ? "64" : "32"),
+                   "The settings were saved by Nortavel free for the other kind of Windows (32-bit or 64-bit), where "
+                   "the service does not read them, so nobody's time is limited. Set each child's week again here.");
   else
     findings.Warning("a second configuration in " + otherKey + " (" + TAdmin::ViewName(other) + " view) is never read by " +
                      (admin.Service.Installed ? "the service" : "a service of this tool's build") +
                      ": delete it with reg delete " + otherKey + " /reg:" +
-                     (other == TRegistryView::View64 ? "64" : "32") + " /f");
+                         (other == TRegistryView::View64 ? "64" : "32") + " /f",
+                     "An old second copy of the settings is stored that the service never reads. It does no harm.");
 }
 // The record of use, where the service keeps one: one it cannot use, or saves
 // that keep failing, lose the daily budget's count.
@@ -356,20 +451,21 @@ void CheckUsage(const TAdmin& admin, TFindings& findings) {
   if (!config.KeepsUsage()) return;
   const TUsageFile usage = ReadUsage(admin, config);
   const std::string problem = UsageProblemText(usage);
+  const std::string uncounted = "The record of the time used cannot be kept, so daily time is not counted. ";
   if (usage.Read == TWholeFile::NotPlain)
-    findings.Error(problem);
+    findings.Error(problem, uncounted + "Something else is in its place. " + PlainRepair(InstalledPackageCode(admin), true));
+  else if (usage.Read == TWholeFile::Done && !problem.empty())
+    findings.Warning(problem, "Some days of the record of the time used were damaged and are left out.");
   else if (!problem.empty())
-    findings.Warning(problem);
+    findings.Warning(problem, std::string("The record of the time used cannot be read here. ") + kPlainReopen);
   const std::string saving = UsageSavingText(admin, config, usage);
-  if (!saving.empty()) findings.Error(saving);
+  if (!saving.empty())
+    findings.Error(saving, "The service has not saved the time used for a while, so some use may not count. Restart "
+                           "the computer; if that does not help, " + PlainRepair(InstalledPackageCode(admin), false));
 }
 }  // namespace
 
-std::string ReinstallText(const TAdmin& admin) {
-  const std::string code = InstalledPackageCode(admin);
-  return code.empty() ? "reinstall it with nortavel_free_service.exe /UNINSTALL and /INSTALL"
-                      : "repair the package with msiexec /fa " + code;
-}
+std::string ReinstallText(const TAdmin& admin) { return ReinstallTextFor(InstalledPackageCode(admin)); }
 
 std::vector<TFinding> CheckFindings(const TAdmin& admin) {
   TFindings findings;
@@ -379,7 +475,9 @@ std::vector<TFinding> CheckFindings(const TAdmin& admin) {
   TStringList users;
   if (!present) {
     findings.Error(admin.KeyText() + " does not exist: the service restricts nobody; add a user with nortavelctl set "
-                   "USER SCHEDULE");
+                   "USER SCHEDULE",
+                   "Nortavel free has no settings yet, so nobody's time is limited. Press \"Add a child...\", paint "
+                   "the week and press Save.");
   } else {
     const std::vector<TRegistryValue> values = registry.ListValues();
     registry.Close();

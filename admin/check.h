@@ -11,6 +11,9 @@
 struct TFinding {
   bool Error = false;  // a restriction or the log is lost; otherwise a warning
   std::string Text;    // what is wrong, where, and the fix
+  // The same for a parent in the settings window: no keys, types or commands,
+  // and the fix on the window's pages where it has one.
+  std::string Plain;
 };
 
 // The findings, errors and warnings in the order they were found; none when

@@ -457,7 +457,7 @@ void ShowComputerFields() {
   SetWindowTextA(w.ServiceState, ServiceText(w.Admin->Service).c_str());
   std::string findings;
   for (const TFinding& finding : CheckFindings(*w.Admin))
-    findings += (finding.Error ? "Problem: " : "Advice: ") + finding.Text + "\r\n\r\n";
+    findings += (finding.Error ? "Problem: " : "Advice: ") + finding.Plain + "\r\n\r\n";
   SetWindowTextA(w.Findings, findings.empty() ? "No problems found." : findings.c_str());
 }
 

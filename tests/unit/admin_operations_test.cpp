@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "admin/admin_errors.h"
+#include "admin/check.h"
 #include "admin/operations.h"
 #include "tests/unit/ctl_fixture.h"
 
@@ -50,6 +51,45 @@ TEST_F(AdminOperationsTest, ARefusedValueIsNotWrittenAndNothingBesideIt) {
   EXPECT_EQ(Stored(kMain, "WarnMinutes"), "(none)");
   EXPECT_EQ(Stored(kMain, "Debug"), std::string("\x02\0\0\0", 4));
   EXPECT_EQ(Stored(kMain + "\\Parent", "PinHash"), "(none)");
+}
+
+// The parent's window shows each finding's plain words: a parent who never
+// opens a command prompt gets no key, type or command, except the one way
+// Windows Home has to turn the guest off.
+TEST_F(AdminOperationsTest, EveryFindingHasPlainWordsWithoutKeysOrCommands) {
+  InstallService();
+  Config.StartType = 3;
+  Config.BinaryPath = "C:\\Program Files\\NortavelFree\\nortavel_free_service.exe";
+  Registry.SetString(kMain, "Debug", "2");
+  Registry.SetDword(kMain, "WarnMinutes", 90);
+  Registry.SetString(kMain, "EndAction", "nap");
+  Registry.SetString(kMain, "TimeZone", "Mars Standard Time");
+  Registry.SetString(kChild, "Time3", std::string(40, '0'));
+  Registry.SetString(kChild, "Time4", std::string(48, '2'));
+  Registry.SetDword(kChild, "Budget6", 24 * 60 + 1);
+  Registry.SetString(kChild, "AllowUntil", "tonight");
+  Registry.SetString(kMain + "\\Time_restrictions\\ghost", "Time1", kAllowedDay);
+  Accounts.ReadStatus["ghost"] = 2221;
+  Accounts.Listed = {{"child", 2}, {"Guest", 0}, {"anna"}};
+  Files.FolderAccess = TFolderAccess::OthersMayWrite;
+  const std::vector<TFinding> findings = CheckFindings(Open());
+  ASSERT_GE(findings.size(), 12u);
+  for (const TFinding& finding : findings) {
+    EXPECT_FALSE(finding.Plain.empty()) << finding.Text;
+    for (const char* technical : {"HKLM", "REG_", "nortavelctl", "SOFTWARE\\", " sc ", "msiexec", "/INSTALL"})
+      EXPECT_EQ(finding.Plain.find(technical), std::string::npos) << technical << " in: " << finding.Plain;
+  }
+  const auto plain = [&findings](const std::string& start) {
+    for (const TFinding& finding : findings)
+      if (finding.Plain.rfind(start, 0) == 0) return finding.Plain;
+    return "(no finding starts " + start + ")";
+  };
+  EXPECT_EQ(plain("The Nortavel free service does not"),
+            "The Nortavel free service does not start with Windows, so after a restart nobody's time is limited. "
+            "Install Nortavel free again.");
+  EXPECT_EQ(plain("child's rules for Wednesday"),
+            "child's rules for Wednesday stop short, so child may use the computer from 20:00 on. Paint child's week "
+            "again on child's page and press Save.");
 }
 
 }  // namespace
