@@ -21,7 +21,6 @@
 namespace {
 
 constexpr char kWindowClass[] = "NortavelFreeSettings";
-constexpr UINT kWmDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 // The look of the window at 96 DPI (100 %); every measure is scaled.
 constexpr int kClientWidth = 960;
 constexpr int kClientHeight = 690;
@@ -660,12 +659,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
   TWindow& w = Window;
   switch (msg) {
     case kWmDpiChanged: {
-      // Moved to a monitor of another DPI, or its scale changed: the content
-      // is laid out anew, where Windows suggests.
-      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-      w.Dpi = HIWORD(wParam);
+      w.Dpi = FollowDpiChange(reinterpret_cast<uintptr_t>(window), wParam, lParam);
       MakeFont();
       LayOut();
       return 0;

@@ -30,3 +30,10 @@ uintptr_t MessageFontFor(uint32_t dpi) {
   font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), systemDpi > 0 ? systemDpi : static_cast<int>(kBaseDpi));
   return reinterpret_cast<uintptr_t>(CreateFontIndirectA(&font));
 }
+
+uint32_t FollowDpiChange(uintptr_t window, uintptr_t wParam, intptr_t lParam) {
+  const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+  SetWindowPos(reinterpret_cast<HWND>(window), nullptr, suggested->left, suggested->top,
+               suggested->right - suggested->left, suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  return HIWORD(wParam);
+}

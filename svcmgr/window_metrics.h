@@ -14,6 +14,13 @@ uint32_t WindowDpi(uintptr_t window);
 // for dpi: an HFONT the caller deletes.
 uintptr_t MessageFontFor(uint32_t dpi);
 
+// WM_DPICHANGED (Windows 8.1 and later): the window moved to a monitor of
+// another DPI, or its scale changed. Places it where Windows suggests (the
+// message's lParam) and gives the new DPI (from its wParam); the caller lays
+// its content out anew.
+inline constexpr uint32_t kWmDpiChanged = 0x02E0;
+uint32_t FollowDpiChange(uintptr_t window, uintptr_t wParam, intptr_t lParam);
+
 // A week's half hours wherever one is drawn (the child's clock, the parent's
 // window), as COLORREF values: allowed green, restricted grey, the half hour
 // now outlined in black.

@@ -28,7 +28,6 @@ constexpr int kLineHeight = 18;
 constexpr int kControlHeight = 24;
 constexpr int kMargin = 12;
 constexpr int kGap = 8;
-constexpr UINT kWmDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 // The week's colours (svcmgr/window_metrics.h): green is allowed, as on the
 // icon. The half hour now is outlined: red means "time is up" on the icon.
 
@@ -183,12 +182,7 @@ LRESULT CALLBACK StatusProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
   if (window != Tray.Status && Tray.Status != nullptr) return DefWindowProcA(window, msg, wParam, lParam);
   switch (msg) {
     case kWmDpiChanged: {
-      // Moved to a monitor of another DPI, or its scale changed: Windows
-      // suggests where the window goes; its content is laid out anew.
-      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-      Tray.Dpi = HIWORD(wParam);
+      Tray.Dpi = FollowDpiChange(reinterpret_cast<uintptr_t>(window), wParam, lParam);
       MakeFont(Tray);
       LayOut(Tray);
       return 0;
