@@ -95,7 +95,7 @@ void CheckService(const TAdmin& admin, TFindings& findings) {
     if (service.Error != 0)
       findings.Error(std::string("cannot query service ") + kServiceName + " (" + ErrorText(service.Error) +
                          "): run from an administrator command prompt",
-                     std::string("Windows does not say how the Nortavel free service is. ") + kPlainReopen);
+                     std::string("Windows does not tell this window how the Nortavel free service is set up. ") + kPlainReopen);
     else
       findings.Error(std::string("service ") + kServiceName +
                          " is not installed: install it with nortavel_free_service.exe /INSTALL",
