@@ -11,7 +11,7 @@ namespace {
 TEST(WeekPaint, EveryCellIsFoundUnderItsMiddleAndTheCellsTileTheArea) {
   const struct {
     int Width, Height;
-  } areas[] = {{672, 154}, {1344, 308}, {100, 7}, {48, 7}, {1000, 151}};
+  } areas[] = {{672, 154}, {100, 7}, {48, 7}, {1000, 151}};
   for (const auto& area : areas) {
     for (int day = 0; day < kDaysPerWeek; ++day)
       for (int slot = 0; slot < kSlotsPerDay; ++slot) {

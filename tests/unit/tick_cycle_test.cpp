@@ -181,7 +181,6 @@ std::vector<int> EveryTickFrom2To40() {
 INSTANTIATE_TEST_SUITE_P(
     Requests, ReloadRequestTest,
     ::testing::Values(TRequestCase{"LoneAfterTheStart", {8}, {1, 8, 68}},
-                      TRequestCase{"ThreeRightAfterTheStart", {2, 3, 4}, {1, 2, 3, 4, 64}},
                       TRequestCase{"FourthWaitsForACredit", {8, 8, 8, 9, 10, 10, 11, 12}, {1, 8, 9, 10, 13, 73}},
                       TRequestCase{"EveryTick", EveryTickFrom2To40(), {1, 2, 3, 4, 7, 12, 17, 22, 27, 32, 37, 42}},
                       TRequestCase{"WaitingWhenTheScheduledReloadComes", {1}, {1, 61}}),
