@@ -268,7 +268,6 @@ TEST_F(SessionTest, AProcessSlowToExamineIsNotExaminedAgainWhileItRuns) {
   EXPECT_EQ(Log.Messages, Calls{"WARNING:A process took too long to examine and is not examined again: 101 ms, id 66 "
                                 "C:\\Programs\\66.exe"});
   EXPECT_EQ(collect(), 0);
-  EXPECT_EQ(collect(), 0);
   EXPECT_TRUE(Log.Messages.empty()) << "said once";
   EXPECT_EQ(owners.Items(), (Calls{"bert", "anna"})) << "still counted with its owner";
   Processes.Table[1].Created = 7;  // a new process with the id
