@@ -267,7 +267,6 @@ TEST_F(CtlCommandsTest, InstallerRollbackPutsTheSettingsBackAndRemovesTheFolders
   EXPECT_EQ(Stored(kMain, "Debug"), std::string("\x04\0\0\0", 4));
   EXPECT_EQ(Stored(kMain, "Path"), std::string("C:\\keep") + '\0');
   EXPECT_EQ(Stored(kMain, "KeepUsage"), "(none)");
-  EXPECT_FALSE(Registry.HasKey(kMain + ".install"));
   EXPECT_EQ(Files.Files.count("C:\\ProgramData\\NortavelFree"), 0u);
   EXPECT_EQ(Files.Files.count("C:\\ProgramData"), 1u);
 }

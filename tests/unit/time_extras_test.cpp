@@ -253,8 +253,6 @@ TEST_F(TimeExtrasTest, LockModeDisconnectsAndFallsBackToSignOutThenPowerOff) {
   Platform.Sessions.LogoffError = 5;
   PassAt(21, 0);
   EXPECT_EQ(PowerOffs(), 1);
-  EXPECT_NE(Platform.LogFiles.Data(kLogFileName).find("] ERROR:Signing out failed for user: anna"), std::string::npos)
-      << "flushed before the power-off";
 }
 
 TEST_F(TimeExtrasTest, TheWarningSaysWhatHappensInEachMode) {
