@@ -166,7 +166,10 @@ void StoreLevel(TAdmin& admin, int32_t level) {
 
 void StoreSwitch(TAdmin& admin, const char* value, bool on) { WriterOf(admin).WriteSwitch(value, on); }
 
-void StoreLogFolder(TAdmin& admin, const std::string& folder, const std::function<void(const std::string&)>& made) {
+std::string StoreLogFolder(TAdmin& admin, std::string folder, const std::function<void(const std::string&)>& made) {
+  // A folder typed with its closing backslash would be made twice, the second
+  // time failing as already there.
+  while (folder.size() > 3 && EndsWithBackslash(folder, &PlatformIsLeadByte)) folder.pop_back();
   TLogPlatform& files = admin.Platform.Files;
   const uint32_t attributes = files.ReadAttributes(folder);
   if (attributes == kInvalidFileAttributes) {
@@ -186,6 +189,7 @@ void StoreLogFolder(TAdmin& admin, const std::string& folder, const std::functio
     throw ECommandFailed(folder + " is a file, not a folder: choose another path");
   }
   WriterOf(admin).WritePath(folder);
+  return folder;
 }
 
 std::vector<std::string> TimeZoneNames(const TAdmin& admin) {

@@ -63,11 +63,11 @@ const char* EndActionWord(TEndAction action);
 
 // Path, after making the folder and its missing parents with rights for
 // SYSTEM and the Administrators only (made is told each, outermost first, and
-// an install that fails takes them away again). folder is taken without
-// trailing backslashes beyond a root's. Raises EOSError when a folder cannot
-// be made, ECommandFailed when folder is a file.
-void StoreLogFolder(TAdmin& admin, const std::string& folder,
-                    const std::function<void(const std::string& made)>& made = nullptr);
+// an install that fails takes them away again). Trailing backslashes beyond a
+// root's are dropped; the folder stored is returned. Raises EOSError when a
+// folder cannot be made, ECommandFailed when folder is a file.
+std::string StoreLogFolder(TAdmin& admin, std::string folder,
+                           const std::function<void(const std::string& made)>& made = nullptr);
 
 // The zones of the computer's database by key name, in its order.
 std::vector<std::string> TimeZoneNames(const TAdmin& admin);

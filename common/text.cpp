@@ -17,3 +17,12 @@ std::string AsciiLower(std::string_view text) {
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return lower;
 }
+
+bool EndsWithBackslash(const std::string& text, TLeadByteTest isLeadByte) {
+  size_t last = std::string::npos;
+  for (size_t i = 0; i < text.size();) {
+    last = i;
+    i += isLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
+  }
+  return last != std::string::npos && last + 1 == text.size() && text[last] == '\\';
+}

@@ -12,6 +12,12 @@
 bool PlatformIsLeadByte(uint8_t byte);
 using TLeadByteTest = bool (*)(uint8_t byte);
 
+// Whether the last character of text is a backslash. In a double-byte code page
+// the byte 0x5C may be the second half of a character, and a trail byte cannot
+// be told from a single-byte character by itself, so the text is walked from
+// its start. A lead byte as the very last byte stands alone.
+bool EndsWithBackslash(const std::string& text, TLeadByteTest isLeadByte);
+
 // Whole-text comparison that ignores letter case; true when the texts are equal.
 using TSameText = bool (*)(const std::string& a, const std::string& b);
 

@@ -311,8 +311,7 @@ void RunLogDir(TRun& run, std::vector<std::string> words) {
   // "D:\Logs\", which the command line's rules read as an escaped quote (the
   // package hands LOGDIR over so).
   if (!folder.empty() && folder.back() == '"') folder.back() = '\\';
-  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  StoreLogFolder(run, folder, [&run](const std::string& made) {
+  folder = StoreLogFolder(run, folder, [&run](const std::string& made) {
     run.Out << "Created " << made << " (only SYSTEM and the Administrators may write there).\n";
   });
   run.Out << "Log folder set to " << folder << " in " << run.KeyText() << ".\n";

@@ -19,12 +19,14 @@ std::string FolderOf(const std::string& appPath) {
   return folder;
 }
 
-TComputerFields ComputerFieldsOf(const TConfiguration& config) {
+TComputerFields ComputerFieldsOf(const TAdmin& admin, const TConfiguration& config) {
   TComputerFields fields;
   fields.WarnMinutes = std::to_string(config.WarnMinutes);
   fields.EndAction = config.EndAction;
   fields.Backstop = config.LogonHoursBackstop;
-  fields.TimeZone = config.FixedZone ? config.FixedZone->Name : std::string();
+  // As Windows spells it, which the zone list holds: a name written in other
+  // letters would show as no zone and be saved as none.
+  fields.TimeZone = config.FixedZone ? ZoneNamed(admin, config.FixedZone->Name) : std::string();
   fields.Level = config.DebugLevel;
   fields.LogFolder = FolderOf(config.AppPath);
   return fields;
@@ -65,22 +67,28 @@ void SaveChild(TAdmin& admin, TChildPage& page, bool& wrote) {
   page.SavedTimes = page.Times;
 }
 
+// Each value counts as saved as soon as it is written: a later one that fails
+// leaves the earlier ones written, and the service is asked to read them.
 void SaveComputer(TAdmin& admin, TComputerPage& page, bool& wrote) {
   const TComputerFields& now = page.Fields;
   TComputerFields& saved = page.Saved;
-  if (now.WarnMinutes != saved.WarnMinutes) StoreWarnMinutes(admin, std::stoi(now.WarnMinutes));
-  if (now.EndAction != saved.EndAction) StoreEndAction(admin, now.EndAction);
-  if (now.Backstop != saved.Backstop) StoreSwitch(admin, kLogonHoursBackstopValue, now.Backstop);
-  if (now.TimeZone != saved.TimeZone) {
+  const auto store = [&wrote](auto& savedField, const auto& field, const auto& write) {
+    if (savedField == field) return;
+    write();
+    savedField = field;
+    wrote = true;
+  };
+  store(saved.WarnMinutes, now.WarnMinutes, [&] { StoreWarnMinutes(admin, std::stoi(now.WarnMinutes)); });
+  store(saved.EndAction, now.EndAction, [&] { StoreEndAction(admin, now.EndAction); });
+  store(saved.Backstop, now.Backstop, [&] { StoreSwitch(admin, kLogonHoursBackstopValue, now.Backstop); });
+  store(saved.TimeZone, now.TimeZone, [&] {
     if (now.TimeZone.empty())
       FollowComputerZone(admin);
     else
       StoreTimeZone(admin, now.TimeZone);
-  }
-  if (now.Level != saved.Level) StoreLevel(admin, now.Level);
-  if (now.LogFolder != saved.LogFolder) StoreLogFolder(admin, now.LogFolder);
-  wrote = wrote || !(now == saved);
-  saved = now;
+  });
+  store(saved.Level, now.Level, [&] { StoreLevel(admin, now.Level); });
+  store(saved.LogFolder, now.LogFolder, [&] { StoreLogFolder(admin, now.LogFolder); });
   if (!page.NewPin.empty()) {
     StorePin(admin, page.NewPin);
     page.NewPin.clear();
@@ -130,7 +138,7 @@ void TSettingsModel::Load(const TAdmin& admin) {
     page.Stored = true;
     ChildPages.push_back(page);
   }
-  ComputerPage.Fields = ComputerPage.Saved = ComputerFieldsOf(Config);
+  ComputerPage.Fields = ComputerPage.Saved = ComputerFieldsOf(admin, Config);
 }
 
 void TSettingsModel::Reread(const TAdmin& admin) { Config = LoadOrEmpty(admin); }
@@ -199,7 +207,7 @@ TSaveResult TSettingsModel::Save(TAdmin& admin) {
   Config = LoadOrEmpty(admin);
   // The first child's rules may have kept the rules to the computer's zone.
   if (ComputerPage.Fields.TimeZone == ComputerPage.Saved.TimeZone)
-    ComputerPage.Fields.TimeZone = ComputerPage.Saved.TimeZone = ComputerFieldsOf(Config).TimeZone;
+    ComputerPage.Fields.TimeZone = ComputerPage.Saved.TimeZone = ComputerFieldsOf(admin, Config).TimeZone;
   return result;
 }
 

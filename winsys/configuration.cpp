@@ -12,19 +12,6 @@
 
 namespace {
 
-// Whether the last character of text is a backslash. In a double-byte code page
-// the byte 0x5C may be the second half of a character, and a trail byte cannot be
-// told from a single-byte character by itself, so the text is walked from its
-// start. A lead byte as the very last byte stands alone.
-bool EndsWithBackslash(const std::string& text, TLeadByteTest isLeadByte) {
-  size_t last = std::string::npos;
-  for (size_t i = 0; i < text.size();) {
-    last = i;
-    i += isLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
-  }
-  return last != std::string::npos && last + 1 == text.size() && text[last] == '\\';
-}
-
 // One load: the registry, where to read and how to log.
 struct TLoad {
   TRegistryApi& Api;

@@ -147,6 +147,37 @@ TEST_F(SettingsModelTest, TheComputersValuesAreWrittenWhenChanged) {
   EXPECT_TRUE(computer.NewPin.empty());
 }
 
+// A zone stored in other letters is the zone still; a folder typed with its
+// closing backslash is made once; a value that fails leaves those written
+// before it saved, and the service asked to read them.
+TEST_F(SettingsModelTest, TheComputersPageKeepsAZoneInOtherLettersAndSavesWhatWasWrittenBeforeAFailure) {
+  Registry.SetValue("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\W. Europe Standard Time", "TZI",
+                    TRegistryApi::kRegBinary, std::string(44, '\0'));
+  Registry.SetString(kMain, "TimeZone", "w. europe standard time");
+  Files.Files["D:"].Attributes = 0x10;
+  TAdmin admin = Admin();
+  TSettingsModel model;
+  model.Load(admin);
+  TComputerPage& computer = model.Computer();
+  EXPECT_EQ(computer.Fields.TimeZone, "W. Europe Standard Time");
+  EXPECT_FALSE(model.Changed());
+
+  computer.Fields.LogFolder = "D:\\Logs\\";
+  ASSERT_EQ(model.Save(admin).Failure, "");
+  EXPECT_EQ(Created.size(), 1u);
+  EXPECT_EQ(Stored(kMain, "Path"), std::string("D:\\Logs") + '\0');
+
+  computer.Fields.WarnMinutes = "5";
+  computer.Fields.LogFolder = FailCreate = "Q:\\Logs";
+  const size_t reloads = Controls.size();
+  const TSaveResult result = model.Save(admin);
+  EXPECT_NE(result.Failure, "");
+  EXPECT_TRUE(result.Wrote);
+  EXPECT_EQ(Controls.size(), reloads + 1);
+  EXPECT_EQ(computer.Saved.WarnMinutes, "5");
+  EXPECT_EQ(computer.Saved.LogFolder, "D:\\Logs\\");
+}
+
 TEST(SettingsDecision, TheLineSaysWhatTheServiceDecidesNow) {
   TConfiguration config;
   config.RestrictedUsers.Add("child");
