@@ -125,6 +125,8 @@ std::optional<int32_t> TakeWeek(std::vector<std::string>& words) {
 void RunBudget(TRun& run, std::vector<std::string> words) {
   const bool clear = TakeFlag(words, "--clear");
   const std::optional<int32_t> week = TakeWeek(words);
+  // --clear removes the weekly limit too: with --week, one of them would be ignored.
+  if (clear && week) throw EUsageError("budget takes --clear or --week, not both");
   ExpectWords("budget", words, 1, clear || week ? 1 : SIZE_MAX);
   std::string text;
   for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];

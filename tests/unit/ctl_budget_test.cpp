@@ -118,6 +118,8 @@ TEST_F(CtlBudgetTest, BudgetWeekSetsShowsAndRemovesTheWeeklyLimitAndStatusShowsT
   EXPECT_NE(Out.str().find("  1 min, week 11 min of 10 h 30 min  "), std::string::npos) << Out.str();
   EXPECT_EQ(Run({"budget", "child", "--week", "169h"}), kExitUsage);
   EXPECT_EQ(Err.str(), "nortavelctl: a weekly budget is at most 168h: 169h\n");
+  EXPECT_EQ(Run({"budget", "child", "--clear", "--week", "1h"}), kExitUsage);
+  EXPECT_EQ(Err.str(), "nortavelctl: budget takes --clear or --week, not both\n");
   ASSERT_EQ(Run({"budget", "child", "--week", "off"}), kExitSuccess) << Err.str();
   EXPECT_EQ(Stored(kChild, "BudgetWeek"), "(none)");
 }
