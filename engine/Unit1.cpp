@@ -385,12 +385,14 @@ std::vector<std::string> TNortavelFree::PresentUsers() {
   LockUnknownLogged = !known;
   std::vector<std::string> present;
   TStringList unlocked;
-  const bool bySession = EndAction != TEndAction::PowerOff && Enforcement.SessionsKnown();
+  const bool bySession = EndAction != TEndAction::PowerOff && sessions.Listed;
   for (const std::string& user : RestrictedUsers) {
     if (!known) {
-      // As before sessions could tell: programs running, or in the modes that
-      // end sessions, a session.
-      if (bySession ? Enforcement.HasSession(user) : OwnersNow.IndexOf(user) >= 0) present.push_back(user);
+      // As before sessions could tell locks: programs running, or in the modes
+      // that end sessions, a session as the pass counts it (in lock mode an
+      // active one: a session the lock disconnected is no use).
+      if (bySession ? sessions.Has(user, EndAction == TEndAction::Lock) : OwnersNow.IndexOf(user) >= 0)
+        present.push_back(user);
       continue;
     }
     if (!sessions.Unlocked(user)) continue;

@@ -83,7 +83,6 @@ void TEnforcement::Run(const TEngineState& state, const TUsageBook& usage, TLogS
     pass.Time.FixedZone = state.FixedZone ? &*state.FixedZone : nullptr;
   }
   if (pass.BySession()) pass.Sessions = ReadUserSessions(Platform.Sessions, false);
-  LastSessions = pass.Sessions;
   // Looking ahead costs time per user; only the warnings need it.
   const int64_t horizon = pass.WarnSeconds > 0 ? pass.WarnSeconds + kMostClockShift : 0;
   // The allowed users whose time may end within the warning's window.
@@ -186,8 +185,6 @@ TDayUse TEnforcement::UseOf(const TPass& pass, int position) const {
   if (!ExtrasOf(pass.State, position).HasBudget()) return TDayUse();
   return pass.Usage.UseOf(pass.State.RestrictedUsers[position], DayOf(pass.Time.NowWall));
 }
-
-bool TEnforcement::HasSession(const std::string& user) const { return LastSessions.Has(user, false); }
 
 void TEnforcement::Warn(TPass& pass, const std::string& user, int64_t endUtc, bool retry) {
   const TEngineState& state = pass.State;

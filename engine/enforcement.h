@@ -65,11 +65,6 @@ class TEnforcement {
   const std::map<std::string, int64_t>& AnnouncedEnds() const { return WarnedOf; }
   void RestoreAnnouncedEnds(std::map<std::string, int64_t> ends) { WarnedOf = std::move(ends); }
 
-  // Sign-out and lock modes: whether the last pass could list the sessions,
-  // and whether user had one then.
-  bool SessionsKnown() const { return LastSessions.Listed; }
-  bool HasSession(const std::string& user) const;
-
  private:
   struct TPass;
 
@@ -102,6 +97,4 @@ class TEnforcement {
   // logged as having used up.
   std::map<std::string, int64_t> UsedUpReported;
   std::map<std::string, int64_t> WeekUsedUpReported;
-  // The sessions of the last pass in sign-out and lock modes.
-  TUserSessions LastSessions;
 };

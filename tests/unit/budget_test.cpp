@@ -347,6 +347,19 @@ TEST_F(BudgetTest, TimeCountsOnlyAtAnUnlockedScreen) {
   }
 }
 
+// In lock mode the end disconnects the session: where locks cannot be told,
+// a session switched away from is no use either.
+TEST_F(BudgetTest, InLockModeADisconnectedSessionIsNoUseWhereLocksCannotBeTold) {
+  Platform.Registry.SetDword(kAnna, "Budget1", 600);
+  Platform.Registry.SetString(kMain, "EndAction", "lock");
+  Platform.Sessions.Users = {{1, "anna"}, {2, "bob"}};
+  Platform.Sessions.States[1] = TSessionApi::kStateDisconnected;
+  Platform.Sessions.Locks[2] = TSessionApi::kLockUnknown;
+  Start(Module);
+  Ticks(3);
+  EXPECT_EQ(Module.Usage.Used(kMonday, "anna"), 0);
+}
+
 TEST_F(BudgetTest, AFaultyUsageFileOrBudgetIsLoggedAndTheServiceGoesOn) {
   Platform.Registry.SetDword(kAnna, "Budget1", 600);
   Platform.Registry.SetDword(kAnna, "Budget3", 1441);
