@@ -1,6 +1,7 @@
 #include "admin/check.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,24 @@ namespace {
 constexpr char kUninstallKeyPath[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr char kProductName[] = "Nortavel free";
 
+std::string InstalledPackageCode(const TAdmin& admin);
+
 class TFindings {
  public:
+  explicit TFindings(const TAdmin& admin) : Admin(admin) {}
   void Error(const std::string& text, const std::string& plain) { Found.push_back({true, text, plain}); }
   void Warning(const std::string& text, const std::string& plain) { Found.push_back({false, text, plain}); }
+  // The installed package's product code: the products' keys are walked once,
+  // and only when a finding's remedy depends on it.
+  const std::string& PackageCode() {
+    if (!Code) Code = InstalledPackageCode(Admin);
+    return *Code;
+  }
   std::vector<TFinding> Found;
+
+ private:
+  const TAdmin& Admin;
+  std::optional<std::string> Code;
 };
 
 std::string ReinstallTextFor(const std::string& packageCode) {
@@ -67,6 +81,12 @@ bool IsString(const TRegistryValue& value) {
   return value.Type == TRegistryApi::kRegSz || value.Type == TRegistryApi::kRegExpandSz;
 }
 
+// A switch as the service reads it: a REG_DWORD of up to 4 bytes, 0 or 1.
+bool IsSwitch(const TRegistryValue& value) {
+  return value.Type == TRegistryApi::kRegDword && value.Data.size() <= 4 &&
+         LittleEndian(value.Data.data(), value.Data.size()) <= 1;
+}
+
 // The product code of the installed package, in braces; empty when the service
 // was installed by hand. A package writes its entry in the view of its bitness.
 std::string InstalledPackageCode(const TAdmin& admin) {
@@ -88,9 +108,8 @@ std::string InstalledPackageCode(const TAdmin& admin) {
 
 void CheckService(const TAdmin& admin, TFindings& findings) {
   const TServiceInfo& service = admin.Service;
-  const std::string code = InstalledPackageCode(admin);
-  const std::string reinstall = ReinstallTextFor(code);
-  const std::string repair = PlainRepair(code, true);
+  const auto reinstall = [&findings] { return ReinstallTextFor(findings.PackageCode()); };
+  const auto repair = [&findings] { return PlainRepair(findings.PackageCode(), true); };
   if (!service.Installed) {
     if (service.Error != 0)
       findings.Error(std::string("cannot query service ") + kServiceName + " (" + ErrorText(service.Error) +
@@ -108,21 +127,21 @@ void CheckService(const TAdmin& admin, TFindings& findings) {
     findings.Error(name + " does not start automatically: nobody is restricted after a restart; run sc config " +
                        kServiceName + " start= auto",
                    "The Nortavel free service does not start with Windows, so after a restart nobody's time is "
-                   "limited. " + repair);
+                   "limited. " + repair());
   if (!AsciiSameText(service.Config.StartName, "LocalSystem"))
     findings.Error(name + " runs as " + service.Config.StartName + ", not LocalSystem: it cannot lock accounts; " +
-                       reinstall,
-                   "The Nortavel free service runs without the rights it needs and cannot lock accounts. " + repair);
+                       reinstall(),
+                   "The Nortavel free service runs without the rights it needs and cannot lock accounts. " + repair());
   const std::string& path = service.Config.BinaryPath;
   if (!path.empty() && path.front() != '"' && service.Executable.find(' ') != std::string::npos)
     findings.Error(name + " is registered without quotes around a path with blanks (" + path +
-                       "): Windows may start another program in its place; " + reinstall,
+                       "): Windows may start another program in its place; " + reinstall(),
                    "The Nortavel free service is registered in a way that lets Windows start another program in its "
-                   "place. " + repair);
+                   "place. " + repair());
   if (service.Machine == 0)
     findings.Warning(name + ": cannot read its executable " + service.Executable +
-                         ": check that the file exists, or " + reinstall,
-                     "The Nortavel free service's program cannot be read. " + repair);
+                         ": check that the file exists, or " + reinstall(),
+                     "The Nortavel free service's program cannot be read. " + repair());
   if (service.Machine == kMachineI386 && admin.Windows64)
     findings.Warning(name + " is the 32-bit build on 64-bit Windows: it reads " +
                          admin.KeyTextIn(TRegistryView::View32, "") + "; install the 64-bit build to use " +
@@ -133,7 +152,7 @@ void CheckService(const TAdmin& admin, TFindings& findings) {
 
 void CheckLogFolder(const TAdmin& admin, TFindings& findings, const TRegistryValue& pathValue) {
   std::string folder = TextOf(pathValue);
-  const std::string where = " (" + admin.KeyText("Path") + ")";
+  const std::string where = " (" + admin.KeyText(kPathValue) + ")";
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
   const uint32_t attributes = admin.Platform.Files.ReadAttributes(folder);
   if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
@@ -175,16 +194,14 @@ void CheckOptionalValues(const TAdmin& admin, TFindings& findings, const std::ve
                      "What happens when the time ends is damaged, so the computer is switched off. Choose it under "
                      "\"When the time ends\" on this page and press Save.");
   const TRegistryValue* backstop = Find(values, kLogonHoursBackstopValue);
-  if (backstop != nullptr && (backstop->Type != TRegistryApi::kRegDword || backstop->Data.size() > 4 ||
-                              LittleEndian(backstop->Data.data(), backstop->Data.size()) > 1))
+  if (backstop != nullptr && !IsSwitch(*backstop))
     findings.Warning(admin.KeyText(kLogonHoursBackstopValue) +
                          " is not 0 or 1 (REG_DWORD): Windows' logon hours do not hold the rules while the service "
                          "is not running; set it with nortavelctl backstop on|off",
                      "The setting for Windows' logon hours is damaged, so they do not keep the rules while the "
                      "service is not running. Tick or clear it on this page and press Save.");
   const TRegistryValue* keep = Find(values, kKeepUsageValue);
-  if (keep != nullptr && (keep->Type != TRegistryApi::kRegDword || keep->Data.size() > 4 ||
-                          LittleEndian(keep->Data.data(), keep->Data.size()) > 1))
+  if (keep != nullptr && !IsSwitch(*keep))
     findings.Warning(admin.KeyText(kKeepUsageValue) +
                          " is not 0 or 1 (REG_DWORD): use is kept only for users with a daily budget; set it with "
                          "nortavelctl keepusage on|off",
@@ -226,21 +243,21 @@ void CheckOptionalValues(const TAdmin& admin, TFindings& findings, const std::ve
 }
 
 void CheckMainValues(const TAdmin& admin, TFindings& findings, const std::vector<TRegistryValue>& values) {
-  const TRegistryValue* debug = Find(values, "Debug");
+  const TRegistryValue* debug = Find(values, kDebugValue);
   if (debug == nullptr)
-    findings.Warning(admin.KeyText("Debug") + " is missing: the service logs at level 1 only; set it with nortavelctl level 2",
+    findings.Warning(admin.KeyText(kDebugValue) + " is missing: the service logs at level 1 only; set it with nortavelctl level 2",
                      "The log holds only the most important events. Choose log level 2 on this page and press Save.");
   else if (debug->Type != TRegistryApi::kRegDword)
-    findings.Error(admin.KeyText("Debug") + " is " + TypeName(debug->Type) +
+    findings.Error(admin.KeyText(kDebugValue) + " is " + TypeName(debug->Type) +
                        ", not REG_DWORD: the service refuses the whole configuration; set it with nortavelctl level N",
                    std::string("The log level") + kPlainDamaged + "Choose a log level on this page and press Save.");
-  const TRegistryValue* path = Find(values, "Path");
+  const TRegistryValue* path = Find(values, kPathValue);
   if (path == nullptr)
-    findings.Warning(admin.KeyText("Path") +
+    findings.Warning(admin.KeyText(kPathValue) +
                          " is missing: the log goes to the service's current folder; set it with nortavelctl logdir DIR",
                      "No log folder is set. Choose one on this page and press Save.");
   else if (!IsString(*path))
-    findings.Error(admin.KeyText("Path") + " is " + TypeName(path->Type) +
+    findings.Error(admin.KeyText(kPathValue) + " is " + TypeName(path->Type) +
                        ", not REG_SZ: the service refuses the whole configuration; set it with nortavelctl logdir DIR",
                    std::string("The log folder") + kPlainDamaged + "Choose a log folder on this page and press Save.");
   else
@@ -252,7 +269,7 @@ void CheckRules(const TAdmin& admin, TFindings& findings, const std::string& use
   const std::string fix = ": set the rules again with nortavelctl set " + user + " SCHEDULE";
   const std::string plainFix = " Paint " + user + "'s week again on " + user + "'s page and press Save.";
   for (int day = 0; day < kDaysPerWeek; ++day) {
-    const std::string name = "Time" + std::to_string(day + 1);
+    const std::string name = kTimeValuePrefix + std::to_string(day + 1);
     const std::string key = admin.RestrictionsKeyText(user + "\\" + name);
     const TRegistryValue* value = Find(values, name);
     if (value == nullptr) {
@@ -372,7 +389,7 @@ TStringList CheckUsers(const TAdmin& admin, TFindings& findings, TRegistry& regi
     for (const std::string& user : locked) names += (names.empty() ? "" : ", ") + user;
     findings.Error(lockedText, names + (locked.size() == 1 ? " is" : " are") +
                                    " locked out, and the service that gives the time back is not running. Restart "
-                                   "the computer; if that does not help, " + PlainRepair(InstalledPackageCode(admin), false));
+                                   "the computer; if that does not help, " + PlainRepair(findings.PackageCode(), false));
   }
   return users;
 }
@@ -453,7 +470,7 @@ void CheckUsage(const TAdmin& admin, TFindings& findings) {
   const std::string problem = UsageProblemText(usage);
   const std::string uncounted = "The record of the time used cannot be kept, so daily time is not counted. ";
   if (usage.Read == TWholeFile::NotPlain)
-    findings.Error(problem, uncounted + "Something else is in its place. " + PlainRepair(InstalledPackageCode(admin), true));
+    findings.Error(problem, uncounted + "Something else is in its place. " + PlainRepair(findings.PackageCode(), true));
   else if (usage.Read == TWholeFile::Done && !problem.empty())
     findings.Warning(problem, "Some days of the record of the time used were damaged and are left out.");
   else if (!problem.empty())
@@ -461,14 +478,14 @@ void CheckUsage(const TAdmin& admin, TFindings& findings) {
   const std::string saving = UsageSavingText(admin, config, usage);
   if (!saving.empty())
     findings.Error(saving, "The service has not saved the time used for a while, so some use may not count. Restart "
-                           "the computer; if that does not help, " + PlainRepair(InstalledPackageCode(admin), false));
+                           "the computer; if that does not help, " + PlainRepair(findings.PackageCode(), false));
 }
 }  // namespace
 
 std::string ReinstallText(const TAdmin& admin) { return ReinstallTextFor(InstalledPackageCode(admin)); }
 
 std::vector<TFinding> CheckFindings(const TAdmin& admin) {
-  TFindings findings;
+  TFindings findings(admin);
   CheckService(admin, findings);
   TRegistry registry(admin.Platform.Registry, admin.Location.RootKey, static_cast<uint32_t>(admin.Location.View));
   const bool present = registry.OpenForReading(admin.Location.MainKeyPath);
