@@ -20,7 +20,6 @@ namespace {
 constexpr char kAdminFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kAnswerWaitMs = 5000;
-constexpr int64_t kMinutesPerDay = 24 * 60;
 
 TConfigWriter WriterOf(TAdmin& admin) { return TConfigWriter(admin.Platform.Registry, admin.Location); }
 
@@ -123,7 +122,7 @@ void StoreWeekBudget(TAdmin& admin, const std::string& user, int32_t minutes) {
 }
 
 int64_t GrantExtraTime(TAdmin& admin, const TConfiguration& config, const std::string& user, int64_t seconds) {
-  if (seconds <= 0 || seconds > kMinutesPerDay * 60) throw ECommandFailed("extra time is 1 minute to 24 h");
+  if (seconds <= 0 || seconds > int64_t{kMostExtraMinutes} * 60) throw ECommandFailed("extra time is 1 minute to 24 h");
   const int64_t now = SecondsOf(admin.RuleClock(config).LocalNow());
   // Extra time adds to the time the user has anyway, extra time given before
   // included; a day's budget used up leaves none, and the extra time counts

@@ -89,3 +89,9 @@ std::string LockedWithoutServiceText(const TServiceInfo& service, const std::vec
          " locked and the service is not running to give the logon hours back: start it with sc start " +
          kServiceName + ", or run nortavelctl unlock --all";
 }
+
+std::string ServiceStateName(uint32_t state) {
+  static const char* const kNames[] = {"in an unknown state", "stopped", "starting", "stopping",
+                                       "running",             "continuing", "pausing", "paused"};
+  return kNames[state < 8 ? state : 0];
+}

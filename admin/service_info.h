@@ -59,6 +59,8 @@ struct TReloadAnswer {
 // Sends kControlReloadConfiguration when the service runs.
 TReloadAnswer AskToReload(TToolApi& tool);
 
+// The service's state in words: "running", "stopped", ...
+std::string ServiceStateName(uint32_t state);
 // What to say of configured users whose accounts are locked while no service runs
 // to give their hours back (users, in order); empty when the service runs or
 // nobody is locked.

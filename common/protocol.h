@@ -93,6 +93,8 @@ inline constexpr char kAnswerError[] = "ERR";
 // What a child may ask for, and how often a day.
 inline constexpr int32_t kAskMinutes[] = {15, 30, 60, 120};
 inline constexpr int kMostAsksPerDay = 6;
+// The most extra time one grant or approval gives.
+inline constexpr int32_t kMostExtraMinutes = 24 * 60;
 // Wrong PINs in a row before PIN entry is closed for everybody, and for how long.
 inline constexpr int kPinTries = 5;
 inline constexpr int64_t kPinLockSeconds = 15 * 60;

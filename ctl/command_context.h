@@ -28,6 +28,8 @@ struct TRun : TAdmin {
 bool TakeFlag(std::vector<std::string>& words, const std::string& flag);
 // EUsageError unless words holds least to most words and no option.
 void ExpectWords(const std::string& command, const std::vector<std::string>& words, size_t least, size_t most);
+// words from the first on, apart by blanks: "1 hour 30 minutes" is three words.
+std::string Joined(const std::vector<std::string>& words, size_t first);
 // A number of up to six digits; EUsageError naming what otherwise.
 int ParseNumber(const std::string& text, const std::string& what);
 

@@ -82,6 +82,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }  // namespace
 
 // Takes flag out of words; whether it was there.
+std::string Joined(const std::vector<std::string>& words, size_t first) {
+  std::string text;
+  for (size_t i = first; i < words.size(); ++i) text += (i > first ? " " : "") + words[i];
+  return text;
+}
+
 bool TakeFlag(std::vector<std::string>& words, const std::string& flag) {
   bool found = false;
   for (auto it = words.begin(); it != words.end();) {
@@ -178,9 +184,7 @@ void RunSet(TRun& run, std::vector<std::string> words) {
   const bool force = TakeFlag(words, "--force");
   ExpectWords("set", words, 2, SIZE_MAX);
   const std::string user = words[0];
-  std::string text;
-  for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
-  const std::vector<std::string> rules = ParseSchedule(text);
+  const std::vector<std::string> rules = ParseSchedule(Joined(words, 1));
   const TAccountInfo account = ReadAccount(run.Platform.Accounts, user);
   if (!force) EnsureAccount(run, user, account);
   const TConfiguration before = LoadOrEmpty(run);

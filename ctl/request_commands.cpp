@@ -67,7 +67,7 @@ void RunApprove(TRun& run, std::vector<std::string> words) {
   const TConfiguration config = run.Load();
   const std::string user = ConfiguredUser(run, config, words[0], "approving a request");
   int64_t minutes = 0;
-  if (words.size() == 2 && (!ParseHoursAndMinutes(words[1], minutes) || minutes == 0 || minutes > 24 * 60))
+  if (words.size() == 2 && (!ParseHoursAndMinutes(words[1], minutes) || minutes == 0 || minutes > kMostExtraMinutes))
     throw EUsageError("approve takes a time like 30m, 2h or 1h30m, at most 24h, not '" + words[1] + "'");
   const std::string answer = AnswerOf(ApproveRequest(run, user, minutes));
   const std::string until = answer.rfind("until ", 0) == 0 ? answer.substr(6) : answer;

@@ -18,12 +18,6 @@
 namespace {
 constexpr uint32_t kScActionRestart = 1;  // SC_ACTION_RESTART
 
-std::string StateName(uint32_t state) {
-  static const char* const kNames[] = {"in an unknown state", "stopped", "starting", "stopping",
-                                       "running", "continuing", "pausing", "paused"};
-  return kNames[state < 8 ? state : 0];
-}
-
 std::string StartTypeName(uint32_t type) {
   static const char* const kNames[] = {"boot start", "system start", "automatic start", "manual start",
                                        "disabled"};
@@ -86,7 +80,7 @@ void PrintService(TRun& run) {
                                      ": run from an administrator command prompt)")
         << "\n";
   } else {
-    out << "Service:     " << StateName(service.State) << ", " << StartTypeName(service.Config.StartType)
+    out << "Service:     " << ServiceStateName(service.State) << ", " << StartTypeName(service.Config.StartType)
         << ", account " << service.Config.StartName << "\n"
         << "Executable:  " << service.Executable << " (" << MachineName(service.Machine) << ")\n";
     if (service.RecoveryKnown) out << "Recovery:    " << RecoveryText(run) << "\n";

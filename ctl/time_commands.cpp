@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/calendar.h"
+#include "common/protocol.h"
 #include "ctl/budget.h"
 #include "ctl/command_context.h"
 #include "ctl/schedule.h"
@@ -18,7 +19,6 @@
 namespace {
 constexpr int64_t kMinute = 60;
 constexpr int64_t kDay = 24 * 60 * kMinute;
-constexpr int64_t kMostExtraTime = kDay;
 // "until HH:MM" reaches into tomorrow by this much at most.
 constexpr int64_t kMostOvernight = 12 * 60 * kMinute;
 
@@ -28,7 +28,7 @@ int64_t ParseDuration(const std::string& text) {
   if (!ParseHoursAndMinutes(text, minutes) || minutes == 0)
     throw EUsageError("grant takes a time like 30m, 2h, 1h30m or 90 minutes, or until 21:30 or 9pm, not '" + text +
                       "'");
-  if (minutes * kMinute > kMostExtraTime) throw EUsageError("grant gives at most 24h at a time, not " + text);
+  if (minutes > kMostExtraMinutes) throw EUsageError("grant gives at most 24h at a time, not " + text);
   return minutes * kMinute;
 }
 
@@ -39,13 +39,6 @@ int64_t ParseClock(const std::string& text) {
   if (!minutes)
     throw EUsageError("until takes a time of day such as 21:30, 9pm, 9:30pm or 21, not '" + text + "'");
   return *minutes % (24 * 60) * kMinute;
-}
-
-// words from the first on, apart by blanks: "1 hour 30 minutes" is three words.
-std::string Joined(const std::vector<std::string>& words, size_t first) {
-  std::string text;
-  for (size_t i = first; i < words.size(); ++i) text += (i > first ? " " : "") + words[i];
-  return text;
 }
 
 std::string DayAndTime(int64_t seconds) {
@@ -153,7 +146,7 @@ void RunTimeZone(TRun& run, std::vector<std::string> words) {
     name = ReadComputerTimeZone(run.Platform.Registry);
     if (name.empty()) throw ECommandFailed("cannot read the computer's time zone: name it, e.g. nortavelctl timezone \"W. Europe Standard Time\"");
   } else {
-    for (size_t i = 0; i < words.size(); ++i) name += (i > 0 ? " " : "") + words[i];
+    name = Joined(words, 0);
   }
   const std::string zone = StoreTimeZone(run, name);
   run.Out << "The restrictions keep to " << zone << " from now on, whatever the computer's time zone.\n";

@@ -128,11 +128,9 @@ void RunBudget(TRun& run, std::vector<std::string> words) {
   // --clear removes the weekly limit too: with --week, one of them would be ignored.
   if (clear && week) throw EUsageError("budget takes --clear or --week, not both");
   ExpectWords("budget", words, 1, clear || week ? 1 : SIZE_MAX);
-  std::string text;
-  for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
   TBudget budget;
   budget.fill(kNoBudget);
-  if (!clear && words.size() > 1) budget = ParseBudget(text);
+  if (!clear && words.size() > 1) budget = ParseBudget(Joined(words, 1));
   const TConfiguration config = run.Load();
   const std::string user = ConfiguredUser(run, config, words[0], "a daily budget");
   const TUserExtras& extras = config.UserExtras[static_cast<size_t>(config.RestrictedUsers.IndexOf(user))];

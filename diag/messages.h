@@ -175,7 +175,7 @@ inline constexpr char kMsgRequestApproved[] = "Extra time approved for user: ";
 inline constexpr char kMsgRequestDenied[] = "Extra time denied for user: ";  // 2, + user
 // 1 and a warning event.
 inline constexpr char kMsgPinClosed[] =
-    "WARNING:Five wrong PINs in a row: PIN entry is closed for 15 minutes for every user";
+    "Five wrong PINs in a row: PIN entry is closed for 15 minutes for every user";
 // 1 and an error event, at the start: + the system's reason.
 inline constexpr char kMsgPipeNotMade[] =
     "ERROR:The service's pipe could not be made, so nobody can ask for more time: ";

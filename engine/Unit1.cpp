@@ -524,7 +524,7 @@ std::string TNortavelFree::AnswerPin(const std::string& user, const std::string&
   const int left = PinGuard.Checked(right, nowUtc);
   if (!right && left > 0) return error + "wrong PIN, " + std::to_string(left) + (left == 1 ? " try" : " tries") + " left";
   if (!right) {
-    Warn(std::string(kMsgPinClosed).substr(std::string(kMsgWarning).size()));
+    Warn(kMsgPinClosed);
     return error + "wrong PIN; PIN entry is closed for 15 minutes";
   }
   RulesNow();

@@ -4,9 +4,9 @@
 
 #include "common/protocol.h"
 #include "engine/usage.h"
+#include "winsys/pin.h"
 
 namespace {
-constexpr int32_t kMostApprovedMinutes = 24 * 60;
 
 std::vector<std::string> Words(const std::string& message) {
   std::vector<std::string> words;
@@ -73,14 +73,14 @@ TRequestMessage ParseRequestMessage(const std::string& message) {
     if (std::find(std::begin(kAskMinutes), std::end(kAskMinutes), minutes) == std::end(kAskMinutes)) return parsed;
     parsed.Kind = TRequestKind::Ask;
     parsed.Minutes = minutes;
-  } else if (verb == kRequestPin && words.size() == 2 && Digits(words[1], kShortestPin, kLongestPin)) {
+  } else if (verb == kRequestPin && words.size() == 2 && IsPinWellFormed(words[1])) {
     parsed.Kind = TRequestKind::Pin;
     parsed.Pin = words[1];
   } else if (verb == kRequestDeny && words.size() == 2 && !words[1].empty()) {
     parsed.Kind = TRequestKind::Deny;
     parsed.User = words[1];
   } else if (verb == kRequestApprove && (words.size() == 2 || words.size() == 3) && !words[1].empty()) {
-    if (words.size() == 3 && (!ReadMinutes(words[2], parsed.Minutes) || parsed.Minutes > kMostApprovedMinutes)) {
+    if (words.size() == 3 && (!ReadMinutes(words[2], parsed.Minutes) || parsed.Minutes > kMostExtraMinutes)) {
       parsed.Minutes = 0;
       return parsed;
     }

@@ -419,9 +419,7 @@ void ShowChildFields(const TChildPage& page) {
 std::string ServiceText(const TServiceInfo& service) {
   if (!service.Installed)
     return service.Error != 0 ? "cannot be asked (" + ErrorText(service.Error) + ")" : "not installed";
-  static const char* const kStates[] = {"in an unknown state", "stopped", "starting", "stopping",
-                                        "running",             "continuing", "pausing", "paused"};
-  return std::string(kStates[service.State < 8 ? service.State : 0]) +
+  return ServiceStateName(service.State) +
          (service.Config.StartType == TToolApi::kAutoStart ? ", starts with Windows" : ", does not start with Windows");
 }
 

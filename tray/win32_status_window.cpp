@@ -9,6 +9,7 @@
 #include "common/protocol.h"
 #include "svcmgr/window_metrics.h"
 #include "tray/win32_tray.h"
+#include "winsys/pin.h"
 
 namespace {
 
@@ -168,8 +169,7 @@ void SendPin(TTray& tray) {
   GetWindowTextA(tray.PinEdit, typed, sizeof typed);
   SetWindowTextA(tray.PinEdit, "");
   const std::string pin = typed;
-  const bool digits = pin.find_first_not_of("0123456789") == std::string::npos;
-  if (!digits || pin.size() < kShortestPin || pin.size() > kLongestPin) {
+  if (!IsPinWellFormed(pin)) {
     tray.Notice = "A parent's PIN has 4 to 12 digits";
   } else {
     tray.Notice.clear();
