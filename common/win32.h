@@ -30,13 +30,10 @@ auto KeepingLastError(Release&& release) -> decltype(release()) {
 // declared once here under names of our own: WTSQuerySessionInformation's
 // class WTSSessionInfoEx and its answer, WTSINFOEXA at level 1.
 inline constexpr int kWtsSessionInfoEx = 25;           // WTSSessionInfoEx
-inline constexpr LONG kWtsSessionStateLock = 0;        // WTS_SESSIONSTATE_LOCK
-inline constexpr LONG kWtsSessionStateUnlock = 1;      // WTS_SESSIONSTATE_UNLOCK
-inline constexpr LONG kWtsSessionStateUnknown = -1;    // WTS_SESSIONSTATE_UNKNOWN (0xFFFFFFFF)
 struct TWtsInfoExLevel1A {                             // WTSINFOEX_LEVEL1_A
   ULONG SessionId;
   int SessionState;                                    // WTS_CONNECTSTATE_CLASS
-  LONG SessionFlags;
+  LONG SessionFlags;                                   // WTS_SESSIONSTATE_LOCK 0, _UNLOCK 1, _UNKNOWN -1
   CHAR WinStationName[33];
   CHAR UserName[21];
   CHAR DomainName[18];

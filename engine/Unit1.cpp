@@ -254,11 +254,8 @@ void TNortavelFree::EnforceRestrictions() {
   Enforcement.Run(*this, Usage, *this);
   if (Enforcement.AnnouncedEnds() == EndsSaved || !PrepareFolders()) return;
   const std::string& folder = UsageFolders.RecordFolder;
-  const std::string text = FormatAnnouncedEnds(Enforcement.AnnouncedEnds());
-  TWholeFile written = ReplaceWholeFile(Platform.LogFiles, folder, kAnnouncedEndsName, text);
-  if (written == TWholeFile::NotPlain && SetAside(folder + kAnnouncedEndsName))
-    written = ReplaceWholeFile(Platform.LogFiles, folder, kAnnouncedEndsName, text);
-  if (written == TWholeFile::Done)
+  if (ReplaceOrSetAside(folder, kAnnouncedEndsName, FormatAnnouncedEnds(Enforcement.AnnouncedEnds())) ==
+      TWholeFile::Done)
     EndsSaved = Enforcement.AnnouncedEnds();
   else
     UsageFailed(kMsgUsageNotWritten + folder + kAnnouncedEndsName);
@@ -408,13 +405,7 @@ void TNortavelFree::SaveUsage() {
   TicksSinceUsageSaved = 0;
   TLogPlatform& files = Platform.LogFiles;
   const std::string text = Usage.Format();
-  // A file that is no plain file where one of them belongs is set aside, and
-  // the file written fresh.
-  auto replace = [&](const std::string& folder, const char* name) {
-    TWholeFile written = ReplaceWholeFile(files, folder, name, text);
-    if (written == TWholeFile::NotPlain && SetAside(folder + name)) written = ReplaceWholeFile(files, folder, name, text);
-    return written;
-  };
+  auto replace = [&](const std::string& folder, const char* name) { return ReplaceOrSetAside(folder, name, text); };
   const std::string& record = UsageFolders.RecordFolder;
   if (replace(record, kUsageFileName) == TWholeFile::Done) {
     UsageFailureLogged = false;
@@ -449,11 +440,17 @@ void TNortavelFree::ReadRequests() {
 void TNortavelFree::SaveRequests() {
   if (!Requests.Changed() || !PrepareFolders()) return;
   const std::string& folder = UsageFolders.RecordFolder;
-  const std::string text = Requests.Format();
-  TWholeFile written = ReplaceWholeFile(Platform.LogFiles, folder, kRequestsFileName, text);
-  if (written == TWholeFile::NotPlain && SetAside(folder + kRequestsFileName))
-    written = ReplaceWholeFile(Platform.LogFiles, folder, kRequestsFileName, text);
-  if (written != TWholeFile::Done) UsageFailed(kMsgUsageNotWritten + folder + kRequestsFileName);
+  if (ReplaceOrSetAside(folder, kRequestsFileName, Requests.Format()) != TWholeFile::Done)
+    UsageFailed(kMsgUsageNotWritten + folder + kRequestsFileName);
+}
+
+TWholeFile TNortavelFree::ReplaceOrSetAside(const std::string& folder, const char* name, const std::string& text) {
+  // A file that is no plain file where one of the service's belongs is set
+  // aside, and the file written fresh.
+  TWholeFile written = ReplaceWholeFile(Platform.LogFiles, folder, name, text);
+  if (written == TWholeFile::NotPlain && SetAside(folder + name))
+    written = ReplaceWholeFile(Platform.LogFiles, folder, name, text);
+  return written;
 }
 
 int64_t TNortavelFree::RulesNow() {

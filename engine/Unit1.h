@@ -139,6 +139,8 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   // Moves a usage file that is no plain file out of the way; true when its name
   // is free again.
   bool SetAside(const std::string& path);
+  // Writes folder + name whole, setting aside once what is there if it is no plain file.
+  TWholeFile ReplaceOrSetAside(const std::string& folder, const char* name, const std::string& text);
   void ClockSetBack(const std::optional<TClockSetBack>& setBack);
   // The restricted users whose time counts for the interval that ends now.
   std::vector<std::string> PresentUsers();

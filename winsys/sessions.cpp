@@ -78,12 +78,16 @@ bool OwnerOf(int32_t debugLevel, TProcessApi& processes, TLogSink& log, uint32_t
   account.clear();
   const TKernelHandle process(processes, processes.OpenProcessById(kProcessQueryAndRead, false, id));
   if (!process) return Failed(debugLevel, log, 4, kMsgOpenProcessFailed);
+  // The creation time tells a slow process from a later one with its id; a
+  // call per process and tick spared where no slow one has the id.
   uint64_t created = 0;
-  processes.CreationTime(process.Get(), created);
   const auto known = slow->find(id);
-  if (known != slow->end() && known->second.Created == created) {
-    account = known->second.Owner;
-    return !account.empty();
+  if (known != slow->end()) {
+    processes.CreationTime(process.Get(), created);
+    if (known->second.Created == created) {
+      account = known->second.Owner;
+      return !account.empty();
+    }
   }
   const uint64_t start = processes.ElapsedMs();
   const bool found = AccountOf(debugLevel, processes, log, process.Get(), account);
@@ -92,6 +96,7 @@ bool OwnerOf(int32_t debugLevel, TProcessApi& processes, TLogSink& log, uint32_t
     if (known != slow->end()) slow->erase(known);  // the id is another process's now
     return found;
   }
+  if (known == slow->end()) processes.CreationTime(process.Get(), created);
   (*slow)[id] = TSlowProcess{created, account};
   if (LevelAdmits(debugLevel, 1))
     log.Log(kMsgSlowProcess + std::to_string(took) + kMsgSlowProcessId + std::to_string(id) + " " +
