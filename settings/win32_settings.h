@@ -21,9 +21,6 @@ inline constexpr char kUseChartClass[] = "NortavelUseChart";
 // cell changed.
 inline constexpr WORD kGridChanged = 1;
 
-// The clock's "time is up", for a limit and a refused value.
-inline constexpr COLORREF kLimitColour = RGB(200, 40, 40);
-
 // The control's own state, made with its window (WM_NCCREATE) and deleted with
 // it (WM_NCDESTROY); StateOf reads it.
 template <class TState>

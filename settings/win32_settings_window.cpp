@@ -95,7 +95,7 @@ struct TWindow {
 
 TWindow Window;
 
-int Scaled(int pixels) { return MulDiv(pixels, static_cast<int>(Window.Dpi), static_cast<int>(kBaseDpi)); }
+int Scaled(int pixels) { return ScaledFor(pixels, Window.Dpi); }
 
 // The message font, made for the window's DPI.
 void MakeFont() {
@@ -672,7 +672,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
                                        [control](const TTimeRow& time) { return time.Refusal == control; });
       if (!refusal) break;
       HDC dc = reinterpret_cast<HDC>(wParam);
-      SetTextColor(dc, kLimitColour);
+      SetTextColor(dc, kTimeUpColour);
       SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }

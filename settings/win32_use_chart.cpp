@@ -55,7 +55,7 @@ void Draw(HWND chart, const TChartState& state) {
 
   const int width = client.right - left;
   HBRUSH dayBrush = CreateSolidBrush(kDayColour), todayBrush = CreateSolidBrush(kAllowedColour);
-  HPEN limit = CreatePen(PS_SOLID, std::max(2, line / 8), kLimitColour);
+  HPEN limit = CreatePen(PS_SOLID, std::max(2, line / 8), kTimeUpColour);
   const auto yOf = [&](int32_t minutes) { return bottom - static_cast<int>(static_cast<long long>(minutes) * height / scale); };
   for (int i = 0; i < kChartDays; ++i) {
     const size_t at = static_cast<size_t>(i);

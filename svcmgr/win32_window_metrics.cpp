@@ -16,6 +16,8 @@ uint32_t WindowDpi(uintptr_t window) {
   return dpi != 0 ? dpi : kBaseDpi;
 }
 
+int ScaledFor(int pixels, uint32_t dpi) { return MulDiv(pixels, static_cast<int>(dpi), static_cast<int>(kBaseDpi)); }
+
 uintptr_t MessageFontFor(uint32_t dpi) {
   NONCLIENTMETRICSA metrics{};
   metrics.cbSize = sizeof metrics;

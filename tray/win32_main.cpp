@@ -28,6 +28,7 @@
 #include "svcmgr/message_loop.h"
 #include "svcmgr/timer.h"
 #include "tray/tray_view.h"
+#include "svcmgr/window_metrics.h"
 #include "tray/win32_tray.h"
 #include "winsys/time_zones.h"
 
@@ -80,7 +81,7 @@ HICON DrawIcon(int size, bool timeUp) {
   SelectObject(dc, colour);
   PatBlt(dc, 0, 0, size, size, BLACKNESS);
   const int pen = size >= 32 ? 2 : 1;
-  HBRUSH face = CreateSolidBrush(timeUp ? RGB(200, 40, 40) : RGB(40, 150, 60));
+  HBRUSH face = CreateSolidBrush(timeUp ? kTimeUpColour : RGB(40, 150, 60));
   HPEN rim = CreatePen(PS_SOLID, pen, RGB(255, 255, 255));
   SelectObject(dc, face);
   SelectObject(dc, rim);

@@ -32,7 +32,7 @@ constexpr int kGap = 8;
 // The week's colours (svcmgr/window_metrics.h): green is allowed, as on the
 // icon. The half hour now is outlined: red means "time is up" on the icon.
 
-int Scaled(int pixels) { return MulDiv(pixels, static_cast<int>(Tray.Dpi), static_cast<int>(kBaseDpi)); }
+int Scaled(int pixels) { return ScaledFor(pixels, Tray.Dpi); }
 
 // The message font, made for tray.Dpi.
 void MakeFont(TTray& tray) {
