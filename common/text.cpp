@@ -26,3 +26,15 @@ bool EndsWithBackslash(const std::string& text, TLeadByteTest isLeadByte) {
   }
   return last != std::string::npos && last + 1 == text.size() && text[last] == '\\';
 }
+
+std::vector<std::string> TextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+    if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+  }
+  return lines;
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Whether byte opens a double-byte character in the system's ANSI code page
 // (IsDBCSLeadByte). Never natively.
@@ -17,6 +18,10 @@ using TLeadByteTest = bool (*)(uint8_t byte);
 // be told from a single-byte character by itself, so the text is walked from
 // its start. A lead byte as the very last byte stands alone.
 bool EndsWithBackslash(const std::string& text, TLeadByteTest isLeadByte);
+
+// The lines of a file's text, LF or CR LF ended, without their ends; the last
+// one may lack its end.
+std::vector<std::string> TextLines(const std::string& text);
 
 // Whole-text comparison that ignores letter case; true when the texts are equal.
 using TSameText = bool (*)(const std::string& a, const std::string& b);

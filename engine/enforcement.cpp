@@ -59,12 +59,7 @@ std::string FormatAnnouncedEnds(const std::map<std::string, int64_t>& ends) {
 
 std::map<std::string, int64_t> ParseAnnouncedEnds(const std::string& text) {
   std::map<std::string, int64_t> ends;
-  for (size_t at = 0; at < text.size();) {
-    size_t next = text.find('\n', at);
-    if (next == std::string::npos) next = text.size();
-    std::string line = text.substr(at, next - at);
-    at = next + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : TextLines(text)) {
     int64_t end = 0;
     const size_t comma = line.find(',');
     if (comma != std::string::npos && comma + 1 < line.size() && ParseUtc(line.substr(0, comma), end))

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/protocol.h"
+#include "common/text.h"
 #include "engine/usage.h"
 #include "winsys/pin.h"
 
@@ -151,12 +152,7 @@ std::string TRequestBook::Format() {
 
 void TRequestBook::Parse(const std::string& text) {
   *this = TRequestBook();
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : TextLines(text)) {
     if (HasControl(line)) continue;
     const std::vector<std::string> head = Fields(line, 3);
     int64_t day = 0;
