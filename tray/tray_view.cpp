@@ -73,11 +73,14 @@ TServiceState ParseServiceState(const std::string& answer) {
   return state;
 }
 
+std::string AskAmountText(int32_t minutes) {
+  return minutes == 60        ? "1 hour"
+         : minutes % 60 == 0 ? std::to_string(minutes / 60) + " hours"
+                             : std::to_string(minutes) + " minutes";
+}
+
 std::string AskedText(int32_t minutes, const std::string& at) {
-  const std::string amount = minutes == 60    ? "1 hour"
-                             : minutes % 60 == 0 ? std::to_string(minutes / 60) + " hours"
-                                                 : std::to_string(minutes) + " minutes";
-  return "You asked for " + amount + " at " + at;
+  return "You asked for " + AskAmountText(minutes) + " at " + at;
 }
 
 TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTime& rulesTime, const TDayUse& use,

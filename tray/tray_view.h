@@ -59,6 +59,8 @@ inline constexpr int64_t kTimeLeftShownWithin = 12 * 60 * 60;
 TTrayView TrayViewOf(const TConfiguration& config, int position, const TRulesTime& time, const TDayUse& use,
                      const TServiceState& state = TServiceState());
 
+// "30 minutes", "1 hour", "2 hours": an amount a child may ask for.
+std::string AskAmountText(int32_t minutes);
 // "You asked for 30 minutes at 18:05", "You asked for 1 hour at 18:05".
 std::string AskedText(int32_t minutes, const std::string& at);
 

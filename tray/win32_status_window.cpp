@@ -17,7 +17,8 @@ constexpr char kGridClass[] = "NortavelFreeTrayGrid";
 constexpr int kAskId = 101;
 constexpr int kPinId = 102;
 constexpr int kApproveId = 103;
-// What a child may choose from.
+// What the button offers: the service's choices up to an hour (two hours
+// stay for nortaveltray /ask 120).
 constexpr int32_t kAskChoices[] = {15, 30, 60};
 // The window's measures, in pixels at 96 DPI (100 %); the manifest makes the
 // tray per-monitor DPI aware, so each is scaled to the monitor's DPI.
@@ -152,7 +153,7 @@ void ChooseAndAsk(TTray& tray) {
   HMENU menu = CreatePopupMenu();
   for (const int32_t minutes : kAskChoices)
     AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(minutes),
-                minutes == 60 ? "1 hour" : (std::to_string(minutes) + " minutes").c_str());
+                AskAmountText(minutes).c_str());
   RECT button{};
   GetWindowRect(tray.AskButton, &button);
   const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN, button.left,
