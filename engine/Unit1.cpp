@@ -262,9 +262,8 @@ void TNortavelFree::EnforceRestrictions() {
 }
 
 void TNortavelFree::ReadAnnouncedEnds() {
-  if (!PrepareFolders()) return;
   std::string text;
-  if (ReadWholeFile(Platform.LogFiles, UsageFolders.RecordFolder + kAnnouncedEndsName, text) != TWholeFile::Done) return;
+  if (!ReadServiceFile(kAnnouncedEndsName, text)) return;
   EndsSaved = ParseAnnouncedEnds(text);
   Enforcement.RestoreAnnouncedEnds(EndsSaved);
 }
@@ -425,16 +424,19 @@ void TNortavelFree::UsageFailed(const std::string& message) {
 }
 
 void TNortavelFree::ReadRequests() {
-  // Nothing is made for them before a child asks: with none of the additions
-  // the service leaves no folder behind.
+  std::string text;
+  if (ReadServiceFile(kRequestsFileName, text)) Requests.Parse(text);
+}
+
+bool TNortavelFree::ReadServiceFile(const char* name, std::string& text) {
+  // Nothing is made for the service's files before it writes one: a start
+  // leaves no folder behind.
   const std::string folder = UsagePlaces(Platform.LogFiles).RecordFolder;
   if (!FoldersReady && (folder.empty() || Platform.LogFiles.ReadAttributes(folder.substr(0, folder.size() - 1)) ==
                                               kInvalidFileAttributes))
-    return;
-  if (!PrepareFolders()) return;
-  std::string text;
-  if (ReadWholeFile(Platform.LogFiles, UsageFolders.RecordFolder + kRequestsFileName, text) == TWholeFile::Done)
-    Requests.Parse(text);
+    return false;
+  return PrepareFolders() &&
+         ReadWholeFile(Platform.LogFiles, UsageFolders.RecordFolder + name, text) == TWholeFile::Done;
 }
 
 void TNortavelFree::SaveRequests() {

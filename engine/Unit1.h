@@ -141,6 +141,8 @@ class TNortavelFree : public TService, public TEngineState, public TLogSink {
   bool SetAside(const std::string& path);
   // Writes folder + name whole, setting aside once what is there if it is no plain file.
   TWholeFile ReplaceOrSetAside(const std::string& folder, const char* name, const std::string& text);
+  // Reads one of the service's files whole, where its folder exists already.
+  bool ReadServiceFile(const char* name, std::string& text);
   void ClockSetBack(const std::optional<TClockSetBack>& setBack);
   // The restricted users whose time counts for the interval that ends now.
   std::vector<std::string> PresentUsers();
