@@ -373,10 +373,9 @@ void ShowChildState(const TChildPage& page) {
     EnableWindow(w.Approve, FALSE);
     EnableWindow(w.Deny, FALSE);
     SetGridNow(w.Grid, std::nullopt);
-    SetUseChart(w.Chart, TUseChart{{}, {kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget,
-                                        kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget, kNoBudget,
-                                        kNoBudget},
-                                       0});
+    TUseChart none;
+    none.Budget.fill(kNoBudget);
+    SetUseChart(w.Chart, none);
     return;
   }
   const TDateTime local = w.Admin->RuleClock(config).LocalNow();
