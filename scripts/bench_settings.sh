@@ -31,25 +31,17 @@ mkdir -p "$WINEPREFIX/drive_c/ProgramData/NortavelFree"
   for back in $(seq 14 -1 0); do echo "$(date -d "-$back days" +%F),kid,$(( back * 300 + 600 ))"; done
 } >"$WINEPREFIX/drive_c/ProgramData/NortavelFree/usage.csv"
 
-# Into a file, not a pipe: a program the harness leaves running holds its
-# output open, and a pipe's reader would wait for it to end.
-bench() {
-  local rc=0
-  (cd "$E2E_DIR" && wine tray_bench.exe "$@" </dev/null >"$WINEPREFIX.bench.out" 2>/dev/null) || rc=$?
-  tr -d '\r' <"$WINEPREFIX.bench.out"
-  return $rc
-}
 
 measure() {  # DRIVER: prints the figures under the running session
   local out
   echo "== $1 driver"
-  out=$(bench start-bare "$runs") || { echo "$out"; e2e_fail "the bare program did not start"; }
+  out=$(e2e_tray_bench start-bare "$runs") || { echo "$out"; e2e_fail "the bare program did not start"; }
   echo "bare program, shown:        $(e2e_summary shown <<<"$out")"
   echo "bare program, idle:         $(e2e_summary idle <<<"$out")"
   wineserver -k >/dev/null 2>&1 || true  # the bare program the harness kept
   wineserver -p >/dev/null 2>&1
   wine wineboot </dev/null >>"$WINEPREFIX.session.log" 2>&1
-  out=$(bench start-settings "$runs" 'C:\nortavel\nortavelsettings.exe') \
+  out=$(e2e_tray_bench start-settings "$runs" 'C:\nortavel\nortavelsettings.exe') \
     || { echo "$out"; e2e_fail "the settings window did not show"; }
   echo "nortavelsettings, shown:    $(e2e_summary shown <<<"$out")"
   echo "nortavelsettings, idle:     $(e2e_summary idle <<<"$out")"

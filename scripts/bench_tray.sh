@@ -35,14 +35,6 @@ e2e_reg import 'C:\bench.reg' || e2e_fail "reg import"
 mkdir -p "$WINEPREFIX/drive_c/ProgramData/NortavelFree"
 printf 'date,user,seconds\n%s,%s,4800\n' "$(date +%F)" "$user" >"$WINEPREFIX/drive_c/ProgramData/NortavelFree/usage.csv"
 
-# Into a file, not a pipe: the program the harness leaves running holds its
-# output open, and a pipe's reader would wait for it to end.
-bench() {
-  local rc=0
-  (cd "$E2E_DIR" && wine tray_bench.exe "$@" </dev/null >"$WINEPREFIX.bench.out" 2>/dev/null) || rc=$?
-  tr -d '\r' <"$WINEPREFIX.bench.out"
-  return $rc
-}
 # The Linux process of this prefix whose command line matches.
 prefix_pid() {
   local p
@@ -57,21 +49,21 @@ status_kib() { awk -v f="$2:" '$1 == f {print $2}' "/proc/$1/status"; }
 measure() {  # DRIVER: prints the figures under the running session
   local driver=$1 out tray before after proc0 proc1 u0 k0 u1 k1 ws peak private bws bpeak
   echo "== $driver driver"
-  out=$(bench start-bare "$runs") || { echo "$out"; e2e_fail "the bare program did not start"; }
+  out=$(e2e_tray_bench start-bare "$runs") || { echo "$out"; e2e_fail "the bare program did not start"; }
   echo "bare program, shown:      $(e2e_summary shown <<<"$out")"
   echo "bare program, idle:       $(e2e_summary idle <<<"$out")"
   local bare bare_sample
-  bare_sample=$(bench sample bare) || e2e_fail "no bare program to sample"
+  bare_sample=$(e2e_tray_bench sample bare) || e2e_fail "no bare program to sample"
   bare=$(prefix_pid 'bare_window[.]exe') && kill "$bare"
-  out=$(bench start "$runs" 'C:\nortavel\nortaveltray.exe' /show) || { echo "$out"; e2e_fail "the tray did not show its window"; }
+  out=$(e2e_tray_bench start "$runs" 'C:\nortavel\nortaveltray.exe' /show) || { echo "$out"; e2e_fail "the tray did not show its window"; }
   echo "nortaveltray /show, shown: $(e2e_summary shown <<<"$out")"
   echo "nortaveltray /show, idle:  $(e2e_summary idle <<<"$out")"
   tray=$(prefix_pid 'nortaveltray[.]exe') || e2e_fail "no tray process"
   sleep 2  # past the closing of the status window
-  before=$(bench sample) || e2e_fail "no tray to sample"
+  before=$(e2e_tray_bench sample) || e2e_fail "no tray to sample"
   proc0=$(cpu_ms "$tray")
   sleep "$seconds"
-  after=$(bench sample) || e2e_fail "the tray ended"
+  after=$(e2e_tray_bench sample) || e2e_fail "the tray ended"
   proc1=$(cpu_ms "$tray")
   read -r _ u0 k0 <<<"$(grep '^cpu_ms' <<<"$before")"
   read -r _ u1 k1 <<<"$(grep '^cpu_ms' <<<"$after")"

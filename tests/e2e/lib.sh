@@ -147,6 +147,16 @@ e2e_ctl() {
 # Milliseconds since the epoch, for printed timings.
 e2e_now_ms() { date +%s%3N; }
 
+# e2e_tray_bench ARGS...: tray_bench.exe's output, CRs dropped, and its exit
+# code. Into a file, not a pipe: a program the harness leaves running holds its
+# output open, and a pipe's reader would wait for it to end.
+e2e_tray_bench() {
+  local rc=0
+  (cd "$E2E_DIR" && wine tray_bench.exe "$@" </dev/null >"$WINEPREFIX.bench.out" 2>/dev/null) || rc=$?
+  tr -d '\r' <"$WINEPREFIX.bench.out"
+  return $rc
+}
+
 # e2e_summary COLUMN: "first X ms; median Y ms (min-max) of the other N" of
 # the lines on stdin that read "... COLUMN X ms", then the values.
 e2e_summary() {
